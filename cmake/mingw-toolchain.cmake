@@ -1,0 +1,22 @@
+# Cross-compiles for Windows with Debian's mingw-w64 posix-thread compilers.
+# OVRIX_ARCH selects the target: i686 (the shipped programs) or x86_64 (used to
+# run the tests on hosts whose kernel cannot execute 32-bit code).
+if(NOT OVRIX_ARCH)
+  set(OVRIX_ARCH i686)
+endif()
+set(OVRIX_ARCH "${OVRIX_ARCH}" CACHE STRING "Windows target: i686 or x86_64")
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${OVRIX_ARCH})
+set(_triple ${OVRIX_ARCH}-w64-mingw32)
+set(CMAKE_C_COMPILER ${_triple}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${_triple}-g++-posix)
+set(CMAKE_RC_COMPILER ${_triple}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${_triple})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+if(OVRIX_ARCH STREQUAL "x86_64")
+  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+else()
+  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine)
+endif()

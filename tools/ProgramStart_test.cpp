@@ -1,0 +1,63 @@
+// Starts each program as a user would and closes it through its window.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::wstring DosPath(const char* unixPath) {
+  std::wstring path = L"Z:";
+  for (const char* p = unixPath; *p; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
+  return path;
+}
+
+struct FindArgs {
+  DWORD pid;
+  const wchar_t* className;
+  HWND found;
+};
+
+BOOL CALLBACK FindWindowOfProcess(HWND hwnd, LPARAM lp) {
+  auto* args = reinterpret_cast<FindArgs*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  wchar_t name[128] = {};
+  GetClassNameW(hwnd, name, 128);
+  if (pid == args->pid && std::wstring(name) == args->className) {
+    args->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+void StartAndClose(const char* exe, const wchar_t* className) {
+  std::wstring cmd = L"\"" + DosPath(exe) + L"\"";
+  STARTUPINFOW si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  ASSERT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+      << GetLastError();
+  FindArgs args{pi.dwProcessId, className, nullptr};
+  for (int i = 0; i < 200 && !args.found; ++i) {
+    EnumWindows(FindWindowOfProcess, reinterpret_cast<LPARAM>(&args));
+    if (!args.found) Sleep(50);
+  }
+  EXPECT_NE(args.found, nullptr) << "no window of class " << className;
+  if (args.found) PostMessageW(args.found, WM_CLOSE, 0, 0);
+  const DWORD wait = WaitForSingleObject(pi.hProcess, 20000);
+  EXPECT_EQ(wait, WAIT_OBJECT_0);
+  if (wait != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);
+  DWORD code = 99;
+  GetExitCodeProcess(pi.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+}
+
+TEST(Programs, ConfiguratorStartsAndEndsCleanly) { StartAndClose(CONFIGURATOR_EXE, L"SINGLE_INSTANCE_APP_MORVEL"); }
+
+TEST(Programs, TrayStartsAndEndsCleanly) { StartAndClose(TRAY_EXE, L"KestraneOvrixTrayWindow"); }
+
+}  // namespace

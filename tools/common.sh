@@ -1,0 +1,86 @@
+# Shared by tools/test.sh and tools/run.sh: choosing the build, the Wine prefix
+# and the X display. Sourced, not run.
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=$(nproc)
+
+# The shipped programs are 32-bit. Some kernels cannot execute 32-bit code at
+# all (and so cannot run 32-bit Wine); there the same sources are built a second
+# time for x86_64 and that build is the one run under Wine.
+can_run_32bit() {
+  /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+if [ -z "${OVRIX_RUN_ARCH:-}" ]; then
+  if can_run_32bit; then OVRIX_RUN_ARCH=i686; else OVRIX_RUN_ARCH=x86_64; fi
+fi
+
+# configure_and_build ARCH: builds into build/ARCH and lays out its installation folder.
+configure_and_build() {
+  local arch=$1 dir="$repo/build/$1"
+  mkdir -p "$dir"
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    local wine_tests=ON
+    [ "$arch" = "$OVRIX_RUN_ARCH" ] || wine_tests=OFF
+    cmake -S "$repo" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-toolchain.cmake" \
+          -DOVRIX_ARCH="$arch" -DOVRIX_WINE_TESTS=$wine_tests >"$dir/configure.log" 2>&1 || { cat "$dir/configure.log"; return 1; }
+  fi
+  cmake --build "$dir" -j "$jobs" -- -k 0
+  cmake --install "$dir" >/dev/null
+}
+
+# wine_env DIR: a private win32/win64 prefix under the build folder, created on first use.
+wine_env() {
+  local dir=$1
+  export WINEPREFIX="$dir/wineprefix"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ "$OVRIX_RUN_ARCH" = i686 ]; then
+    export WINEARCH=win32 OVRIX_WINE=/usr/lib/wine/wine
+  else
+    export WINEARCH=win64 OVRIX_WINE=/usr/lib/wine/wine64
+  fi
+  export WINESERVER=/usr/lib/wine/wineserver
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    "$OVRIX_WINE" wineboot -i >"$dir/wineboot.log" 2>&1 || true
+    "$WINESERVER" -w
+    # Without a window manager, hiding a managed window takes seconds; unmanaged
+    # windows also get the X keyboard focus when activated.
+    "$OVRIX_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
+    "$WINESERVER" -w
+  fi
+}
+
+# start_wineserver: a persistent wineserver for the prefix (each Wine process then
+# starts in milliseconds), and the prefix's background services started once with
+# their output on /dev/null: started under a test they would inherit its output
+# pipe and keep ctest waiting.
+start_wineserver() {
+  "$WINESERVER" -p
+  "$OVRIX_WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+
+# start_xvfb: a private display at 24-bit depth; sets DISPLAY and xvfb_pid.
+start_xvfb() {
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 1 50); do
+      if xdpyinfo -display ":$n" >/dev/null 2>&1; then export DISPLAY=":$n"; return 0; fi
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$xvfb_pid" 2>/dev/null || true
+  done
+  echo "could not start Xvfb" >&2
+  return 1
+}
+
+# End only this prefix's wineserver and our own display.
+stop_session() {
+  [ -n "${WINEPREFIX:-}" ] && "$WINESERVER" -k 2>/dev/null || true
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+}
