@@ -2,7 +2,7 @@
 # and the X display. Sourced, not run.
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-jobs=$(nproc)
+jobs=${OVRIX_JOBS:-$(nproc)}
 
 # The shipped programs are 32-bit. Some kernels cannot execute 32-bit code at
 # all (and so cannot run 32-bit Wine); there the same sources are built a second
