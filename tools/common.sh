@@ -31,7 +31,8 @@ configure_and_build() {
 
 # wine_env DIR: a private win32/win64 prefix under the build folder, created on first use.
 wine_env() {
-  local dir=$1
+  local dir
+  dir=$(cd "$1" && pwd)
   export WINEPREFIX="$dir/wineprefix"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="

@@ -1,0 +1,75 @@
+#include "gui/GUIItem.h"
+
+#include "gui/SkinLoader.h"
+#include "gui/SkinResourceCache.h"
+
+namespace {
+
+bool HasWindow(int32_t kind) {
+  switch (kind) {
+    case GUIKIND_PANELBITMAP:
+    case GUIKIND_HSLIDERMAPM:
+    case GUIKIND_FONT:
+    case GUIKIND_LANG:
+    case GUIKIND_LISTPANEL:
+    case GUIKIND_KEYBOARDDEF:
+    case GUIKIND_KBLAYOUT:
+      return false;
+    default:
+      return kind >= 0 && kind <= GUIKIND_KBLAYOUT;
+  }
+}
+
+}  // namespace
+
+CGUIItem* FindItemById(const GUIItemList& list, int32_t id) {
+  for (CGUIItem* item : list)
+    if (item && item->id == id) return item;
+  return nullptr;
+}
+
+CGUIItem* FindItemByHwnd(const GUIItemList& list, HWND hwnd) {
+  for (CGUIItem* item : list)
+    if (item && item->hwnd == hwnd) return item;
+  return nullptr;
+}
+
+void ShowItem(CGUIItem* item, int show) {
+  if (!item || !HasWindow(item->kind)) return;
+  const int command = show == 1 ? SW_SHOW : SW_HIDE;
+  if (item->kind == GUIKIND_MACRODISPLAY) item->ShowItemParts(command);
+  if (item->hwnd && item->hwnd != kNoItemWindowYet) ShowWindow(item->hwnd, command);
+}
+
+void ShowItems(const GUIItemList& list, int show) {
+  for (CGUIItem* item : list) ShowItem(item, show);
+}
+
+void DestroyItemList(GUIItemList& list) {
+  while (!list.empty()) {
+    CGUIItem* item = list.back();
+    if (item && item->kind == GUIKIND_KEYBOARDDEF) return;
+    // Every kind is deleted through the virtual destructor, which reaches the
+    // whole object (GDI object, window object or plain item) carrying the header.
+    delete item;
+    list.pop_back();
+  }
+}
+
+void FreeItemList(GUIItemList& list) {
+  DestroyItemList(list);
+  GUIItemList().swap(list);
+}
+
+bool LoadSkinFile(GUIItemList& list, const std::wstring& fileName, HWND parent) {
+  SkinLoader::LoadFile(parent, AppFolder + L"xml\\" + fileName, list);
+  return true;
+}
+
+HBITMAP GetCachedBitmap(const std::wstring& fileName) {
+  return static_cast<HBITMAP>(SkinResourceCache::Get(fileName, kSkinImage).handle);
+}
+
+std::span<const uint8_t> GetCachedBinary(const std::wstring& fileName) {
+  return SkinResourceCache::Get(fileName, kBinaryFile).Bytes();
+}

@@ -1,0 +1,354 @@
+#include "gui/SkinResourceCache.h"
+
+#include <algorithm>
+#include <cwchar>
+
+#include "platform/Strings.h"
+
+std::wstring AppFolder;
+
+namespace {
+
+const wchar_t* FolderOf(int32_t type) {
+  switch (type) {
+    case kSkinFont: return L"fonts\\";
+    case kLanguageFile: return L"lang\\";
+    case kBinaryFile: return L"bin\\";
+    default: return L"skins\\";
+  }
+}
+
+// A skin may name a file in a sub-folder of its type folder, but never leave it.
+bool IsSafeResourceName(const std::wstring& name) {
+  if (name.empty()) return false;
+  if (name[0] == L'\\' || name[0] == L'/' || name.find(L':') != std::wstring::npos) return false;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find_first_of(L"\\/", start);
+    if (end == std::wstring::npos) end = name.size();
+    const std::wstring_view part(name.data() + start, end - start);
+    if (part == L"..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+// The file's length, -1 when it cannot be opened for reading.
+int64_t FileLength(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return -1;
+  LARGE_INTEGER size{};
+  const BOOL ok = GetFileSizeEx(file, &size);
+  CloseHandle(file);
+  return ok ? size.QuadPart : -1;
+}
+
+// Reads at most `limit` bytes of the whole file; false when it cannot be read.
+bool ReadWholeFile(const std::wstring& path, int64_t limit, std::vector<uint8_t>& out) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  bool ok = GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart <= limit;
+  if (ok) {
+    out.assign(static_cast<size_t>(size.QuadPart), 0);
+    DWORD read = 0;
+    ok = ReadFile(file, out.data(), static_cast<DWORD>(out.size()), &read, nullptr) != FALSE;
+    out.resize(ok ? read : 0);
+    ok = ok && read > 0;
+  }
+  CloseHandle(file);
+  if (!ok) out.clear();
+  return ok;
+}
+
+void Load(SkinResource& r) {
+  switch (r.type) {
+    case kSkinImage: {
+      HBITMAP bitmap = nullptr;
+      if (LoadImageFileToBitmap(r.path, &bitmap, &r.picture)) r.handle = bitmap;
+      r.size = 8;
+      break;
+    }
+    case kSkinBitmap: {
+      const int64_t length = FileLength(r.path);
+      r.size = static_cast<int32_t>(std::clamp<int64_t>(length, 0, INT32_MAX));
+      if (length > 0)
+        r.handle = LoadImageW(nullptr, r.path.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION | LR_LOADFROMFILE);
+      break;
+    }
+    case kSkinFont: {
+      const int64_t length = FileLength(r.path);
+      r.size = static_cast<int32_t>(std::clamp<int64_t>(length, 0, INT32_MAX));
+      if (length > 0) {
+        // Private to the process: the fonts are the skin's, not the user's.
+        r.fontsAdded = AddFontResourceExW(r.path.c_str(), FR_PRIVATE, nullptr);
+        if (r.fontsAdded > 0) r.handle = &r.fontsAdded;
+      }
+      break;
+    }
+    case kLanguageFile:
+    case kBinaryFile:
+      if (ReadWholeFile(r.path, kMaxSkinFileBytes, r.bytes)) {
+        r.handle = r.bytes.data();
+        r.size = static_cast<int32_t>(r.bytes.size());
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+struct Cache {
+  std::vector<std::unique_ptr<SkinResource>> records;
+  ~Cache() { Free(); }
+  void Free() {
+    while (!records.empty()) records.pop_back();
+    std::vector<std::unique_ptr<SkinResource>>().swap(records);
+  }
+};
+
+Cache& TheCache() {
+  static Cache cache;
+  return cache;
+}
+
+}  // namespace
+
+SkinResource::~SkinResource() {
+  type = -1;
+  // A decoded image's bitmap belongs to its picture object; bitmaps loaded as DIB
+  // sections (type 1) live until the process ends.
+  if (picture) picture->Release();
+  if (fontsAdded > 0 && !path.empty()) RemoveFontResourceExW(path.c_str(), FR_PRIVATE, nullptr);
+  handle = nullptr;
+}
+
+std::span<const uint8_t> SkinResource::Bytes() const {
+  if (!handle || (type != kLanguageFile && type != kBinaryFile)) return {};
+  return {bytes.data(), bytes.size()};
+}
+
+SkinResource& SkinResourceCache::Get(const std::wstring& name, int32_t type) {
+  Cache& cache = TheCache();
+  for (auto& r : cache.records)
+    if (r->type == type && platform::EqualsNoCase(r->name, name)) return *r;
+  auto r = std::make_unique<SkinResource>();
+  r->name = name;
+  r->type = type;
+  const std::wstring path = AppFolder + FolderOf(type) + name;
+  if (IsSafeResourceName(name) && path.size() < MAX_PATH) {
+    r->path = path;
+    Load(*r);
+  }
+  cache.records.push_back(std::move(r));
+  return *cache.records.back();
+}
+
+void SkinResourceCache::FreeAll() { TheCache().Free(); }
+
+int32_t GetResourceSize(const std::wstring& name, int32_t type) {
+  for (auto& r : TheCache().records)
+    if (r->type == type && platform::EqualsNoCase(r->name, name)) return r->size;
+  return 0;
+}
+
+namespace {
+std::wstring TrimmedName(const char* utf8) { return utf8 ? platform::Trim(platform::Utf8ToWide(utf8)) : std::wstring(); }
+}  // namespace
+
+HBITMAP GetSkinImageUtf8(const char* name) {
+  return static_cast<HBITMAP>(SkinResourceCache::Get(TrimmedName(name), kSkinImage).handle);
+}
+
+const SkinResource* GetLangFileUtf8(const char* name) {
+  const SkinResource& r = SkinResourceCache::Get(TrimmedName(name), kLanguageFile);
+  return r.handle ? &r : nullptr;
+}
+
+HBITMAP GetSkinBitmapUtf8(const char* name) {
+  return static_cast<HBITMAP>(SkinResourceCache::Get(TrimmedName(name), kSkinBitmap).handle);
+}
+
+bool LoadImageFileToBitmap(const std::wstring& path, HBITMAP* bitmap, IPicture** picture) {
+  if (!bitmap || !picture) return false;
+  *bitmap = nullptr;
+  *picture = nullptr;
+  // Shared for reading: the configurator and the tray read the same skin files.
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0 || size.QuadPart > kMaxSkinFileBytes) {
+    CloseHandle(file);
+    return false;
+  }
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(size.QuadPart));
+  bool ok = block != nullptr;
+  if (ok) {
+    void* data = GlobalLock(block);
+    DWORD read = 0;
+    ok = data && ReadFile(file, data, static_cast<DWORD>(size.QuadPart), &read, nullptr) && read == size.QuadPart;
+    if (data) GlobalUnlock(block);
+  }
+  CloseHandle(file);
+  if (!ok) {
+    if (block) GlobalFree(block);
+    return false;
+  }
+  IStream* stream = nullptr;
+  if (FAILED(CreateStreamOnHGlobal(block, TRUE, &stream))) {
+    GlobalFree(block);
+    return false;
+  }
+  IPicture* pic = nullptr;
+  const HRESULT hr = OleLoadPicture(stream, static_cast<LONG>(size.QuadPart), FALSE, IID_IPicture,
+                                    reinterpret_cast<void**>(&pic));
+  stream->Release();
+  if (FAILED(hr) || !pic) return false;
+  OLE_HANDLE handle = 0;
+  SHORT kind = PICTYPE_UNINITIALIZED;
+  if (FAILED(pic->get_Type(&kind)) || kind != PICTYPE_BITMAP || FAILED(pic->get_Handle(&handle)) || !handle) {
+    pic->Release();
+    return false;
+  }
+  *bitmap = reinterpret_cast<HBITMAP>(static_cast<uintptr_t>(handle));
+  *picture = pic;
+  return true;
+}
+
+void CropBitmap(HBITMAP& target, HDC dc, HBITMAP source, int left, int top, int right, int bottom) {
+  if (!source || right <= left || bottom <= top) return;
+  HBITMAP fresh = CreateCompatibleBitmap(dc, right - left, bottom - top);
+  if (!fresh) return;
+  HDC from = CreateCompatibleDC(dc);
+  HDC to = CreateCompatibleDC(dc);
+  if (from && to) {
+    HGDIOBJ oldFrom = SelectObject(from, source);
+    HGDIOBJ oldTo = SelectObject(to, fresh);
+    BitBlt(to, 0, 0, right - left, bottom - top, from, left, top, SRCCOPY);
+    SelectObject(from, oldFrom);
+    SelectObject(to, oldTo);
+  }
+  if (from) DeleteDC(from);
+  if (to) DeleteDC(to);
+  if (target) DeleteObject(target);
+  target = fresh;
+}
+
+namespace {
+
+// Collects the runs of one region in chunks, since ExtCreateRegion takes a
+// bounded number of rectangles at a time.
+class RegionBuilder {
+ public:
+  static constexpr size_t kChunk = 2000;
+
+  ~RegionBuilder() {
+    if (result_) DeleteObject(result_);
+  }
+
+  bool Add(const RECT& r) {
+    if (rects_.size() == kChunk && !Flush()) return false;
+    rects_.push_back(r);
+    bounds_.left = std::min(bounds_.left, r.left);
+    bounds_.top = std::min(bounds_.top, r.top);
+    bounds_.right = std::max(bounds_.right, r.right);
+    bounds_.bottom = std::max(bounds_.bottom, r.bottom);
+    return true;
+  }
+
+  // Combines the collected rectangles into the result; an empty chunk adds nothing.
+  bool Flush() {
+    if (rects_.empty()) return true;
+    std::vector<uint8_t> data(sizeof(RGNDATAHEADER) + rects_.size() * sizeof(RECT));
+    auto* header = reinterpret_cast<RGNDATAHEADER*>(data.data());
+    header->dwSize = sizeof(RGNDATAHEADER);
+    header->iType = RDH_RECTANGLES;
+    header->nCount = static_cast<DWORD>(rects_.size());
+    header->nRgnSize = static_cast<DWORD>(rects_.size() * sizeof(RECT));
+    header->rcBound = bounds_;
+    std::copy(rects_.begin(), rects_.end(), reinterpret_cast<RECT*>(data.data() + sizeof(RGNDATAHEADER)));
+    HRGN part = ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(data.data()));
+    rects_.clear();
+    bounds_ = kEmptyBounds;
+    if (!part) return false;
+    if (!result_) {
+      result_ = part;
+      return true;
+    }
+    const int combined = CombineRgn(result_, result_, part, RGN_OR);
+    DeleteObject(part);
+    return combined != ERROR;
+  }
+
+  HRGN Release() {
+    HRGN r = result_;
+    result_ = nullptr;
+    return r;
+  }
+
+ private:
+  static constexpr RECT kEmptyBounds = {0x7FFFFFFF, 0x7FFFFFFF, 0, 0};
+  std::vector<RECT> rects_;
+  RECT bounds_ = kEmptyBounds;
+  HRGN result_ = nullptr;
+};
+
+}  // namespace
+
+HRGN BitmapToRegion(HBITMAP bitmap) {
+  if (!bitmap) return nullptr;
+  BITMAP info{};
+  if (!GetObjectW(bitmap, sizeof(info), &info) || info.bmWidth <= 0 || info.bmHeight <= 0) return nullptr;
+  const int width = info.bmWidth, height = info.bmHeight;
+
+  HDC screen = GetDC(nullptr);
+  HDC dibDc = CreateCompatibleDC(screen);
+  HDC srcDc = CreateCompatibleDC(screen);
+  ReleaseDC(nullptr, screen);
+  HRGN result = nullptr;
+  if (dibDc && srcDc) {
+    BITMAPINFOHEADER bih{};
+    bih.biSize = sizeof(bih);
+    bih.biWidth = width;
+    bih.biHeight = height;  // bottom-up
+    bih.biPlanes = 1;
+    bih.biBitCount = 32;
+    bih.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(dibDc, reinterpret_cast<BITMAPINFO*>(&bih), DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (dib && bits) {
+      HGDIOBJ oldDib = SelectObject(dibDc, dib);
+      HGDIOBJ oldSrc = SelectObject(srcDc, bitmap);
+      const bool copied = BitBlt(dibDc, 0, 0, width, height, srcDc, 0, 0, SRCCOPY) != FALSE;
+      SelectObject(srcDc, oldSrc);
+      GdiFlush();
+      if (copied) {
+        const size_t pitch = static_cast<size_t>(width) * 4;
+        const auto* base = static_cast<const uint8_t*>(bits);
+        RegionBuilder builder;
+        bool ok = true;
+        for (int y = 0; y < height && ok; ++y) {
+          // Bottom-up: image row y is memory row height - 1 - y.
+          const uint8_t* row = base + static_cast<size_t>(height - 1 - y) * pitch;
+          auto white = [row](int x) { return row[x * 4] == 255 && row[x * 4 + 1] == 255 && row[x * 4 + 2] == 255; };
+          for (int x = 0; x < width && ok;) {
+            while (x < width && white(x)) ++x;
+            if (x == width) break;
+            const int start = x;
+            while (x < width && !white(x)) ++x;
+            ok = builder.Add(RECT{start, y, x, y + 1});
+          }
+        }
+        if (ok && builder.Flush()) result = builder.Release();
+      }
+      SelectObject(dibDc, oldDib);
+    }
+    if (dib) DeleteObject(dib);
+  }
+  if (srcDc) DeleteDC(srcDc);
+  if (dibDc) DeleteDC(dibDc);
+  return result;
+}

@@ -1,0 +1,86 @@
+// The process-wide cache of skin resources: images, fonts, language files and
+// key-definition files, named by bare file name, loaded on first request from the
+// folders under AppFolder and kept until the program ends. Beside it, the bitmap
+// helpers every skinned control uses.
+#pragma once
+#include <windows.h>
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+// The program's folder with a trailing backslash; the skin folders lie under it.
+// The programs set it at start; tests point it at a fixture folder.
+extern std::wstring AppFolder;
+
+// Resource types and the folder each is read from.
+enum SkinResourceType : int32_t {
+  kSkinImage = 0,    // "skins\", decoded by the system picture decoder
+  kSkinBitmap = 1,   // "skins\", loaded as a DIB section
+  kSkinFont = 4,     // "fonts\", added as a font private to the process
+  kLanguageFile = 5, // "lang\", the whole file's bytes
+  kBinaryFile = 6,   // "bin\", the whole file's bytes
+};
+
+// Files read whole (language and key-definition files) larger than this are refused.
+constexpr int64_t kMaxSkinFileBytes = 16 * 1024 * 1024;
+
+struct SkinResource {
+  SkinResource() = default;
+  SkinResource(const SkinResource&) = delete;
+  SkinResource& operator=(const SkinResource&) = delete;
+  ~SkinResource();
+
+  std::wstring name;       // as the skin file gave it, trimmed
+  std::wstring path;       // AppFolder + type folder + name; empty when the name was refused
+  void* handle = nullptr;  // by type: HBITMAP (0, 1), int* fonts added (4), byte buffer (5, 6); null on failure
+  int32_t type = -1;
+  int32_t size = 0;        // 8 for an image; the file length for 1 and 4; the bytes read for 5 and 6
+
+  // The bytes of a type-5 or type-6 record, exactly `size` of them.
+  std::span<const uint8_t> Bytes() const;
+
+  // Kept so that the decoded bitmap stays valid; it owns the bitmap of a type-0 record.
+  IPicture* picture = nullptr;
+  std::vector<uint8_t> bytes;  // storage behind `handle` for types 5 and 6
+  int fontsAdded = 0;          // storage behind `handle` for type 4
+};
+
+class SkinResourceCache {
+ public:
+  // The record of (name, type), created and loaded on first request; loading
+  // failures leave `handle` null and are not retried. The name is compared
+  // without regard to case.
+  static SkinResource& Get(const std::wstring& name, int32_t type);
+  // Releases every resource, last loaded first. Runs at program exit; tests may call it.
+  static void FreeAll();
+};
+
+// The size of the (name, type) record, 0 when there is none. Taking the size from
+// the same record that holds the data keeps a name cached under two types from
+// yielding another file's length.
+int32_t GetResourceSize(const std::wstring& name, int32_t type);
+
+// Look-ups by a skin file's UTF-8 text (trimmed): the handle of the type-0, type-5
+// and type-1 record, or null.
+HBITMAP GetSkinImageUtf8(const char* name);
+const SkinResource* GetLangFileUtf8(const char* name);
+HBITMAP GetSkinBitmapUtf8(const char* name);
+
+// Decodes an image file (BMP, JPEG, GIF: what the system picture decoder reads).
+// On success `bitmap` is the picture's bitmap and `picture` the object that owns
+// it; the caller releases the picture when done with the bitmap.
+bool LoadImageFileToBitmap(const std::wstring& path, HBITMAP* bitmap, IPicture** picture);
+
+// Replaces `target` (deleting what it held) with a new bitmap compatible with `dc`
+// holding the rectangle (left, top)-(right, bottom) of `source`. Does nothing
+// when `source` is null or the rectangle is empty.
+void CropBitmap(HBITMAP& target, HDC dc, HBITMAP source, int left, int top, int right, int bottom);
+
+// A new region covering every pixel of the bitmap that is not pure white; null for
+// a null bitmap, a bitmap without any such pixel, or on failure. The caller owns it.
+HRGN BitmapToRegion(HBITMAP bitmap);

@@ -1,0 +1,190 @@
+#include "gui/SkinResourceCache.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "gui/GUIItem.h"
+#include "gui/TestBitmaps.h"
+
+using testing_bitmaps::MakeBitmap;
+using testing_bitmaps::WriteBmpFile;
+
+namespace {
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  if (!bytes.empty()) WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(f);
+}
+
+class SkinResourceCacheTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AppFolder = testing_bitmaps::MakeTempFolder(L"skincache");
+    for (const wchar_t* sub : {L"skins", L"lang", L"bin", L"fonts"}) CreateDirectoryW((AppFolder + sub).c_str(), nullptr);
+    ASSERT_TRUE(WriteBmpFile(AppFolder + L"skins\\Red.bmp", 4, 3, [](int, int) { return RGB(255, 0, 0); }));
+  }
+  void TearDown() override { SkinResourceCache::FreeAll(); }
+};
+
+TEST_F(SkinResourceCacheTest, OneRecordPerNameAndTypeWhateverTheCase) {
+  SkinResource& a = SkinResourceCache::Get(L"Red.bmp", kSkinImage);
+  SkinResource& b = SkinResourceCache::Get(L"RED.BMP", kSkinImage);
+  EXPECT_EQ(&a, &b);
+  ASSERT_NE(a.handle, nullptr);
+  EXPECT_EQ(a.size, 8);
+  BITMAP info{};
+  ASSERT_TRUE(GetObjectW(static_cast<HBITMAP>(a.handle), sizeof(info), &info));
+  EXPECT_EQ(info.bmWidth, 4);
+  EXPECT_EQ(info.bmHeight, 3);
+
+  // The same file as a DIB section is a second record, loaded its own way.
+  SkinResource& dib = SkinResourceCache::Get(L"red.bmp", kSkinBitmap);
+  EXPECT_NE(&dib, &a);
+  EXPECT_NE(dib.handle, nullptr);
+  EXPECT_NE(dib.handle, a.handle);
+  EXPECT_GT(dib.size, 8);
+}
+
+TEST_F(SkinResourceCacheTest, AFailedLoadIsKeptAndNotRetried) {
+  SkinResource& missing = SkinResourceCache::Get(L"Later.bmp", kSkinImage);
+  EXPECT_EQ(missing.handle, nullptr);
+  ASSERT_TRUE(WriteBmpFile(AppFolder + L"skins\\Later.bmp", 2, 2, [](int, int) { return RGB(0, 0, 0); }));
+  SkinResource& again = SkinResourceCache::Get(L"later.bmp", kSkinImage);
+  EXPECT_EQ(&again, &missing);
+  EXPECT_EQ(again.handle, nullptr);
+  EXPECT_EQ(GetCachedBinary(L"nothing.bin").size(), 0u);
+}
+
+TEST_F(SkinResourceCacheTest, WholeFilesCarryTheirExactSizePerType) {
+  WriteFileBytes(AppFolder + L"lang\\Same.dat", std::string("\xff\xfe" "a\0b\0c", 7));
+  WriteFileBytes(AppFolder + L"bin\\Same.dat", std::string(1000, 'x'));
+  WriteFileBytes(AppFolder + L"bin\\Empty.dat", "");
+
+  const SkinResource& lang = SkinResourceCache::Get(L"Same.dat", kLanguageFile);
+  const SkinResource& bin = SkinResourceCache::Get(L"same.DAT", kBinaryFile);
+  EXPECT_EQ(lang.Bytes().size(), 7u);
+  EXPECT_EQ(bin.Bytes().size(), 1000u);
+  // The name is cached under two types: each size is its own file's.
+  EXPECT_EQ(GetResourceSize(L"Same.dat", kLanguageFile), 7);
+  EXPECT_EQ(GetResourceSize(L"Same.dat", kBinaryFile), 1000);
+  EXPECT_EQ(GetResourceSize(L"Same.dat", kSkinImage), 0);
+  EXPECT_EQ(GetCachedBinary(L"SAME.dat").size(), 1000u);
+
+  const SkinResource& empty = SkinResourceCache::Get(L"Empty.dat", kBinaryFile);
+  EXPECT_EQ(empty.handle, nullptr);
+  EXPECT_EQ(empty.size, 0);
+  EXPECT_TRUE(empty.Bytes().empty());
+}
+
+TEST_F(SkinResourceCacheTest, NamesThatLeaveTheFolderAreRefusedUnread) {
+  // A file the refused names would reach if they were followed.
+  ASSERT_TRUE(WriteBmpFile(AppFolder + L"Outside.bmp", 2, 2, [](int, int) { return RGB(0, 0, 0); }));
+  const std::wstring longName(MAX_PATH, L'a');
+  const std::wstring refused[] = {L"..\\Outside.bmp", L"sub\\..\\..\\Outside.bmp", L"../Outside.bmp",
+                                  AppFolder + L"Outside.bmp", L"\\Outside.bmp", longName, L""};
+  for (const std::wstring& name : refused) {
+    const SkinResource& r = SkinResourceCache::Get(name, kSkinImage);
+    EXPECT_EQ(r.handle, nullptr) << std::string(name.begin(), name.end());
+    EXPECT_TRUE(r.path.empty());
+  }
+  // A name with ".." inside a file name is an ordinary name.
+  ASSERT_TRUE(WriteBmpFile(AppFolder + L"skins\\a..b.bmp", 2, 2, [](int, int) { return RGB(0, 0, 0); }));
+  EXPECT_NE(SkinResourceCache::Get(L"a..b.bmp", kSkinImage).handle, nullptr);
+}
+
+TEST_F(SkinResourceCacheTest, ImagesOpenWhileAnotherProgramReadsThem) {
+  HANDLE other = CreateFileW((AppFolder + L"skins\\Red.bmp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  EXPECT_NE(SkinResourceCache::Get(L"Red.bmp", kSkinImage).handle, nullptr);
+  CloseHandle(other);
+}
+
+TEST_F(SkinResourceCacheTest, Utf8LookupsTrimTheName) {
+  EXPECT_NE(GetSkinImageUtf8("  Red.bmp\t"), nullptr);
+  EXPECT_EQ(&SkinResourceCache::Get(L"Red.bmp", kSkinImage), &SkinResourceCache::Get(L"red.bmp", kSkinImage));
+  EXPECT_NE(GetSkinBitmapUtf8(" Red.bmp"), nullptr);
+  EXPECT_EQ(GetLangFileUtf8("none.txt"), nullptr);
+  EXPECT_EQ(GetSkinImageUtf8(nullptr), nullptr);
+}
+
+TEST_F(SkinResourceCacheTest, FontsAreAddedPrivatelyAndRemovedAtTheEnd) {
+  const std::wstring font = AppFolder + L"fonts\\Sans.ttf";
+  ASSERT_TRUE(CopyFileW(L"Z:\\usr\\share\\fonts\\truetype\\dejavu\\DejaVuSans.ttf", font.c_str(), FALSE));
+  const SkinResource& r = SkinResourceCache::Get(L"Sans.ttf", kSkinFont);
+  ASSERT_NE(r.handle, nullptr);
+  EXPECT_GT(*static_cast<int*>(r.handle), 0);
+  SkinResourceCache::FreeAll();
+  // Removed: a second removal finds nothing to remove.
+  EXPECT_FALSE(RemoveFontResourceExW(font.c_str(), FR_PRIVATE, nullptr));
+}
+
+TEST(BitmapToRegion, WhiteIsTransparent) {
+  EXPECT_EQ(BitmapToRegion(nullptr), nullptr);
+
+  HBITMAP white = MakeBitmap(16, 8, [](int, int) { return RGB(255, 255, 255); });
+  EXPECT_EQ(BitmapToRegion(white), nullptr);
+  DeleteObject(white);
+
+  // Near-white is not white: there is no tolerance.
+  HBITMAP black = MakeBitmap(16, 8, [](int x, int) { return x == 0 ? RGB(255, 255, 254) : RGB(0, 0, 0); });
+  HRGN region = BitmapToRegion(black);
+  ASSERT_NE(region, nullptr);
+  HRGN full = CreateRectRgn(0, 0, 16, 8);
+  EXPECT_TRUE(EqualRgn(region, full));
+  DeleteObject(full);
+  DeleteObject(region);
+  DeleteObject(black);
+}
+
+TEST(BitmapToRegion, ManyRunsCoverExactlyTheNonWhitePixels) {
+  // Alternating columns with a hole pattern: 60 runs per row, 4800 runs in all,
+  // so the rectangles are combined chunk by chunk.
+  const int w = 120, h = 80;
+  auto colour = [](int x, int y) { return (x % 2 == 0 && (x + y) % 7 != 0) ? RGB(10, 20, 30) : RGB(255, 255, 255); };
+  HBITMAP striped = MakeBitmap(w, h, colour);
+  HRGN region = BitmapToRegion(striped);
+  ASSERT_NE(region, nullptr);
+
+  HRGN expected = CreateRectRgn(0, 0, 0, 0);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (colour(x, y) != RGB(255, 255, 255)) {
+        HRGN one = CreateRectRgn(x, y, x + 1, y + 1);
+        CombineRgn(expected, expected, one, RGN_OR);
+        DeleteObject(one);
+      }
+  EXPECT_TRUE(EqualRgn(region, expected));
+  DeleteObject(expected);
+  DeleteObject(region);
+  DeleteObject(striped);
+}
+
+TEST(CropBitmap, CopiesTheRectangleIntoANewBitmap) {
+  HBITMAP source = MakeBitmap(10, 10, [](int x, int y) { return x >= 5 && y >= 5 ? RGB(0, 255, 0) : RGB(0, 0, 255); });
+  HDC screen = GetDC(nullptr);
+  HBITMAP target = nullptr;
+  CropBitmap(target, screen, nullptr, 0, 0, 4, 4);
+  EXPECT_EQ(target, nullptr);
+  CropBitmap(target, screen, source, 4, 4, 8, 10);
+  ASSERT_NE(target, nullptr);
+  BITMAP info{};
+  GetObjectW(target, sizeof(info), &info);
+  EXPECT_EQ(info.bmWidth, 4);
+  EXPECT_EQ(info.bmHeight, 6);
+  HDC dc = CreateCompatibleDC(screen);
+  HGDIOBJ old = SelectObject(dc, target);
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(dc, 1, 1), RGB(0, 255, 0));
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(target);
+  DeleteObject(source);
+}
+
+}  // namespace
