@@ -1,0 +1,285 @@
+#include "platform/Window.h"
+
+#include "platform/Dialog.h"
+
+#include <unordered_map>
+
+namespace {
+
+// Handle -> binding. The entry outlives its object when the object is
+// destroyed first: the window then keeps its original procedure until
+// WM_NCDESTROY removes the entry.
+struct Binding {
+  CWnd* object;
+  WNDPROC original;
+};
+std::unordered_map<HWND, Binding>& Bindings() {
+  static std::unordered_map<HWND, Binding> map;
+  return map;
+}
+
+// The object waiting for the next window that this thread creates.
+thread_local CWnd* t_pendingObject = nullptr;
+thread_local HHOOK t_creationHook = nullptr;
+
+HWND ChildOfNotification(HWND self, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_COMMAND:
+      return reinterpret_cast<HWND>(lParam);  // 0 for menus and accelerators
+    case WM_NOTIFY:
+      return lParam ? reinterpret_cast<const NMHDR*>(lParam)->hwndFrom : nullptr;
+    case WM_DRAWITEM: {
+      const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      return (dis && dis->CtlType != ODT_MENU) ? dis->hwndItem : nullptr;
+    }
+    case WM_MEASUREITEM: {
+      const auto* mis = reinterpret_cast<const MEASUREITEMSTRUCT*>(lParam);
+      return (mis && mis->CtlType != ODT_MENU) ? ::GetDlgItem(self, static_cast<int>(mis->CtlID)) : nullptr;
+    }
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+      return reinterpret_cast<HWND>(lParam);
+    default:
+      (void)wParam;
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+LRESULT CALLBACK WindowTrampoline(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto& map = Bindings();
+  auto it = map.find(hwnd);
+  if (it == map.end()) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  const Binding binding = it->second;
+
+  if (!binding.object) {
+    const LRESULT r = ::CallWindowProcW(binding.original, hwnd, msg, wParam, lParam);
+    if (msg == WM_NCDESTROY) map.erase(hwnd);
+    return r;
+  }
+
+  CWnd* wnd = binding.object;
+  const auto saved = wnd->m_current;
+  wnd->m_current = {msg, wParam, lParam};
+  if (msg == WM_NCDESTROY) {
+    // The original procedure finishes its own clean-up first; then the object
+    // lets go of the handle and may delete itself.
+    const LRESULT r = wnd->WindowProc(msg, wParam, lParam);
+    map.erase(hwnd);
+    if (CWinApp* app = platform::CurrentApp(); app && app->m_pMainWnd == wnd) {
+      // The main window is gone: the program's message loop ends.
+      app->m_pMainWnd = nullptr;
+      ::PostQuitMessage(0);
+    }
+    wnd->m_hWnd = nullptr;
+    wnd->m_originalProc = nullptr;
+    wnd->m_current = saved;
+    wnd->PostNcDestroy();
+    return r;
+  }
+  const LRESULT r = wnd->WindowProc(msg, wParam, lParam);
+  // The handler may have destroyed the window and deleted its object.
+  auto after = map.find(hwnd);
+  if (after != map.end() && after->second.object == wnd) wnd->m_current = saved;
+  return r;
+}
+
+LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND && t_pendingObject) {
+    CWnd* wnd = t_pendingObject;
+    t_pendingObject = nullptr;
+    wnd->Bind(reinterpret_cast<HWND>(wParam));
+  }
+  return ::CallNextHookEx(t_creationHook, code, wParam, lParam);
+}
+
+namespace {
+
+}  // namespace
+
+// The hook stays installed for the thread's life: it costs one call per window
+// created, and nested creation (children made during a parent's WM_CREATE)
+// needs no bookkeeping beyond the saved pending object.
+CWnd::BindingScope::BindingScope(CWnd* wnd) : previous_(t_pendingObject) {
+  if (!t_creationHook) t_creationHook = ::SetWindowsHookExW(WH_CBT, CreationHook, nullptr, ::GetCurrentThreadId());
+  t_pendingObject = wnd;
+}
+
+CWnd::BindingScope::~BindingScope() { t_pendingObject = previous_; }
+
+namespace platform {
+
+bool PreTranslateThroughParents(MSG* msg) {
+  for (HWND hwnd = msg->hwnd; hwnd;) {
+    if (CWnd* wnd = CWnd::FromHandlePermanent(hwnd)) {
+      if (wnd->PreTranslateMessage(msg)) return true;
+    }
+    // A handler may have destroyed the window.
+    if (!::IsWindow(hwnd) || !(::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD)) break;
+    hwnd = ::GetParent(hwnd);
+  }
+  return false;
+}
+
+size_t BoundWindowCount() { return Bindings().size(); }
+
+}  // namespace platform
+
+CWnd::CWnd() = default;
+
+CWnd::~CWnd() {
+  if (!m_hWnd) return;
+  auto it = Bindings().find(m_hWnd);
+  if (it != Bindings().end()) it->second.object = nullptr;
+  HWND hwnd = m_hWnd;
+  m_hWnd = nullptr;
+  ::DestroyWindow(hwnd);
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND hwnd) {
+  if (!hwnd) return nullptr;
+  auto it = Bindings().find(hwnd);
+  return it == Bindings().end() ? nullptr : it->second.object;
+}
+
+const wchar_t* CWnd::DefaultClassName() {
+  static const wchar_t* const name = [] {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = ::DefWindowProcW;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    wc.hbrBackground = nullptr;
+    wc.lpszClassName = L"OvrixWindow";
+    ::RegisterClassExW(&wc);
+    return L"OvrixWindow";
+  }();
+  return name;
+}
+
+void CWnd::Bind(HWND hwnd) {
+  m_hWnd = hwnd;
+  Bindings()[hwnd] = Binding{this, nullptr};
+  PreSubclassWindow();
+  m_originalProc = reinterpret_cast<WNDPROC>(
+      ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowTrampoline)));
+  Bindings()[hwnd].original = m_originalProc;
+}
+
+bool CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style,
+                    const RECT& rect, HWND parent, UINT_PTR idOrMenu) {
+  if (m_hWnd) return false;
+  BindingScope binding(this);
+  HWND hwnd = ::CreateWindowExW(exStyle, className, text ? text : L"", style, rect.left, rect.top,
+                                rect.right - rect.left, rect.bottom - rect.top, parent,
+                                reinterpret_cast<HMENU>(idOrMenu), ::GetModuleHandleW(nullptr), nullptr);
+  if (!hwnd) {
+    // A window that failed in WM_NCCREATE/WM_CREATE is gone; so is its binding.
+    m_hWnd = nullptr;
+    return false;
+  }
+  return m_hWnd == hwnd;
+}
+
+bool CWnd::SubclassWindow(HWND hwnd) {
+  if (m_hWnd || !hwnd || !::IsWindow(hwnd) || FromHandlePermanent(hwnd)) return false;
+  Bind(hwnd);
+  return true;
+}
+
+bool CWnd::DestroyWindow() {
+  if (!m_hWnd) return false;
+  return ::DestroyWindow(m_hWnd) != FALSE;
+}
+
+HWND CWnd::GetOwnerHwnd() const {
+  if (m_owner && ::IsWindow(m_owner)) return m_owner;
+  return m_hWnd ? ::GetParent(m_hWnd) : nullptr;
+}
+
+BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+BOOL CWnd::OnCommand(WPARAM, LPARAM) { return FALSE; }
+BOOL CWnd::OnNotify(WPARAM, LPARAM, LRESULT*) { return FALSE; }
+
+LRESULT CWnd::Default() {
+  if (!m_hWnd) return 0;
+  if (!m_originalProc) return ::DefWindowProcW(m_hWnd, m_current.msg, m_current.wParam, m_current.lParam);
+  return ::CallWindowProcW(m_originalProc, m_hWnd, m_current.msg, m_current.wParam, m_current.lParam);
+}
+
+BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags) const {
+  const DWORD style = GetStyle();
+  const DWORD next = (style & ~remove) | add;
+  if (next == style) return FALSE;
+  ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, static_cast<LONG_PTR>(next));
+  if (flags) ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
+  return TRUE;
+}
+
+BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT flags) const {
+  const DWORD style = GetExStyle();
+  const DWORD next = (style & ~remove) | add;
+  if (next == style) return FALSE;
+  ::SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE, static_cast<LONG_PTR>(next));
+  if (flags) ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
+  return TRUE;
+}
+
+std::wstring CWnd::GetWindowText() const {
+  const int n = ::GetWindowTextLengthW(m_hWnd);
+  if (n <= 0) return {};
+  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+  const int got = ::GetWindowTextW(m_hWnd, text.data(), n + 1);
+  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return text;
+}
+
+BOOL CWnd::GetScrollInfo(int bar, SCROLLINFO* info, UINT mask) const {
+  info->cbSize = sizeof(SCROLLINFO);
+  info->fMask = mask;
+  return ::GetScrollInfo(m_hWnd, bar, info);
+}
+
+bool CWnd::ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  HWND child = ChildOfNotification(m_hWnd, msg, wParam, lParam);
+  if (!child || child == m_hWnd) return false;
+  CWnd* wnd = FromHandlePermanent(child);
+  if (!wnd) return false;
+  result = 0;
+  return wnd->OnMessage(Reflected(msg), wParam, lParam, result);
+}
+
+bool CWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  switch (msg) {
+    case WM_COMMAND:
+      if (OnCommand(wParam, lParam)) {
+        result = 0;
+        return true;
+      }
+      return false;
+    case WM_NOTIFY: {
+      LRESULT r = 0;
+      if (OnNotify(wParam, lParam, &r)) {
+        result = r;
+        return true;
+      }
+      return false;
+    }
+    default:
+      return false;
+  }
+}
+
+LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (ReflectToChild(msg, wParam, lParam, result)) return result;
+  if (OnMessage(msg, wParam, lParam, result)) return result;
+  return Default();
+}

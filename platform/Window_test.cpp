@@ -1,0 +1,278 @@
+#include "platform/Window.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/testing/GuiTestHost.h"
+
+namespace {
+
+// Records every message it is handed, and the reflected ones apart.
+class RecordingWnd : public CWnd {
+ public:
+  std::vector<UINT> seen;
+  std::vector<UINT> reflected;
+  bool takeReflected = false;
+  int preSubclassCalls = 0;
+  bool* ncDestroyed = nullptr;
+  bool deleteSelf = false;
+
+ protected:
+  void PreSubclassWindow() override {
+    ++preSubclassCalls;
+    EXPECT_NE(m_hWnd, nullptr);
+  }
+  void PostNcDestroy() override {
+    if (ncDestroyed) *ncDestroyed = true;
+    if (deleteSelf) delete this;
+  }
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
+    if (msg >= kReflectBase && msg < kReflectBase + 0x200) {
+      reflected.push_back(msg - kReflectBase);
+      if (takeReflected) {
+        result = 0x55;
+        return true;
+      }
+      return false;
+    }
+    seen.push_back(msg);
+    return CWnd::OnMessage(msg, wp, lp, result);
+  }
+};
+
+size_t IndexOf(const std::vector<UINT>& v, UINT msg) {
+  return static_cast<size_t>(std::find(v.begin(), v.end(), msg) - v.begin());
+}
+
+TEST(Window, BoundBeforeTheFirstMessageForEveryClassKind) {
+  GuiTestHost host;
+  const wchar_t* classes[] = {CWnd::DefaultClassName(), L"BUTTON", L"STATIC", L"EDIT", WC_LISTVIEWW,
+                              L"LISTBOX", L"SCROLLBAR", ANIMATE_CLASSW};
+  for (const wchar_t* cls : classes) {
+    RecordingWnd wnd;
+    ASSERT_TRUE(wnd.CreateEx(0, cls, L"x", WS_CHILD | WS_VISIBLE, RECT{0, 0, 50, 20}, &host, 1)) << cls;
+    EXPECT_EQ(CWnd::FromHandlePermanent(wnd.m_hWnd), &wnd);
+    ASSERT_FALSE(wnd.seen.empty());
+    // A child window's life starts with WM_NCCREATE; nothing came before it.
+    EXPECT_EQ(wnd.seen.front(), static_cast<UINT>(WM_NCCREATE)) << cls;
+    EXPECT_LT(IndexOf(wnd.seen, WM_NCCREATE), IndexOf(wnd.seen, WM_CREATE)) << cls;
+    EXPECT_EQ(wnd.preSubclassCalls, 1) << cls;
+  }
+}
+
+TEST(Window, TopLevelWindowOfOurClassSeesItsCreation) {
+  RecordingWnd wnd;
+  ASSERT_TRUE(wnd.CreateEx(0, CWnd::DefaultClassName(), L"top", WS_OVERLAPPEDWINDOW, RECT{0, 0, 100, 100},
+                           static_cast<HWND>(nullptr), 0));
+  // Top-level windows may be asked for their size limits before WM_NCCREATE.
+  const UINT first = wnd.seen.front();
+  EXPECT_TRUE(first == WM_NCCREATE || first == WM_GETMINMAXINFO) << std::hex << first;
+  EXPECT_LT(IndexOf(wnd.seen, WM_NCCREATE), IndexOf(wnd.seen, WM_CREATE));
+  EXPECT_EQ(::GetClassLongPtrW(wnd.m_hWnd, GCL_STYLE) & CS_DBLCLKS, static_cast<ULONG_PTR>(CS_DBLCLKS));
+  EXPECT_EQ(::GetClassLongPtrW(wnd.m_hWnd, GCLP_HBRBACKGROUND), 0u);
+}
+
+TEST(Window, SubclassesAnExistingWindowAndDefaultReachesItsProcedure) {
+  GuiTestHost host;
+  HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD, 0, 0, 50, 20, host.m_hWnd, nullptr, nullptr, nullptr);
+  RecordingWnd wnd;
+  ASSERT_TRUE(wnd.SubclassWindow(edit));
+  EXPECT_EQ(wnd.preSubclassCalls, 1);
+  EXPECT_FALSE(RecordingWnd().SubclassWindow(edit));  // bound once only
+  ::SetWindowTextW(edit, L"hello");
+  EXPECT_EQ(wnd.GetWindowText(), L"hello");            // the edit's own procedure stored it
+  EXPECT_NE(IndexOf(wnd.seen, WM_SETTEXT), wnd.seen.size());
+}
+
+// A parent that records what reached its own handlers.
+class ParentWnd : public CWnd {
+ public:
+  std::vector<UINT> handled;
+
+ protected:
+  BOOL OnCommand(WPARAM, LPARAM) override {
+    handled.push_back(WM_COMMAND);
+    return TRUE;
+  }
+  BOOL OnNotify(WPARAM, LPARAM, LRESULT* result) override {
+    handled.push_back(WM_NOTIFY);
+    *result = 7;
+    return TRUE;
+  }
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
+    if (msg == WM_CTLCOLORSTATIC || msg == WM_DRAWITEM || msg == WM_MEASUREITEM) {
+      handled.push_back(msg);
+      result = 1;
+      return true;
+    }
+    return CWnd::OnMessage(msg, wp, lp, result);
+  }
+};
+
+TEST(Window, NotificationsReachTheChildObjectFirstFromAnyParent) {
+  GuiTestHost host;
+  // The parent is a plain child window, as a bitmap item is for keyboard keys.
+  ParentWnd parent;
+  ASSERT_TRUE(parent.CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD | WS_VISIBLE, RECT{0, 0, 300, 200}, &host, 5));
+  RecordingWnd child;
+  ASSERT_TRUE(child.CreateEx(0, L"BUTTON", L"b", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, RECT{0, 0, 40, 20}, &parent, 42));
+
+  NMHDR nm{child.m_hWnd, 42, NM_CLICK};
+  DRAWITEMSTRUCT dis{};
+  dis.CtlType = ODT_BUTTON;
+  dis.CtlID = 42;
+  dis.hwndItem = child.m_hWnd;
+  MEASUREITEMSTRUCT mis{};
+  mis.CtlType = ODT_LISTBOX;
+  mis.CtlID = 42;
+  struct Case {
+    UINT msg;
+    WPARAM wp;
+    LPARAM lp;
+  } cases[] = {
+      {WM_COMMAND, MAKEWPARAM(42, BN_CLICKED), reinterpret_cast<LPARAM>(child.m_hWnd)},
+      {WM_NOTIFY, 42, reinterpret_cast<LPARAM>(&nm)},
+      {WM_DRAWITEM, 42, reinterpret_cast<LPARAM>(&dis)},
+      {WM_MEASUREITEM, 42, reinterpret_cast<LPARAM>(&mis)},
+      {WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(child.m_hWnd)},
+  };
+  for (bool childTakes : {true, false}) {
+    child.takeReflected = childTakes;
+    for (const auto& c : cases) {
+      child.reflected.clear();
+      parent.handled.clear();
+      const LRESULT r = ::SendMessageW(parent.m_hWnd, c.msg, c.wp, c.lp);
+      ASSERT_EQ(child.reflected, std::vector<UINT>{c.msg}) << std::hex << c.msg;
+      if (childTakes) {
+        EXPECT_TRUE(parent.handled.empty()) << std::hex << c.msg;
+        if (c.msg != WM_COMMAND) {
+          EXPECT_EQ(r, 0x55);
+        }
+      } else {
+        EXPECT_EQ(parent.handled, std::vector<UINT>{c.msg}) << std::hex << c.msg;
+      }
+    }
+  }
+  // A menu command (no control window) is the parent's alone.
+  child.reflected.clear();
+  parent.handled.clear();
+  ::SendMessageW(parent.m_hWnd, WM_COMMAND, 100, 0);
+  EXPECT_TRUE(child.reflected.empty());
+  EXPECT_EQ(parent.handled, std::vector<UINT>{WM_COMMAND});
+}
+
+TEST(Window, OwnerIsTheOneSetElseTheParent) {
+  GuiTestHost host;
+  CWnd other, child;
+  ASSERT_TRUE(other.CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD, RECT{0, 0, 10, 10}, &host, 1));
+  ASSERT_TRUE(child.CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD, RECT{0, 0, 10, 10}, &host, 2));
+  EXPECT_EQ(child.GetOwnerHwnd(), host.m_hWnd);
+  EXPECT_EQ(child.GetOwner(), &host);
+  child.SetOwner(&other);
+  EXPECT_EQ(child.GetOwner(), &other);
+  other.DestroyWindow();  // an owner that is gone no longer counts
+  EXPECT_EQ(child.GetOwner(), &host);
+}
+
+TEST(Window, DestroyingObjectAndWindowInEitherOrder) {
+  GuiTestHost host;
+  const size_t before = platform::BoundWindowCount();
+
+  // Object first: the window goes with it.
+  auto* first = new RecordingWnd;
+  ASSERT_TRUE(first->CreateEx(0, L"BUTTON", L"", WS_CHILD, RECT{0, 0, 10, 10}, &host, 1));
+  HWND firstHwnd = first->m_hWnd;
+  delete first;
+  EXPECT_FALSE(::IsWindow(firstHwnd));
+  EXPECT_EQ(platform::BoundWindowCount(), before);
+
+  // Window first: the object lets go of the handle and learns of it.
+  bool gone = false;
+  RecordingWnd second;
+  second.ncDestroyed = &gone;
+  ASSERT_TRUE(second.CreateEx(0, L"STATIC", L"", WS_CHILD, RECT{0, 0, 10, 10}, &host, 2));
+  ::DestroyWindow(second.m_hWnd);
+  EXPECT_TRUE(gone);
+  EXPECT_EQ(second.m_hWnd, nullptr);
+  EXPECT_EQ(second.seen.back(), static_cast<UINT>(WM_NCDESTROY));
+  EXPECT_EQ(platform::BoundWindowCount(), before);
+
+  // An object that deletes itself when its window is destroyed (through the parent).
+  bool selfGone = false;
+  auto* self = new RecordingWnd;
+  self->deleteSelf = true;
+  self->ncDestroyed = &selfGone;
+  CWnd parent;
+  ASSERT_TRUE(parent.CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD, RECT{0, 0, 10, 10}, &host, 3));
+  ASSERT_TRUE(self->CreateEx(0, L"EDIT", L"", WS_CHILD, RECT{0, 0, 10, 10}, &parent, 4));
+  parent.DestroyWindow();
+  EXPECT_TRUE(selfGone);
+  EXPECT_EQ(platform::BoundWindowCount(), before);
+}
+
+TEST(Window, FailedCreationLeavesNoBinding) {
+  const size_t before = platform::BoundWindowCount();
+  RecordingWnd wnd;
+  EXPECT_FALSE(wnd.CreateEx(0, L"NoSuchClassAnywhere", L"", WS_POPUP, RECT{0, 0, 1, 1}, static_cast<HWND>(nullptr), 0));
+  EXPECT_EQ(wnd.m_hWnd, nullptr);
+  // The next window created is not bound to the object by mistake.
+  HWND plain = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_EQ(CWnd::FromHandlePermanent(plain), nullptr);
+  ::DestroyWindow(plain);
+  EXPECT_EQ(platform::BoundWindowCount(), before);
+}
+
+// Children created while the parent handles WM_CREATE are bound to their own objects.
+class ParentMakingChildren : public CWnd {
+ public:
+  RecordingWnd child;
+
+ protected:
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
+    if (msg == WM_CREATE) {
+      child.CreateEx(0, L"BUTTON", L"", WS_CHILD, RECT{0, 0, 5, 5}, this, 9);
+      result = 0;
+      return true;
+    }
+    return CWnd::OnMessage(msg, wp, lp, result);
+  }
+};
+
+TEST(Window, NestedCreationBindsEachObject) {
+  GuiTestHost host;
+  ParentMakingChildren parent;
+  ASSERT_TRUE(parent.CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD, RECT{0, 0, 50, 50}, &host, 1));
+  ASSERT_NE(parent.child.m_hWnd, nullptr);
+  EXPECT_EQ(::GetParent(parent.child.m_hWnd), parent.m_hWnd);
+  EXPECT_EQ(CWnd::FromHandlePermanent(parent.child.m_hWnd), &parent.child);
+}
+
+TEST(Window, PreTranslateWalksFromTargetToTopLevel) {
+  struct Eater : CWnd {
+    std::vector<HWND>* order;
+    bool eat = false;
+    BOOL PreTranslateMessage(MSG* msg) override {
+      order->push_back(m_hWnd);
+      (void)msg;
+      return eat;
+    }
+  };
+  GuiTestHost host;
+  std::vector<HWND> order;
+  Eater middle, leaf;
+  middle.order = leaf.order = &order;
+  ASSERT_TRUE(middle.CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD, RECT{0, 0, 50, 50}, &host, 1));
+  ASSERT_TRUE(leaf.CreateEx(0, L"BUTTON", L"", WS_CHILD, RECT{0, 0, 5, 5}, &middle, 2));
+  MSG msg{leaf.m_hWnd, WM_KEYDOWN, VK_F5, 0, 0, {}};
+  EXPECT_FALSE(platform::PreTranslateThroughParents(&msg));
+  EXPECT_EQ(order, (std::vector<HWND>{leaf.m_hWnd, middle.m_hWnd}));  // the host does not eat
+  order.clear();
+  middle.eat = true;
+  EXPECT_TRUE(platform::PreTranslateThroughParents(&msg));
+  EXPECT_EQ(order, (std::vector<HWND>{leaf.m_hWnd, middle.m_hWnd}));
+}
+
+}  // namespace
