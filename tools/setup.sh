@@ -13,7 +13,7 @@ packages=(
   xvfb xauth x11-utils imagemagick
   googletest
   librsvg2-bin fonts-dejavu-core
-  dpkg-dev
+  dpkg-dev python3
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
 )
 
