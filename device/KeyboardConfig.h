@@ -1,0 +1,309 @@
+// The configurator's one configuration object: the profiles, the active-profile
+// choice, the macros and the linked applications, and the small settings file
+// that remembers the active profile's name. The GUI and the device layer reach it
+// only through IKeyboardConfig.
+#pragma once
+#include <windows.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/KeyAssignment.h"
+#include "device/Macro.h"
+#include "device/Profile.h"
+
+class IGenDevice;
+
+class IKeyboardConfig {
+ public:
+  virtual void ClearProfiles() = 0;
+  virtual void SetDevice(IGenDevice* device) = 0;
+  virtual int GetMaxCount() const = 0;
+  virtual int GetProfileCount() const = 0;
+  virtual int GetMacroCount() const = 0;
+  virtual IKeyboardProfile* AddNewProfile(const std::wstring& name) = 0;
+  virtual IKeyboardProfile* AddProfileCopy(IKeyboardProfile* source) = 0;
+  // Null for the all-zero id: that id means "not yet known to the device".
+  virtual IKeyboardProfile* FindProfileByGuid(GUID id) = 0;
+  virtual IKeyboardProfile* FindProfileByName(const std::wstring& name) = 0;
+  // Null for an index outside 0..count-1.
+  virtual IKeyboardProfile* GetProfile(int index) = 0;
+  virtual IKeyboardProfile* GetActiveProfile() = 0;
+  // Accepts null or a profile of the list; false (and nothing changed) otherwise.
+  virtual bool SetActiveProfile(IKeyboardProfile* profile) = 0;
+  // The renamed profile is a new object in the old one's place; the passed pointer
+  // is invalid afterwards unless the result is null.
+  virtual IKeyboardProfile* RenameProfile(IKeyboardProfile* profile, const std::wstring& name) = 0;
+  virtual IKeyboardProfile* CreateProfileFrom(IKeyboardProfile* source, const std::wstring& name) = 0;
+  virtual void DeleteProfile(IKeyboardProfile* profile) = 0;
+  virtual CMacro* CreateMacro(const std::wstring& name) = 0;
+  virtual void DeleteMacro(CMacro* macro) = 0;
+  virtual CMacro* FindMacroByGuid(GUID id) = 0;
+  virtual CMacro* FindMacroByName(const std::wstring& name) = 0;
+  virtual CMacro* GetMacro(int index) = 0;
+  virtual void Reserved20(intptr_t) {}
+  virtual bool Reserved21() { return false; }
+  virtual void Reserved22(intptr_t) {}
+  virtual bool Reserved23() { return false; }
+  virtual int GetAppCount() const = 0;
+  virtual CQxApp* CreateApp(const std::wstring& path) = 0;
+  virtual void DeleteApp(CQxApp* app) = 0;
+  virtual CQxApp* FindAppByGuid(GUID id) = 0;
+  virtual CQxApp* FindAppByName(const std::wstring& path) = 0;
+  virtual CQxApp* GetApp(int index) = 0;
+  // Loads the profile folder, then makes the profile named in the settings file
+  // active (the first one when none matches). True when a profile was loaded.
+  virtual bool LoadAll() = 0;
+  // Saves the profiles and writes the active profile's name to the settings file;
+  // true when that write succeeded.
+  virtual bool SaveAll() = 0;
+  virtual int LoadProfiles() = 0;
+  // Null saves every profile; true when every save succeeded.
+  virtual bool SaveProfile(IKeyboardProfile* profile) = 0;
+  // A null profile means the active one.
+  virtual bool SetKeyAssignment(int32_t keyId, KeyAssignment record, IKeyboardProfile* profile) = 0;
+  virtual KeyAssignment& GetKeyAssignment(KeyAssignment& out, int32_t keyId,
+                                          IKeyboardProfile* profile) = 0;
+  virtual void Reserved36(intptr_t, intptr_t) {}
+  virtual bool HasKeyAssignments(intptr_t) { return true; }
+  virtual void Reserved38(intptr_t, intptr_t) {}
+  virtual bool Reserved39(intptr_t) { return false; }
+  virtual void Reserved40(intptr_t, intptr_t) {}
+  virtual bool Reserved41(intptr_t) { return false; }
+  virtual void SetLedState(uint8_t value, IKeyboardProfile* profile) = 0;
+  virtual uint8_t GetLedState(IKeyboardProfile* profile) = 0;
+  // The show-on-screen flag is one setting shared by every profile.
+  virtual void SetProfileOsdForAll(uint8_t value) = 0;
+  virtual int Reserved45() { return 0; }
+  virtual bool Reserved46(intptr_t, intptr_t) { return false; }
+  virtual bool Reserved47(intptr_t, intptr_t, intptr_t) { return false; }
+  virtual bool Reserved48(intptr_t, intptr_t) { return false; }
+  virtual bool Reserved49(intptr_t, intptr_t, intptr_t) { return false; }
+  virtual bool Reserved50(intptr_t, intptr_t, intptr_t) { return false; }
+  virtual bool Reserved51(intptr_t) { return false; }
+  virtual void Reserved52() {}
+
+ protected:
+  ~IKeyboardConfig() = default;  // deleted through its class only
+};
+
+// The profiles, owned, in creation order (the order the GUI lists them).
+template <class TProfile>
+class CProfileList {
+ public:
+  CProfileList() = default;
+  CProfileList(const CProfileList&) = delete;
+  CProfileList& operator=(const CProfileList&) = delete;
+
+  int Count() const { return static_cast<int>(profiles_.size()); }
+  TProfile* At(int index) const {
+    if (index < 0 || index >= Count()) return nullptr;
+    return profiles_[static_cast<std::size_t>(index)].get();
+  }
+  // The index of this very profile, -1 when it is not in the list.
+  template <class TPointer>
+  int IndexOf(const TPointer* profile) const {
+    if (profile == nullptr) return -1;
+    for (std::size_t i = 0; i < profiles_.size(); ++i)
+      if (static_cast<const TPointer*>(profiles_[i].get()) == profile) return static_cast<int>(i);
+    return -1;
+  }
+  TProfile* Append(std::unique_ptr<TProfile> profile) {
+    profiles_.push_back(std::move(profile));
+    return profiles_.back().get();
+  }
+  // Puts `profile` at `index` and hands back the one that was there.
+  std::unique_ptr<TProfile> ReplaceAt(int index, std::unique_ptr<TProfile> profile) {
+    std::swap(profiles_[static_cast<std::size_t>(index)], profile);
+    return profile;
+  }
+  std::unique_ptr<TProfile> RemoveAt(int index) {
+    auto removed = std::move(profiles_[static_cast<std::size_t>(index)]);
+    profiles_.erase(profiles_.begin() + index);
+    return removed;
+  }
+  // Deletes every profile, the last first.
+  void DeleteAll() {
+    while (!profiles_.empty()) profiles_.pop_back();
+  }
+
+ private:
+  std::vector<std::unique_ptr<TProfile>> profiles_;
+};
+
+// The settings-file side: "save\Morvel.qxc", section "SETTINGS".
+namespace settings_file {
+// The stored active profile name; empty when missing or unreadable.
+std::wstring ReadActiveProfileName(const std::wstring& path);
+// Writes the name, creating the file (UTF-16 with byte-order mark, so that any
+// name survives) and its folder when missing. False when the write failed.
+bool WriteActiveProfileName(const std::wstring& path, const std::wstring& name);
+}  // namespace settings_file
+
+// Ownership and the paths: the active-profile choice, the macros, the linked
+// applications, and where the settings file and the profile and macro folders lie.
+template <class TProfile>
+class CBaseConfig : public CProfileList<TProfile> {
+ public:
+  // programFolder ends with a backslash.
+  explicit CBaseConfig(const std::wstring& programFolder)
+      : settingsPath_(programFolder + L"save\\" + L"Morvel" + L"." + L"qxc"),
+        profileFolder_(programFolder + L"save\\"),
+        macroFolder_(programFolder + L"save\\") {}
+
+  const std::wstring& SettingsPath() const { return settingsPath_; }
+  const std::wstring& ProfileFolder() const { return profileFolder_; }
+  const std::wstring& MacroFolder() const { return macroFolder_; }
+
+ protected:
+  TProfile* active_ = nullptr;
+  CMacroList macros_;
+  CQxAppList apps_;
+  IGenDevice* device_ = nullptr;
+
+ private:
+  std::wstring settingsPath_;
+  std::wstring profileFolder_;
+  std::wstring macroFolder_;
+};
+
+inline bool FitsMaxPath(const std::wstring& path) { return path.size() < MAX_PATH; }
+
+// The profile operations.
+template <class TProfile>
+class CKeyboardConfig : public CBaseConfig<TProfile> {
+  using Base = CBaseConfig<TProfile>;
+
+ public:
+  using Base::Base;
+
+  void DeleteAllProfiles() {
+    this->active_ = nullptr;
+    this->DeleteAll();
+  }
+
+  void ApplyOsdToAll(uint8_t value) {
+    for (int i = 0; i < this->Count(); ++i) this->At(i)->SetShowOsd(value);
+  }
+
+  TProfile* AppendCopy(const TProfile& source) {
+    return this->Append(std::make_unique<TProfile>(source));
+  }
+
+  // The profile at index gets the name; a copy of it takes its place and is returned.
+  TProfile* RenameAt(int index, const std::wstring& name) {
+    TProfile* old = this->At(index);
+    old->SetName(name);
+    auto renamed = std::make_unique<TProfile>(*old);
+    TProfile* result = renamed.get();
+    std::unique_ptr<TProfile> oldOwner = this->ReplaceAt(index, std::move(renamed));
+    // The old file goes only once the renamed profile is safely in its own.
+    if (oldOwner->HasString() && SaveOne(result)) DeleteFileW(oldOwner->GetString().c_str());
+    if (this->active_ == oldOwner.get()) this->active_ = result;
+    return result;
+  }
+
+  TProfile* CreateCopyNamed(const TProfile& source, const std::wstring& name) {
+    auto copy = std::make_unique<TProfile>(source);
+    copy->SetId(GUID{});
+    copy->SetName(name);
+    return this->Append(std::move(copy));
+  }
+
+  void DeleteAt(int index) {
+    TProfile* profile = this->At(index);
+    if (this->active_ == profile) this->active_ = nullptr;
+    if (profile->HasString()) DeleteFileW(profile->GetString().c_str());
+    this->RemoveAt(index);
+  }
+
+  bool SaveOne(TProfile* profile) {
+    std::wstring written;
+    if (!FitsMaxPath(this->ProfileFolder())) return false;
+    return profile->SaveToFile(written, this->ProfileFolder(), ProfileExtension());
+  }
+
+  int LoadProfileFolder() {
+    const std::wstring pattern = this->ProfileFolder() + L"*." + ProfileExtension();
+    if (!FitsMaxPath(pattern)) return 0;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    DeleteAllProfiles();
+    int loaded = 0;
+    do {
+      std::wstring name(found.cFileName, wcsnlen(found.cFileName, MAX_PATH));
+      const std::size_t dot = name.find_last_of(L'.');
+      if (dot != std::wstring::npos) name.resize(dot);
+      if (name.size() > 255) name.resize(255);
+      auto profile = std::make_unique<TProfile>();
+      if (!profile->LoadFromFile(name, this->ProfileFolder(), ProfileExtension())) break;
+      this->Append(std::move(profile));
+      ++loaded;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return loaded;
+  }
+
+  static std::wstring ProfileExtension() { return L"qxp"; }
+};
+
+class CMorvelConfig final : public CKeyboardConfig<CMorvelProfile>, public IKeyboardConfig {
+ public:
+  // programFolder: the program's folder with a trailing backslash; "save\" lies in it.
+  explicit CMorvelConfig(const std::wstring& programFolder);
+  virtual ~CMorvelConfig();
+
+  virtual std::wstring GetProfileExtension() const { return ProfileExtension(); }
+
+  void ClearProfiles() override;
+  void SetDevice(IGenDevice* device) override;
+  int GetMaxCount() const override { return 1024; }
+  int GetProfileCount() const override { return Count(); }
+  int GetMacroCount() const override { return static_cast<int>(macros_.Count()); }
+  IKeyboardProfile* AddNewProfile(const std::wstring& name) override;
+  IKeyboardProfile* AddProfileCopy(IKeyboardProfile* source) override;
+  IKeyboardProfile* FindProfileByGuid(GUID id) override;
+  IKeyboardProfile* FindProfileByName(const std::wstring& name) override;
+  IKeyboardProfile* GetProfile(int index) override { return At(index); }
+  IKeyboardProfile* GetActiveProfile() override { return active_; }
+  bool SetActiveProfile(IKeyboardProfile* profile) override;
+  IKeyboardProfile* RenameProfile(IKeyboardProfile* profile, const std::wstring& name) override;
+  IKeyboardProfile* CreateProfileFrom(IKeyboardProfile* source, const std::wstring& name) override;
+  void DeleteProfile(IKeyboardProfile* profile) override;
+  CMacro* CreateMacro(const std::wstring& name) override { return macros_.Create(name, {}); }
+  void DeleteMacro(CMacro* macro) override { macros_.Delete(macro); }
+  CMacro* FindMacroByGuid(GUID id) override { return macros_.FindById(id); }
+  CMacro* FindMacroByName(const std::wstring& name) override { return macros_.FindByName(name); }
+  CMacro* GetMacro(int index) override { return macros_.At(index); }
+  int GetAppCount() const override { return static_cast<int>(apps_.Count()); }
+  CQxApp* CreateApp(const std::wstring& path) override { return apps_.Create(path); }
+  void DeleteApp(CQxApp* app) override { apps_.Delete(app); }
+  CQxApp* FindAppByGuid(GUID id) override { return apps_.FindById(id); }
+  CQxApp* FindAppByName(const std::wstring& path) override { return apps_.FindByName(path); }
+  CQxApp* GetApp(int index) override { return apps_.At(index); }
+  bool LoadAll() override;
+  bool SaveAll() override;
+  int LoadProfiles() override { return LoadProfileFolder(); }
+  bool SaveProfile(IKeyboardProfile* profile) override;
+  bool SetKeyAssignment(int32_t keyId, KeyAssignment record, IKeyboardProfile* profile) override;
+  KeyAssignment& GetKeyAssignment(KeyAssignment& out, int32_t keyId,
+                                  IKeyboardProfile* profile) override;
+  void SetLedState(uint8_t value, IKeyboardProfile* profile) override;
+  uint8_t GetLedState(IKeyboardProfile* profile) override;
+  void SetProfileOsdForAll(uint8_t value) override { ApplyOsdToAll(value); }
+
+  // The macro list itself, for renaming (which keeps names unique).
+  CMacroList& Macros() { return macros_; }
+  IGenDevice* Device() const { return device_; }
+
+ private:
+  // The list's profile behind an interface pointer; null for anything else.
+  CMorvelProfile* Own(IKeyboardProfile* profile) const;
+  // A null profile means the active one.
+  CMorvelProfile* OwnOrActive(IKeyboardProfile* profile) const;
+};

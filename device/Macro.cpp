@@ -1,0 +1,133 @@
+#include "device/Macro.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "platform/Strings.h"
+
+namespace {
+
+std::wstring_view CutName(std::wstring_view name) {
+  return name.substr(0, std::min(name.size(), kMacroNameChars - 1));
+}
+
+}  // namespace
+
+namespace MacroEventVector {
+
+bool EraseAt(MacroEventList& events, std::size_t index) {
+  if (index >= events.size()) return false;
+  events.erase(events.begin() + static_cast<std::ptrdiff_t>(index));
+  return true;
+}
+
+bool ReplaceAt(MacroEventList& events, std::size_t index, const MacroEvent& event) {
+  if (index >= events.size()) return false;
+  events[index] = event;
+  return true;
+}
+
+MacroEvent& At(MacroEventList& events, std::size_t index) { return events.at(index); }
+
+}  // namespace MacroEventVector
+
+CMacro::CMacro(std::wstring_view macroName, const MacroEventList& macroEvents)
+    : events(macroEvents) {
+  SetName(macroName);
+}
+
+std::wstring CMacro::GetName() const {
+  std::size_t length = 0;
+  while (length < kMacroNameChars && name[length] != 0) ++length;
+  return std::wstring(name, length);
+}
+
+void CMacro::SetName(std::wstring_view newName) {
+  const std::wstring_view cut = CutName(newName);
+  std::memset(name, 0, sizeof name);
+  std::memcpy(name, cut.data(), cut.size() * sizeof(wchar_t));
+}
+
+bool CMacro::operator==(const CMacro& other) const {
+  return IsEqualGUID(id, other.id) && platform::EqualsNoCase(GetName(), other.GetName()) &&
+         events == other.events;
+}
+
+CMacro* CMacroList::FindByName(std::wstring_view macroName) const {
+  for (const auto& macro : macros_)
+    if (platform::EqualsNoCase(macro->GetName(), macroName)) return macro.get();
+  return nullptr;
+}
+
+CMacro* CMacroList::FindById(const GUID& id) const {
+  if (IsZeroGuid(id)) return nullptr;
+  for (const auto& macro : macros_)
+    if (IsEqualGUID(macro->id, id)) return macro.get();
+  return nullptr;
+}
+
+CMacro* CMacroList::Create(std::wstring_view macroName, const MacroEventList& events) {
+  // The test uses the name as it will be stored, so a long name cannot slip past
+  // an existing macro whose name is its cut form.
+  const std::wstring_view cut = CutName(macroName);
+  if (FindByName(cut) != nullptr) return nullptr;
+  macros_.push_back(std::make_unique<CMacro>(cut, events));
+  return macros_.back().get();
+}
+
+void CMacroList::Delete(CMacro* macro) {
+  const auto found = std::find_if(macros_.begin(), macros_.end(),
+                                  [macro](const auto& entry) { return entry.get() == macro; });
+  if (found != macros_.end()) macros_.erase(found);
+}
+
+bool CMacroList::Rename(CMacro* macro, std::wstring_view newName) {
+  const auto found = std::find_if(macros_.begin(), macros_.end(),
+                                  [macro](const auto& entry) { return entry.get() == macro; });
+  if (macro == nullptr || found == macros_.end()) return false;
+  const std::wstring_view cut = CutName(newName);
+  for (const auto& other : macros_)
+    if (other.get() != macro && platform::EqualsNoCase(other->GetName(), cut)) return false;
+  macro->SetName(cut);
+  return true;
+}
+
+CMacro* CMacroList::At(std::ptrdiff_t index) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= macros_.size()) return nullptr;
+  return macros_[static_cast<std::size_t>(index)].get();
+}
+
+bool CQxApp::operator==(const CQxApp& other) const {
+  return IsEqualGUID(id, other.id) && path == other.path;
+}
+
+CQxApp* CQxAppList::FindByName(std::wstring_view programPath) const {
+  for (const auto& app : apps_)
+    if (platform::EqualsNoCase(app->path, programPath)) return app.get();
+  return nullptr;
+}
+
+CQxApp* CQxAppList::FindById(const GUID& id) const {
+  if (IsZeroGuid(id)) return nullptr;
+  for (const auto& app : apps_)
+    if (IsEqualGUID(app->id, id)) return app.get();
+  return nullptr;
+}
+
+CQxApp* CQxAppList::Create(std::wstring_view programPath) {
+  if (FindByName(programPath) != nullptr) return nullptr;
+  apps_.push_back(std::make_unique<CQxApp>(programPath));
+  return apps_.back().get();
+}
+
+void CQxAppList::Delete(CQxApp* app) {
+  const auto found = std::find_if(apps_.begin(), apps_.end(),
+                                  [app](const auto& entry) { return entry.get() == app; });
+  if (found != apps_.end()) apps_.erase(found);
+}
+
+CQxApp* CQxAppList::At(std::ptrdiff_t index) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= apps_.size()) return nullptr;
+  return apps_[static_cast<std::size_t>(index)].get();
+}

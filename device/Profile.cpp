@@ -1,0 +1,63 @@
+#include "device/Profile.h"
+
+#include "device/KeyboardConfig.h"
+#include "device/KeyboardDef.h"
+
+CBaseProfile::CBaseProfile(const CBaseProfile& other)
+    : keyMap_(other.keyMap_),
+      name_(other.name_),
+      path_(other.path_),
+      fileName_(other.fileName_),
+      storageFile_(other.storageFile_),
+      id_(other.id_),
+      autoSwitch_(other.autoSwitch_),
+      showOsd_(other.showOsd_),
+      ledState_(1) {}
+
+void CBaseProfile::SetPath(const std::wstring& path) {
+  path_ = path;
+  // The last component, whatever its length: the device stores name and extension.
+  const std::size_t separator = path.find_last_of(L"\\/:");
+  fileName_ = separator == std::wstring::npos ? path : path.substr(separator + 1);
+}
+
+bool CBaseProfile::SetKeyAssignment(int32_t keyId, KeyAssignment record) {
+  if (!IsAssignmentKindSupported(record.kind)) return false;
+  keyMap_[keyId] = record;
+  return true;
+}
+
+void CBaseProfile::GetKeyAssignment(KeyAssignment& out, int32_t keyId) {
+  out = keyMap_[keyId];
+}
+
+bool CBaseProfile::SaveToFile(std::wstring&, const std::wstring&, const std::wstring&) {
+  return false;
+}
+
+bool CBaseProfile::LoadFromFile(const std::wstring&, const std::wstring&, const std::wstring&) {
+  return false;
+}
+
+void CBaseProfile::ResetKeysToDefaults() {
+  const CKeyboardDef& keyboard = GlobalKeyboardDef();
+  for (auto& [keyId, record] : keyMap_) {
+    const KeyCode code = keyboard.GetKeyDefault(keyId);
+    KeyAssignment reset;
+    reset.kind = KEYKIND_DEFAULT;
+    reset.payload.key.scanCode = code.code;
+    reset.payload.key.virtualKey = 0;
+    reset.payload.key.flags = code.flag != 0 ? KEYFLAG_EXTENDED : 0;
+    SetKeyAssignment(keyId, reset);
+  }
+}
+
+bool ResetNewProfile(IKeyboardProfile* profile, IKeyboardConfig* config) {
+  if (profile == nullptr || config == nullptr) return false;
+  profile->ResetToDefaults();
+  profile->SetPath(std::wstring());
+  profile->SetAutoSwitch(0);
+  IKeyboardProfile* active = config->GetActiveProfile();
+  config->SetProfileOsdForAll(active != nullptr ? active->GetShowOsd() : 0);
+  return true;
+}

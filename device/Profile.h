@@ -1,0 +1,146 @@
+// A profile: one complete set of key assignments with a name, a device id, an
+// optional linked program and three on/off settings. Profiles are created and
+// owned by the configuration; everyone else borrows IKeyboardProfile pointers.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "device/KeyAssignment.h"
+
+class IKeyboardConfig;
+
+class IKeyboardProfile {
+ public:
+  virtual const std::wstring& GetName() const = 0;
+  virtual GUID GetId() const = 0;
+  // Every key already in the map goes back to its default in the current layout.
+  virtual void ResetToDefaults() = 0;
+  virtual bool HasString() const = 0;
+  virtual void SetName(const std::wstring& name) = 0;
+  virtual void SetId(const GUID& id) = 0;
+  virtual const std::wstring& GetFileName() const = 0;
+  virtual void SetFileName(const std::wstring& fileName) = 0;
+  virtual const std::wstring& GetString() const = 0;
+  virtual const std::wstring& GetPath() const = 0;
+  virtual void SetPath(const std::wstring& path) = 0;
+  virtual bool SetKeyAssignment(int32_t keyId, KeyAssignment record) = 0;
+  virtual void GetKeyAssignment(KeyAssignment& out, int32_t keyId) = 0;
+  virtual void SetAutoSwitch(uint8_t value) = 0;
+  virtual uint8_t GetAutoSwitch() const = 0;
+  virtual void SetShowOsd(uint8_t value) = 0;
+  virtual uint8_t GetShowOsd() const = 0;
+  // Operations this keyboard has no use for; kept so the interface is complete.
+  virtual void UnusedSetting(intptr_t) {}
+  virtual bool UnusedQuery() { return false; }
+  virtual bool UnusedTransferA(intptr_t, intptr_t, intptr_t) { return false; }
+  virtual bool UnusedTransferB(intptr_t, intptr_t, intptr_t) { return false; }
+
+ protected:
+  ~IKeyboardProfile() = default;  // profiles are deleted by their owner only
+};
+
+class CBaseProfile {
+ public:
+  CBaseProfile() = default;
+  explicit CBaseProfile(const std::wstring& name) : name_(name) {}
+  // A copy carries everything but the LED state, which starts at 1.
+  CBaseProfile(const CBaseProfile& other);
+  CBaseProfile& operator=(const CBaseProfile&) = delete;
+  virtual ~CBaseProfile() = default;
+
+  virtual const std::wstring& GetName() const { return name_; }
+  virtual void SetName(const std::wstring& name) { name_ = name; }
+  virtual GUID GetId() const { return id_; }
+  virtual void SetId(const GUID& id) { id_ = id; }
+  virtual bool HasString() const { return !storageFile_.empty(); }
+  virtual const std::wstring& GetString() const { return storageFile_; }
+  virtual const std::wstring& GetFileName() const { return fileName_; }
+  virtual void SetFileName(const std::wstring& fileName) { fileName_ = fileName; }
+  virtual const std::wstring& GetPath() const { return path_; }
+  // Stores the path and makes its last component the program file name.
+  virtual void SetPath(const std::wstring& path);
+  // Stores the record when the profile accepts its kind; true when stored.
+  virtual bool SetKeyAssignment(int32_t keyId, KeyAssignment record);
+  // The key's record; a key never assigned gets (and returns) an all-zero record.
+  virtual void GetKeyAssignment(KeyAssignment& out, int32_t keyId);
+  virtual bool IsAssignmentKindSupported(int32_t kind) const = 0;
+  virtual void SetAutoSwitch(uint8_t value) { autoSwitch_ = value; }
+  virtual uint8_t GetAutoSwitch() const { return autoSwitch_; }
+  virtual void SetLedState(uint8_t value) { ledState_ = value; }
+  virtual uint8_t GetLedState() const { return ledState_; }
+  virtual void SetShowOsd(uint8_t value) { showOsd_ = value; }
+  virtual uint8_t GetShowOsd() const { return showOsd_; }
+  // Profiles are not kept in files of their own: both fail and change nothing.
+  virtual bool SaveToFile(std::wstring& outPath, const std::wstring& folder,
+                          const std::wstring& extension);
+  virtual bool LoadFromFile(const std::wstring& fileName, const std::wstring& folder,
+                            const std::wstring& extension);
+
+  // Every key in the map back to its layout default.
+  void ResetKeysToDefaults();
+  const std::map<int32_t, KeyAssignment>& KeyMap() const { return keyMap_; }
+
+ private:
+  std::map<int32_t, KeyAssignment> keyMap_;
+  std::wstring name_;
+  std::wstring path_;
+  std::wstring fileName_;
+  std::wstring storageFile_;
+  GUID id_{};
+  uint8_t autoSwitch_ = 0;
+  uint8_t showOsd_ = 1;
+  uint8_t ledState_ = 1;
+};
+
+class CKeyboardProfile : public CBaseProfile {
+ public:
+  using CBaseProfile::CBaseProfile;
+  bool IsAssignmentKindSupported(int32_t) const override { return false; }
+  virtual void UnusedSetting(intptr_t) {}
+  virtual bool UnusedQuery() { return false; }
+};
+
+// The one profile class that is instantiated.
+class CMorvelProfile final : public CKeyboardProfile, public IKeyboardProfile {
+ public:
+  CMorvelProfile() = default;
+  explicit CMorvelProfile(const std::wstring& name) : CKeyboardProfile(name) {}
+  CMorvelProfile(const CMorvelProfile& other) = default;
+
+  bool IsAssignmentKindSupported(int32_t kind) const override {
+    return IsKeyboardAssignmentKind(kind);
+  }
+
+  const std::wstring& GetName() const override { return CBaseProfile::GetName(); }
+  GUID GetId() const override { return CBaseProfile::GetId(); }
+  void ResetToDefaults() override { ResetKeysToDefaults(); }
+  bool HasString() const override { return CBaseProfile::HasString(); }
+  void SetName(const std::wstring& name) override { CBaseProfile::SetName(name); }
+  void SetId(const GUID& id) override { CBaseProfile::SetId(id); }
+  const std::wstring& GetFileName() const override { return CBaseProfile::GetFileName(); }
+  void SetFileName(const std::wstring& fileName) override { CBaseProfile::SetFileName(fileName); }
+  const std::wstring& GetString() const override { return CBaseProfile::GetString(); }
+  const std::wstring& GetPath() const override { return CBaseProfile::GetPath(); }
+  void SetPath(const std::wstring& path) override { CBaseProfile::SetPath(path); }
+  bool SetKeyAssignment(int32_t keyId, KeyAssignment record) override {
+    return CBaseProfile::SetKeyAssignment(keyId, record);
+  }
+  void GetKeyAssignment(KeyAssignment& out, int32_t keyId) override {
+    CBaseProfile::GetKeyAssignment(out, keyId);
+  }
+  void SetAutoSwitch(uint8_t value) override { CBaseProfile::SetAutoSwitch(value); }
+  uint8_t GetAutoSwitch() const override { return CBaseProfile::GetAutoSwitch(); }
+  void SetShowOsd(uint8_t value) override { CBaseProfile::SetShowOsd(value); }
+  uint8_t GetShowOsd() const override { return CBaseProfile::GetShowOsd(); }
+  void UnusedSetting(intptr_t) override {}
+  bool UnusedQuery() override { return false; }
+};
+
+// Puts a profile back to the state of a new one: every key to its layout default,
+// no linked program, no automatic switching, and the show-on-screen setting that
+// all profiles share (the active profile's, or 0 without one) applied again to
+// every profile. False for a null profile or configuration.
+bool ResetNewProfile(IKeyboardProfile* profile, IKeyboardConfig* config);
