@@ -278,3 +278,43 @@ TEST(KeyboardConfigPaths, PathsBeyondMaxPathFail) {
 }
 
 }  // namespace
+
+namespace {
+
+// A profile kept in a file of its own, whose save can be made to fail.
+class StoredProfile : public CKeyboardProfile {
+ public:
+  StoredProfile(const std::wstring& name, const std::wstring& file, const bool* saveWorks)
+      : CKeyboardProfile(name), file_(file), saveWorks_(saveWorks) {}
+  bool HasString() const override { return !file_.empty(); }
+  const std::wstring& GetString() const override { return file_; }
+  bool SaveToFile(std::wstring&, const std::wstring&, const std::wstring&) override {
+    return *saveWorks_;
+  }
+
+ private:
+  std::wstring file_;
+  const bool* saveWorks_;
+};
+
+TEST(KeyboardConfigRename, TheOldFileGoesOnlyAfterTheCopyWasSaved) {
+  TempProgramFolder program;
+  CreateDirectoryW((program.Path() + L"save\\").c_str(), nullptr);
+  const std::wstring file = program.Path() + L"save\\Old.qxp";
+  for (bool saveWorks : {false, true}) {
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    CloseHandle(handle);
+
+    CKeyboardConfig<StoredProfile> config(program.Path());
+    config.Append(std::make_unique<StoredProfile>(L"Old", file, &saveWorks));
+    StoredProfile* renamed = config.RenameAt(0, L"New");
+    ASSERT_NE(renamed, nullptr);
+    EXPECT_EQ(config.At(0), renamed);
+    EXPECT_EQ(renamed->GetName(), L"New");
+    const bool fileKept = GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
+    EXPECT_EQ(fileKept, !saveWorks) << "save worked: " << saveWorks;
+  }
+}
+
+}  // namespace
