@@ -19,12 +19,11 @@ fi
 configure_and_build() {
   local arch=$1 dir="$repo/build/$1"
   mkdir -p "$dir"
-  if [ ! -f "$dir/CMakeCache.txt" ]; then
-    local wine_tests=ON
-    [ "$arch" = "$OVRIX_RUN_ARCH" ] || wine_tests=OFF
-    cmake -S "$repo" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-toolchain.cmake" \
-          -DOVRIX_ARCH="$arch" -DOVRIX_WINE_TESTS=$wine_tests >"$dir/configure.log" 2>&1 || { cat "$dir/configure.log"; return 1; }
-  fi
+  local wine_tests=ON
+  [ "$arch" = "$OVRIX_RUN_ARCH" ] || wine_tests=OFF
+  # Configured on every run: a folder that gained a CMakeLists.txt is picked up.
+  cmake -S "$repo" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-toolchain.cmake" \
+        -DOVRIX_ARCH="$arch" -DOVRIX_WINE_TESTS=$wine_tests >"$dir/configure.log" 2>&1 || { cat "$dir/configure.log"; return 1; }
   cmake --build "$dir" -j "$jobs" -- -k 0
   cmake --install "$dir" >/dev/null
 }

@@ -24,8 +24,7 @@ sleep 5
 import -display "$DISPLAY" -window root "$shot"
 echo "screenshot: $shot"
 if [ $own_display -eq 1 ]; then
-  "$OVRIX_WINE" "$install_dir/KestraneOvrixConfig.exe" /close >/dev/null 2>&1 || true
-  wait "$app" || true
+  stop_session   # ends the prefix's wineserver and with it the programs
 else
   echo "the configurator runs on $DISPLAY; close it to finish"
   wait "$app" || true
