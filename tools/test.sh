@@ -18,7 +18,7 @@ status=0
 if [ "$OVRIX_RUN_ARCH" != i686 ]; then
   echo "note: this kernel cannot run 32-bit code; tests run the x86_64 build under wine64" >&2
   # The host-side checks of the shipped 32-bit build.
-  ctest --test-dir "$repo/build/i686" --output-on-failure -j "$jobs" || status=1
+  ctest --test-dir "$repo/build/i686" --no-label-summary --output-on-failure -j "$jobs" || status=1
 fi
-ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300 || status=1
+ctest --test-dir "$dir" --no-label-summary --output-on-failure -j "$jobs" --timeout 300 || status=1
 exit $status
