@@ -120,22 +120,9 @@ void CMorvelConfig::DeleteProfile(IKeyboardProfile* profile) {
   if (index >= 0) DeleteAt(index);
 }
 
-bool CMorvelConfig::LoadAll() {
-  const int loaded = LoadProfiles();
-  const std::wstring activeName = settings_file::ReadActiveProfileName(SettingsPath());
-  if (loaded <= 0) return false;
-  active_ = At(0);
-  if (!activeName.empty()) {
-    if (auto* named = Own(FindProfileByName(activeName))) active_ = named;
-  }
-  return true;
-}
+bool CMorvelConfig::LoadAll() { return LoadAllProfiles(); }
 
-bool CMorvelConfig::SaveAll() {
-  SaveProfile(nullptr);  // profiles live on the device; their own files are optional
-  if (active_ == nullptr) return false;
-  return settings_file::WriteActiveProfileName(SettingsPath(), active_->GetName());
-}
+bool CMorvelConfig::SaveAll() { return SaveAllProfiles(); }
 
 bool CMorvelConfig::SaveProfile(IKeyboardProfile* profile) {
   if (profile != nullptr) {

@@ -15,6 +15,7 @@
 #include "device/KeyAssignment.h"
 #include "device/Macro.h"
 #include "device/Profile.h"
+#include "platform/Strings.h"
 
 class IGenDevice;
 
@@ -248,6 +249,32 @@ class CKeyboardConfig : public CBaseConfig<TProfile> {
     FindClose(search);
     return loaded;
   }
+
+  // The profile folder, then the profile named in the settings file becomes active
+  // (the first profile when none matches). Nothing changes without a profile loaded.
+  bool LoadAllProfiles() {
+    const int loaded = LoadProfileFolder();
+    const std::wstring activeName = settings_file::ReadActiveProfileName(this->SettingsPath());
+    if (loaded <= 0) return false;
+    this->active_ = this->At(0);
+    for (int i = 0; !activeName.empty() && i < this->Count(); ++i) {
+      if (platform::EqualsNoCase(this->At(i)->GetName(), activeName)) {
+        this->active_ = this->At(i);
+        break;
+      }
+    }
+    return true;
+  }
+
+  // Every profile's own file (where it has one), then the active profile's name.
+  bool SaveAllProfiles() {
+    for (int i = 0; i < this->Count(); ++i) SaveOne(this->At(i));
+    if (this->active_ == nullptr) return false;
+    return settings_file::WriteActiveProfileName(this->SettingsPath(), this->active_->GetName());
+  }
+
+  TProfile* ActiveProfile() const { return this->active_; }
+  void SetActive(TProfile* profile) { this->active_ = profile; }
 
   static std::wstring ProfileExtension() { return L"qxp"; }
 };

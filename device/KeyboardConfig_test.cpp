@@ -318,3 +318,54 @@ TEST(KeyboardConfigRename, TheOldFileGoesOnlyAfterTheCopyWasSaved) {
 }
 
 }  // namespace
+
+namespace {
+
+// A profile that loads from its file by taking the file's name.
+class LoadableProfile : public CKeyboardProfile {
+ public:
+  bool LoadFromFile(const std::wstring& fileName, const std::wstring&, const std::wstring&) override {
+    SetName(fileName);
+    return true;
+  }
+};
+
+void TouchFile(const std::wstring& path) {
+  HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  CloseHandle(handle);
+}
+
+TEST(KeyboardConfigLoad, TheActiveProfileNameSurvivesARoundTrip) {
+  const std::wstring name = L"Zweite \u00DC \u6E38\u620F";
+  struct Case {
+    std::wstring stored;
+    std::wstring activeAfterLoad;  // empty: the first profile the folder lists
+  } const cases[] = {
+      {L"zweite \u00DC \u6E38\u620F", name},  // found without regard to case
+      {L"Nobody", L""},
+  };
+  for (const Case& c : cases) {
+    TempProgramFolder program;
+    const std::wstring save = program.Path() + L"save\\";
+    CreateDirectoryW(save.c_str(), nullptr);
+    TouchFile(save + L"First.qxp");
+    TouchFile(save + name + L".qxp");
+    TouchFile(save + L"Notes.txt");
+    {
+      CKeyboardConfig<LoadableProfile> writer(program.Path());
+      LoadableProfile* profile = writer.Append(std::make_unique<LoadableProfile>());
+      profile->SetName(c.stored);
+      writer.SetActive(profile);
+      ASSERT_TRUE(writer.SaveAllProfiles());
+    }
+    CKeyboardConfig<LoadableProfile> reader(program.Path());
+    ASSERT_TRUE(reader.LoadAllProfiles());
+    EXPECT_EQ(reader.Count(), 2);
+    ASSERT_NE(reader.ActiveProfile(), nullptr);
+    const std::wstring expected = c.activeAfterLoad.empty() ? reader.At(0)->GetName() : c.activeAfterLoad;
+    EXPECT_EQ(reader.ActiveProfile()->GetName(), expected);
+  }
+}
+
+}  // namespace
