@@ -221,9 +221,18 @@ class CDC {
   bool m_owned = false;
 };
 
+namespace platform {
+// Counts BeginPaint calls of this thread, so the window layer can tell a paint
+// handler that painted from one that returned without painting.
+void NoteBeginPaint();
+}  // namespace platform
+
 class CPaintDC : public CDC {
  public:
-  explicit CPaintDC(HWND hwnd) : m_hWnd(hwnd) { m_hDC = ::BeginPaint(hwnd, &m_ps); }
+  explicit CPaintDC(HWND hwnd) : m_hWnd(hwnd) {
+    m_hDC = ::BeginPaint(hwnd, &m_ps);
+    platform::NoteBeginPaint();
+  }
   ~CPaintDC() override {
     ::EndPaint(m_hWnd, &m_ps);
     m_hDC = nullptr;

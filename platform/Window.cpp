@@ -1,6 +1,7 @@
 #include "platform/Window.h"
 
 #include "platform/Dialog.h"
+#include "platform/Gdi.h"
 
 #include <unordered_map>
 
@@ -21,6 +22,7 @@ std::unordered_map<HWND, Binding>& Bindings() {
 // The object waiting for the next window that this thread creates.
 thread_local CWnd* t_pendingObject = nullptr;
 thread_local HHOOK t_creationHook = nullptr;
+thread_local unsigned t_paintsBegun = 0;
 
 HWND ChildOfNotification(HWND self, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
@@ -128,6 +130,8 @@ bool PreTranslateThroughParents(MSG* msg) {
 }
 
 size_t BoundWindowCount() { return Bindings().size(); }
+
+void NoteBeginPaint() { ++t_paintsBegun; }
 
 }  // namespace platform
 
@@ -280,6 +284,14 @@ bool CWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
 LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
   if (ReflectToChild(msg, wParam, lParam, result)) return result;
+  if (msg == WM_PAINT) {
+    const unsigned before = t_paintsBegun;
+    if (!OnMessage(msg, wParam, lParam, result)) return Default();
+    // A handler that took WM_PAINT without painting (nothing to draw yet, or
+    // no longer) would otherwise be sent WM_PAINT again and again.
+    if (t_paintsBegun == before && m_hWnd) ::ValidateRect(m_hWnd, nullptr);
+    return result;
+  }
   if (OnMessage(msg, wParam, lParam, result)) return result;
   return Default();
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/Gdi.h"
 #include "platform/testing/GuiTestHost.h"
 
 namespace {
@@ -273,6 +274,34 @@ TEST(Window, PreTranslateWalksFromTargetToTopLevel) {
   middle.eat = true;
   EXPECT_TRUE(platform::PreTranslateThroughParents(&msg));
   EXPECT_EQ(order, (std::vector<HWND>{leaf.m_hWnd, middle.m_hWnd}));
+}
+
+TEST(Window, APaintHandlerThatDrawsNothingStillValidates) {
+  struct Painter : CWnd {
+    bool draw = false;
+    int paints = 0;
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
+      if (msg == WM_PAINT) {
+        ++paints;
+        if (draw) CPaintDC dc(m_hWnd);
+        result = 0;
+        return true;  // handled, painted or not
+      }
+      return CWnd::OnMessage(msg, wp, lp, result);
+    }
+  };
+  GuiTestHost host;
+  for (bool draw : {false, true}) {
+    Painter wnd;
+    wnd.draw = draw;
+    ASSERT_TRUE(wnd.CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD | WS_VISIBLE, RECT{0, 0, 40, 40}, &host, 1));
+    wnd.Invalidate();
+    wnd.UpdateWindow();
+    RECT update{};
+    EXPECT_FALSE(::GetUpdateRect(wnd.m_hWnd, &update, FALSE)) << draw;
+    host.Pump();
+    EXPECT_EQ(wnd.paints, 1) << draw;
+  }
 }
 
 }  // namespace
