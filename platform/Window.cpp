@@ -117,7 +117,86 @@ CWnd::BindingScope::~BindingScope() { t_pendingObject = previous_; }
 
 namespace platform {
 
+namespace {
+
+thread_local HWND t_toolTip = nullptr;
+thread_local HWND t_toolWindow = nullptr;
+thread_local INT_PTR t_toolId = -1;
+
+bool IsMouseMessage(UINT msg) {
+  return msg == WM_MOUSEMOVE || msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP || msg == WM_RBUTTONDOWN ||
+         msg == WM_RBUTTONUP || msg == WM_MBUTTONDOWN || msg == WM_MBUTTONUP;
+}
+
+void DropCurrentTool() {
+  if (t_toolTip && t_toolId != -1) {
+    TTTOOLINFOW ti{};
+    ti.cbSize = sizeof(ti);
+    ti.hwnd = t_toolWindow;
+    ti.uId = static_cast<UINT_PTR>(t_toolId);
+    ::SendMessageW(t_toolTip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+  }
+  t_toolWindow = nullptr;
+  t_toolId = -1;
+}
+
+// The mouse messages of the loops drive the shared tooltip: the window with
+// tooltips enabled under the mouse names its tool, which replaces the last one.
+void FilterToolTipMessage(const MSG* msg) {
+  if (!IsMouseMessage(msg->message)) return;
+  CWnd* owner = nullptr;
+  for (HWND hwnd = msg->hwnd; hwnd && !owner;) {
+    CWnd* wnd = CWnd::FromHandlePermanent(hwnd);
+    if (wnd && wnd->ToolTipsEnabled()) owner = wnd;
+    if (!(::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD)) break;
+    hwnd = ::GetParent(hwnd);
+  }
+  if (t_toolTip && !::IsWindow(t_toolTip)) {
+    t_toolTip = nullptr;
+    t_toolId = -1;
+  }
+  if (!owner) {
+    DropCurrentTool();
+    return;
+  }
+  if (!t_toolTip) {
+    t_toolTip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, L"", WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  ::GetAncestor(owner->m_hWnd, GA_ROOT), nullptr, nullptr, nullptr);
+    if (!t_toolTip) return;
+    ::SendMessageW(t_toolTip, TTM_ACTIVATE, TRUE, 0);
+  }
+  POINT pt = msg->pt;
+  ::ScreenToClient(owner->m_hWnd, &pt);
+  TTTOOLINFOW ti{};
+  ti.cbSize = sizeof(ti);
+  const INT_PTR id = owner->OnToolHitTest(pt, &ti);
+  if (id != t_toolId || owner->m_hWnd != t_toolWindow) {
+    DropCurrentTool();
+    if (id != -1) {
+      if (!ti.hwnd) ti.hwnd = owner->m_hWnd;
+      ti.uId = static_cast<UINT_PTR>(id);
+      if (!ti.lpszText) ti.lpszText = LPSTR_TEXTCALLBACKW;
+      ::SendMessageW(t_toolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+      t_toolWindow = ti.hwnd;
+      t_toolId = id;
+    }
+  }
+  if (t_toolId != -1) {
+    // The tooltip matches relayed messages to its tool by window and client point.
+    MSG relay = *msg;
+    relay.hwnd = owner->m_hWnd;
+    relay.lParam = MAKELPARAM(pt.x, pt.y);
+    ::SendMessageW(t_toolTip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
+  }
+}
+
+}  // namespace
+
+HWND SharedToolTip() { return t_toolTip && ::IsWindow(t_toolTip) ? t_toolTip : nullptr; }
+
 bool PreTranslateThroughParents(MSG* msg) {
+  FilterToolTipMessage(msg);
   for (HWND hwnd = msg->hwnd; hwnd;) {
     if (CWnd* wnd = CWnd::FromHandlePermanent(hwnd)) {
       if (wnd->PreTranslateMessage(msg)) return true;
@@ -209,6 +288,7 @@ HWND CWnd::GetOwnerHwnd() const {
 }
 
 BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+INT_PTR CWnd::OnToolHitTest(POINT, TTTOOLINFOW*) const { return -1; }
 BOOL CWnd::OnCommand(WPARAM, LPARAM) { return FALSE; }
 BOOL CWnd::OnNotify(WPARAM, LPARAM, LRESULT*) { return FALSE; }
 

@@ -11,6 +11,7 @@
 // Windows live on the user-interface thread only; the handle map is not locked.
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 
@@ -108,6 +109,19 @@ class CWnd {
   HFONT GetFont() const { return reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)); }
   int SetWindowRgn(HRGN rgn, BOOL redraw) const { return ::SetWindowRgn(m_hWnd, rgn, redraw); }
   BOOL GetScrollInfo(int bar, SCROLLINFO* info, UINT mask = SIF_ALL) const;
+  int SetScrollInfo(int bar, SCROLLINFO* info, BOOL redraw = TRUE) const {
+    info->cbSize = sizeof(SCROLLINFO);
+    return ::SetScrollInfo(m_hWnd, bar, info, redraw);
+  }
+
+  // Tooltips for parts of the window (list cells): while enabled, the message
+  // loops ask OnToolHitTest which tool lies under the mouse and show one shared
+  // tooltip for it, whose text the window gives on TTN_NEEDTEXTW.
+  void EnableToolTips(BOOL enable = TRUE) { m_toolTipsEnabled = enable != FALSE; }
+  bool ToolTipsEnabled() const { return m_toolTipsEnabled; }
+  // The tool at a client point: its id with `info` filled (rect; hwnd and text
+  // default to this window and LPSTR_TEXTCALLBACKW), or -1 for none.
+  virtual INT_PTR OnToolHitTest(POINT point, TTTOOLINFOW* info) const;
 
  protected:
   // The class's message handler: true (with result set) when handled, else the
@@ -137,6 +151,7 @@ class CWnd {
 
   WNDPROC m_originalProc = nullptr;
   HWND m_owner = nullptr;
+  bool m_toolTipsEnabled = false;
   struct CurrentMessage {
     UINT msg;
     WPARAM wParam;
@@ -152,5 +167,9 @@ bool PreTranslateThroughParents(MSG* msg);
 
 // Windows of ours alive now (for leak checks in tests).
 size_t BoundWindowCount();
+
+// The tooltip that windows with EnableToolTips share on this thread, or null
+// before the first one was needed.
+HWND SharedToolTip();
 
 }  // namespace platform

@@ -304,4 +304,45 @@ TEST(Window, APaintHandlerThatDrawsNothingStillValidates) {
   }
 }
 
+TEST(Window, ToolHitTestsDriveTheSharedTooltip) {
+  struct Cells : CWnd {
+    INT_PTR OnToolHitTest(POINT pt, TTTOOLINFOW* info) const override {
+      if (pt.x >= 100) return -1;
+      const int cell = pt.y / 20;
+      info->rect = RECT{0, cell * 20, 100, cell * 20 + 20};
+      return cell + 1;
+    }
+  };
+  GuiTestHost host;
+  Cells cells;
+  ASSERT_TRUE(cells.CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD | WS_VISIBLE, RECT{0, 0, 200, 100}, &host, 1));
+  cells.EnableToolTips();
+  auto moveTo = [&](int x, int y) {
+    POINT screen{x, y};
+    ::ClientToScreen(cells.m_hWnd, &screen);
+    MSG msg{cells.m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y), ::GetTickCount(), screen};
+    platform::PreTranslateThroughParents(&msg);
+  };
+  auto currentTool = [&]() -> INT_PTR {
+    HWND tip = platform::SharedToolTip();
+    if (!tip || ::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0) != 1) return -1;
+    TTTOOLINFOW ti{};
+    ti.cbSize = sizeof(ti);
+    ::SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&ti));
+    EXPECT_EQ(ti.hwnd, cells.m_hWnd);
+    return static_cast<INT_PTR>(ti.uId);
+  };
+  moveTo(10, 45);
+  EXPECT_EQ(currentTool(), 3);
+  moveTo(12, 47);  // same cell: same tool
+  EXPECT_EQ(currentTool(), 3);
+  moveTo(10, 5);
+  EXPECT_EQ(currentTool(), 1);
+  moveTo(150, 5);  // no tool there
+  EXPECT_EQ(currentTool(), -1);
+  cells.EnableToolTips(FALSE);
+  moveTo(10, 5);
+  EXPECT_EQ(currentTool(), -1);
+}
+
 }  // namespace
