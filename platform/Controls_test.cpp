@@ -56,6 +56,33 @@ TEST(Controls, ListViewWithSubclassedHeader) {
   EXPECT_EQ(r.right - r.left, 80);
 }
 
+TEST(Controls, ListViewCustomDrawIsReflectedToTheListObject) {
+  struct DrawnList : CListCtrl {
+    int prePaints = 0;
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
+      if (msg == Reflected(WM_NOTIFY)) {
+        const auto* cd = reinterpret_cast<const NMLVCUSTOMDRAW*>(lp);
+        if (cd->nmcd.hdr.code == static_cast<UINT>(NM_CUSTOMDRAW) && cd->nmcd.dwDrawStage == CDDS_PREPAINT) {
+          ++prePaints;
+          result = CDRF_DODEFAULT;
+          return true;
+        }
+      }
+      return CListCtrl::OnMessage(msg, wp, lp, result);
+    }
+  };
+  GuiTestHost host;
+  DrawnList list;
+  ASSERT_TRUE(list.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT, RECT{0, 0, 200, 100}, &host, 6));
+  list.InsertColumn(0, L"c", LVCFMT_LEFT, 100);
+  list.InsertItem(0, L"row");
+  list.Invalidate();
+  list.UpdateWindow();
+  EXPECT_GE(list.prePaints, 1);
+  // The list took them, so the owner never saw a custom-draw notification.
+  for (const auto& m : host.ReceivedOf(WM_NOTIFY)) EXPECT_NE(m.notifyCode, static_cast<UINT>(NM_CUSTOMDRAW));
+}
+
 TEST(Controls, SmallControls) {
   GuiTestHost host;
   CEdit edit;

@@ -49,6 +49,11 @@ class CWnd {
                 const RECT& rect, CWnd* parent, UINT_PTR idOrMenu) {
     return CreateEx(exStyle, className, text, style, rect, parent ? parent->m_hWnd : nullptr, idOrMenu);
   }
+  // A child or popup of the given class; a null class name is DefaultClassName().
+  bool Create(const wchar_t* className, const wchar_t* text, DWORD style, const RECT& rect, CWnd* parent,
+              UINT id) {
+    return CreateEx(0, className ? className : DefaultClassName(), text, style, rect, parent, id);
+  }
   // Binds this object to a window that exists already (a list view's header).
   bool SubclassWindow(HWND hwnd);
   bool DestroyWindow();

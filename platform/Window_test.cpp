@@ -170,6 +170,11 @@ TEST(Window, OwnerIsTheOneSetElseTheParent) {
   CWnd other, child;
   ASSERT_TRUE(other.CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD, RECT{0, 0, 10, 10}, &host, 1));
   ASSERT_TRUE(child.CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD, RECT{0, 0, 10, 10}, &host, 2));
+  CWnd plain;
+  ASSERT_TRUE(plain.Create(nullptr, L"", WS_CHILD, RECT{0, 0, 10, 10}, &host, 3));
+  wchar_t cls[64] = {};
+  ::GetClassNameW(plain.m_hWnd, cls, 64);
+  EXPECT_STREQ(cls, CWnd::DefaultClassName());
   EXPECT_EQ(child.GetOwnerHwnd(), host.m_hWnd);
   EXPECT_EQ(child.GetOwner(), &host);
   child.SetOwner(&other);

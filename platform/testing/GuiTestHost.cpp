@@ -43,7 +43,12 @@ bool GuiTestHost::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
   const bool privateRange = msg >= WM_USER && msg < 0x8000 && (msg < kReflectBase || msg >= kReflectBase + 0x200);
   if (msg == WM_COMMAND || msg == WM_NOTIFY || msg == WM_VSCROLL || msg == WM_HSCROLL || privateRange ||
       msg >= 0xC000) {
-    m_received.push_back({msg, wParam, lParam});
+    SentMessage record{msg, wParam, lParam};
+    if (msg == WM_NOTIFY && lParam) {
+      record.notifyCode = reinterpret_cast<const NMHDR*>(lParam)->code;
+      record.notifyFrom = reinterpret_cast<const NMHDR*>(lParam)->hwndFrom;
+    }
+    m_received.push_back(record);
     if (msg != WM_NOTIFY && msg != WM_COMMAND) {
       result = 0;
       return true;

@@ -10,7 +10,9 @@
 struct SentMessage {
   UINT msg;
   WPARAM wParam;
-  LPARAM lParam;
+  LPARAM lParam;  // a pointer in it is valid only during the call
+  UINT notifyCode = 0;  // WM_NOTIFY: the header's code and sender, copied while valid
+  HWND notifyFrom = nullptr;
 };
 
 class GuiTestHost : public CWnd {
