@@ -80,12 +80,14 @@ INT_PTR CDialog::DoModal() {
 
   // The owner is enabled before the dialog goes, so activation returns to it.
   if (disableOwner) ::EnableWindow(owner, TRUE);
-  if (m_hWnd) {
-    if (owner && ::GetActiveWindow() == m_hWnd) ::SetActiveWindow(owner);
-    ::DestroyWindow(m_hWnd);
-  }
+  // Taken before the window goes: PostNcDestroy may delete the object.
+  const INT_PTR result = m_result;
   m_inModalLoop = false;
-  return m_result;
+  if (HWND hwnd = m_hWnd) {
+    if (owner && ::GetActiveWindow() == hwnd) ::SetActiveWindow(owner);
+    ::DestroyWindow(hwnd);
+  }
+  return result;
 }
 
 void CDialog::EndDialog(INT_PTR result) {

@@ -14,9 +14,11 @@ struct Binding {
   CWnd* object;
   WNDPROC original;
 };
+// Never destroyed: window objects with static storage may still unbind while
+// the program's static objects are destroyed at exit.
 std::unordered_map<HWND, Binding>& Bindings() {
-  static std::unordered_map<HWND, Binding> map;
-  return map;
+  static auto* const map = new std::unordered_map<HWND, Binding>;
+  return *map;
 }
 
 // The object waiting for the next window that this thread creates.
