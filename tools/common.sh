@@ -60,6 +60,23 @@ start_wineserver() {
   "$OVRIX_WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 
+# start_device_service DIR: registers the stand-in device service installed in
+# DIR/install and starts it before any program, as the system would start the
+# maker's service; it stays resident until stop_device_service or the session's end.
+start_device_service() {
+  local bin="$1/install"
+  "$OVRIX_WINE" "$bin/DeviceService.exe" /RegServer >/dev/null 2>&1 </dev/null \
+    || { echo "could not register the device service" >&2; return 1; }
+  "$OVRIX_WINE" "$bin/DeviceService.exe" >/dev/null 2>&1 </dev/null &
+  "$OVRIX_WINE" "$bin/DeviceServiceCtl.exe" wait 30 >/dev/null 2>&1 </dev/null \
+    || { echo "the device service did not start" >&2; return 1; }
+}
+
+# stop_device_service DIR: asks the running device service to write its state and end.
+stop_device_service() {
+  "$OVRIX_WINE" "$1/install/DeviceServiceCtl.exe" stop >/dev/null 2>&1 </dev/null || true
+}
+
 # start_xvfb: a private display at 24-bit depth; sets DISPLAY and xvfb_pid.
 start_xvfb() {
   local n

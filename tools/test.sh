@@ -14,6 +14,7 @@ trap stop_session EXIT
 start_xvfb
 wine_env "$dir"
 start_wineserver
+start_device_service "$dir"
 status=0
 if [ "$OVRIX_RUN_ARCH" != i686 ]; then
   echo "note: this kernel cannot run 32-bit code; tests run the x86_64 build under wine64" >&2

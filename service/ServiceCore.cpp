@@ -1,0 +1,600 @@
+#include "service/ServiceCore.h"
+
+#include <cstring>
+#include <set>
+
+#include "platform/Strings.h"
+
+namespace {
+
+constexpr UINT kPostedEventMessage = WM_APP + 1;
+constexpr UINT_PTR kFlushTimer = 1;
+constexpr size_t kMaxCallLog = 100000;
+constexpr DWORD kMaxFileBytes = 64u << 20;
+const wchar_t kWindowClass[] = L"OvrixDeviceServiceCore";
+
+std::wstring Hr(HRESULT hr) {
+  wchar_t buf[16];
+  swprintf(buf, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+  return buf;
+}
+
+std::wstring Timestamp() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  wchar_t buf[40];
+  swprintf(buf, 40, L"%04u-%02u-%02u %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+           t.wSecond, t.wMilliseconds);
+  return buf;
+}
+
+const IID& EventIid(EventSource source) {
+  switch (source) {
+    case EventSource::Profile: return __uuidof(_IProfileManagerEvents);
+    case EventSource::Recording: return __uuidof(_IOTFMacroRecordingEvents);
+    case EventSource::Application: return __uuidof(_IApplicationEvent);
+    case EventSource::Dpi: return __uuidof(_IDPIEvents);
+  }
+  return IID_NULL;
+}
+
+GUID PayloadGuid(const DeviceKeyAssignment& r, size_t offset) {
+  GUID g;
+  std::memcpy(&g, r.payload + offset, sizeof(g));
+  return g;
+}
+
+void SetPayloadGuid(DeviceKeyAssignment& r, size_t offset, const GUID& g) {
+  std::memcpy(r.payload + offset, &g, sizeof(g));
+}
+
+int32_t PayloadInt(const DeviceKeyAssignment& r, size_t offset) {
+  int32_t v;
+  std::memcpy(&v, r.payload + offset, sizeof(v));
+  return v;
+}
+
+}  // namespace
+
+bool IsRpcFailure(HRESULT hr) {
+  if (HRESULT_FACILITY(hr) == FACILITY_RPC) return true;
+  if (hr == CO_E_OBJNOTCONNECTED) return true;
+  const DWORD code = HRESULT_CODE(hr);
+  return HRESULT_FACILITY(hr) == FACILITY_WIN32 && code >= 1700 && code <= 1999;  // RPC_S_*
+}
+
+std::shared_ptr<CServiceCore> CServiceCore::Create(Options options) {
+  std::shared_ptr<CServiceCore> core(new CServiceCore(std::move(options)));
+  core->Load();
+  return core;
+}
+
+CServiceCore::CServiceCore(Options options) : options_(std::move(options)) {
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = kWindowClass;
+  RegisterClassW(&wc);  // fails harmlessly when a second core registers it again
+  window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  if (window_) SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+CServiceCore::~CServiceCore() {
+  Flush();
+  if (window_) {
+    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);
+  }
+  for (auto& list : sinks_)
+    for (auto& s : list) s.sink->Release();
+}
+
+LRESULT CALLBACK CServiceCore::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* core = reinterpret_cast<CServiceCore*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (core && msg == kPostedEventMessage) {
+    core->DispatchPending();
+    return 0;
+  }
+  if (core && msg == WM_TIMER && wp == kFlushTimer) {
+    core->Flush();
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+// ---- seams
+
+HRESULT CServiceCore::Enter(const wchar_t* method, bool needsDevice) {
+  if (callLog_.size() >= kMaxCallLog) callLog_.pop_front();
+  callLog_.emplace_back(method);
+  if (!faults_.empty()) {
+    auto it = faults_.find(method);
+    if (it == faults_.end()) {
+      const wchar_t* bare = wcsstr(method, L"::");
+      if (bare) it = faults_.find(bare + 2);
+    }
+    if (it != faults_.end()) {
+      if (it->second.delayMs) Sleep(it->second.delayMs);
+      if (FAILED(it->second.status)) {
+        Log(L"injected failure " + Hr(it->second.status) + L" in " + method);
+        return it->second.status;
+      }
+    }
+  }
+  if (needsDevice && !plugged_) return kErrUnplugged;
+  return S_OK;
+}
+
+void CServiceCore::SetFault(const std::wstring& method, HRESULT status, DWORD delayMs) {
+  if (SUCCEEDED(status) && delayMs == 0)
+    faults_.erase(method);
+  else
+    faults_[method] = Fault{status, delayMs};
+  Log(L"fault set: " + method + L" status " + Hr(status) + L" delay " + std::to_wstring(delayMs) + L" ms");
+}
+
+void CServiceCore::ClearFaults() { faults_.clear(); }
+
+std::vector<std::wstring> CServiceCore::CallLog() const { return {callLog_.begin(), callLog_.end()}; }
+
+void CServiceCore::ClearCallLog() { callLog_.clear(); }
+
+void CServiceCore::SetPlugged(bool plugged) {
+  if (plugged_ != plugged) Log(plugged ? L"keyboard plugged in" : L"keyboard unplugged");
+  plugged_ = plugged;
+}
+
+void CServiceCore::SetMode(int mode) {
+  mode_ = mode;
+  Log(L"remapping mode " + std::to_wstring(mode));
+}
+
+// ---- state
+
+SimProfile* CServiceCore::FindProfile(const GUID& id) {
+  if (IsZeroGuid(id)) return nullptr;
+  for (auto& p : state_.profiles)
+    if (SameGuid(p.id, id)) return &p;
+  return nullptr;
+}
+
+SimMacro* CServiceCore::FindMacro(const GUID& id) {
+  if (IsZeroGuid(id)) return nullptr;
+  for (auto& m : state_.macros)
+    if (SameGuid(m.id, id)) return &m;
+  return nullptr;
+}
+
+SimApp* CServiceCore::FindApp(const GUID& id) {
+  if (IsZeroGuid(id)) return nullptr;
+  for (auto& a : state_.apps)
+    if (SameGuid(a.id, id)) return &a;
+  return nullptr;
+}
+
+GUID CServiceCore::NewId() {
+  GUID id{};
+  while (FAILED(CoCreateGuid(&id)) || IsZeroGuid(id)) {
+  }
+  return id;
+}
+
+void CServiceCore::Changed() {
+  dirty_ = true;
+  if (!timerArmed_ && window_) {
+    SetTimer(window_, kFlushTimer, options_.flushDelayMs, nullptr);
+    timerArmed_ = true;
+  }
+}
+
+void CServiceCore::OperationStarted() { ++operations_; }
+
+void CServiceCore::OperationEnded() {
+  if (operations_ > 0) --operations_;
+  Flush();
+}
+
+bool CServiceCore::Flush() {
+  if (!dirty_) return true;
+  if (options_.stateFile.empty()) {
+    dirty_ = false;
+  } else {
+    std::wstring error;
+    if (!WriteFileAtomically(options_.stateFile, WriteSimDocument(SimDocKind::State, state_), error)) {
+      Log(L"state not written: " + error);
+      return false;  // the timer stays armed and tries again
+    }
+    dirty_ = false;
+  }
+  if (timerArmed_ && window_) KillTimer(window_, kFlushTimer);
+  timerArmed_ = false;
+  return true;
+}
+
+bool CServiceCore::ReadFileText(const std::wstring& path, std::string& text, std::wstring& error) const {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    error = L"cannot open (error " + std::to_wstring(GetLastError()) + L")";
+    return false;
+  }
+  LARGE_INTEGER size{};
+  bool ok = GetFileSizeEx(h, &size) && size.QuadPart <= kMaxFileBytes;
+  if (!ok) error = L"too large or unreadable";
+  if (ok) {
+    text.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    ok = text.empty() || (ReadFile(h, text.data(), static_cast<DWORD>(text.size()), &read, nullptr) &&
+                          read == text.size());
+    if (!ok) error = L"read failed";
+  }
+  CloseHandle(h);
+  return ok;
+}
+
+bool CServiceCore::WriteFileAtomically(const std::wstring& path, const std::string& text,
+                                       std::wstring& error) const {
+  const std::wstring tmp = path + L".tmp";
+  HANDLE h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    error = L"cannot create " + tmp + L" (error " + std::to_wstring(GetLastError()) + L")";
+    return false;
+  }
+  DWORD written = 0;
+  bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+            written == text.size() && FlushFileBuffers(h);
+  CloseHandle(h);
+  if (ok) ok = MoveFileExW(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!ok) {
+    error = L"cannot write " + path + L" (error " + std::to_wstring(GetLastError()) + L")";
+    DeleteFileW(tmp.c_str());
+  }
+  return ok;
+}
+
+void CServiceCore::Load() {
+  auto factory = [&] {
+    state_ = FactoryState(options_.keyboard, NewId());
+    Changed();
+  };
+  if (options_.stateFile.empty()) {
+    factory();
+    startNotice_ = L"factory state (not persisted)";
+  } else if (GetFileAttributesW(options_.stateFile.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    factory();
+    startNotice_ = L"no state file; factory state";
+  } else {
+    std::string text;
+    std::wstring error;
+    ServiceState loaded;
+    if (ReadFileText(options_.stateFile, text, error) && ReadSimDocument(SimDocKind::State, text, loaded, error)) {
+      state_ = std::move(loaded);
+      for (auto& p : state_.profiles) FitProfileToKeyboard(p, options_.keyboard);
+      if (!FindProfile(state_.active)) state_.active = state_.profiles.empty() ? GUID{} : state_.profiles[0].id;
+      startNotice_ = L"state read from " + options_.stateFile;
+    } else {
+      SYSTEMTIME t;
+      GetLocalTime(&t);
+      wchar_t suffix[64];
+      swprintf(suffix, 64, L".bad-%04u%02u%02u-%02u%02u%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+               t.wSecond);
+      const std::wstring aside = options_.stateFile + suffix;
+      MoveFileExW(options_.stateFile.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING);
+      factory();
+      startNotice_ = L"state file unreadable (" + error + L"); kept aside as " + aside + L"; factory state";
+    }
+  }
+  Log(L"start: " + startNotice_);
+}
+
+// ---- operations
+
+HRESULT CServiceCore::ActivateProfile(const GUID& id) {
+  if (!FindProfile(id)) return kErrNotFound;
+  state_.active = id;
+  Changed();
+  Log(L"active profile " + GuidText(id));
+  RaiseProfileChanged(id);
+  return S_OK;
+}
+
+HRESULT CServiceCore::DeleteProfile(const GUID& id) {
+  auto& list = state_.profiles;
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (!SameGuid(list[i].id, id)) continue;
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+    Changed();
+    Log(L"profile deleted " + GuidText(id));
+    if (SameGuid(state_.active, id)) {
+      // The keyboard always plays some profile while it has one.
+      if (list.empty()) {
+        state_.active = GUID{};
+      } else {
+        ActivateProfile(list[0].id);
+      }
+    }
+    return S_OK;
+  }
+  return kErrNotFound;
+}
+
+HRESULT CServiceCore::PressKey(DWORD keyCode) {
+  SimProfile* profile = FindProfile(state_.active);
+  if (!plugged_) return kErrUnplugged;
+  if (!profile) return S_FALSE;
+  if (mode_ == 2) {
+    Log(L"key 0x" + std::to_wstring(keyCode) + L" pressed while remapping is suspended");
+    return S_FALSE;
+  }
+  const DeviceKeyAssignment* record = nullptr;
+  for (const auto& r : profile->keys)
+    if (r.keyCode == keyCode) record = &r;
+  if (!record) return kErrNotFound;
+  if (record->type == 3) {
+    const int32_t sub = PayloadInt(*record, 0);
+    auto& list = state_.profiles;
+    size_t at = 0;
+    while (at < list.size() && !SameGuid(list[at].id, profile->id)) ++at;
+    if (sub == 3) {
+      const GUID target = PayloadGuid(*record, 4);
+      return FindProfile(target) ? ActivateProfile(target) : S_FALSE;
+    }
+    if ((sub == 1 || sub == 2) && list.size() > 1) {
+      const size_t next = sub == 2 ? (at + 1) % list.size() : (at + list.size() - 1) % list.size();
+      return ActivateProfile(list[next].id);
+    }
+    return S_FALSE;
+  }
+  if (record->type == 9) {
+    const SimApp* app = FindApp(PayloadGuid(*record, 0));
+    if (!app) return S_FALSE;
+    RaiseApplication(1, app->path);
+    return S_OK;
+  }
+  if (record->type == 8) {
+    const SimMacro* macro = FindMacro(PayloadGuid(*record, 0));
+    if (macro) Log(L"key plays macro \"" + macro->name + L"\"");
+    return macro ? S_OK : S_FALSE;
+  }
+  return S_FALSE;
+}
+
+void CServiceCore::ResetToFactory() {
+  state_ = FactoryState(options_.keyboard, NewId());
+  mode_ = 1;
+  Changed();
+  Log(L"reset to the factory state");
+  RaiseProfileChanged(state_.active);
+}
+
+HRESULT CServiceCore::ExportProfileFile(const GUID& id, const std::wstring& path) {
+  const SimProfile* profile = FindProfile(id);
+  if (!profile) return kErrNotFound;
+  // The file carries the macros and programs its keys refer to, so it restores the
+  // profile on a keyboard that does not hold them.
+  ServiceState doc;
+  doc.profiles.push_back(*profile);
+  std::set<std::wstring> seenMacros, seenApps;
+  for (const auto& r : profile->keys) {
+    if (r.type == 8) {
+      const SimMacro* m = FindMacro(PayloadGuid(r, 0));
+      if (m && seenMacros.insert(GuidText(m->id)).second) doc.macros.push_back(*m);
+    } else if (r.type == 9) {
+      const SimApp* a = FindApp(PayloadGuid(r, 0));
+      if (a && seenApps.insert(GuidText(a->id)).second) doc.apps.push_back(*a);
+    }
+  }
+  std::wstring error;
+  if (!WriteFileAtomically(path, WriteSimDocument(SimDocKind::ProfileFile, doc), error)) {
+    Log(L"export failed: " + error);
+    return E_FAIL;
+  }
+  Log(L"profile " + GuidText(id) + L" exported to " + path);
+  return S_OK;
+}
+
+HRESULT CServiceCore::ImportProfileFile(const std::wstring& path, GUID& newId) {
+  std::string text;
+  std::wstring error;
+  ServiceState doc;
+  if (!ReadFileText(path, text, error)) {
+    Log(L"profile import refused: " + path + L": " + error);
+    return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+  }
+  if (!ReadSimDocument(SimDocKind::ProfileFile, text, doc, error)) {
+    Log(L"profile import refused: " + path + L": " + error);
+    return kErrBadFormat;
+  }
+  // Everything is read and checked; from here on the import cannot fail.
+  std::map<std::wstring, GUID> macroIds, appIds;
+  for (const auto& m : doc.macros) {
+    if (FindMacro(m.id)) {
+      macroIds[GuidText(m.id)] = m.id;
+      continue;
+    }
+    SimMacro copy = m;
+    copy.id = NewId();
+    macroIds[GuidText(m.id)] = copy.id;
+    state_.macros.push_back(std::move(copy));
+  }
+  for (const auto& a : doc.apps) {
+    GUID id = a.id;
+    if (!FindApp(id)) {
+      bool found = false;
+      for (const auto& existing : state_.apps)
+        if (platform::EqualsNoCase(existing.path, a.path)) {
+          id = existing.id;
+          found = true;
+          break;
+        }
+      if (!found) {
+        SimApp copy = a;
+        copy.id = id = NewId();
+        state_.apps.push_back(std::move(copy));
+      }
+    }
+    appIds[GuidText(a.id)] = id;
+  }
+  SimProfile profile = doc.profiles[0];
+  profile.id = NewId();
+  for (auto& r : profile.keys) {
+    if (r.type == 8 || r.type == 9) {
+      auto& ids = r.type == 8 ? macroIds : appIds;
+      auto it = ids.find(GuidText(PayloadGuid(r, 0)));
+      if (it != ids.end()) SetPayloadGuid(r, 0, it->second);
+    }
+  }
+  FitProfileToKeyboard(profile, options_.keyboard);
+  newId = profile.id;
+  state_.profiles.push_back(std::move(profile));
+  if (IsZeroGuid(state_.active)) state_.active = newId;
+  Changed();
+  Log(L"profile imported from " + path + L" as " + GuidText(newId));
+  return S_OK;
+}
+
+HRESULT CServiceCore::ExportMacroFile(const GUID& id, const std::wstring& path) {
+  const SimMacro* macro = FindMacro(id);
+  if (!macro) return kErrNotFound;
+  ServiceState doc;
+  doc.macros.push_back(*macro);
+  std::wstring error;
+  if (!WriteFileAtomically(path, WriteSimDocument(SimDocKind::MacroFile, doc), error)) {
+    Log(L"export failed: " + error);
+    return E_FAIL;
+  }
+  Log(L"macro " + GuidText(id) + L" exported to " + path);
+  return S_OK;
+}
+
+HRESULT CServiceCore::ImportMacroFile(const std::wstring& path, GUID& newId) {
+  std::string text;
+  std::wstring error;
+  ServiceState doc;
+  if (!ReadFileText(path, text, error)) {
+    Log(L"macro import refused: " + path + L": " + error);
+    return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+  }
+  if (!ReadSimDocument(SimDocKind::MacroFile, text, doc, error)) {
+    Log(L"macro import refused: " + path + L": " + error);
+    return kErrBadFormat;
+  }
+  SimMacro macro = doc.macros[0];
+  macro.id = newId = NewId();
+  state_.macros.push_back(std::move(macro));
+  Changed();
+  Log(L"macro imported from " + path + L" as " + GuidText(newId));
+  return S_OK;
+}
+
+// ---- events
+
+DWORD CServiceCore::AddSink(EventSource source, IUnknown* sink) {
+  if (!sink) return 0;
+  IUnknown* events = nullptr;
+  if (FAILED(sink->QueryInterface(EventIid(source), reinterpret_cast<void**>(&events))) || !events) return 0;
+  const DWORD cookie = nextCookie_++;
+  sinks_[static_cast<int>(source)].push_back(Sink{cookie, events});
+  Log(L"sink " + std::to_wstring(cookie) + L" connected");
+  return cookie;
+}
+
+bool CServiceCore::RemoveSink(EventSource source, DWORD cookie) {
+  auto& list = sinks_[static_cast<int>(source)];
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (list[i].cookie != cookie) continue;
+    IUnknown* sink = list[i].sink;
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+    sink->Release();
+    Log(L"sink " + std::to_wstring(cookie) + L" disconnected");
+    return true;
+  }
+  return false;
+}
+
+size_t CServiceCore::SinkCount(EventSource source) const { return sinks_[static_cast<int>(source)].size(); }
+
+void CServiceCore::Post(std::function<void()> event) {
+  pending_.push_back(std::move(event));
+  if (window_) PostMessageW(window_, kPostedEventMessage, 0, 0);
+}
+
+void CServiceCore::DispatchPending() {
+  while (!pending_.empty()) {
+    auto event = std::move(pending_.front());
+    pending_.pop_front();
+    event();
+  }
+}
+
+void CServiceCore::Fire(EventSource source, const std::function<HRESULT(IUnknown*)>& call, const wchar_t* name) {
+  // A copy: a sink may connect or disconnect re-entrantly while it is called.
+  std::vector<Sink> targets = sinks_[static_cast<int>(source)];
+  for (auto& t : targets) t.sink->AddRef();
+  for (auto& t : targets) {
+    const HRESULT hr = call(t.sink);
+    if (IsRpcFailure(hr)) {
+      Log(std::wstring(L"event ") + name + L": sink " + std::to_wstring(t.cookie) + L" unreachable (" + Hr(hr) +
+          L"); dropped");
+      RemoveSink(source, t.cookie);
+    }
+  }
+  for (auto& t : targets) t.sink->Release();
+}
+
+void CServiceCore::RaiseProfileChanged(const GUID& id) {
+  Post([this, id] {
+    Log(L"event OnActiveProfileChanged " + GuidText(id));
+    Fire(EventSource::Profile,
+         [&](IUnknown* s) { return static_cast<_IProfileManagerEvents*>(s)->OnActiveProfileChanged(&id); },
+         L"OnActiveProfileChanged");
+  });
+}
+
+void CServiceCore::RaiseRecording(int step, DWORD keyCode) {
+  Post([this, step, keyCode] {
+    static const wchar_t* names[] = {L"", L"OnRecordingStarted", L"OnRecordingStopped", L"OnRecordingFinished",
+                                     L"OnRecordingCancelled"};
+    if (step < 1 || step > 4) return;
+    Log(std::wstring(L"event ") + names[step]);
+    Fire(EventSource::Recording,
+         [&](IUnknown* u) {
+           auto* s = static_cast<_IOTFMacroRecordingEvents*>(u);
+           switch (step) {
+             case 1: return s->OnRecordingStarted();
+             case 2: return s->OnRecordingStopped();
+             case 3: return s->OnRecordingFinished(0, static_cast<int>(keyCode));
+             default: return s->OnRecordingCancelled();
+           }
+         },
+         names[step]);
+  });
+}
+
+void CServiceCore::RaiseApplication(int kind, const std::wstring& path) {
+  Post([this, kind, path] {
+    Log(L"event OnApplicationEvent " + std::to_wstring(kind) + L" \"" + path + L"\"");
+    Fire(EventSource::Application,
+         [&](IUnknown* s) { return static_cast<_IApplicationEvent*>(s)->OnApplicationEvent(kind, path.c_str()); },
+         L"OnApplicationEvent");
+  });
+}
+
+// ---- log and shutdown
+
+void CServiceCore::Log(const std::wstring& line) {
+  if (options_.logFile.empty()) return;
+  HANDLE h = CreateFileW(options_.logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  const std::string text = platform::WideToUtf8(Timestamp() + L" " + line + L"\r\n");
+  DWORD written = 0;
+  WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(h);
+}
+
+void CServiceCore::RequestShutdown() {
+  Log(L"stop requested");
+  Flush();
+  if (shutdown_) shutdown_();
+}

@@ -1,0 +1,143 @@
+// The stand-in device service's core: the simulated keyboard's state, its
+// persistence, its event sinks, its log, and the test seams (call log, injected
+// failures and delays). It lives on one thread, the thread that serves the COM
+// calls (an apartment of its own), so nothing in it is locked; events and the
+// delayed write are posted to that thread's message queue and run from there.
+//
+// DeviceService.exe hosts one core; tests host one in their own process (see
+// ServiceObjects.h) and reach it through the same COM interfaces.
+#pragma once
+#include <windows.h>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "service/ServiceState.h"
+
+enum class EventSource { Profile, Recording, Application, Dpi };
+inline constexpr int kEventSourceCount = 4;
+
+// Failure statuses of the service.
+inline constexpr HRESULT kErrNoMoreItems = HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS);
+inline constexpr HRESULT kErrNotFound = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+inline constexpr HRESULT kErrUnplugged = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+inline constexpr HRESULT kErrBadFormat = HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
+
+// True for the statuses of a call that could not reach its target process.
+bool IsRpcFailure(HRESULT hr);
+
+class CServiceCore {
+ public:
+  struct Options {
+    std::wstring stateFile;  // empty: the state is not persisted
+    std::wstring logFile;    // empty: no log file
+    std::vector<SimKey> keyboard;
+    UINT flushDelayMs = 1000;
+  };
+
+  // Creates the core on the calling thread, which must run a message loop, and
+  // loads the state file (or the factory state).
+  static std::shared_ptr<CServiceCore> Create(Options options);
+  ~CServiceCore();
+  CServiceCore(const CServiceCore&) = delete;
+  CServiceCore& operator=(const CServiceCore&) = delete;
+
+  // Start of every interface method: records the call, applies an injected delay
+  // and failure, and refuses device calls while the keyboard is unplugged.
+  HRESULT Enter(const wchar_t* method, bool needsDevice = true);
+  // status >= 0 with delay 0 removes the fault. `method` is "Interface::Method" or
+  // a bare method name that matches it on every interface.
+  void SetFault(const std::wstring& method, HRESULT status, DWORD delayMs);
+  void ClearFaults();
+  std::vector<std::wstring> CallLog() const;
+  void ClearCallLog();
+
+  ServiceState& State() { return state_; }
+  const std::vector<SimKey>& Keyboard() const { return options_.keyboard; }
+  bool Plugged() const { return plugged_; }
+  void SetPlugged(bool plugged);
+  int Mode() const { return mode_; }
+  void SetMode(int mode);
+
+  SimProfile* FindProfile(const GUID& id);
+  SimMacro* FindMacro(const GUID& id);
+  SimApp* FindApp(const GUID& id);
+  GUID NewId();
+
+  // A change to the state: written within the flush delay, or when the operation
+  // (its device manager) ends, whichever comes first.
+  void Changed();
+  void OperationStarted();
+  void OperationEnded();
+  // Writes the state now if it changed (temporary file, flushed, then replacing).
+  bool Flush();
+  bool Dirty() const { return dirty_; }
+
+  // Operations the interfaces and the control tool share.
+  HRESULT ActivateProfile(const GUID& id);
+  HRESULT DeleteProfile(const GUID& id);
+  // S_OK when the key did something, S_FALSE when not.
+  HRESULT PressKey(DWORD keyCode);
+  void ResetToFactory();
+  HRESULT ImportProfileFile(const std::wstring& path, GUID& newId);
+  HRESULT ExportProfileFile(const GUID& id, const std::wstring& path);
+  HRESULT ImportMacroFile(const std::wstring& path, GUID& newId);
+  HRESULT ExportMacroFile(const GUID& id, const std::wstring& path);
+
+  // Event sinks, shared by every event source object of their kind.
+  DWORD AddSink(EventSource source, IUnknown* sink);  // 0 when refused
+  bool RemoveSink(EventSource source, DWORD cookie);
+  size_t SinkCount(EventSource source) const;
+  void RaiseProfileChanged(const GUID& id);
+  // step: 1 started, 2 stopped, 3 finished (with the key code), 4 cancelled.
+  void RaiseRecording(int step, DWORD keyCode);
+  void RaiseApplication(int kind, const std::wstring& path);
+  // Runs the posted events and the due write now (tests; the service's loop does
+  // it as messages arrive).
+  void DispatchPending();
+
+  void Log(const std::wstring& line);
+  // What the start found (state file read, missing, or kept aside).
+  const std::wstring& StartNotice() const { return startNotice_; }
+
+  void SetShutdownHandler(std::function<void()> handler) { shutdown_ = std::move(handler); }
+  void RequestShutdown();
+
+ private:
+  explicit CServiceCore(Options options);
+  void Load();
+  void Post(std::function<void()> event);
+  void Fire(EventSource source, const std::function<HRESULT(IUnknown*)>& call, const wchar_t* name);
+  bool ReadFileText(const std::wstring& path, std::string& text, std::wstring& error) const;
+  bool WriteFileAtomically(const std::wstring& path, const std::string& text, std::wstring& error) const;
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+  struct Fault {
+    HRESULT status = S_OK;
+    DWORD delayMs = 0;
+  };
+  struct Sink {
+    DWORD cookie;
+    IUnknown* sink;  // the event interface, one reference held
+  };
+
+  Options options_;
+  ServiceState state_;
+  bool plugged_ = true;
+  int mode_ = 1;
+  bool dirty_ = false;
+  bool timerArmed_ = false;
+  int operations_ = 0;
+  HWND window_ = nullptr;
+  std::map<std::wstring, Fault> faults_;
+  std::deque<std::wstring> callLog_;
+  std::vector<Sink> sinks_[kEventSourceCount];
+  DWORD nextCookie_ = 1;
+  std::deque<std::function<void()>> pending_;
+  std::wstring startNotice_;
+  std::function<void()> shutdown_;
+};

@@ -1,0 +1,160 @@
+// Helpers shared by the service's tests: an owning COM pointer, a message pump,
+// and an event sink that records what it hears.
+#pragma once
+#include <windows.h>
+
+#include <ocidl.h>
+
+#include <string>
+#include <vector>
+
+#include "service/DeviceServiceIds.h"
+
+template <typename T>
+class Com {
+ public:
+  Com() = default;
+  ~Com() { Reset(); }
+  Com(const Com&) = delete;
+  Com& operator=(const Com&) = delete;
+  Com(Com&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
+  T** Out() {
+    Reset();
+    return &p_;
+  }
+  void** OutVoid() { return reinterpret_cast<void**>(Out()); }
+  T* operator->() const { return p_; }
+  T* Get() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  void Reset() {
+    if (p_) p_->Release();
+    p_ = nullptr;
+  }
+
+ private:
+  T* p_ = nullptr;
+};
+
+// Dispatches this thread's messages until `done` holds or the time is up.
+template <typename F>
+bool PumpUntil(F done, DWORD timeoutMs = 5000) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  for (;;) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    if (done()) return true;
+    if (GetTickCount64() >= end) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+inline void PumpFor(DWORD ms) {
+  PumpUntil([] { return false; }, ms);
+}
+
+// Implements every event interface; records each call as text and the thread it came on.
+class CTestSink : public _IProfileManagerEvents,
+                  public _IOTFMacroRecordingEvents,
+                  public _IApplicationEvent,
+                  public _IDPIEvents {
+ public:
+  std::vector<std::wstring> calls;
+  std::vector<GUID> profiles;
+  std::vector<DWORD> threads;
+  HRESULT answer = S_OK;
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (riid == IID_IUnknown || riid == __uuidof(_IProfileManagerEvents))
+      *ppv = static_cast<_IProfileManagerEvents*>(this);
+    else if (riid == __uuidof(_IOTFMacroRecordingEvents))
+      *ppv = static_cast<_IOTFMacroRecordingEvents*>(this);
+    else if (riid == __uuidof(_IApplicationEvent))
+      *ppv = static_cast<_IApplicationEvent*>(this);
+    else if (riid == __uuidof(_IDPIEvents))
+      *ppv = static_cast<_IDPIEvents*>(this);
+    else
+      return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+  STDMETHODIMP_(ULONG) Release() override { return --refs; }  // owned by the test
+  STDMETHODIMP OnActiveProfileChanged(const GUID* id) override {
+    profiles.push_back(id ? *id : GUID{});
+    return Heard(L"profile");
+  }
+  STDMETHODIMP OnRecordingStarted() override { return Heard(L"started"); }
+  STDMETHODIMP OnRecordingStopped() override { return Heard(L"stopped"); }
+  STDMETHODIMP OnRecordingFinished(int first, int keyCode) override {
+    return Heard(L"finished " + std::to_wstring(first) + L" " + std::to_wstring(keyCode));
+  }
+  STDMETHODIMP OnRecordingCancelled() override { return Heard(L"cancelled"); }
+  STDMETHODIMP OnApplicationEvent(int kind, LPCWSTR path) override {
+    return Heard(L"app " + std::to_wstring(kind) + L" " + (path ? path : L"(null)"));
+  }
+  STDMETHODIMP OnDPIChanged(int x, int y) override {
+    return Heard(L"dpi " + std::to_wstring(x) + L" " + std::to_wstring(y));
+  }
+  ULONG refs = 1;
+
+ private:
+  HRESULT Heard(std::wstring what) {
+    calls.push_back(std::move(what));
+    threads.push_back(GetCurrentThreadId());
+    return answer;
+  }
+};
+
+// Advises `sink` on the event source `source` for `iid`; the cookie, or 0.
+inline DWORD AdviseOn(IUnknown* source, REFIID iid, IUnknown* sink) {
+  Com<IConnectionPointContainer> container;
+  Com<IConnectionPoint> point;
+  DWORD cookie = 0;
+  if (FAILED(source->QueryInterface(IID_IConnectionPointContainer, container.OutVoid()))) return 0;
+  if (FAILED(container->FindConnectionPoint(iid, point.Out()))) return 0;
+  if (FAILED(point->Advise(sink, &cookie))) return 0;
+  return cookie;
+}
+
+inline bool UnadviseOn(IUnknown* source, REFIID iid, DWORD cookie) {
+  Com<IConnectionPointContainer> container;
+  Com<IConnectionPoint> point;
+  if (FAILED(source->QueryInterface(IID_IConnectionPointContainer, container.OutVoid()))) return false;
+  if (FAILED(container->FindConnectionPoint(iid, point.Out()))) return false;
+  return SUCCEEDED(point->Unadvise(cookie));
+}
+
+// The service's device (index 0) and one of its features.
+struct ServiceSession {
+  Com<IDeviceManager> manager;
+  Com<IDevice> device;
+  HRESULT Open() {
+    HRESULT hr = CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext,
+                                  __uuidof(IDeviceManager), manager.OutVoid());
+    if (SUCCEEDED(hr)) hr = manager->GetDevice(0, device.Out());
+    return hr;
+  }
+  template <typename T>
+  HRESULT Feature(Com<T>& out) {
+    return device->GetFeature(__uuidof(T), out.OutVoid());
+  }
+  void Close() {
+    device.Reset();
+    manager.Reset();
+  }
+};
+
+// The name of a profile, macro or application object, or "<failed>".
+template <typename T>
+std::wstring NameOf(T* object) {
+  LPWSTR name = nullptr;
+  const HRESULT hr = object->GetName(&name);
+  std::wstring s = SUCCEEDED(hr) && name ? name : L"<failed>";
+  CoTaskMemFree(name);
+  return s;
+}
