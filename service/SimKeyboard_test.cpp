@@ -1,0 +1,50 @@
+// The simulated keyboard names exactly the keys of the key files in "bin\", with
+// the defaults those files give.
+#include "service/SimKeyboard.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+
+#include "device/KeyboardDef.h"
+
+namespace {
+
+std::vector<uint8_t> ReadAll(const char* path) {
+  std::vector<uint8_t> data;
+  if (FILE* f = std::fopen(path, "rb")) {
+    uint8_t buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof(buf), f)) > 0) data.insert(data.end(), buf, buf + n);
+    std::fclose(f);
+  }
+  return data;
+}
+
+TEST(SimKeyboard, MatchesTheKeyFiles) {
+  CKeyboardDef def;
+  const auto definitions = ReadAll(OVRIX_KEY_FILES_DIR "/KeyDefinitions.bin");
+  const auto defaults = ReadAll(OVRIX_KEY_FILES_DIR "/KeyDefaults_US.bin");
+  ASSERT_TRUE(def.LoadKeyDefinitions(definitions.size(), definitions.data()));
+  ASSERT_TRUE(def.LoadKeyDefaults(defaults.data(), defaults.size()));
+
+  std::map<uint32_t, SimKey> sim;
+  for (const auto& k : SimKeyboardKeys()) EXPECT_TRUE(sim.emplace(k.keyCode, k).second) << "key codes are unique";
+
+  std::map<uint32_t, int> fromFiles;
+  for (const auto& [id, d] : def.DefinitionsById()) {
+    const uint32_t code = DeviceKeyCode(static_cast<uint16_t>(d.scanCode), d.extended);
+    fromFiles[code] = id;
+    auto it = sim.find(code);
+    ASSERT_NE(it, sim.end()) << "key " << id << " code 0x" << std::hex << code;
+    const KeyCode dflt = def.GetKeyDefault(id);
+    EXPECT_EQ(it->second.defaultScan, static_cast<uint16_t>(dflt.code)) << std::hex << code;
+    EXPECT_EQ(it->second.defaultExtended, dflt.flag != 0) << std::hex << code;
+  }
+  EXPECT_EQ(fromFiles.size(), sim.size()) << "no key the files do not have";
+  EXPECT_EQ(sim.count(0x40045), 1u) << "Pause";
+  EXPECT_EQ(sim.count(0x00045), 1u) << "Num Lock";
+}
+
+}  // namespace
