@@ -1,13 +1,50 @@
 // Reads a skin XML file and appends the items its elements build to a list.
+//
+// A file is one of three kinds, told by its root: KEYBOARD (the keyboard
+// definition, then sections), GUIPANEL (a panel's background and mask images,
+// then sections) or ITEMLIST (sections only). The thirteen sections are walked in
+// a fixed order, which fixes the order of the list: fonts come before the items
+// that name them, bitmap items before the items placed on them.
 #pragma once
 #include <windows.h>
 
+#include <pugixml.hpp>
+
+#include <cstdint>
+#include <map>
 #include <string>
 
 #include "gui/GUIItem.h"
 
+class CLangTable;
+
+// The language (349..364) whose LANG elements are built, or -1 for every one.
+extern int32_t RequestedLanguageId;
+// Every built language table whose id is 349..364, by id.
+extern std::map<int32_t, CLangTable*> LanguageTables;
+// The language table in force is CurrentLangTable (gui/LangTable.h); the skin
+// readers consult its overrides.
+
 namespace SkinLoader {
 // Builds the items of the skin file at `path` (parented to `parent`) into `list`.
-// False when the file cannot be read or its root is not a skin root.
+// False when the file cannot be read or parsed, its root is not a skin root, or
+// a required part (keyboard definition, panel background or mask) fails; items
+// built before a failure stay in the list.
 bool LoadFile(HWND parent, const std::wstring& path, GUIItemList& list);
+bool LoadFile(HWND parent, const std::wstring& path, GUIItemList* list);
 }  // namespace SkinLoader
+
+// One section: finds its list element under the container and builds its item
+// elements. Returns (elements met << 16) | (items built), each at most 0xFFFF.
+using SkinSectionHandler = uint32_t (*)(const pugi::xml_node& container, GUIItemList& list, HWND parent);
+
+struct SkinSection {
+  const wchar_t* title;  // a label only
+  SkinSectionHandler handler;
+};
+
+inline constexpr int kSkinSectionCount = 13;
+extern const SkinSection SkinSectionTable[kSkinSectionCount];
+
+// Runs the thirteen sections on the container in table order.
+void RunSkinSections(const pugi::xml_node& container, GUIItemList& list, HWND parent);

@@ -1,0 +1,110 @@
+#include "gui/SkinLoader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "gui/FontItem.h"
+#include "gui/SkinBuilders.h"
+#include "gui/SkinNameTables.h"
+#include "gui/SkinTestFolder.h"
+#include "platform/Strings.h"
+
+namespace {
+
+class SkinLoaderTest : public SkinTestFolder {
+ protected:
+  void TearDown() override {
+    DestroyItemList(list);
+    SkinTestFolder::TearDown();
+  }
+  GUIItemList list;
+};
+
+const char* const kTwoFonts = R"(<FONTLIST><FONT name="FONT_ARIAL12" pitch="12"/><FONT name="FONT_ARIAL14"/></FONTLIST>)";
+
+TEST_F(SkinLoaderTest, RootsDecideWhatIsLoaded) {
+  const struct {
+    const char* what;
+    std::string xml;
+    bool result;
+    size_t items;
+  } cases[] = {
+      {"item list", std::string("<ITEMLIST>") + kTwoFonts + "</ITEMLIST>", true, 2},
+      {"empty item list", "<ITEMLIST/>", true, 0},
+      {"unknown root", std::string("<PANEL>") + kTwoFonts + "</PANEL>", false, 0},
+      {"not well-formed", std::string("<ITEMLIST>") + kTwoFonts, false, 0},
+      {"keyboard without its definition", std::string("<KEYBOARD>") + kTwoFonts + "</KEYBOARD>", false, 0},
+      {"keyboard definition of an unknown name",
+       std::string("<KEYBOARD><KEYBOARDDEF name=\"NOPE\" file=\"k.bin\"/>") + kTwoFonts + "</KEYBOARD>", false, 0},
+      {"keyboard definition whose file is missing",
+       std::string("<KEYBOARD><KEYBOARDDEF name=\"BACKGROUND\" file=\"missing.bin\"/>") + kTwoFonts + "</KEYBOARD>",
+       false, 0},
+  };
+  for (const auto& c : cases) {
+    const std::wstring path = WriteXml(L"case.xml", c.xml);
+    EXPECT_EQ(SkinLoader::LoadFile(nullptr, path, list), c.result) << c.what;
+    EXPECT_EQ(list.size(), c.items) << c.what;
+    DestroyItemList(list);
+  }
+  EXPECT_FALSE(SkinLoader::LoadFile(nullptr, AppFolder + L"xml\\absent.xml", list));
+  EXPECT_FALSE(SkinLoader::LoadFile(nullptr, WriteXml(L"ok.xml", "<ITEMLIST/>"), nullptr));
+  EXPECT_TRUE(list.empty());
+}
+
+TEST_F(SkinLoaderTest, APathOutsideAsciiIsOpened) {
+  MakeFolder(L"sk\u00efn\u00e9\u4e2d");
+  const std::wstring path = WriteXml(L"\u00dcbersicht.xml", std::string("<ITEMLIST>") + kTwoFonts + "</ITEMLIST>");
+  EXPECT_TRUE(SkinLoader::LoadFile(nullptr, path, list));
+  EXPECT_EQ(list.size(), 2u);
+}
+
+TEST_F(SkinLoaderTest, ItemsComeInSectionOrderNotFileOrder) {
+  // The walk takes the sections in their fixed order and, within one, the element
+  // names in theirs; the file's order of elements is irrelevant across sections.
+  const std::wstring path = WriteXml(L"order.xml", R"(<ITEMLIST>
+      <BUTTONLIST><BUTTON name="BUTTON_OK"/></BUTTONLIST>
+      <FONTLIST><FONT name="FONT_ARIAL14"/><FONT name="NOT_A_NAME"/><FONT name="FONT_ARIAL12"/></FONTLIST>
+    </ITEMLIST>)");
+  ASSERT_TRUE(SkinLoader::LoadFile(nullptr, path, list));
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0]->id, FindSkinElementId(L"FONT_ARIAL14"));
+  EXPECT_EQ(list[1]->id, FindSkinElementId(L"FONT_ARIAL12"));
+}
+
+uint32_t RunSection(const char* title, const std::string& xml, GUIItemList& list) {
+  pugi::xml_document document;
+  EXPECT_TRUE(document.load_string(xml.c_str()));
+  for (const SkinSection& section : SkinSectionTable)
+    if (std::wstring(section.title) == platform::Utf8ToWide(title))
+      return section.handler(document.first_child(), list, nullptr);
+  ADD_FAILURE() << "no section " << title;
+  return 0;
+}
+
+TEST_F(SkinLoaderTest, SectionsCountElementsMetAndItemsBuilt) {
+  const struct {
+    const char* section;
+    const char* xml;
+    uint32_t result;
+  } cases[] = {
+      {"FONTS", R"(<R><FONTLIST><FONT name="FONT_ARIAL12"/><FONT name="X"/><FONT/></FONTLIST></R>)", (3u << 16) | 1},
+      {"FONTS", R"(<R><FONTS><FONT name="FONT_ARIAL12"/></FONTS></R>)", 0},
+      // Every BUTTON, then only the first PROFBUTTON and the first AVIBUTTON.
+      {"BUTTONS",
+       R"(<R><BUTTONLIST><PROFBUTTON/><BUTTON/><PROFBUTTON/><AVIBUTTON/><BUTTON/><AVIBUTTON/></BUTTONLIST></R>)",
+       4u << 16},
+      {"SLIDERS", R"(<R><SLIDERLIST><DMARKER/><VSLIDER/><HSLIDERM/><HSLIDERMAPM/><STAGE/></SLIDERLIST></R>)", 4u << 16},
+      {"LISTS", R"(<R><LISTLIST><COMBO/><LISTCTRL/><LISTPANEL/></LISTLIST></R>)", 2u << 16},
+      {"EDIT CONTROLS", R"(<R><EDITCTRLLIST><EDITCTRLSKMMO/><EDITCTRL/><EDITCTRLSK/></EDITCTRLLIST></R>)", 3u << 16},
+      // Keys need the shared images of their list.
+      {"KEYBOARD KEYS", R"(<R><KBDKEYLIST><KBDKEY/><KBDKEY/></KBDKEYLIST></R>)", 0},
+      {"KEYBOARD KEYS", R"(<R><KBDKEYLIST><BUTTONBITMAPS/><KBDKEY/><KBDKEY/></KBDKEYLIST></R>)", 2u << 16},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RunSection(c.section, c.xml, list), c.result) << c.section << " " << c.xml;
+    DestroyItemList(list);
+  }
+}
+
+}  // namespace

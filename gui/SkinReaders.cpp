@@ -1,0 +1,214 @@
+#include "gui/SkinReaders.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "device/KeyboardDef.h"
+#include "gui/FontItem.h"
+#include "gui/SkinLoader.h"
+#include "gui/SkinNameTables.h"
+#include "gui/SkinResourceCache.h"
+#include "platform/Strings.h"
+
+namespace {
+
+bool IsBlank(unsigned ch) { return ch == ' ' || (ch >= '\t' && ch <= '\r'); }
+
+template <typename Char>
+int32_t ParseInt(std::basic_string_view<Char> text) {
+  size_t i = 0;
+  while (i < text.size() && IsBlank(static_cast<unsigned>(text[i]))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int64_t value = 0;
+  constexpr int64_t kLimit = int64_t{INT32_MAX} + 1;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > kLimit) value = kLimit;  // saturates; the digits that follow change nothing
+  }
+  if (negative) value = -value;
+  return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+int32_t ClampCoord(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, kSkinCoordMin, kSkinCoordMax)); }
+
+int32_t SkinIdOf(std::wstring_view text) { return text.empty() ? -1 : FindSkinElementId(text); }
+
+HBITMAP CachedImage(const std::wstring& name) {
+  const std::wstring trimmed = platform::Trim(name);
+  if (trimmed.empty()) return nullptr;
+  return static_cast<HBITMAP>(SkinResourceCache::Get(trimmed, kSkinImage).handle);
+}
+
+}  // namespace
+
+int32_t ParseSkinInt(std::string_view text) { return ParseInt(text); }
+int32_t ParseSkinInt(std::wstring_view text) { return ParseInt(text); }
+
+bool ParseSkinFlag(std::string_view text) {
+  if (text.empty()) return false;
+  return std::strchr("1TYty", text[0]) != nullptr && text[0] != '\0';
+}
+
+std::wstring AttrText(const pugi::xml_node& node, const char* name) {
+  return platform::Utf8ToWide(node.attribute(name).as_string());
+}
+
+std::wstring ElementText(const pugi::xml_node& node) { return platform::Utf8ToWide(node.child_value()); }
+
+std::wstring OverrideText(std::span<const uint8_t> value) {
+  std::wstring text(value.size() / sizeof(wchar_t), L'\0');
+  if (!text.empty()) std::memcpy(text.data(), value.data(), text.size() * sizeof(wchar_t));
+  const size_t end = text.find(L'\0');
+  if (end != std::wstring::npos) text.resize(end);
+  return text;
+}
+
+int32_t ReadSkinId(const pugi::xml_node& node) { return SkinIdOf(AttrText(node, "name")); }
+
+RECT ReadRectElement(const pugi::xml_node& rect) {
+  if (!rect) return RECT{0, 0, 0, 0};
+  return RECT{ClampCoord(ParseSkinInt(rect.attribute("left").as_string())),
+              ClampCoord(ParseSkinInt(rect.attribute("top").as_string())),
+              ClampCoord(ParseSkinInt(rect.attribute("right").as_string())),
+              ClampCoord(ParseSkinInt(rect.attribute("bottom").as_string()))};
+}
+
+RECT ReadItemRect(const pugi::xml_node& node, int32_t itemId, RectForm form) {
+  RECT rect{};
+  const std::span<const uint8_t> value = FindOverride(itemId, L"RECT");
+  if (value.size() == 4 * sizeof(int32_t)) {
+    int32_t v[4];
+    std::memcpy(v, value.data(), sizeof(v));
+    rect = RECT{ClampCoord(v[0]), ClampCoord(v[1]), ClampCoord(v[2]), ClampCoord(v[3])};
+  } else {
+    rect = ReadRectElement(node.child("RECT"));
+  }
+  if (form == RectForm::WidthHeight) {
+    rect.right = ClampCoord(int64_t{rect.left} + rect.right);
+    rect.bottom = ClampCoord(int64_t{rect.top} + rect.bottom);
+  }
+  return rect;
+}
+
+HBITMAP ReadBitmap(const pugi::xml_node& node, const char* child) {
+  return CachedImage(ElementText(node.child(child)));
+}
+
+HBITMAP ReadBitmapOverride(const pugi::xml_node& node, const char* child, int32_t itemId) {
+  const std::span<const uint8_t> value = FindOverride(itemId, platform::Utf8ToWide(child));
+  if (!value.empty()) return CachedImage(OverrideText(value));
+  return ReadBitmap(node, child);
+}
+
+bool ReadStateBitmaps(const pugi::xml_node& node, int32_t itemId, StateBitmaps& out) {
+  if (node.child("SBMN")) {
+    out.normal = ReadBitmapOverride(node, "SBMN", itemId);
+    out.over = ReadBitmapOverride(node, "SBMO", itemId);
+    out.down = ReadBitmapOverride(node, "SBMD", itemId);
+    out.downSelected = ReadBitmapOverride(node, "SBMDS", itemId);
+    out.mask = ReadBitmapOverride(node, "SBMM", itemId);
+  }
+  out.rect = ReadItemRect(node, itemId, RectForm::WidthHeight);
+  return out.normal != nullptr;
+}
+
+bool ReadColourAttr(const pugi::xml_node& node, const char* name, COLORREF& colour) {
+  const pugi::xml_attribute attribute = node.attribute(name);
+  if (!attribute) return false;
+  colour = static_cast<COLORREF>(FindColourByName(platform::Utf8ToWide(attribute.as_string())));
+  return true;
+}
+
+bool ReadTooltip(const pugi::xml_node& node, std::wstring& text) {
+  const pugi::xml_attribute attribute = node.attribute("tooltip");
+  if (!attribute) return false;
+  text = platform::Utf8ToWide(attribute.as_string());
+  return true;
+}
+
+int ReadCaps(const pugi::xml_node& node, int32_t itemId) {
+  const std::span<const uint8_t> value = FindOverride(itemId, L"caps");
+  const std::wstring text = value.empty() ? AttrText(node, "caps") : OverrideText(value);
+  if (text.empty()) return 0;
+  return text[0] == L'L' ? 2 : text[0] == L'U' ? 1 : 0;
+}
+
+wchar_t ReadJustify(const pugi::xml_node& node) {
+  const char* text = node.attribute("justify").as_string();
+  return text[0] == 'C' ? L'C' : text[0] == 'R' ? L'R' : L'L';
+}
+
+bool ReadMultiline(const pugi::xml_node& node, int32_t itemId) {
+  const std::span<const uint8_t> value = FindOverride(itemId, L"multiline");
+  const int32_t number = value.empty() ? ParseSkinInt(node.attribute("multiline").as_string())
+                                       : ParseSkinInt(OverrideText(value));
+  return number == 1;
+}
+
+bool ReadIsCheckbox(const pugi::xml_node& node) { return ParseSkinFlag(node.attribute("ischeckbox").as_string()); }
+bool ReadInteractive(const pugi::xml_node& node) { return ParseSkinFlag(node.attribute("interactive").as_string()); }
+
+CGUIItem* ReadWindowRef(const pugi::xml_node& node, const char* name, const GUIItemList& list) {
+  const int32_t id = SkinIdOf(AttrText(node, name));
+  if (id == -1) return nullptr;
+  CGUIItem* item = FindItemById(list, id);
+  return item && item->kind == GUIKIND_BITMAPITEM ? item : nullptr;
+}
+
+CFontItem* ReadFontRef(const pugi::xml_node& node, int32_t itemId, const GUIItemList& list) {
+  const int32_t attributeId = SkinIdOf(AttrText(node, "fontid"));
+  int32_t fontId = -1;
+  const std::span<const uint8_t> value = FindOverride(itemId, L"fontid");
+  if (!value.empty()) {
+    fontId = SkinIdOf(OverrideText(value));
+  } else {
+    if (attributeId == -1) return nullptr;
+    const int32_t replacement = FindFontReplacement(attributeId);
+    fontId = replacement != 0 ? replacement : attributeId;
+  }
+  if (fontId == -1) fontId = attributeId;
+  if (fontId == -1) return nullptr;
+  CGUIItem* item = FindItemById(list, fontId);
+  if (!item || item->kind != GUIKIND_FONT) return nullptr;
+  return static_cast<CFontItem*>(item);
+}
+
+void ReadScrollBitmaps(const pugi::xml_node& node, ScrollBitmaps& out) {
+  const pugi::xml_node scroll = node.child("VSCROLL");
+  if (!scroll) return;
+  HBITMAP thumb = ReadBitmap(scroll, "VSBMP_TMB");
+  if (!thumb) return;
+  BITMAP info{};
+  if (!GetObjectW(thumb, sizeof(info), &info)) return;
+  out.top = ReadBitmap(scroll, "VSBMP_TOP");
+  out.bottom = ReadBitmap(scroll, "VSBMP_BOT");
+  out.arrowUp = ReadBitmap(scroll, "VSBMP_AUP");
+  out.arrowDown = ReadBitmap(scroll, "VSBMP_ADN");
+  out.span = ReadBitmap(scroll, "VSBMP_SPN");
+  out.thumb = thumb;
+  out.thumbWidth = info.bmWidth;
+}
+
+SharedKeyBitmaps ReadSharedKeyBitmaps(const pugi::xml_node& buttonBitmaps) {
+  SharedKeyBitmaps bitmaps;
+  for (const char* name : {"SBMN", "SBMO", "SBMD", "SBMDS", "SBMM"})
+    bitmaps.push_back(SharedBitmap{platform::Utf8ToWide(name), ReadBitmap(buttonBitmaps, name)});
+  return bitmaps;
+}
+
+HBITMAP FindSharedBitmap(const SharedKeyBitmaps& bitmaps, std::wstring_view name) {
+  for (const SharedBitmap& bitmap : bitmaps)
+    if (platform::EqualsNoCase(bitmap.name, name)) return bitmap.image;
+  return nullptr;
+}
+
+const KeyDefinition* ReadKeyDefinitionRef(const pugi::xml_node& node) {
+  const pugi::xml_attribute attribute = node.attribute("kbddefid");
+  if (!attribute) return nullptr;
+  const int32_t keyId = HashKeyName(platform::Utf8ToWide(attribute.as_string()));
+  const auto& definitions = GlobalKeyboardDef().DefinitionsById();
+  const auto found = definitions.find(keyId);
+  if (found == definitions.end() || found->second.name.empty()) return nullptr;
+  return &found->second;
+}

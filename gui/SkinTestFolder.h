@@ -1,0 +1,49 @@
+// For tests: a fresh installation folder (AppFolder) with the skin sub-folders,
+// and writing skin files into it. The resource cache is emptied when it goes.
+#pragma once
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "gui/SkinResourceCache.h"
+#include "gui/TestBitmaps.h"
+
+// A host path (as the build knows it) seen from inside Wine, through drive Z:.
+inline std::wstring DosPath(const char* unixPath) {
+  std::wstring path = L"Z:";
+  for (const char* p = unixPath; *p; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
+  return path;
+}
+
+class SkinTestFolder : public ::testing::Test {
+ protected:
+  void SetUp() override { MakeFolder(L"skinload"); }
+  void TearDown() override { SkinResourceCache::FreeAll(); }
+
+  void MakeFolder(const std::wstring& prefix) {
+    SkinResourceCache::FreeAll();
+    AppFolder = testing_bitmaps::MakeTempFolder(prefix);
+    for (const wchar_t* sub : {L"xml", L"skins", L"lang", L"bin", L"fonts"})
+      CreateDirectoryW((AppFolder + sub).c_str(), nullptr);
+  }
+
+  static void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    if (!bytes.empty()) WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(f);
+  }
+  // A file in "xml\"; returns its full path.
+  std::wstring WriteXml(const std::wstring& name, const std::string& text) {
+    const std::wstring path = AppFolder + L"xml\\" + name;
+    WriteBytes(path, text);
+    return path;
+  }
+  void WriteImage(const std::wstring& name, int width, int height, COLORREF colour) {
+    ASSERT_TRUE(testing_bitmaps::WriteBmpFile(AppFolder + L"skins\\" + name, width, height,
+                                              [colour](int, int) { return colour; }));
+  }
+};
