@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <iterator>
+#include <vector>
 
 #include "gui/FontItem.h"
+#include "gui/LangTable.h"
+#include "gui/SkinNameTables.h"
 #include "gui/SkinResourceCache.h"
 #include "platform/Strings.h"
 
@@ -18,6 +21,44 @@ GUIItemList& ListOf(const BuildContext& c) {
 const SharedKeyBitmaps& SharedOf(const BuildContext& c) {
   static const SharedKeyBitmaps none;
   return c.sharedBitmaps ? *c.sharedBitmaps : none;
+}
+
+void AddTextOverride(CLangTable* table, int32_t itemId, const std::wstring& name, const std::wstring& text) {
+  AddLanguageOverride(table, itemId, text.c_str(), (text.size() + 1) * sizeof(wchar_t), name);
+}
+
+// One LANGOVERRIDE: either `name` and one other attribute (that attribute's value
+// for the named item), or `name` alone with a RECT child or state-image children.
+void AddOverrides(CLangTable* table, const pugi::xml_node& element) {
+  std::vector<pugi::xml_attribute> attributes;
+  for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) attributes.push_back(a);
+  auto isName = [](const pugi::xml_attribute& a) { return platform::EqualsNoCase(platform::Utf8ToWide(a.name()), L"name"); };
+
+  if (attributes.size() == 2) {
+    const bool first = isName(attributes[0]), second = isName(attributes[1]);
+    // Neither or both being `name` leaves no target or no value: nothing to store.
+    if (first == second) return;
+    const pugi::xml_attribute& target = first ? attributes[0] : attributes[1];
+    const pugi::xml_attribute& value = first ? attributes[1] : attributes[0];
+    const int32_t itemId = FindSkinElementId(platform::Utf8ToWide(target.value()));
+    const std::wstring name = platform::Utf8ToWide(value.name());
+    // A rectangle override is 16 bytes by definition; text under that name is no rectangle.
+    if (itemId == -1 || platform::EqualsNoCase(name, L"RECT")) return;
+    AddTextOverride(table, itemId, name, platform::Utf8ToWide(value.value()));
+    return;
+  }
+  if (attributes.size() != 1 || !isName(attributes[0])) return;
+  const int32_t itemId = FindSkinElementId(platform::Utf8ToWide(attributes[0].value()));
+  if (itemId == -1) return;
+  if (const pugi::xml_node rect = element.child("RECT")) {
+    const RECT r = ReadRectElement(rect);
+    const int32_t values[4] = {r.left, r.top, r.right, r.bottom};
+    AddLanguageOverride(table, itemId, values, sizeof(values), L"RECT");
+    return;
+  }
+  for (const char* child : {"SBMN", "SBMO", "SBMD", "SBMDS", "SBMM"})
+    if (const pugi::xml_node image = element.child(child))
+      AddTextOverride(table, itemId, platform::Utf8ToWide(child), ElementText(image));
 }
 
 const SkinElementBuilder kBuilders[] = {
@@ -110,4 +151,43 @@ CGUIItem* BuildFont(const pugi::xml_node& element, HWND parent) {
   item->hwnd = nullptr;
   item->parent = parent;
   return item;
+}
+
+CGUIItem* BuildLanguage(const pugi::xml_node& element, HWND parent) {
+  const int32_t id = ReadSkinId(element);
+  if (id == -1) return nullptr;
+  const SkinResource* file = GetLangFileUtf8(element.attribute("file").as_string());
+  if (!file || !file->handle) return nullptr;
+  auto* table = new CLangTable();
+  // A file without pairs still gives a table (its overrides may matter).
+  const std::span<const uint8_t> text = file->Bytes();
+  CLangTable::ParseTextFile(text.size(), text.data(), table);
+
+  for (pugi::xml_node font = element.child("LANGFONT"); font; font = font.next_sibling("LANGFONT")) {
+    const int32_t search = FindSkinElementId(AttrText(font, "fontsearch"));
+    if (search == -1) continue;
+    const int32_t replace = FindSkinElementId(AttrText(font, "fontreplace"));
+    if (replace == -1) continue;
+    table->fontReplacements[search] = replace;
+  }
+  for (pugi::xml_node o = element.child("LANGOVERRIDE"); o; o = o.next_sibling("LANGOVERRIDE")) AddOverrides(table, o);
+
+  table->id = id;
+  table->kind = GUIKIND_LANG;
+  table->hwnd = nullptr;
+  table->parent = parent;
+  return table;
+}
+
+CGUIItem* BuildKeyboardLayout(const pugi::xml_node& element, HWND parent) {
+  const int32_t id = ReadSkinId(element);
+  if (id == -1) return nullptr;
+  auto* layout = new CKeyboardLayoutSetting();
+  layout->layoutName = AttrText(element, "kbdlayout");
+  layout->itemSet = AttrText(element, "kbditems");
+  layout->id = id;
+  layout->kind = GUIKIND_KBLAYOUT;
+  layout->hwnd = nullptr;
+  layout->parent = parent;
+  return layout;
 }

@@ -6,8 +6,10 @@
 #include <string>
 
 #include "gui/FontItem.h"
+#include "gui/LangTable.h"
 #include "gui/SkinNameTables.h"
 #include "gui/SkinTestFolder.h"
+#include "platform/Strings.h"
 
 namespace {
 
@@ -79,6 +81,95 @@ TEST_F(FontBuilder, UnknownNameBuildsNothingAndMissingFileStillGivesAFont) {
   std::unique_ptr<CGUIItem> item(BuildFont(missingFile.node, nullptr));
   ASSERT_NE(item, nullptr);
   EXPECT_NE(static_cast<HFONT>(*static_cast<CFontItem*>(item.get())), nullptr);
+}
+
+class LanguageBuilder : public SkinTestFolder {
+ protected:
+  void SetUp() override {
+    SkinTestFolder::SetUp();
+    WriteLanguageFile(L"en.txt", L"English\nignored\nOK\nOkay\nEND OF FILE\n");
+  }
+  std::unique_ptr<CLangTable> Build(const std::string& xml) {
+    Element e(xml);
+    CGUIItem* item = BuildLanguage(e.node, nullptr);
+    return std::unique_ptr<CLangTable>(static_cast<CLangTable*>(item));
+  }
+  static std::wstring Text(const CLangTable& table, int32_t id, const wchar_t* name) {
+    std::wstring text;
+    return FindLanguageOverrideText(&table, id, name, text) ? text : L"<none>";
+  }
+};
+
+TEST_F(LanguageBuilder, ReadsTheFileAndNeedsIt) {
+  auto table = Build(R"(<LANG name="LANGUAGE_DEFAULT" file=" en.txt "/>)");
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->id, 349);
+  EXPECT_EQ(table->kind, GUIKIND_LANG);
+  EXPECT_EQ(table->hwnd, nullptr);
+  ASSERT_EQ(table->pairs.size(), 1u);
+  EXPECT_EQ(table->pairs[0].second, L"Okay");
+
+  EXPECT_EQ(Build(R"(<LANG name="LANGUAGE_DEFAULT" file="absent.txt"/>)"), nullptr);
+  EXPECT_EQ(Build(R"(<LANG name="LANGUAGE_DEFAULT"/>)"), nullptr);
+  EXPECT_EQ(Build(R"(<LANG name="LANGUAGE_KLINGON" file="en.txt"/>)"), nullptr);
+}
+
+TEST_F(LanguageBuilder, OverridesNeedExactlyOneNameAndOneValue) {
+  const int32_t ok = FindSkinElementId(L"BUTTON_OK");
+  const int32_t cancel = FindSkinElementId(L"BUTTON_CANCEL");
+  auto table = Build(R"(<LANG name="LANGUAGE_DEFAULT" file="en.txt">
+      <LANGOVERRIDE name="BUTTON_OK" fontid="FONT_ARIAL12"/>
+      <LANGOVERRIDE caps="U" NAME="button_cancel"/>
+      <LANGOVERRIDE name="BUTTON_OK" fontid="FONT_ARIAL14" caps="L"/>
+      <LANGOVERRIDE fontid="FONT_ARIAL14" caps="L"/>
+      <LANGOVERRIDE name="BUTTON_OK" Name="BUTTON_CANCEL"/>
+      <LANGOVERRIDE name="NOT_AN_ITEM" fontid="FONT_ARIAL14"/>
+      <LANGOVERRIDE name="BUTTON_OK" rect="1"/>
+      <LANGOVERRIDE name="BUTTON_OK"><SBMN>n.bmp</SBMN><RECT left="1" top="2" right="3" bottom="4"/></LANGOVERRIDE>
+      <LANGOVERRIDE name="BUTTON_CANCEL"><SBMO>o.bmp</SBMO><SBMN>n.bmp</SBMN></LANGOVERRIDE>
+      <LANGOVERRIDE multiline="1"><SBMN>x.bmp</SBMN></LANGOVERRIDE>
+    </LANG>)");
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(Text(*table, ok, L"FONTID"), L"FONT_ARIAL12");
+  EXPECT_EQ(Text(*table, cancel, L"caps"), L"U");
+  EXPECT_EQ(Text(*table, ok, L"caps"), L"<none>");
+  RECT rect{};
+  ASSERT_TRUE(FindLanguageOverrideRect(table.get(), ok, rect));
+  EXPECT_EQ(rect.left, 1);
+  EXPECT_EQ(rect.bottom, 4);  // stored as written; the reader adds the width and height
+  EXPECT_EQ(Text(*table, ok, L"SBMN"), L"<none>");  // the RECT child takes the whole override
+  EXPECT_EQ(Text(*table, cancel, L"SBMN"), L"n.bmp");
+  EXPECT_EQ(Text(*table, cancel, L"SBMO"), L"o.bmp");
+  // fontid, caps, RECT, SBMN, SBMO: nothing else was stored.
+  EXPECT_EQ(table->overrides.size(), 5u);
+  for (const LanguageOverride& o : table->overrides)
+    if (platform::EqualsNoCase(o.name, L"RECT")) {
+      EXPECT_EQ(o.value.size(), 16u);
+    }
+}
+
+TEST_F(LanguageBuilder, FontReplacementsLastOneWins) {
+  auto table = Build(R"(<LANG name="LANGUAGE_DEFAULT" file="en.txt">
+      <LANGFONT fontsearch="FONT_ARIAL12" fontreplace="FONT_ARIAL14"/>
+      <LANGFONT fontsearch="FONT_ARIAL12" fontreplace="FONT_ARIAL16"/>
+      <LANGFONT fontsearch="FONT_ARIAL10" fontreplace="NO_FONT"/>
+    </LANG>)");
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->FontReplacement(FindSkinElementId(L"FONT_ARIAL12")), FindSkinElementId(L"FONT_ARIAL16"));
+  EXPECT_EQ(table->FontReplacement(FindSkinElementId(L"FONT_ARIAL10")), 0);
+}
+
+TEST(KeyboardLayoutBuilder, CopiesTheTwoTexts) {
+  Element e(R"(<KBLAYOUT name="KBLAYOUT_ENGLISH" kbdlayout="00000409" kbditems="Layout_EN.xml"/>)");
+  std::unique_ptr<CGUIItem> item(BuildKeyboardLayout(e.node, nullptr));
+  ASSERT_NE(item, nullptr);
+  auto* layout = static_cast<CKeyboardLayoutSetting*>(item.get());
+  EXPECT_EQ(layout->id, 366);
+  EXPECT_EQ(layout->kind, GUIKIND_KBLAYOUT);
+  EXPECT_EQ(layout->layoutName, L"00000409");
+  EXPECT_EQ(layout->itemSet, L"Layout_EN.xml");
+  Element unknown(R"(<KBLAYOUT name="KBLAYOUT_MARTIAN"/>)");
+  EXPECT_EQ(BuildKeyboardLayout(unknown.node, nullptr), nullptr);
 }
 
 }  // namespace

@@ -16,8 +16,6 @@ std::map<int32_t, CLangTable*> LanguageTables;
 
 namespace {
 
-constexpr int32_t kFirstLanguageId = 349, kLastLanguageId = 364;
-
 struct SectionElement {
   const char* name;
   bool firstOnly;

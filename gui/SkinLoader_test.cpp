@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "gui/FontItem.h"
+#include "gui/LangTable.h"
 #include "gui/SkinBuilders.h"
 #include "gui/SkinNameTables.h"
 #include "gui/SkinTestFolder.h"
@@ -81,6 +83,80 @@ uint32_t RunSection(const char* title, const std::string& xml, GUIItemList& list
   ADD_FAILURE() << "no section " << title;
   return 0;
 }
+
+TEST_F(SkinLoaderTest, PanelNeedsBackgroundAndMaskBeforeItsSections) {
+  WriteImage(L"bg.bmp", 30, 20, RGB(0, 0, 255));
+  WriteImage(L"mask.bmp", 30, 20, RGB(0, 0, 0));
+  const struct {
+    const char* what;
+    std::string xml;
+    bool result;
+    std::vector<int32_t> ids;
+  } cases[] = {
+      {"whole panel",
+       std::string("<GUIPANEL><BACKGROUND>bg.bmp</BACKGROUND><MASK> mask.bmp </MASK>") + kTwoFonts + "</GUIPANEL>",
+       true, {0, 1, FindSkinElementId(L"FONT_ARIAL12"), FindSkinElementId(L"FONT_ARIAL14")}},
+      {"mask image missing",
+       std::string("<GUIPANEL><BACKGROUND>bg.bmp</BACKGROUND><MASK>gone.bmp</MASK>") + kTwoFonts + "</GUIPANEL>",
+       false, {0}},
+      {"no mask element", std::string("<GUIPANEL><BACKGROUND>bg.bmp</BACKGROUND>") + kTwoFonts + "</GUIPANEL>", false,
+       {0}},
+      {"background missing", std::string("<GUIPANEL><MASK>mask.bmp</MASK>") + kTwoFonts + "</GUIPANEL>", false, {}},
+      // A panel root wins over an item list root, wherever it stands.
+      {"both roots",
+       std::string("<ITEMLIST>") + kTwoFonts +
+           "</ITEMLIST><GUIPANEL><BACKGROUND>bg.bmp</BACKGROUND><MASK>mask.bmp</MASK></GUIPANEL>",
+       true, {0, 1}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SkinLoader::LoadFile(nullptr, WriteXml(L"panel.xml", c.xml), list), c.result) << c.what;
+    std::vector<int32_t> ids;
+    for (CGUIItem* item : list) ids.push_back(item->id);
+    EXPECT_EQ(ids, c.ids) << c.what;
+    for (CGUIItem* item : list)
+      if (item->id == 0 || item->id == 1) {
+        EXPECT_EQ(item->kind, GUIKIND_PANELBITMAP) << c.what;
+      }
+    DestroyItemList(list);
+  }
+}
+
+TEST_F(SkinLoaderTest, RequestedLanguageIsTheOnlyOneBuilt) {
+  WriteLanguageFile(L"l.txt", L"Title\n\nKEY\nText\n");
+  std::string xml = "<R><LANGLIST>";
+  for (int32_t id = 349; id <= 364; ++id)
+    xml += "<LANG name=\"" + platform::WideToUtf8(GetSkinElementName(id)) + "\" file=\"l.txt\"/>";
+  xml += "</LANGLIST></R>";
+  LanguageTables.clear();
+  RequestedLanguageId = 352;
+  const uint32_t result = RunSection("LANGUAGES", xml, list);
+  RequestedLanguageId = -1;
+  EXPECT_EQ(result, (16u << 16) | 1);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0]->id, 352);
+  EXPECT_EQ(LanguageTables.size(), 1u);
+  EXPECT_EQ(LanguageTables[352], list[0]);
+  DestroyItemList(list);
+
+  EXPECT_EQ(RunSection("LANGUAGES", xml, list), (16u << 16) | 16);
+  EXPECT_EQ(LanguageTables.size(), 16u);
+  DestroyItemList(list);
+  LanguageTables.clear();
+}
+
+TEST_F(SkinLoaderTest, LayoutEntriesReachTheSwitcher) {
+  KeyboardLayoutSwitcher.settings.clear();
+  const uint32_t result = RunSection("KEYBOARD LAYOUTS",
+                                     R"(<R><KBLAYOUTLIST><KBLAYOUT name="KBLAYOUT_ENGLISH" kbdlayout="00000409"/>
+                                        <KBLAYOUT name="BUTTON_OK"/><KBLAYOUT name="NOPE"/></KBLAYOUTLIST></R>)",
+                                     list);
+  EXPECT_EQ(result, (3u << 16) | 2);
+  // Only ids of the layout range are entries of the switcher.
+  ASSERT_EQ(KeyboardLayoutSwitcher.settings.size(), 1u);
+  EXPECT_EQ(KeyboardLayoutSwitcher.settings[366], list[0]);
+  KeyboardLayoutSwitcher.settings.clear();
+}
+
 
 TEST_F(SkinLoaderTest, SectionsCountElementsMetAndItemsBuilt) {
   const struct {

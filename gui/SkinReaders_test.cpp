@@ -8,6 +8,7 @@
 
 #include "device/KeyboardDef.h"
 #include "gui/FontItem.h"
+#include "gui/LangTable.h"
 #include "gui/SkinNameTables.h"
 #include "gui/SkinTestFolder.h"
 
@@ -213,6 +214,87 @@ TEST_F(SkinImageReaders, SharedKeyImagesAreFoundByNameInAnyCase) {
   EXPECT_NE(FindSharedBitmap(shared, L"sbmn"), nullptr);
   EXPECT_EQ(FindSharedBitmap(shared, L"SBMM"), nullptr);
   EXPECT_EQ(FindSharedBitmap(shared, L"SBMX"), nullptr);
+}
+
+// The language table in force for one test.
+class LanguageInForce : public SkinTestFolder {
+ protected:
+  void SetUp() override {
+    SkinTestFolder::SetUp();
+    CurrentLangTable = &table;
+  }
+  void TearDown() override {
+    CurrentLangTable = nullptr;
+    SkinTestFolder::TearDown();
+  }
+  void AddText(int32_t id, const wchar_t* name, const std::wstring& text) {
+    AddLanguageOverride(&table, id, text.c_str(), (text.size() + 1) * sizeof(wchar_t), name);
+  }
+  CLangTable table;
+};
+
+TEST_F(LanguageInForce, OverridesWinOverTheFilesValues) {
+  const int32_t id = FindSkinElementId(L"BUTTON_OK");
+  const int32_t arial12 = FindSkinElementId(L"FONT_ARIAL12");
+  const int32_t arial14 = FindSkinElementId(L"FONT_ARIAL14");
+  const int32_t arial16 = FindSkinElementId(L"FONT_ARIAL16");
+  const int32_t rect[4] = {100, 200, 5, 6};
+  AddLanguageOverride(&table, id, rect, sizeof(rect), L"RECT");
+  AddText(id, L"caps", L"U");
+  AddText(id, L"multiline", L"1");
+  AddText(id, L"fontid", L"FONT_ARIAL14");
+  AddText(id, L"SBMN", L"lang.bmp");
+  table.fontReplacements[arial12] = arial16;
+  WriteImage(L"lang.bmp", 5, 5, RGB(1, 1, 1));
+  WriteImage(L"file.bmp", 5, 5, RGB(2, 2, 2));
+
+  CFontItem font12, font14, font16;
+  font12.id = arial12;
+  font14.id = arial14;
+  font16.id = arial16;
+  font12.kind = font14.kind = font16.kind = GUIKIND_FONT;
+  const GUIItemList fonts{&font12, &font14, &font16};
+
+  Element e(R"(<B caps="L" multiline="0" fontid="FONT_ARIAL12"><SBMN>file.bmp</SBMN>
+               <RECT left="1" top="2" right="3" bottom="4"/></B>)");
+  const RECT r = ReadItemRect(e.node, id);
+  EXPECT_EQ(r.left, 100);
+  EXPECT_EQ(r.top, 200);
+  EXPECT_EQ(r.right, 105);
+  EXPECT_EQ(r.bottom, 206);
+  EXPECT_EQ(ReadCaps(e.node, id), 1);
+  EXPECT_TRUE(ReadMultiline(e.node, id));
+  EXPECT_EQ(ReadFontRef(e.node, id, fonts), &font14);
+  EXPECT_EQ(ReadBitmapOverride(e.node, "SBMN", id), GetSkinImageUtf8("lang.bmp"));
+
+  // Another item has no overrides: the file's values, with the language's font replacement.
+  const int32_t other = FindSkinElementId(L"BUTTON_CANCEL");
+  EXPECT_EQ(ReadItemRect(e.node, other).right, 4);
+  EXPECT_EQ(ReadCaps(e.node, other), 2);
+  EXPECT_FALSE(ReadMultiline(e.node, other));
+  EXPECT_EQ(ReadFontRef(e.node, other, fonts), &font16);
+  EXPECT_EQ(ReadBitmapOverride(e.node, "SBMN", other), GetSkinImageUtf8("file.bmp"));
+}
+
+TEST_F(LanguageInForce, ARectOverrideOfTheWrongSizeIsNotARectangle) {
+  const int32_t id = FindSkinElementId(L"BUTTON_OK");
+  const int32_t shortRect[2] = {100, 200};
+  AddLanguageOverride(&table, id, shortRect, sizeof(shortRect), L"RECT");
+  Element e(R"(<B><RECT left="1" top="2" right="3" bottom="4"/></B>)");
+  const RECT r = ReadItemRect(e.node, id);
+  EXPECT_EQ(r.left, 1);
+  EXPECT_EQ(r.right, 4);
+}
+
+TEST_F(LanguageInForce, AFontOverrideNamingNoFontFallsBackToTheAttribute) {
+  const int32_t id = FindSkinElementId(L"BUTTON_OK");
+  AddText(id, L"fontid", L"NOT_A_FONT_NAME");
+  CFontItem font12;
+  font12.id = FindSkinElementId(L"FONT_ARIAL12");
+  font12.kind = GUIKIND_FONT;
+  const GUIItemList fonts{&font12};
+  Element e(R"(<B fontid="FONT_ARIAL12"/>)");
+  EXPECT_EQ(ReadFontRef(e.node, id, fonts), &font12);
 }
 
 TEST(SkinKeyDefinitionRef, LookingUpNeverAddsAnEntry) {

@@ -42,6 +42,13 @@ class SkinTestFolder : public ::testing::Test {
     WriteBytes(path, text);
     return path;
   }
+  // A language text file: UTF-16LE with byte-order mark, lines ended by CR LF.
+  void WriteLanguageFile(const std::wstring& name, const std::wstring& lines) {
+    std::wstring text = L"\xFEFF";
+    for (wchar_t c : lines) text += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
+    WriteBytes(AppFolder + L"lang\\" + name,
+               std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
+  }
   void WriteImage(const std::wstring& name, int width, int height, COLORREF colour) {
     ASSERT_TRUE(testing_bitmaps::WriteBmpFile(AppFolder + L"skins\\" + name, width, height,
                                               [colour](int, int) { return colour; }));
