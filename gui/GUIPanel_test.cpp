@@ -1,0 +1,155 @@
+#include "gui/GUIPanel.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "gui/BitmapItem.h"
+#include "gui/SkinTestFolder.h"
+#include "platform/Gdi.h"
+
+namespace {
+
+constexpr COLORREF kBackground = RGB(0, 0, 200);
+constexpr COLORREF kSentinel = RGB(10, 200, 10);
+
+class TestPanel : public CGUIPanel {
+ public:
+  using CGUIPanel::CGUIPanel;
+  void BindItems() override { ++bound; }
+  int bound = 0;
+};
+
+class RecordingPopup : public CPopupBox {
+ public:
+  using CPopupBox::CPopupBox;
+  void BindItems() override { itemsWhenBound = static_cast<int>(Items().size()); }
+  int itemsWhenBound = -1;
+};
+
+class GUIPanelTest : public SkinTestFolder {
+ protected:
+  void SetUp() override {
+    SkinTestFolder::SetUp();
+    WriteImage(L"bg.bmp", 40, 30, kBackground);
+    // The mask's top-left 10 x 6 corner is white: outside the window's shape.
+    ASSERT_TRUE(testing_bitmaps::WriteBmpFile(AppFolder + L"skins\\mask.bmp", 40, 30, [](int x, int y) {
+      return x < 10 && y < 6 ? RGB(255, 255, 255) : RGB(0, 0, 0);
+    }));
+    WriteImage(L"white.bmp", 40, 30, RGB(255, 255, 255));
+  }
+  void WritePanel(const std::wstring& name, const char* mask) {
+    WriteXml(name, std::string("<GUIPANEL><BACKGROUND>bg.bmp</BACKGROUND><MASK>") + mask + "</MASK></GUIPANEL>");
+  }
+  static RECT WindowRect(const CWnd& w) {
+    RECT r{};
+    w.GetWindowRect(&r);
+    return r;
+  }
+  // What PaintBackground leaves at (x, y) of a 50 x 40 surface painted with the sentinel.
+  static COLORREF PaintedPixel(const CGUIPanel& panel, int x, int y) {
+    HDC screen = GetDC(nullptr);
+    CDC dc;
+    dc.CreateCompatibleDC(screen);
+    CBitmap surface;
+    surface.CreateCompatibleBitmap(screen, 50, 40);
+    ReleaseDC(nullptr, screen);
+    SelectGuard select(dc, surface);
+    const RECT all{0, 0, 50, 40};
+    dc.FillSolidRect(all, kSentinel);
+    panel.PaintBackground(dc, all);
+    return GetPixel(dc, x, y);
+  }
+};
+
+TEST_F(GUIPanelTest, TakesTheBackgroundsSizeAtTheOriginAndTheMasksShape) {
+  WritePanel(L"Shaped.xml", "mask.bmp");
+  TestPanel panel(L"Shaped.xml", 102, nullptr);
+  ASSERT_TRUE(panel.Create(102));
+  const RECT r = WindowRect(panel);
+  EXPECT_EQ(r.left, 0);
+  EXPECT_EQ(r.top, 0);
+  EXPECT_EQ(r.right, 40);
+  EXPECT_EQ(r.bottom, 30);
+  EXPECT_EQ(panel.Bounds().right, 40);
+  EXPECT_EQ(panel.Bounds().bottom, 30);
+  ASSERT_NE(panel.Background(), nullptr);
+  ASSERT_NE(panel.Mask(), nullptr);
+
+  CRgn shape;
+  shape.CreateRectRgn(0, 0, 0, 0);
+  ASSERT_NE(GetWindowRgn(panel, shape), ERROR);
+  HRGN expected = BitmapToRegion(GetSkinImageUtf8("mask.bmp"));
+  ASSERT_NE(expected, nullptr);
+  EXPECT_TRUE(EqualRgn(shape, expected));
+  DeleteObject(expected);
+  EXPECT_FALSE(shape.PtInRegion(2, 2));
+  EXPECT_TRUE(shape.PtInRegion(20, 20));
+  EXPECT_EQ(panel.bound, 0);  // binding is the derived panel's business
+}
+
+TEST_F(GUIPanelTest, AnAllWhiteMaskLeavesTheWindowRectangular) {
+  WritePanel(L"White.xml", "white.bmp");
+  TestPanel panel(L"White.xml", 102, nullptr);
+  ASSERT_TRUE(panel.Create(102));
+  EXPECT_EQ(panel.Region(), nullptr);
+  CRgn shape;
+  shape.CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(GetWindowRgn(panel, shape), ERROR);
+  EXPECT_EQ(WindowRect(panel).right, 40);
+}
+
+TEST_F(GUIPanelTest, WithoutABackgroundTheTemplatesSizeStaysAndNothingIsPainted) {
+  for (const char* xml : {"<ITEMLIST/>", "<GUIPANEL><BACKGROUND>none.bmp</BACKGROUND></GUIPANEL>", "not xml"}) {
+    WriteXml(L"Bare.xml", xml);
+    TestPanel panel(L"Bare.xml", 102, nullptr);
+    ASSERT_TRUE(panel.Create(102)) << xml;
+    EXPECT_EQ(panel.Background(), nullptr) << xml;
+    EXPECT_EQ(panel.Region(), nullptr) << xml;
+    const RECT r = WindowRect(panel);
+    EXPECT_GT(r.right - r.left, 40) << xml;  // the template's 200 dialog units
+    EXPECT_EQ(panel.Bounds().right, 0) << xml;
+    EXPECT_EQ(PaintedPixel(panel, 5, 5), kSentinel) << xml;
+    panel.SendMessage(WM_PAINT);
+    EXPECT_TRUE(panel.IsCreated()) << xml;
+  }
+}
+
+TEST_F(GUIPanelTest, PaintsOnlyBetweenCreationAndDestruction) {
+  WritePanel(L"Paint.xml", "mask.bmp");
+  TestPanel panel(L"Paint.xml", 102, nullptr);
+  EXPECT_EQ(PaintedPixel(panel, 5, 5), kSentinel);
+  ASSERT_TRUE(panel.Create(102));
+  EXPECT_TRUE(panel.IsCreated());
+  EXPECT_EQ(PaintedPixel(panel, 5, 5), kBackground);
+  EXPECT_EQ(PaintedPixel(panel, 45, 35), kSentinel);  // outside the image
+  panel.DestroyWindow();
+  EXPECT_FALSE(panel.IsCreated());
+  EXPECT_EQ(PaintedPixel(panel, 5, 5), kSentinel);
+  // The bitmaps went with the window; their items stay until the panel goes.
+  ASSERT_NE(panel.Background(), nullptr);
+  EXPECT_TRUE(panel.Background()->IsNull());
+  EXPECT_EQ(panel.Items().size(), 2u);
+}
+
+TEST_F(GUIPanelTest, APanelWithoutASkinFileTakesItsBounds) {
+  TestPanel panel(nullptr, RECT{10, 20, 130, 100}, 102);
+  ASSERT_TRUE(panel.Create(102));
+  const RECT r = WindowRect(panel);
+  EXPECT_EQ(r.left, 0);
+  EXPECT_EQ(r.top, 0);
+  EXPECT_EQ(r.right, 120);
+  EXPECT_EQ(r.bottom, 80);
+  EXPECT_TRUE(panel.Items().empty());
+}
+
+TEST_F(GUIPanelTest, APopupBindsItsItemsBeforeItsInitialisation) {
+  WriteXml(L"Popup.xml",
+           "<GUIPANEL><BACKGROUND>bg.bmp</BACKGROUND><MASK>mask.bmp</MASK>"
+           "<FONTLIST><FONT name=\"FONT_ARIAL12\"/></FONTLIST></GUIPANEL>");
+  RecordingPopup popup(L"Popup.xml", 129, nullptr);
+  ASSERT_TRUE(popup.Create(129));
+  EXPECT_EQ(popup.itemsWhenBound, 3);
+}
+
+}  // namespace
