@@ -1,40 +1,115 @@
-// KestraneOvrixConfig: the configurator. For now an empty main window that runs
-// until it is closed.
+// KestraneOvrixConfig: the configurator. For now its start-up in outline: the
+// program folder, the languages and keyboard layouts of the skin, and the skinned
+// main window, which runs until it is closed.
 #include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "gui/GUIPanel.h"
+#include "gui/LangTable.h"
+#include "gui/SkinLoader.h"
+#include "gui/SkinNameTables.h"
+#include "gui/SkinResourceCache.h"
+#include "platform/Dialog.h"
 
 namespace {
 
-LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  switch (msg) {
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
-    default:
-      return DefWindowProcW(hwnd, msg, wp, lp);
+// A running configurator is found by the class of its main window.
+constexpr wchar_t kMainWindowClass[] = L"SINGLE_INSTANCE_APP_MORVEL";
+constexpr UINT kMainTemplate = 102;
+constexpr int32_t kDefaultLanguageId = 349;  // LANGUAGE_DEFAULT
+constexpr int32_t kEnglishLayoutId = 366;    // KBLAYOUT_ENGLISH
+// Magenta pixels of the skin are see-through.
+constexpr COLORREF kColourKey = RGB(255, 0, 255);
+
+class CMorvelAppDlg : public CGUIPanel {
+ public:
+  CMorvelAppDlg() : CGUIPanel(L"MainPage.xml", kMainTemplate, nullptr) {}
+
+  BOOL OnInitDialog() override {
+    const BOOL result = CGUIPanel::OnInitDialog();
+    ModifyStyleEx(0, WS_EX_LAYERED);
+    ::SetLayeredWindowAttributes(m_hWnd, kColourKey, 0, LWA_COLORKEY);
+    SetWindowText(L"Tavrik Kestrane Ovrix Configurator");
+    BindItems();
+    return result;
   }
+  void BindItems() override {}
+};
+
+class CMorvelAppApp : public CWinApp {
+ public:
+  BOOL InitInstance() override;
+
+ private:
+  // The window class the main dialog's template names: a dialog class (the
+  // dialog manager's procedure and extra bytes) under our own name.
+  bool RegisterMainWindowClass() const;
+  static std::wstring ProgramFolder();
+
+  GUIItemList m_languages;
+  GUIItemList m_layouts;
+};
+
+bool CMorvelAppApp::RegisterMainWindowClass() const {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.style = CS_DBLCLKS | CS_SAVEBITS | CS_BYTEALIGNWINDOW;
+  wc.lpfnWndProc = DefDlgProcW;
+  wc.cbWndExtra = DLGWINDOWEXTRA;
+  wc.hInstance = m_hInstance;
+  wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+  wc.lpszClassName = kMainWindowClass;
+  return ::RegisterClassExW(&wc) != 0;
 }
+
+std::wstring CMorvelAppApp::ProgramFolder() {
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path, length < MAX_PATH ? length : 0);
+  const size_t slash = folder.find_last_of(L"\\/");
+  folder.resize(slash == std::wstring::npos ? 0 : slash + 1);
+  return folder;
+}
+
+BOOL CMorvelAppApp::InitInstance() {
+  if (!RegisterMainWindowClass()) {
+    m_exitCode = 1;
+    return FALSE;
+  }
+  INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
+  ::InitCommonControlsEx(&controls);
+
+  AppFolder = ProgramFolder();
+  ::SetCurrentDirectoryW(AppFolder.c_str());
+  BuildNameTables(NameTableSet::Configurator);
+
+  LoadSkinFile(m_languages, L"Language.xml", nullptr);
+  const auto language = LanguageTables.find(kDefaultLanguageId);
+  if (language != LanguageTables.end()) CurrentLangTable = language->second;
+  LoadSkinFile(m_layouts, L"KeyboardLayout.xml", nullptr);
+  SelectKeyboardLayout(kEnglishLayoutId);
+
+  {
+    CMorvelAppDlg mainWindow;
+    m_pMainWnd = &mainWindow;
+    mainWindow.DoModal();
+    m_pMainWnd = nullptr;
+  }
+
+  CurrentLangTable = nullptr;
+  LanguageTables.clear();
+  KeyboardLayoutSwitcher.settings.clear();
+  FreeItemList(m_layouts);
+  FreeItemList(m_languages);
+  // The program ends here, without a message loop of its own.
+  return FALSE;
+}
+
+CMorvelAppApp theApp;
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
-  WNDCLASSEXW wc = {};
-  wc.cbSize = sizeof(wc);
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = MainProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.lpszClassName = L"SINGLE_INSTANCE_APP_MORVEL";
-  if (!RegisterClassExW(&wc)) return 1;
-  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"Kestrane Ovrix", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                              CW_USEDEFAULT, 800, 600, nullptr, nullptr, instance, nullptr);
-  if (!hwnd) return 1;
-  ShowWindow(hwnd, show);
-  UpdateWindow(hwnd);
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-  return static_cast<int>(msg.wParam);
-}
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return theApp.Run(); }
