@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "device/KeyboardDef.h"
 #include "gui/FontItem.h"
 #include "gui/LangTable.h"
 #include "gui/SkinBuilders.h"
@@ -51,6 +52,36 @@ TEST_F(SkinLoaderTest, RootsDecideWhatIsLoaded) {
   }
   EXPECT_FALSE(SkinLoader::LoadFile(nullptr, AppFolder + L"xml\\absent.xml", list));
   EXPECT_FALSE(SkinLoader::LoadFile(nullptr, WriteXml(L"ok.xml", "<ITEMLIST/>"), nullptr));
+  EXPECT_TRUE(list.empty());
+}
+
+TEST_F(SkinLoaderTest, AKeyboardFileFillsTheKeyboardDefinitionAndRunsItsSections) {
+  const std::wstring keys = DosPath(OVRIX_KEY_FILES_DIR) + L"\\";
+  ASSERT_TRUE(CopyFileW((keys + L"KeyDefinitions.bin").c_str(), (AppFolder + L"bin\\Keys.bin").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW((keys + L"KeyDefaults_US.bin").c_str(), (AppFolder + L"bin\\Defaults.bin").c_str(), FALSE));
+  WriteBytes(AppFolder + L"bin\\Odd.bin", "\x01\x00\x00");
+  HWND parent = reinterpret_cast<HWND>(static_cast<intptr_t>(0x77));
+
+  const std::string fonts = kTwoFonts;
+  EXPECT_TRUE(SkinLoader::LoadFile(
+      parent,
+      WriteXml(L"kb.xml", "<KEYBOARD><KEYBOARDDEF name=\"KBDDEF_WINDOWS\" file=\"Keys.bin\" kbddefaults=\"Defaults.bin\"/>" +
+                              fonts + "</KEYBOARD>"),
+      list));
+  // The definition is the program's own object, never an item of the list.
+  EXPECT_EQ(list.size(), 2u);
+  EXPECT_TRUE(GlobalKeyboardDef().IsLoaded());
+  EXPECT_EQ(GlobalKeyboardDef().id, FindSkinElementId(L"KBDDEF_WINDOWS"));
+  EXPECT_EQ(GlobalKeyboardDef().kind, GUIKIND_KEYBOARDDEF);
+  EXPECT_EQ(GlobalKeyboardDef().parent, parent);
+  DestroyItemList(list);
+
+  // Key defaults that do not parse fail the load before any section runs.
+  EXPECT_FALSE(SkinLoader::LoadFile(
+      parent,
+      WriteXml(L"kb2.xml", "<KEYBOARD><KEYBOARDDEF name=\"KBDDEF_WINDOWS\" file=\"Keys.bin\" kbddefaults=\"Odd.bin\"/>" +
+                               fonts + "</KEYBOARD>"),
+      list));
   EXPECT_TRUE(list.empty());
 }
 

@@ -8,6 +8,7 @@
 #include "gui/SkinLoader.h"
 #include "gui/SkinNameTables.h"
 #include "gui/SkinResourceCache.h"
+#include "gui/VScrollBar.h"
 #include "platform/Strings.h"
 
 namespace {
@@ -188,6 +189,14 @@ void ReadScrollBitmaps(const pugi::xml_node& node, ScrollBitmaps& out) {
   out.span = ReadBitmap(scroll, "VSBMP_SPN");
   out.thumb = thumb;
   out.thumbWidth = info.bmWidth;
+}
+
+CVScrollBar* CreateScrollBar(const pugi::xml_node& node, CWnd* owner) {
+  ScrollBitmaps images;
+  ReadScrollBitmaps(node, images);
+  auto* bar = new CVScrollBar(owner);
+  bar->SetBitmaps(images.top, images.bottom, images.arrowUp, images.arrowDown, images.span, images.thumb);
+  return bar;
 }
 
 SharedKeyBitmaps ReadSharedKeyBitmaps(const pugi::xml_node& buttonBitmaps) {

@@ -103,6 +103,12 @@ struct ScrollBitmaps {
 // when the child is missing or its thumb image cannot be loaded.
 void ReadScrollBitmaps(const pugi::xml_node& node, ScrollBitmaps& out);
 
+// A scroll bar for the owner window with the element's six scroll images (null
+// where missing), not yet created as a window. The caller owns it.
+class CVScrollBar;
+class CWnd;
+CVScrollBar* CreateScrollBar(const pugi::xml_node& node, CWnd* owner);
+
 // The images under a key list's `BUTTONBITMAPS` that every key of the list shares.
 struct SharedBitmap {
   std::wstring name;  // SBMN, SBMO, SBMD, SBMDS, SBMM

@@ -11,6 +11,7 @@
 #include "gui/LangTable.h"
 #include "gui/SkinNameTables.h"
 #include "gui/SkinTestFolder.h"
+#include "gui/VScrollBar.h"
 
 namespace {
 
@@ -198,6 +199,10 @@ TEST_F(SkinImageReaders, ScrollImagesNeedTheThumb) {
   EXPECT_NE(images.thumb, nullptr);
   EXPECT_EQ(images.bottom, nullptr);
   EXPECT_EQ(images.thumbWidth, 9);
+
+  std::unique_ptr<CVScrollBar> bar(CreateScrollBar(full.node, nullptr));
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->GetSafeHwnd(), nullptr);  // created as a window by its user
 
   Element noThumb(R"(<L><VSCROLL><VSBMP_TOP>top.bmp</VSBMP_TOP><VSBMP_TMB>nothumb.bmp</VSBMP_TMB></VSCROLL></L>)");
   ScrollBitmaps nothing;
