@@ -1,0 +1,177 @@
+#include "device/BaseDevice.h"
+
+#include <utility>
+
+namespace {
+
+// Waits for a thread to end. On a single-threaded apartment the wait keeps serving
+// incoming COM calls, so a service object living on this thread (as in tests) can
+// still answer the thread being waited for.
+bool WaitForThreadEnd(HANDLE thread, DWORD timeoutMs) {
+  DWORD index = 0;
+  const HRESULT hr = CoWaitForMultipleHandles(0, timeoutMs, 1, &thread, &index);
+  if (hr == CO_E_NOTINITIALIZED) return WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0;
+  return hr == S_OK;
+}
+
+// Gives back a marshalled interface that was never unmarshalled.
+void ReleaseMarshalledStream(IStream*& stream) {
+  if (stream == nullptr) return;
+  LARGE_INTEGER start{};
+  stream->Seek(start, STREAM_SEEK_SET, nullptr);
+  CoReleaseMarshalData(stream);
+  stream->Release();
+  stream = nullptr;
+}
+
+}  // namespace
+
+DeviceManagerFactory DefaultDeviceManagerFactory() {
+  return [](IDeviceManager** manager) {
+    return CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext, __uuidof(IDeviceManager),
+                            reinterpret_cast<void**>(manager));
+  };
+}
+
+DeviceThreadParams::DeviceThreadParams() : wake(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+DeviceThreadParams::~DeviceThreadParams() {
+  ReleaseMarshalledStream(deviceStream);
+  if (wake != nullptr) CloseHandle(wake);
+}
+
+CDeviceConnection::CDeviceConnection()
+    : descriptor_(&device_records::KeyboardDescriptor()), factory_(DefaultDeviceManagerFactory()) {}
+
+CDeviceConnection::~CDeviceConnection() {
+  WaitForWriteOnDestruction();
+  ReleaseDeviceState();
+}
+
+void CDeviceConnection::ReleaseDeviceState() {
+  Disconnect();
+  present_ = false;
+  ClearKeyCodes();
+  firmwareVersion_.clear();
+  secondVersion_.clear();
+  if (device_ != nullptr) std::exchange(device_, nullptr)->Release();
+  if (manager_ != nullptr) std::exchange(manager_, nullptr)->Release();
+}
+
+bool CDeviceConnection::Connect() {
+  CollectFinishedWrite();
+  if (descriptor_->productId == 0) return false;
+  // Another connection is open (a running write holds one): leave it alone.
+  if (device_ != nullptr || manager_ != nullptr) return false;
+  ComRef<IDeviceManager> manager;
+  if (!factory_ || FAILED(factory_(manager.Out())) || !manager) return false;
+  ComRef<IDevice> found;
+  for (int index = 0; index < kMaxDeviceObjects; ++index) {
+    ComRef<IDevice> candidate;
+    if (FAILED(manager->GetDevice(index, candidate.Out())) || !candidate) break;
+    DeviceInfo info{};
+    const HRESULT hr = candidate->GetInfo(&info);
+    CoTaskMemFree(info.text);
+    if (FAILED(hr)) continue;  // the candidate is released with its owner
+    if (info.productId == descriptor_->productId) {
+      found = std::move(candidate);
+      break;
+    }
+  }
+  present_ = static_cast<bool>(found);
+  if (!found) return false;  // the manager goes with its owner
+  manager_ = manager.Detach();
+  device_ = found.Detach();
+  return true;
+}
+
+void CDeviceConnection::Disconnect() {
+  if (descriptor_->productId == 0) return;
+  if (device_ != nullptr) std::exchange(device_, nullptr)->Release();
+  if (manager_ != nullptr) std::exchange(manager_, nullptr)->Release();
+}
+
+bool CDeviceConnection::CallConnected(const DeviceThreadParams::Job& job, IKeyboardConfig* config,
+                                      TransferMask mask) {
+  ScopedConnection connection(*this);
+  if (!connection) return false;
+  DeviceSession session = WindowSession();
+  return job(session, config, mask);
+}
+
+bool CDeviceConnection::StartWriteThread(std::unique_ptr<DeviceThreadParams> params) {
+  CollectFinishedWrite();
+  if (params == nullptr || writeThread_ != nullptr) return false;
+  if (!Connect()) return false;
+  params->device = this;
+  params->keyCodes = keyCodes_;
+  params->known = known_;
+  // The thread enters its own apartment and reaches the connection's device through
+  // a marshalled reference, never through this thread's pointer.
+  if (params->wake == nullptr ||
+      FAILED(CoMarshalInterThreadInterfaceInStream(__uuidof(IDevice), device_, &params->deviceStream))) {
+    Disconnect();
+    return false;
+  }
+  params_ = std::move(params);
+  writing_ = true;
+  HANDLE thread = CreateThread(nullptr, 0, WriteThreadRoutine, params_.get(), 0, nullptr);
+  if (thread == nullptr) {
+    writing_ = false;
+    params_.reset();
+    Disconnect();
+    return false;
+  }
+  writeThread_ = thread;
+  return true;
+}
+
+DWORD WINAPI CDeviceConnection::WriteThreadRoutine(void* param) {
+  auto* params = static_cast<DeviceThreadParams*>(param);
+  DWORD exitCode = 0;
+  if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+    if (params->device != nullptr && params->device->PresentFlag()) {
+      ComRef<IDevice> device;
+      IStream* stream = std::exchange(params->deviceStream, nullptr);
+      if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, __uuidof(IDevice), device.OutVoid())) && device) {
+        DeviceSession session{device.Get(), &params->keyCodes, &params->known, &params->stop};
+        params->result = params->job && params->job(session, params->config, params->mask);
+        exitCode = params->result ? 1 : 0;
+        // The write counts as running a while longer; a stop request cuts this short.
+        if (!params->stop.load()) WaitForSingleObject(params->wake, kWriteLingerMs);
+      }
+    }  // the thread's own references go here, in its own apartment
+    CoUninitialize();
+  }
+  if (params->device != nullptr) params->device->writing_ = false;
+  return exitCode;
+}
+
+void CDeviceConnection::CollectFinishedWrite() {
+  if (writeThread_ == nullptr || writing_.load()) return;
+  EndWrite(true);
+}
+
+void CDeviceConnection::EndWrite(bool runCompletion) {
+  WaitForThreadEnd(writeThread_, INFINITE);
+  CloseHandle(std::exchange(writeThread_, nullptr));
+  std::unique_ptr<DeviceThreadParams> params = std::move(params_);
+  ReleaseMarshalledStream(params->deviceStream);
+  Disconnect();  // the connection the write was started with
+  lastWriteSucceeded_ = params->result;
+  if (!runCompletion) return;
+  known_ = std::move(params->known);
+  if (params->completion) params->completion(*params);
+}
+
+void CDeviceConnection::WaitForWriteOnDestruction() {
+  if (writeThread_ == nullptr) return;
+  if (!WaitForThreadEnd(writeThread_, kWriteWaitMs)) {
+    // Asked to stop between two service calls, and waited for until it has: until
+    // then it still uses its connection and its copies.
+    params_->stop = true;
+    SetEvent(params_->wake);
+    WaitForThreadEnd(writeThread_, INFINITE);
+  }
+  EndWrite(false);
+}

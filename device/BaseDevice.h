@@ -1,0 +1,200 @@
+// The connection to the device service and the generic device operations. A
+// connection is opened for one operation and closed again; while one is held (for
+// example by a running background write) every further connect is refused, which
+// is what keeps the window thread's operations and the write apart.
+#pragma once
+#include <windows.h>
+#include <objbase.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "device/DeviceCom.h"
+#include "device/DeviceRecordsAdapter.h"
+#include "device/GenDevice.h"
+
+struct GuidLess {
+  bool operator()(const GUID& a, const GUID& b) const { return std::memcmp(&a, &b, sizeof(GUID)) < 0; }
+};
+using GuidSet = std::set<GUID, GuidLess>;
+
+// The device objects this configuration has taken in from the device (read,
+// imported) or put there itself. Only these may be deleted from the device when
+// the configuration no longer has them: anything else (a macro the tray recorded,
+// what a failed read never brought in) was never the configuration's to delete.
+struct KnownDeviceObjects {
+  GuidSet profiles;
+  GuidSet macros;
+  GuidSet apps;
+};
+
+// What one job works through: the connection's device, the keys the device has,
+// what the configuration knows, and (on the write thread) the request to stop.
+struct DeviceSession {
+  IDevice* device = nullptr;
+  const std::vector<uint32_t>* keyCodes = nullptr;
+  KnownDeviceObjects* known = nullptr;
+  const std::atomic<bool>* stop = nullptr;
+
+  bool Stopped() const { return stop != nullptr && stop->load(); }
+  std::size_t KeyCount() const { return keyCodes == nullptr ? 0 : keyCodes->size(); }
+};
+
+// Creates the service's device manager. The programs use CoCreateInstance of the
+// service's class; tests hand in the stand-in's class object.
+using DeviceManagerFactory = std::function<HRESULT(IDeviceManager** manager)>;
+DeviceManagerFactory DefaultDeviceManagerFactory();
+
+// The block handed to the write thread. The thread works on the job's own copies
+// of everything it needs (the configuration copy included), so nothing it uses
+// belongs to the window thread.
+struct DeviceThreadParams {
+  using Job = std::function<bool(DeviceSession& session, IKeyboardConfig* config, TransferMask mask)>;
+  // Runs on the window thread once the thread has ended.
+  using Completion = std::function<void(DeviceThreadParams& params)>;
+
+  DeviceThreadParams();
+  ~DeviceThreadParams();
+  DeviceThreadParams(const DeviceThreadParams&) = delete;
+  DeviceThreadParams& operator=(const DeviceThreadParams&) = delete;
+
+  class CDeviceConnection* device = nullptr;
+  IKeyboardConfig* config = nullptr;
+  TransferMask mask = 0;
+  Job job;
+  Completion completion;
+
+  std::vector<uint32_t> keyCodes;
+  KnownDeviceObjects known;
+  IStream* deviceStream = nullptr;  // the held device, marshalled for the thread
+  std::atomic<bool> stop{false};
+  HANDLE wake = nullptr;  // cuts the wait after the job short when stopping
+  bool result = false;    // the job's result, read once the thread has ended
+};
+
+class CDeviceConnection {
+ public:
+  CDeviceConnection();
+  virtual ~CDeviceConnection();
+  CDeviceConnection(const CDeviceConnection&) = delete;
+  CDeviceConnection& operator=(const CDeviceConnection&) = delete;
+
+  void SetDeviceManagerFactory(DeviceManagerFactory factory) { factory_ = std::move(factory); }
+  const device_records::DeviceDescriptor& Descriptor() const { return *descriptor_; }
+  bool HasCapability(int32_t capability) const { return descriptor_->Has(capability); }
+  bool PresentFlag() const { return present_.load(); }
+  bool WriteRunning() const { return writing_.load(); }
+  bool LastWriteResult() const { return lastWriteSucceeded_; }
+  const std::vector<uint32_t>& KeyCodes() const { return keyCodes_; }
+  uint32_t KeyCount() const { return keyCount_; }
+
+  // How long the destructor waits for a running write before it asks it to stop.
+  static constexpr DWORD kWriteWaitMs = 7500;
+  // How long the write counts as running after its job has ended.
+  static constexpr DWORD kWriteLingerMs = 500;
+
+ protected:
+  // An operation's own connection: connects on construction and disconnects on
+  // destruction only if this very object connected.
+  class ScopedConnection {
+   public:
+    explicit ScopedConnection(CDeviceConnection& owner) : owner_(owner), held_(owner.Connect()) {}
+    ~ScopedConnection() {
+      if (held_) owner_.Disconnect();
+    }
+    ScopedConnection(const ScopedConnection&) = delete;
+    ScopedConnection& operator=(const ScopedConnection&) = delete;
+    explicit operator bool() const { return held_; }
+
+   private:
+    CDeviceConnection& owner_;
+    bool held_;
+  };
+
+  bool Connect();
+  void Disconnect();
+  // Connects, runs the job on this thread, disconnects; false when the connect failed.
+  bool CallConnected(const DeviceThreadParams::Job& job, IKeyboardConfig* config, TransferMask mask);
+  // Connects and starts the write thread with the job; false (and nothing held)
+  // when the connect, the marshalling or the thread creation failed, or a write runs.
+  bool StartWriteThread(std::unique_ptr<DeviceThreadParams> params);
+  // On the window thread: when the write thread has ended, closes it, releases the
+  // connection it held and runs the completion. Every window-thread entry calls it.
+  void CollectFinishedWrite();
+  // Waits for a running write (up to kWriteWaitMs, then asks it to stop and waits
+  // until it has ended) without running its completion.
+  void WaitForWriteOnDestruction();
+  // The session of the window thread's connection.
+  DeviceSession WindowSession() { return DeviceSession{device_, &keyCodes_, &known_, nullptr}; }
+  void ReleaseDeviceState();
+
+  void SetKeyCodes(std::vector<uint32_t> codes) {
+    keyCodes_ = std::move(codes);
+    keyCount_ = static_cast<uint32_t>(keyCodes_.size());
+  }
+  void ClearKeyCodes() { SetKeyCodes({}); }
+
+  // Fields, in the order the connection state is described.
+  IDeviceManager* manager_ = nullptr;
+  IDevice* device_ = nullptr;
+  const device_records::DeviceDescriptor* descriptor_;
+  std::atomic<bool> present_{false};
+  std::wstring firmwareVersion_;
+  std::wstring secondVersion_;
+  std::vector<uint32_t> keyCodes_;
+  uint32_t keyCount_ = 0;
+  HANDLE writeThread_ = nullptr;
+
+  KnownDeviceObjects known_;
+
+ private:
+  static DWORD WINAPI WriteThreadRoutine(void* param);
+  void EndWrite(bool runCompletion);
+
+  DeviceManagerFactory factory_;
+  std::unique_ptr<DeviceThreadParams> params_;
+  std::atomic<bool> writing_{false};
+  bool lastWriteSucceeded_ = true;
+};
+
+// The generic bodies of the device operations, over the configuration and profile
+// types of the program.
+template <class TConfig, class TProfile, class TDevice>
+class CBaseDevice : public CDeviceConnection {
+ public:
+  CBaseDevice() = default;
+  ~CBaseDevice() override = default;
+
+  virtual void ReleaseAll();
+  virtual bool ImportMacroFile(const std::wstring& path, TConfig config);
+  virtual bool ExportMacroFile(const std::wstring& path, CMacro* macro);
+  virtual bool MacroExists(CMacro* macro);
+  virtual bool ExportProfileFile(const std::wstring& path, TProfile profile);
+  virtual bool ProfileExists(TProfile profile);
+  virtual int GetProfileCount();
+  virtual int GetMacroCount();
+  virtual bool IsWriting();
+  virtual bool IsPresent();
+
+ protected:
+  // Counts the objects an enumeration hands out, from index 0 to the first failure.
+  template <typename TManager, typename TObject>
+  int CountObjects(HRESULT (STDMETHODCALLTYPE TManager::*get)(int, TObject**));
+};
+
+// Enumerations of the service stop at the first failure; this bound keeps a
+// service that never fails from holding the program in a loop.
+inline constexpr int kMaxDeviceObjects = 4096;
+// The longest name the model keeps for a profile or macro; the longest path.
+inline constexpr std::size_t kMaxNameChars = 255;
+inline constexpr std::size_t kMaxPathChars = MAX_PATH - 1;
+// The longest string read from the service at all, before it is cut to its field.
+inline constexpr std::size_t kMaxServiceStringChars = 32767;
+
+#include "device/BaseDevice.inl"

@@ -1,0 +1,162 @@
+// The generic bodies of CBaseDevice (included by BaseDevice.h).
+#pragma once
+
+// A macro blob from the service, checked against the block the service really
+// allocated before any of its records is read.
+inline bool IsUsableMacroBlob(const DeviceMacroBlob* blob) {
+  if (blob == nullptr || blob->count < 0 || blob->count > (1 << 20)) return false;
+  const uint64_t needed = offsetof(DeviceMacroBlob, events) + uint64_t{sizeof(DeviceMacroEvent)} * uint64_t(blob->count);
+  ComRef<IMalloc> allocator;
+  if (FAILED(CoGetMalloc(1, allocator.Out()))) return false;
+  const SIZE_T size = allocator->GetSize(const_cast<DeviceMacroBlob*>(blob));
+  return size != static_cast<SIZE_T>(-1) && needed <= size;
+}
+
+// Converts a blob's events into `events` (left empty when the blob holds none or
+// is unusable); true when the blob could be read at all.
+inline bool ReadMacroBlob(const DeviceMacroBlob* blob, MacroEventList& events) {
+  events.clear();
+  if (!IsUsableMacroBlob(blob)) return false;
+  MacroEventList converted;
+  if (device_records::DeviceBlobToMacroEvents(converted, blob)) events = std::move(converted);
+  return true;
+}
+
+inline std::wstring CutToField(std::wstring text, std::size_t maxChars) {
+  if (text.size() > maxChars) text.resize(maxChars);
+  return text;
+}
+
+template <class TConfig, class TProfile, class TDevice>
+void CBaseDevice<TConfig, TProfile, TDevice>::ReleaseAll() {
+  CollectFinishedWrite();
+  // A running write keeps its own connection until it has ended.
+  if (writeThread_ == nullptr) Disconnect();
+  present_ = false;
+  ClearKeyCodes();
+}
+
+template <class TConfig, class TProfile, class TDevice>
+bool CBaseDevice<TConfig, TProfile, TDevice>::ImportMacroFile(const std::wstring& path, TConfig config) {
+  if (config == nullptr) return false;
+  ScopedConnection connection(*this);
+  if (!connection) return false;
+  ComRef<IMacroManager> macros;
+  if (FAILED(GetFeatureOf(device_, macros))) return false;
+  ComRef<IDeviceMacro> imported;
+  if (FAILED(macros->ImportMacro(path.c_str(), imported.Out())) || !imported) return false;
+  LPWSTR rawName = nullptr;
+  const HRESULT named = imported->GetName(&rawName);
+  const std::wstring name = CutToField(TakeServiceString(rawName, kMaxServiceStringChars), kMaxNameChars);
+  if (FAILED(named)) return false;
+  CMacro* macro = config->CreateMacro(name);
+  if (macro == nullptr) {
+    // The name is taken: the service keeps the imported macro, and since nothing
+    // here refers to it the next write removes it again.
+    GUID id{};
+    if (SUCCEEDED(imported->GetId(&id)) && !IsZeroGuid(id)) known_.macros.insert(id);
+    return false;
+  }
+  macro->SetFilePath(path);
+  GUID id{};
+  if (FAILED(imported->GetId(&id))) {
+    config->DeleteMacro(macro);
+    return false;
+  }
+  macro->id = id;
+  DeviceMacroBlob* blob = nullptr;
+  const HRESULT got = imported->GetEvents(&blob);
+  MacroEventList events;
+  const bool readable = SUCCEEDED(got) && ReadMacroBlob(blob, events);
+  CoTaskMemFree(blob);
+  if (!readable) {
+    config->DeleteMacro(macro);
+    return false;
+  }
+  if (!events.empty()) macro->events = std::move(events);
+  known_.macros.insert(id);
+  return true;
+}
+
+template <class TConfig, class TProfile, class TDevice>
+bool CBaseDevice<TConfig, TProfile, TDevice>::ExportMacroFile(const std::wstring& path, CMacro* macro) {
+  if (macro == nullptr) return false;
+  ScopedConnection connection(*this);
+  if (!connection) return false;
+  ComRef<IMacroManager> macros;
+  if (FAILED(GetFeatureOf(device_, macros))) return false;
+  ComRef<IDeviceMacro> found;
+  if (FAILED(macros->GetMacroById(macro->id, found.Out())) || !found || IsZeroGuid(macro->id)) return false;
+  return SUCCEEDED(found->ExportToFile(path.c_str()));
+}
+
+template <class TConfig, class TProfile, class TDevice>
+bool CBaseDevice<TConfig, TProfile, TDevice>::MacroExists(CMacro* macro) {
+  if (macro == nullptr) return false;
+  ScopedConnection connection(*this);
+  if (!connection) return false;
+  ComRef<IMacroManager> macros;
+  if (FAILED(GetFeatureOf(device_, macros))) return false;
+  ComRef<IDeviceMacro> found;
+  return SUCCEEDED(macros->GetMacroById(macro->id, found.Out()));
+}
+
+template <class TConfig, class TProfile, class TDevice>
+bool CBaseDevice<TConfig, TProfile, TDevice>::ExportProfileFile(const std::wstring& path, TProfile profile) {
+  if (profile == nullptr) return false;
+  ScopedConnection connection(*this);
+  if (!connection) return false;
+  ComRef<IProfileManager> profiles;
+  if (FAILED(GetFeatureOf(device_, profiles))) return false;
+  ComRef<IDeviceProfile> found;
+  if (FAILED(profiles->GetProfileById(profile->GetId(), found.Out())) || !found) return false;
+  return SUCCEEDED(found->ExportToFile(path.c_str()));
+}
+
+template <class TConfig, class TProfile, class TDevice>
+bool CBaseDevice<TConfig, TProfile, TDevice>::ProfileExists(TProfile profile) {
+  if (profile == nullptr) return false;
+  ScopedConnection connection(*this);
+  if (!connection) return false;
+  ComRef<IProfileManager> profiles;
+  if (FAILED(GetFeatureOf(device_, profiles))) return false;
+  ComRef<IDeviceProfile> found;
+  return SUCCEEDED(profiles->GetProfileById(profile->GetId(), found.Out()));
+}
+
+template <class TConfig, class TProfile, class TDevice>
+template <typename TManager, typename TObject>
+int CBaseDevice<TConfig, TProfile, TDevice>::CountObjects(HRESULT (STDMETHODCALLTYPE TManager::*get)(int, TObject**)) {
+  ScopedConnection connection(*this);
+  if (!connection) return 0;
+  ComRef<TManager> manager;
+  if (FAILED(GetFeatureOf(device_, manager))) return 0;
+  int count = 0;
+  while (count < kMaxDeviceObjects) {
+    ComRef<TObject> object;
+    if (FAILED((manager.Get()->*get)(count, object.Out()))) break;
+    ++count;
+  }
+  return count;
+}
+
+template <class TConfig, class TProfile, class TDevice>
+int CBaseDevice<TConfig, TProfile, TDevice>::GetProfileCount() {
+  return CountObjects(&IProfileManager::GetProfile);
+}
+
+template <class TConfig, class TProfile, class TDevice>
+int CBaseDevice<TConfig, TProfile, TDevice>::GetMacroCount() {
+  return CountObjects(&IMacroManager::GetMacro);
+}
+
+template <class TConfig, class TProfile, class TDevice>
+bool CBaseDevice<TConfig, TProfile, TDevice>::IsWriting() {
+  CollectFinishedWrite();
+  return writeThread_ != nullptr;
+}
+
+template <class TConfig, class TProfile, class TDevice>
+bool CBaseDevice<TConfig, TProfile, TDevice>::IsPresent() {
+  return present_.load();
+}

@@ -1,0 +1,230 @@
+// For the device layer's tests: the stand-in service's core hosted in the test
+// process and handed to a CKeyboard through its device-manager seam, the key files
+// the build writes, and a message pump (the core serves its calls on this thread,
+// so the write thread's calls are answered while the test pumps).
+#pragma once
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/Keyboard.h"
+#include "device/KeyboardConfig.h"
+#include "device/KeyboardDef.h"
+#include "service/ServiceCore.h"
+#include "service/ServiceObjects.h"
+#include "service/SimKeyboard.h"
+
+namespace devtest {
+
+inline std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
+}
+
+// The program's key definitions and US defaults, as the skin loader would load them.
+inline void LoadKeyFiles() {
+  CKeyboardDef& keyboard = GlobalKeyboardDef();
+  if (keyboard.IsLoaded()) return;
+  const std::vector<uint8_t> definitions = ReadFileBytes(OVRIX_KEY_FILES_DIR "/KeyDefinitions.bin");
+  const std::vector<uint8_t> defaults = ReadFileBytes(OVRIX_KEY_FILES_DIR "/KeyDefaults_US.bin");
+  ASSERT_TRUE(keyboard.LoadKeyDefinitions(definitions.size(), definitions.data()));
+  ASSERT_TRUE(keyboard.LoadKeyDefaults(defaults.data(), defaults.size()));
+}
+
+// The write thread reaches the service objects through marshalled references, which
+// need the contract's proxy/stub registered, as the installed service registers it.
+inline void RegisterProxyStub() {
+  static HRESULT status = [] {
+    HMODULE dll = LoadLibraryW(OVRIX_SERVICE_PS_DLL);
+    if (dll == nullptr) return HRESULT_FROM_WIN32(GetLastError());
+    auto reg = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "DllRegisterServer")));
+    return reg != nullptr ? reg() : E_FAIL;
+  }();
+  ASSERT_TRUE(SUCCEEDED(status)) << std::hex << status;
+}
+
+template <typename F>
+bool PumpUntil(F done, DWORD timeoutMs = 20000) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  for (;;) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    if (done()) return true;
+    if (GetTickCount64() >= end) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+  }
+}
+
+inline std::wstring WideOf(const char* text) { return std::wstring(text, text + std::strlen(text)); }
+
+inline GUID MakeGuid(uint32_t n) {
+  GUID id{};
+  id.Data1 = n;
+  id.Data4[7] = 0x5A;
+  return id;
+}
+
+// A key assignment record of one kind with a name payload.
+inline KeyAssignment NamedAssignment(int32_t kind, const std::wstring& name) {
+  KeyAssignment record;
+  record.kind = kind;
+  SetAssignmentText(record, name);
+  if (kind == KEYKIND_MACRO_BYNAME) record.playMode = MACROPLAY_ONCE;
+  return record;
+}
+
+inline KeyAssignment SingleKey(int16_t scanCode, uint8_t flags) {
+  KeyAssignment record;
+  record.kind = KEYKIND_SINGLEKEY;
+  record.payload.key.scanCode = scanCode;
+  record.payload.key.flags = flags;
+  return record;
+}
+
+// The service core in this process, a keyboard bound to it, and a configuration.
+class DeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    LoadKeyFiles();
+    RegisterProxyStub();
+    CServiceCore::Options options;
+    options.keyboard = SimKeyboardKeys();
+    core_ = CServiceCore::Create(options);
+    factory_ = NewDeviceServiceFactory(core_);
+    config_ = std::make_unique<CMorvelConfig>(std::wstring(L".\\"));
+    keyboard_ = NewKeyboard();
+  }
+  void TearDown() override {
+    keyboard_.reset();
+    config_.reset();
+    if (factory_ != nullptr) factory_->Release();
+    factory_ = nullptr;
+    core_.reset();
+    CoUninitialize();
+  }
+
+  std::unique_ptr<CKeyboard> NewKeyboard() {
+    auto keyboard = std::make_unique<CKeyboard>();
+    IClassFactory* factory = factory_;
+    keyboard->SetDeviceManagerFactory([factory](IDeviceManager** manager) {
+      return factory->CreateInstance(nullptr, __uuidof(IDeviceManager), reinterpret_cast<void**>(manager));
+    });
+    return keyboard;
+  }
+
+  // Both stages of reading, as the configurator's start-up and main window run them.
+  void ReadAll() {
+    ASSERT_TRUE(keyboard_->ReadFromDevice(config_.get()));
+    ASSERT_TRUE(keyboard_->TransferConfig(config_.get(), TRANSFER_FROM_DEVICE, kTransferReadAll));
+  }
+
+  // Starts a full write and pumps until it has ended; its outcome.
+  bool WriteAll() {
+    if (!keyboard_->TransferConfig(config_.get(), TRANSFER_TO_DEVICE, kTransferWriteAll)) return false;
+    EXPECT_TRUE(PumpUntil([&] { return !keyboard_->IsWriting(); }));
+    return keyboard_->LastWriteSucceeded();
+  }
+
+  std::vector<std::wstring> Log() const { return core_->CallLog(); }
+  // Calls of the log (from `from` on) whose names contain `part`.
+  std::vector<std::wstring> Calls(const std::wstring& part) const {
+    std::vector<std::wstring> found;
+    for (const std::wstring& line : core_->CallLog())
+      if (line.find(part) != std::wstring::npos) found.push_back(line);
+    return found;
+  }
+  // Index of the first call whose name contains `part`, or -1.
+  int FirstCall(const std::wstring& part) const {
+    const auto log = core_->CallLog();
+    for (std::size_t i = 0; i < log.size(); ++i)
+      if (log[i].find(part) != std::wstring::npos) return static_cast<int>(i);
+    return -1;
+  }
+  int LastCall(const std::wstring& part) const {
+    const auto log = core_->CallLog();
+    for (std::size_t i = log.size(); i-- > 0;)
+      if (log[i].find(part) != std::wstring::npos) return static_cast<int>(i);
+    return -1;
+  }
+
+  ServiceState& State() { return core_->State(); }
+  SimProfile& DeviceProfile(std::size_t index) { return core_->State().profiles.at(index); }
+
+  // Adds a profile to the service's state with every key at its default.
+  SimProfile& AddDeviceProfile(const std::wstring& name) {
+    SimProfile profile = NewSimProfile(core_->NewId(), core_->Keyboard());
+    profile.name = name;
+    core_->State().profiles.push_back(profile);
+    return core_->State().profiles.back();
+  }
+  SimMacro& AddDeviceMacro(const std::wstring& name, std::vector<DeviceMacroEvent> events) {
+    SimMacro macro;
+    macro.id = core_->NewId();
+    macro.name = name;
+    macro.events = std::move(events);
+    core_->State().macros.push_back(macro);
+    return core_->State().macros.back();
+  }
+  SimApp& AddDeviceApp(const std::wstring& path) {
+    SimApp app;
+    app.id = core_->NewId();
+    app.path = path;
+    core_->State().apps.push_back(app);
+    return core_->State().apps.back();
+  }
+
+  // The device record of a key (by its device key code) in a device profile.
+  static const DeviceKeyAssignment* KeyRecord(const SimProfile& profile, uint32_t keyCode) {
+    for (const DeviceKeyAssignment& record : profile.keys)
+      if (record.keyCode == keyCode) return &record;
+    return nullptr;
+  }
+  // The record to change before a read; the key must exist.
+  static DeviceKeyAssignment& KeyRecordToEdit(SimProfile& profile, uint32_t keyCode) {
+    for (DeviceKeyAssignment& record : profile.keys)
+      if (record.keyCode == keyCode) return record;
+    static DeviceKeyAssignment none{};
+    ADD_FAILURE() << "no key with code " << keyCode;
+    return none;
+  }
+  static int16_t RecordScanCode(const DeviceKeyAssignment& record) {
+    int16_t scan = 0;
+    std::memcpy(&scan, record.payload, sizeof scan);
+    return scan;
+  }
+  static GUID RecordGuid(const DeviceKeyAssignment& record, std::size_t offset) {
+    GUID id{};
+    std::memcpy(&id, record.payload + (offset - 12), sizeof id);
+    return id;
+  }
+
+  // The key id of a device key code (through the key definitions).
+  static int32_t KeyOf(uint32_t keyCode) { return CKeyboard::KeyIdFromDeviceCode(keyCode); }
+
+  std::shared_ptr<CServiceCore> core_;
+  IClassFactory* factory_ = nullptr;
+  std::unique_ptr<CMorvelConfig> config_;
+  std::unique_ptr<CKeyboard> keyboard_;
+};
+
+// Device key codes of a few keys of the simulated keyboard.
+inline constexpr uint32_t kKeyA = 0x1E;
+inline constexpr uint32_t kKeyB = 0x30;
+inline constexpr uint32_t kKeyEsc = 0x01;
+inline constexpr uint32_t kKeyPause = 0x45 | (4u << 16);
+inline constexpr uint32_t kKeyNumLock = 0x45;
+inline constexpr uint32_t kKeyRightCtrl = 0x1D | (2u << 16);
+
+}  // namespace devtest

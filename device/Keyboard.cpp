@@ -1,0 +1,185 @@
+#include "device/Keyboard.h"
+
+#include <cstring>
+
+#include "device/KeyboardConfig.h"
+#include "device/KeyboardDef.h"
+
+using namespace device_records;
+
+namespace {
+
+bool IsNamedKind(int32_t kind) {
+  return kind == KEYKIND_MACRO_BYNAME || kind == KEYKIND_PROFILE_BYNAME || kind == KEYKIND_LAUNCH_BYPATH;
+}
+
+bool SameRecord(const KeyAssignment& a, const KeyAssignment& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+template <typename TGet>
+bool Contains(int count, TGet get, const void* object) {
+  for (int i = 0; i < count; ++i)
+    if (get(i) == object) return true;
+  return false;
+}
+
+}  // namespace
+
+CKeyboard::CKeyboard() = default;
+
+CKeyboard::~CKeyboard() {
+  // The write thread runs this object's jobs: it must have ended before any part of
+  // the object goes.
+  WaitForWriteOnDestruction();
+}
+
+int32_t CKeyboard::KeyIdFromDeviceCode(uint32_t deviceKeyCode) {
+  const auto scanCode = static_cast<uint16_t>(DeviceScanCode(deviceKeyCode));
+  const uint32_t flag = DeviceKeyFlag(deviceKeyCode);
+  return GlobalKeyboardDef().FindKeyByScanCode(scanCode | flag << 16);
+}
+
+KeyAssignment CKeyboard::DefaultKeyRecord(int32_t keyId, uint32_t deviceKeyCode) {
+  const CKeyboardDef& keyboard = GlobalKeyboardDef();
+  KeyCode code{};
+  if (keyId != 0) code = keyboard.GetKeyDefault(keyId);
+  if (code.code == 0 && keyId != 0) code = keyboard.GetKeyScanCode(keyId);
+  if (code.code == 0) code = KeyCode{DeviceScanCode(deviceKeyCode), DeviceKeyFlag(deviceKeyCode)};
+  KeyAssignment record;
+  record.kind = KEYKIND_DEFAULT;
+  record.payload.key.scanCode = code.code;
+  record.payload.key.virtualKey = 0;
+  record.payload.key.flags = code.flag != 0 ? KEYFLAG_EXTENDED : 0;
+  return record;
+}
+
+bool CKeyboard::IsKeyDefault(int32_t keyId, uint32_t deviceKeyCode, const KeyAssignment& record) {
+  // A key sent with a modifier is a different key, whatever its scan code.
+  if (record.payload.key.flags & (KEYFLAG_ALT | KEYFLAG_CTRL | KEYFLAG_SHIFT)) return false;
+  const KeyAssignment standard = DefaultKeyRecord(keyId, deviceKeyCode);
+  if (standard.payload.key.scanCode != record.payload.key.scanCode) return false;
+  const bool standardPrefixed = (standard.payload.key.flags & KEYFLAG_EXTENDED) != 0;
+  // Scan code 0x45 is Num Lock without a prefix and Pause with one; the record tells
+  // them apart by its virtual key, since its extended bit is cleared on reading.
+  const bool prefixed = record.payload.key.scanCode == 0x45 ? record.payload.key.virtualKey == 19
+                                                             : (record.payload.key.flags & KEYFLAG_EXTENDED) != 0;
+  return prefixed == standardPrefixed;
+}
+
+bool CKeyboard::TransferConfig(IKeyboardConfig* config, int direction, TransferMask mask) {
+  if (config == nullptr) return false;
+  if (direction == TRANSFER_FROM_DEVICE)
+    return CallConnected(
+        [this](DeviceSession& session, IKeyboardConfig* target, TransferMask steps) {
+          return ReadConfigJob(session, target, steps);
+        },
+        config, mask);
+  if (direction == TRANSFER_TO_DEVICE) return StartWrite(config, mask);
+  return false;
+}
+
+bool CKeyboard::StartWrite(IKeyboardConfig* config, TransferMask mask) {
+  CollectFinishedWrite();
+  if (IsWriting()) return false;
+  auto snapshot = std::make_shared<CConfigSnapshot>();
+  if (!snapshot->Take(config)) return false;
+  // Filled here, on the window thread, so that the write thread only ever reads them.
+  BuildAssignmentTemplates();
+  auto params = std::make_unique<DeviceThreadParams>();
+  params->config = snapshot->Copy();
+  params->mask = mask;
+  params->job = [this](DeviceSession& session, IKeyboardConfig* copy, TransferMask steps) {
+    return WriteConfigJob(session, copy, steps);
+  };
+  params->completion = [snapshot, config](DeviceThreadParams&) { snapshot->CarryBack(config); };
+  return StartWriteThread(std::move(params));
+}
+
+bool CKeyboard::LastWriteSucceeded() {
+  CollectFinishedWrite();
+  return LastWriteResult();
+}
+
+bool CKeyboard::GetFirmwareVersion(std::wstring& out) {
+  out = firmwareVersion_;
+  return true;
+}
+
+bool CKeyboard::GetSecondVersion(std::wstring& out) {
+  out = secondVersion_;
+  return true;
+}
+
+uint32_t CKeyboard::GetProductId() { return Descriptor().productId; }
+
+// ---- the write's copy of the configuration
+
+CConfigSnapshot::CConfigSnapshot() = default;
+CConfigSnapshot::~CConfigSnapshot() = default;
+
+IKeyboardConfig* CConfigSnapshot::Copy() const { return copy_.get(); }
+
+bool CConfigSnapshot::Take(IKeyboardConfig* live) {
+  if (live == nullptr) return false;
+  copy_ = std::make_unique<CMorvelConfig>(std::wstring());
+  IKeyboardProfile* liveActive = live->GetActiveProfile();
+  for (int i = 0; i < live->GetProfileCount(); ++i) {
+    IKeyboardProfile* source = live->GetProfile(i);
+    IKeyboardProfile* copied = copy_->AddProfileCopy(source);
+    const auto* keys = dynamic_cast<const CBaseProfile*>(source);
+    if (copied == nullptr || keys == nullptr) return false;
+    ProfileLink link{source, copied, source->GetId(), {}};
+    for (const auto& [keyId, record] : keys->KeyMap())
+      if (IsNamedKind(record.kind)) link.namedKeys.emplace(keyId, record);
+    profiles_.push_back(std::move(link));
+    if (source == liveActive) copy_->SetActiveProfile(copied);
+  }
+  for (int i = 0; i < live->GetMacroCount(); ++i) {
+    CMacro* source = live->GetMacro(i);
+    if (source == nullptr) return false;
+    CMacro* copied = copy_->CreateMacro(source->GetName());
+    if (copied == nullptr) return false;
+    copied->id = source->id;
+    copied->events = source->events;
+    copied->filePath = source->filePath;
+    macros_.push_back(MacroLink{source, copied, source->id});
+  }
+  for (int i = 0; i < live->GetAppCount(); ++i) {
+    CQxApp* source = live->GetApp(i);
+    if (source == nullptr) return false;
+    CQxApp* copied = copy_->CreateApp(source->path);
+    if (copied == nullptr) return false;
+    copied->id = source->id;
+    apps_.push_back(AppLink{source, copied, source->id});
+  }
+  return true;
+}
+
+void CConfigSnapshot::CarryBack(IKeyboardConfig* live) const {
+  if (live == nullptr || copy_ == nullptr) return;
+  for (const ProfileLink& link : profiles_) {
+    if (!Contains(live->GetProfileCount(), [&](int i) { return static_cast<void*>(live->GetProfile(i)); }, link.live))
+      continue;  // deleted (or replaced by a rename) meanwhile
+    const GUID written = link.copy->GetId();
+    if (IsZeroGuid(link.id) && !IsZeroGuid(written) && IsZeroGuid(link.live->GetId())) link.live->SetId(written);
+    const auto* current = dynamic_cast<const CBaseProfile*>(link.live);
+    if (current == nullptr) continue;
+    for (const auto& [keyId, original] : link.namedKeys) {
+      KeyAssignment resolved;
+      copy_->GetKeyAssignment(resolved, keyId, link.copy);
+      if (IsNamedKind(resolved.kind)) continue;  // not resolved: stays by name for a later write
+      const auto now = current->KeyMap().find(keyId);
+      if (now == current->KeyMap().end() || !SameRecord(now->second, original)) continue;  // changed meanwhile
+      live->SetKeyAssignment(keyId, resolved, link.live);
+    }
+  }
+  for (const MacroLink& link : macros_) {
+    if (!Contains(live->GetMacroCount(), [&](int i) { return static_cast<void*>(live->GetMacro(i)); }, link.live))
+      continue;
+    if (IsZeroGuid(link.id) && !IsZeroGuid(link.copy->id) && IsZeroGuid(link.live->id)) link.live->id = link.copy->id;
+  }
+  for (const AppLink& link : apps_) {
+    if (!Contains(live->GetAppCount(), [&](int i) { return static_cast<void*>(live->GetApp(i)); }, link.live))
+      continue;
+    if (IsZeroGuid(link.id) && !IsZeroGuid(link.copy->id) && IsZeroGuid(link.live->id)) link.live->id = link.copy->id;
+  }
+}

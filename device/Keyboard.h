@@ -1,0 +1,136 @@
+// The configurator's device object: the Ovrix keyboard behind IGenDevice. Reads
+// the configuration from the device service, writes it back on one background
+// thread, and carries out the single device operations of the window code.
+#pragma once
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/BaseDevice.h"
+#include "device/GenDevice.h"
+
+class CMorvelConfig;
+
+class CKeyboard : public IGenDevice, public CBaseDevice<IKeyboardConfig*, IKeyboardProfile*, CKeyboard> {
+  using Base = CBaseDevice<IKeyboardConfig*, IKeyboardProfile*, CKeyboard>;
+
+ public:
+  CKeyboard();
+  // Waits for a running write (see CDeviceConnection::kWriteWaitMs) before anything
+  // the write uses goes away.
+  ~CKeyboard() override;
+
+  bool ReadFromDevice(IKeyboardConfig* config) override;
+  void ReleaseAll() override { Base::ReleaseAll(); }
+  bool IsWriting() override { return Base::IsWriting(); }
+  bool ImportMacroFile(const std::wstring& path, IKeyboardConfig* config) override {
+    return Base::ImportMacroFile(path, config);
+  }
+  bool ExportMacroFile(const std::wstring& path, CMacro* macro) override { return Base::ExportMacroFile(path, macro); }
+  bool MacroExists(CMacro* macro) override { return Base::MacroExists(macro); }
+  bool ImportProfileFile(const std::wstring& path, IKeyboardConfig* config) override;
+  bool ExportProfileFile(const std::wstring& path, IKeyboardProfile* profile) override {
+    return Base::ExportProfileFile(path, profile);
+  }
+  bool ProfileExists(IKeyboardProfile* profile) override { return Base::ProfileExists(profile); }
+  bool SuspendRemapping() override;
+  bool ResumeRemapping() override;
+  bool ReadValue(DWORD* out) override;
+  bool TransferConfig(IKeyboardConfig* config, int direction, TransferMask mask) override;
+  bool IsPresent() override { return Base::IsPresent(); }
+  bool GetFirmwareVersion(std::wstring& out) override;
+  bool GetSecondVersion(std::wstring& out) override;
+  uint32_t GetProductId() override;
+  int GetProfileCount() override { return Base::GetProfileCount(); }
+  int GetMacroCount() override { return Base::GetMacroCount(); }
+  bool LastWriteSucceeded() override;
+
+  // Key id of a device key code; 0 when no key definition sends that code.
+  static int32_t KeyIdFromDeviceCode(uint32_t deviceKeyCode);
+  // What a key does by default: its code in the current layout, else the key's own
+  // code, else the device key code itself.
+  static KeyAssignment DefaultKeyRecord(int32_t keyId, uint32_t deviceKeyCode);
+  // Whether a single-key record read from the device is just the key's default.
+  static bool IsKeyDefault(int32_t keyId, uint32_t deviceKeyCode, const KeyAssignment& record);
+
+ private:
+  bool SetRemappingMode(int mode);
+
+  // Reading.
+  bool ReadVersionStrings();
+  bool ReadKeyCodeList(IDeviceProfile* profile);
+  static bool ReadActiveProfileId(IProfileManager* profiles, GUID& id);
+  bool ReadConfigJob(DeviceSession& session, IKeyboardConfig* config, TransferMask mask);
+  static bool ReadProfileProperties(IDeviceProfile* deviceProfile, IKeyboardProfile* profile);
+  static bool ReadKeyAssignments(DeviceSession& session, IKeyboardProfile* profile, IKeyAssignments* keys,
+                                 IKeyboardConfig* config);
+  static bool ReadMacros(DeviceSession& session, IKeyboardConfig* config, IMacroManager* macros);
+  static bool ReadApplications(DeviceSession& session, IKeyboardConfig* config, IApplicationManager* apps);
+
+  // Writing (on the write thread, on the write's own copy of the configuration).
+  bool StartWrite(IKeyboardConfig* config, TransferMask mask);
+  bool WriteConfigJob(DeviceSession& session, IKeyboardConfig* config, TransferMask mask);
+  static bool SyncDeviceProfiles(DeviceSession& session, IProfileManager* profiles, IKeyboardConfig* config);
+  static bool EnsureDeviceProfile(DeviceSession& session, IProfileManager* profiles, IKeyboardProfile* profile);
+  static bool WriteProfileProperties(IDeviceProfile* deviceProfile, IProfileProperties* properties,
+                                     IKeyboardProfile* profile);
+  static bool WriteKeyAssignments(DeviceSession& session, IKeyboardConfig* config, IDeviceProfile* deviceProfile,
+                                  IKeyboardProfile* profile);
+  static bool ResolveNamedAssignments(DeviceSession& session, IKeyboardProfile* profile, IKeyboardConfig* config);
+  static bool ResolveProfileByName(DeviceSession& session, IProfileManager* profiles, IKeyboardConfig* config,
+                                   KeyAssignment& assignment);
+  static bool ResolveMacroByName(DeviceSession& session, IMacroManager* macros, IKeyboardConfig* config,
+                                 KeyAssignment& assignment);
+  static bool ResolveApplicationByName(DeviceSession& session, IApplicationManager* apps, IKeyboardConfig* config,
+                                       KeyAssignment& assignment);
+  static bool DeleteStaleMacros(DeviceSession& session, IMacroManager* macros, IKeyboardConfig* config);
+  static bool WriteMacros(DeviceSession& session, IMacroManager* macros, IKeyboardConfig* config);
+  static bool CreateDeviceMacro(DeviceSession& session, IMacroManager* macros, CMacro* macro);
+  static bool DeleteStaleApplications(DeviceSession& session, IApplicationManager* apps, IKeyboardConfig* config);
+  static bool WriteApplications(DeviceSession& session, IApplicationManager* apps, IKeyboardConfig* config);
+  static bool CreateDeviceApplication(DeviceSession& session, IApplicationManager* apps, CQxApp* app);
+};
+
+// The write's own copy of the configuration, and what is needed to carry the
+// write's results (ids the device assigned, assignments resolved to id form) back
+// into the live configuration once the write has ended.
+class CConfigSnapshot {
+ public:
+  CConfigSnapshot();
+  ~CConfigSnapshot();
+  CConfigSnapshot(const CConfigSnapshot&) = delete;
+  CConfigSnapshot& operator=(const CConfigSnapshot&) = delete;
+
+  // A deep copy of `live`; false when it holds something that cannot be copied.
+  bool Take(IKeyboardConfig* live);
+  IKeyboardConfig* Copy() const;
+  // On the window thread, after the write: matched by object identity, skipping
+  // objects that were deleted meanwhile and records that were changed meanwhile.
+  void CarryBack(IKeyboardConfig* live) const;
+
+ private:
+  struct ProfileLink {
+    IKeyboardProfile* live;
+    IKeyboardProfile* copy;
+    GUID id;
+    std::map<int32_t, KeyAssignment> namedKeys;  // the by-name records as copied
+  };
+  struct MacroLink {
+    CMacro* live;
+    CMacro* copy;
+    GUID id;
+  };
+  struct AppLink {
+    CQxApp* live;
+    CQxApp* copy;
+    GUID id;
+  };
+
+  std::unique_ptr<CMorvelConfig> copy_;
+  std::vector<ProfileLink> profiles_;
+  std::vector<MacroLink> macros_;
+  std::vector<AppLink> apps_;
+};
