@@ -1,0 +1,159 @@
+// The single device operations, and the connection left free after every failure.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+
+#include "device/DeviceTestSupport.h"
+
+using namespace devtest;
+
+namespace {
+
+std::wstring TempFile(const wchar_t* name) {
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  return std::wstring(folder) + L"ovrix-devlayer-" + std::to_wstring(GetCurrentProcessId()) + L"-" + name;
+}
+
+class DeviceOps : public DeviceTest {
+ protected:
+  void SetUp() override {
+    DeviceTest::SetUp();
+    SimProfile& old = AddDeviceProfile(L"Old");
+    app_ = AddDeviceApp(L"C:\\Games\\launch.exe");
+    // Key A of "Old" launches the program.
+    DeviceKeyAssignment& a = KeyRecordToEdit(old, kKeyA);
+    std::memset(a.payload, 0, sizeof a.payload);
+    a.type = 9;
+    std::memcpy(a.payload, &app_.id, sizeof app_.id);
+    AddDeviceMacro(L"Read macro", {{2, 0x1E}, {3, 25}, {2, 0x1E | (1u << 16)}});
+    ReadAll();
+    core_->ClearCallLog();
+  }
+  void TearDown() override {
+    for (const std::wstring& file : files_) DeleteFileW(file.c_str());
+    DeviceTest::TearDown();
+  }
+  std::wstring File(const wchar_t* name) {
+    files_.push_back(TempFile(name));
+    return files_.back();
+  }
+
+  SimApp app_;
+  std::vector<std::wstring> files_;
+};
+
+TEST_F(DeviceOps, MacroFilesRoundTrip) {
+  CMacro* macro = config_->FindMacroByName(L"Read macro");
+  const std::wstring file = File(L"macro.qxm");
+  ASSERT_TRUE(keyboard_->ExportMacroFile(file, macro));
+  EXPECT_TRUE(keyboard_->MacroExists(macro));
+
+  // The name is taken: nothing is added, and the next write removes the device's copy.
+  EXPECT_FALSE(keyboard_->ImportMacroFile(file, config_.get()));
+  EXPECT_EQ(config_->GetMacroCount(), 1);
+  EXPECT_EQ(State().macros.size(), 2u);
+  ASSERT_TRUE(WriteAll());
+  EXPECT_EQ(State().macros.size(), 1u);
+
+  ASSERT_TRUE(config_->Macros().Rename(macro, L"Renamed"));
+  ASSERT_TRUE(keyboard_->ImportMacroFile(file, config_.get()));
+  CMacro* imported = config_->FindMacroByName(L"Read macro");
+  ASSERT_NE(imported, nullptr);
+  EXPECT_NE(imported, macro);
+  EXPECT_FALSE(IsZeroGuid(imported->id));
+  EXPECT_EQ(imported->filePath, file);
+  EXPECT_EQ(imported->events, macro->events);
+
+  // Never written to the device: nothing to export.
+  CMacro* unsaved = config_->CreateMacro(L"Unsaved");
+  EXPECT_FALSE(keyboard_->ExportMacroFile(File(L"unsaved.qxm"), unsaved));
+  EXPECT_FALSE(keyboard_->MacroExists(unsaved));
+}
+
+TEST_F(DeviceOps, AnImportedProfileKeepsTheApplicationsItBrings) {
+  IKeyboardProfile* old = config_->FindProfileByName(L"Old");
+  const std::wstring file = File(L"profile.qxp");
+  ASSERT_TRUE(keyboard_->ExportProfileFile(file, old));
+  EXPECT_TRUE(keyboard_->ProfileExists(old));
+  // The program's link goes (in the configuration and on the device) before the import.
+  KeyAssignment none;
+  config_->SetKeyAssignment(KeyOf(kKeyA), none, old);
+  config_->DeleteApp(config_->GetApp(0));
+  ASSERT_TRUE(WriteAll());
+  ASSERT_TRUE(State().apps.empty());
+
+  const int before = config_->GetProfileCount();
+  ASSERT_TRUE(keyboard_->ImportProfileFile(file, config_.get()));
+  ASSERT_EQ(config_->GetProfileCount(), before + 1);
+  IKeyboardProfile* imported = config_->GetProfile(before);
+  EXPECT_EQ(imported->GetName(), L"Old");
+  EXPECT_FALSE(IsZeroGuid(imported->GetId()));
+  KeyAssignment record;
+  config_->GetKeyAssignment(record, KeyOf(kKeyA), imported);
+  ASSERT_EQ(record.kind, KEYKIND_LAUNCH);
+  ASSERT_EQ(State().apps.size(), 1u);
+  EXPECT_TRUE(IsEqualGUID(record.payload.id, State().apps[0].id));
+  ASSERT_NE(config_->FindAppByGuid(record.payload.id), nullptr) << "the brought application is taken in";
+
+  ASSERT_TRUE(WriteAll());
+  EXPECT_EQ(State().apps.size(), 1u) << "and survives the next write";
+  EXPECT_FALSE(keyboard_->ImportProfileFile(File(L"missing.qxp"), config_.get()));
+}
+
+TEST_F(DeviceOps, RemappingLayoutCodeAndCounts) {
+  ASSERT_TRUE(keyboard_->SuspendRemapping());
+  EXPECT_EQ(core_->Mode(), 2);
+  ASSERT_TRUE(keyboard_->ResumeRemapping());
+  EXPECT_EQ(core_->Mode(), 1);
+  State().device.layoutCode = 7;
+  DWORD layout = 0;
+  ASSERT_TRUE(keyboard_->ReadValue(&layout));
+  EXPECT_EQ(layout, 7u);
+  config_->AddNewProfile(L"Only here");
+  EXPECT_EQ(keyboard_->GetProfileCount(), 2) << "the device's profiles, not the configuration's";
+  EXPECT_EQ(keyboard_->GetMacroCount(), 1);
+}
+
+// After a failure injected into each service call an operation makes, the
+// connection is free again for the next operation.
+TEST_F(DeviceOps, EveryFailureLeavesTheConnectionFree) {
+  const std::wstring macroFile = File(L"hygiene.qxm");
+  const std::wstring profileFile = File(L"hygiene.qxp");
+  ASSERT_TRUE(keyboard_->ExportMacroFile(macroFile, config_->GetMacro(0)));
+  ASSERT_TRUE(keyboard_->ExportProfileFile(profileFile, config_->GetProfile(1)));
+  DWORD value = 0;
+  const std::vector<std::pair<const char*, std::function<void()>>> operations = {
+      {"ReadFromDevice", [&] { keyboard_->ReadFromDevice(config_.get()); }},
+      {"TransferConfig read", [&] { keyboard_->TransferConfig(config_.get(), TRANSFER_FROM_DEVICE, kTransferReadAll); }},
+      {"TransferConfig write", [&] { WriteAll(); }},
+      {"ImportMacroFile", [&] { keyboard_->ImportMacroFile(macroFile, config_.get()); }},
+      {"ExportMacroFile", [&] { keyboard_->ExportMacroFile(macroFile, config_->GetMacro(0)); }},
+      {"MacroExists", [&] { keyboard_->MacroExists(config_->GetMacro(0)); }},
+      {"ImportProfileFile", [&] { keyboard_->ImportProfileFile(profileFile, config_.get()); }},
+      {"ExportProfileFile", [&] { keyboard_->ExportProfileFile(profileFile, config_->GetProfile(0)); }},
+      {"ProfileExists", [&] { keyboard_->ProfileExists(config_->GetProfile(0)); }},
+      {"SuspendRemapping", [&] { keyboard_->SuspendRemapping(); }},
+      {"ResumeRemapping", [&] { keyboard_->ResumeRemapping(); }},
+      {"ReadValue", [&] { keyboard_->ReadValue(&value); }},
+      {"GetProfileCount", [&] { keyboard_->GetProfileCount(); }},
+      {"GetMacroCount", [&] { keyboard_->GetMacroCount(); }},
+  };
+  for (const auto& [name, operation] : operations) {
+    core_->ClearCallLog();
+    operation();
+    const std::vector<std::wstring> calls = Log();
+    ASSERT_FALSE(calls.empty()) << name;
+    for (const std::wstring& method : std::set<std::wstring>(calls.begin(), calls.end())) {
+      core_->SetFault(method, E_FAIL, 0);
+      operation();
+      core_->ClearFaults();
+      ASSERT_FALSE(keyboard_->IsWriting());
+      EXPECT_GT(keyboard_->GetProfileCount(), 0)
+          << name << " failing in " << std::string(method.begin(), method.end()) << " kept the connection";
+    }
+  }
+}
+
+}  // namespace
