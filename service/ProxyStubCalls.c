@@ -1,78 +1,61 @@
 /* The [local] methods of DeviceService.idl and their [call_as] twins: the proxy
    half runs in the client, the stub half in the service. Each keeps the C
    signature the programs call and sends only what the marshaller can check:
-   names as BSTR, caller's buffers with a separate capacity and written count (so a
+   names as counted arrays, caller's buffers with a separate capacity and written count (so a
    service answer can never be longer than the caller's buffer), blobs as a counted
    array. */
 #include "service/DeviceService.h"
 
-#include <oleauto.h>
 #include <string.h>
 
 enum { kMaxBufferBytes = 65536, kMaxRecords = 65536, kMaxMacroEvents = 1048576 };
 
-/* A name crossing as BSTR; the caller receives a CoTaskMemAlloc copy. */
-static HRESULT BstrToTaskString(HRESULT hr, BSTR wire, LPWSTR* out) {
-  if (SUCCEEDED(hr)) {
-    UINT len = wire ? SysStringLen(wire) : 0;
-    LPWSTR copy = (LPWSTR)CoTaskMemAlloc((len + 1) * sizeof(WCHAR));
-    if (!copy) {
-      hr = E_OUTOFMEMORY;
-    } else {
-      if (len) memcpy(copy, wire, len * sizeof(WCHAR));
-      copy[len] = 0;
-      *out = copy;
-    }
+/* A name crossing as a counted array; the caller receives a CoTaskMemAlloc copy.
+   The service's names are far shorter than the array. */
+enum { kNameChars = 1024 };
+
+#define NAME_PROXY(Interface, Arg)                                                  \
+  HRESULT CALLBACK Interface##_GetName_Proxy(Interface* This, LPWSTR* Arg) {        \
+    WCHAR wire[kNameChars];                                                         \
+    DWORD length = 0;                                                               \
+    HRESULT hr;                                                                     \
+    if (!Arg) return E_POINTER;                                                     \
+    *Arg = NULL;                                                                    \
+    hr = Interface##_RemoteGetName_Proxy(This, kNameChars, &length, wire);          \
+    return CopyName(hr, wire, length, Arg);                                         \
+  }                                                                                 \
+  HRESULT __RPC_STUB Interface##_GetName_Stub(Interface* This, DWORD capacity,      \
+                                              DWORD* length, WCHAR* Arg) {          \
+    LPWSTR local = NULL;                                                            \
+    HRESULT hr = This->lpVtbl->GetName(This, &local);                               \
+    *length = 0;                                                                    \
+    if (SUCCEEDED(hr) && local) {                                                   \
+      size_t n = wcslen(local);                                                     \
+      if (n > capacity) hr = HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);         \
+      else {                                                                        \
+        memcpy(Arg, local, n * sizeof(WCHAR));                                      \
+        *length = (DWORD)n;                                                         \
+      }                                                                             \
+    }                                                                               \
+    CoTaskMemFree(local);                                                           \
+    return hr;                                                                      \
   }
-  SysFreeString(wire);
+
+static HRESULT CopyName(HRESULT hr, const WCHAR* wire, DWORD length, LPWSTR* out) {
+  LPWSTR copy;
+  if (FAILED(hr)) return hr;
+  if (length > kNameChars) length = kNameChars;
+  copy = (LPWSTR)CoTaskMemAlloc((length + 1) * sizeof(WCHAR));
+  if (!copy) return E_OUTOFMEMORY;
+  if (length) memcpy(copy, wire, length * sizeof(WCHAR));
+  copy[length] = 0;
+  *out = copy;
   return hr;
 }
 
-static HRESULT TaskStringToBstr(HRESULT hr, LPWSTR local, BSTR* out) {
-  *out = NULL;
-  if (SUCCEEDED(hr)) {
-    *out = SysAllocString(local ? local : L"");
-    if (!*out) hr = E_OUTOFMEMORY;
-  }
-  CoTaskMemFree(local);
-  return hr;
-}
-
-HRESULT CALLBACK IDeviceProfile_GetName_Proxy(IDeviceProfile* This, LPWSTR* name) {
-  BSTR wire = NULL;
-  if (!name) return E_POINTER;
-  *name = NULL;
-  return BstrToTaskString(IDeviceProfile_RemoteGetName_Proxy(This, &wire), wire, name);
-}
-
-HRESULT __RPC_STUB IDeviceProfile_GetName_Stub(IDeviceProfile* This, BSTR* name) {
-  LPWSTR local = NULL;
-  return TaskStringToBstr(This->lpVtbl->GetName(This, &local), local, name);
-}
-
-HRESULT CALLBACK IDeviceMacro_GetName_Proxy(IDeviceMacro* This, LPWSTR* name) {
-  BSTR wire = NULL;
-  if (!name) return E_POINTER;
-  *name = NULL;
-  return BstrToTaskString(IDeviceMacro_RemoteGetName_Proxy(This, &wire), wire, name);
-}
-
-HRESULT __RPC_STUB IDeviceMacro_GetName_Stub(IDeviceMacro* This, BSTR* name) {
-  LPWSTR local = NULL;
-  return TaskStringToBstr(This->lpVtbl->GetName(This, &local), local, name);
-}
-
-HRESULT CALLBACK IDeviceApplication_GetName_Proxy(IDeviceApplication* This, LPWSTR* path) {
-  BSTR wire = NULL;
-  if (!path) return E_POINTER;
-  *path = NULL;
-  return BstrToTaskString(IDeviceApplication_RemoteGetName_Proxy(This, &wire), wire, path);
-}
-
-HRESULT __RPC_STUB IDeviceApplication_GetName_Stub(IDeviceApplication* This, BSTR* path) {
-  LPWSTR local = NULL;
-  return TaskStringToBstr(This->lpVtbl->GetName(This, &local), local, path);
-}
+NAME_PROXY(IDeviceProfile, name)
+NAME_PROXY(IDeviceMacro, name)
+NAME_PROXY(IDeviceApplication, path)
 
 HRESULT CALLBACK IProfileProperties_GetProperty_Proxy(IProfileProperties* This, DWORD id,
                                                       DWORD reserved1, void* buffer,

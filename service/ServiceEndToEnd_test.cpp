@@ -1,0 +1,282 @@
+// The real DeviceService.exe with two client processes (this one and
+// service_test_client.exe), through the proxy/stub DLL. Runs alone: it stops the
+// resident service, runs one on a data folder of its own, and puts the resident
+// one back at the end.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/Strings.h"
+#include "service/ServiceLauncher.h"
+#include "service/ServiceState.h"
+#include "service/ServiceTestSupport.h"
+
+namespace {
+
+const std::wstring kServiceExe = DosPath(SERVICE_EXE);
+const std::wstring kClientExe = DosPath(CLIENT_EXE);
+
+std::string ReadAll(const std::wstring& path) {
+  std::string text;
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return text;
+  char buf[4096];
+  DWORD n = 0;
+  while (ReadFile(h, buf, sizeof(buf), &n, nullptr) && n) text.append(buf, n);
+  CloseHandle(h);
+  return text;
+}
+
+void WriteAll(const std::wstring& path, const std::string& text) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD n = 0;
+  WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
+  CloseHandle(h);
+}
+
+class ServiceEndToEnd : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    residentWasRunning_ = IsServiceRunning();
+    ASSERT_TRUE(StopService());
+    folder_ = NewDataFolder(L"ovrix-e2e-");
+    ASSERT_TRUE(StartService(kServiceExe, folder_));
+  }
+  static void TearDownTestSuite() {
+    StopService();
+    if (residentWasRunning_) StartService(kServiceExe, L"");
+    CoUninitialize();
+  }
+  void SetUp() override {
+    Com<IDeviceServiceControl> control;
+    ASSERT_TRUE(SUCCEEDED(Control(control)));
+    control->ResetToFactory();
+    ASSERT_TRUE(SUCCEEDED(session_.Open()));
+  }
+  void TearDown() override { session_.Close(); }
+
+  static HRESULT Control(Com<IDeviceServiceControl>& out) {
+    return CoCreateInstance(CLSID_DeviceServiceControl, nullptr, CLSCTX_LOCAL_SERVER, __uuidof(IDeviceServiceControl),
+                            out.OutVoid());
+  }
+  static std::wstring Dump() {
+    Com<IDeviceServiceControl> control;
+    BSTR text = nullptr;
+    if (FAILED(Control(control)) || FAILED(control->DumpState(&text))) return L"<no dump>";
+    std::wstring s(text, SysStringLen(text));
+    SysFreeString(text);
+    return s;
+  }
+  DWORD Client(const std::wstring& args) {
+    DWORD code = 99;
+    EXPECT_TRUE(RunProgram(L"\"" + kClientExe + L"\" " + args, &code));
+    return code;
+  }
+
+  static inline std::wstring folder_;
+  static inline bool residentWasRunning_ = false;
+  ServiceSession session_;
+  CTestSink sink_;
+};
+
+TEST_F(ServiceEndToEnd, TwoClientsShareStateAndActivationEventsReachTheOtherClientsThread) {
+  Com<IProfileManager> pm;
+  ASSERT_EQ(session_.Feature(pm), S_OK);
+  const DWORD cookie = AdviseOn(pm.Get(), __uuidof(_IProfileManagerEvents), static_cast<_IProfileManagerEvents*>(&sink_));
+  ASSERT_NE(cookie, 0u);
+
+  // Written by the other process, read here.
+  const std::wstring idFile = folder_ + L"id.txt";
+  ASSERT_EQ(Client(L"create-profile \"From B\" \"" + idFile + L"\""), 0u);
+  GUID idB{};
+  ASSERT_TRUE(ParseGuid(ReadAll(idFile), idB));
+  Com<IDeviceProfile> p;
+  ASSERT_EQ(pm->GetProfileById(idB, p.Out()), S_OK);
+  EXPECT_EQ(NameOf(p.Get()), L"From B");
+
+  // Written here, read by the other process.
+  Com<IDeviceProfile> first;
+  ASSERT_EQ(pm->GetProfile(0, first.Out()), S_OK);
+  ASSERT_EQ(first->SetName(L"Written by A"), S_OK);
+  const std::wstring nameFile = folder_ + L"name.txt";
+  ASSERT_EQ(Client(L"name-of 0 \"" + nameFile + L"\""), 0u);
+  EXPECT_EQ(ReadAll(nameFile), "Written by A");
+
+  // The other process activates; the event arrives on this thread's message loop.
+  sink_.calls.clear();
+  sink_.threads.clear();
+  sink_.profiles.clear();
+  ASSERT_EQ(Client(L"activate \"From B\""), 0u);
+  ASSERT_TRUE(PumpUntil([&] { return !sink_.profiles.empty(); }));
+  EXPECT_TRUE(SameGuid(sink_.profiles.back(), idB));
+  EXPECT_EQ(sink_.threads.back(), GetCurrentThreadId());
+  EXPECT_TRUE(UnadviseOn(pm.Get(), __uuidof(_IProfileManagerEvents), cookie));
+}
+
+TEST_F(ServiceEndToEnd, EveryMarshalledFormCrossesTheProcessIntact) {
+  DeviceInfo info{};
+  ASSERT_EQ(session_.device->GetInfo(&info), S_OK);
+  EXPECT_EQ(info.productId, 0x0C41u);
+  ASSERT_NE(info.text, nullptr);
+  CoTaskMemFree(info.text);
+
+  Com<IProfileManager> pm;
+  ASSERT_EQ(session_.Feature(pm), S_OK);
+  Com<IDeviceProfile> p;
+  ASSERT_EQ(pm->GetActiveProfile(p.Out()), S_OK);
+  EXPECT_EQ(NameOf(p.Get()), L"Profile 1");
+
+  Com<IProfileProperties> props;
+  ASSERT_EQ(p->GetFeature(__uuidof(IProfileProperties), props.OutVoid()), S_OK);
+  wchar_t program[128] = L"game.exe";
+  ASSERT_EQ(props->SetProperty(kPropertyProgramFile, program, 0, 256, 0), S_OK);
+  BYTE buffer[256];
+  std::memset(buffer, 0xCC, sizeof(buffer));
+  DWORD size = 256;
+  ASSERT_EQ(props->GetProperty(kPropertyProgramFile, 0, buffer, 0, &size), S_OK);
+  EXPECT_EQ(size, 18u);
+  EXPECT_EQ(std::wstring(reinterpret_cast<wchar_t*>(buffer)), L"game.exe");
+  WORD flagWrite[2] = {4, 1};
+  ASSERT_EQ(props->SetProperty(kPropertyFlags, flagWrite, 0, 4, 0), S_OK);
+  WORD flags = 0;
+  size = 2;
+  ASSERT_EQ(props->GetProperty(kPropertyFlags, 0, &flags, 0, &size), S_OK);
+  EXPECT_EQ(flags, 4);
+
+  Com<IKeyAssignments> keys;
+  ASSERT_EQ(p->GetFeature(__uuidof(IKeyAssignments), keys.OutVoid()), S_OK);
+  DeviceAssignmentCount count{};
+  ASSERT_EQ(keys->GetCount(&count), S_OK);
+  ASSERT_GT(count.count, 10u);
+  auto* all = static_cast<DeviceKeyAssignment*>(CoTaskMemAlloc(count.count * sizeof(DeviceKeyAssignment)));
+  DWORD n = count.count;
+  ASSERT_EQ(keys->GetAssignments(&n, &all), S_OK);
+  EXPECT_EQ(n, count.count);
+  DeviceKeyAssignment changed = all[4];
+  changed.type = 8;
+  std::memset(changed.payload, 0, sizeof(changed.payload));
+  changed.payload[16] = 4;
+  ASSERT_EQ(keys->SetAssignments(1, &changed), S_OK);
+  DeviceKeyAssignment few[5];
+  std::memset(few, 0xCC, sizeof(few));
+  DeviceKeyAssignment* fewPtr = few;
+  n = 5;
+  ASSERT_EQ(keys->GetAssignments(&n, &fewPtr), S_OK);
+  EXPECT_EQ(n, 5u);
+  EXPECT_EQ(std::memcmp(&few[4], &changed, sizeof(changed)), 0);
+  CoTaskMemFree(all);
+
+  Com<IMacroManager> macros;
+  ASSERT_EQ(session_.Feature(macros), S_OK);
+  Com<IDeviceMacro> m;
+  ASSERT_EQ(macros->CreateMacro(m.Out()), S_OK);
+  ASSERT_EQ(m->SetName(L"New Macro1"), S_OK);
+  auto* blob = static_cast<DeviceMacroBlob*>(CoTaskMemAlloc(16 + 8 * 2));
+  std::memset(blob, 0, 16 + 8 * 2);
+  blob->count = 2;
+  blob->events[0] = {2, 0x1E};
+  blob->events[1] = {3, 250};
+  ASSERT_EQ(m->SetEvents(blob), S_OK);
+  CoTaskMemFree(blob);
+  DeviceMacroBlob* back = nullptr;
+  ASSERT_EQ(m->GetEvents(&back), S_OK);
+  ASSERT_NE(back, nullptr);
+  ASSERT_EQ(back->count, 2);
+  EXPECT_EQ(back->events[1].data, 250u);
+  CoTaskMemFree(back);
+  EXPECT_EQ(NameOf(m.Get()), L"New Macro1");
+
+  Com<IDeviceProfile> none;
+  EXPECT_LT(pm->GetProfileById(GUID{}, none.Out()), 0);
+  EXPECT_LT(pm->GetProfile(5, none.Out()), 0);
+}
+
+TEST_F(ServiceEndToEnd, KeyboardActionsFromTheControlToolRaiseEvents) {
+  Com<IApplicationManager> apps;
+  ASSERT_EQ(session_.Feature(apps), S_OK);
+  Com<IDeviceApplication> app;
+  ASSERT_EQ(apps->CreateApplication(app.Out()), S_OK);
+  ASSERT_EQ(app->SetName(L"C:\\Tools\\calc.exe"), S_OK);
+  GUID appId{};
+  ASSERT_EQ(app->GetId(&appId), S_OK);
+  ASSERT_NE(AdviseOn(apps.Get(), __uuidof(_IApplicationEvent), static_cast<_IApplicationEvent*>(&sink_)), 0u);
+  Com<IOTFMacroRecording> recording;
+  ASSERT_EQ(session_.Feature(recording), S_OK);
+  ASSERT_NE(AdviseOn(recording.Get(), __uuidof(_IOTFMacroRecordingEvents),
+                     static_cast<_IOTFMacroRecordingEvents*>(&sink_)),
+            0u);
+
+  Com<IProfileManager> pm;
+  ASSERT_EQ(session_.Feature(pm), S_OK);
+  Com<IDeviceProfile> p;
+  ASSERT_EQ(pm->GetActiveProfile(p.Out()), S_OK);
+  Com<IKeyAssignments> keys;
+  ASSERT_EQ(p->GetFeature(__uuidof(IKeyAssignments), keys.OutVoid()), S_OK);
+  DeviceKeyAssignment r{};
+  r.header = 1;
+  r.keyCode = 0x1E;  // A
+  r.type = 9;
+  std::memcpy(r.payload, &appId, sizeof(appId));
+  ASSERT_EQ(keys->SetAssignments(1, &r), S_OK);
+
+  Com<IDeviceServiceControl> control;
+  ASSERT_EQ(Control(control), S_OK);
+  EXPECT_EQ(control->PressKey(0x1E), S_OK);
+  EXPECT_EQ(control->Recording(1, 0), S_OK);
+  EXPECT_EQ(control->Recording(3, 0x2001D), S_OK);
+  ASSERT_TRUE(PumpUntil([&] { return sink_.calls.size() == 3; }));
+  EXPECT_EQ(sink_.calls[0], L"app 1 C:\\Tools\\calc.exe");
+  EXPECT_EQ(sink_.calls[1], L"started");
+  EXPECT_EQ(sink_.calls[2], L"finished 0 131101");
+
+  EXPECT_EQ(control->SetPlugged(FALSE), S_OK);
+  ServiceSession unplugged;
+  EXPECT_LT(unplugged.Open(), 0) << "no device while unplugged";
+  EXPECT_EQ(control->SetPlugged(TRUE), S_OK);
+}
+
+TEST_F(ServiceEndToEnd, StateSurvivesARestartAndAnUnreadableStateFileIsKeptAside) {
+  Com<IProfileManager> pm;
+  ASSERT_EQ(session_.Feature(pm), S_OK);
+  Com<IDeviceProfile> p;
+  ASSERT_EQ(pm->CreateProfile(p.Out()), S_OK);
+  ASSERT_EQ(p->SetName(L"Survivor"), S_OK);
+  p.Reset();
+  pm.Reset();
+  session_.Close();  // the operation ends: durable now
+  const std::wstring before = Dump();
+  const std::wstring malformed = folder_ + L"malformed.qxp";
+  WriteAll(malformed, "OvrixProfileFile\t1\nprofile\tnot a guid\n");
+  {
+    ServiceSession s;
+    ASSERT_EQ(s.Open(), S_OK);
+    Com<IProfileManager> m;
+    ASSERT_EQ(s.Feature(m), S_OK);
+    Com<IDeviceProfile> imported;
+    EXPECT_LT(m->ImportProfile(malformed.c_str(), imported.Out()), 0);
+    EXPECT_LT(m->ImportProfile((folder_ + L"absent.qxp").c_str(), imported.Out()), 0);
+  }
+  EXPECT_EQ(Dump(), before) << "a refused import changes nothing";
+
+  DWORD code = 0;
+  ASSERT_TRUE(RunProgram(L"\"" + kServiceExe + L"\"", &code));
+  EXPECT_EQ(code, 2u) << "a second start exits at once";
+
+  ASSERT_TRUE(StopService());
+  ASSERT_TRUE(StartService(kServiceExe, folder_));
+  EXPECT_EQ(Dump(), before);
+
+  ASSERT_TRUE(StopService());
+  WriteAll(folder_ + L"DeviceService.state", "OvrixDeviceServiceState\t1\ndevice\t0\t1");
+  ASSERT_TRUE(StartService(kServiceExe, folder_));
+  EXPECT_EQ(Dump().find(L"Survivor"), std::wstring::npos) << "factory state";
+  WIN32_FIND_DATAW found;
+  HANDLE h = FindFirstFileW((folder_ + L"DeviceService.state.bad-*").c_str(), &found);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  FindClose(h);
+  EXPECT_NE(ReadAll(folder_ + L"DeviceService.log").find("kept aside"), std::string::npos);
+  ASSERT_EQ(session_.Open(), S_OK);
+}
+
+}  // namespace

@@ -1,0 +1,78 @@
+// For the end-to-end tests and the benchmark: runs the real DeviceService.exe on a
+// data folder of their own, and puts the resident service back afterwards.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "service/DeviceServiceIds.h"
+#include "service/ServiceHost.h"
+
+inline std::wstring DosPath(const char* unixPath) {
+  std::wstring path = L"Z:";
+  for (const char* p = unixPath; *p; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
+  return path;
+}
+
+inline bool RunProgram(const std::wstring& commandLine, DWORD* exitCode, bool wait = true) {
+  std::wstring cmd = commandLine;
+  STARTUPINFOW si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  bool ok = true;
+  if (wait) {
+    ok = WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0;
+    if (exitCode) GetExitCodeProcess(pi.hProcess, exitCode);
+  }
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return ok;
+}
+
+// Asks the running service to end and waits for it.
+inline bool StopService() {
+  if (!IsServiceRunning()) return true;
+  IDeviceServiceControl* control = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceControl, nullptr, CLSCTX_LOCAL_SERVER,
+                                 __uuidof(IDeviceServiceControl), reinterpret_cast<void**>(&control)))) {
+    control->Shutdown();
+    control->Release();
+  }
+  return WaitForServiceExit(15000);
+}
+
+// Registers `exe` and starts it on `dataFolder` (empty: its default folder);
+// true once it answers.
+inline bool StartService(const std::wstring& exe, const std::wstring& dataFolder) {
+  DWORD code = 1;
+  if (!RunProgram(L"\"" + exe + L"\" /RegServer", &code) || code != 0) return false;
+  std::wstring cmd = L"\"" + exe + L"\"";
+  if (!dataFolder.empty()) {
+    std::wstring folder = dataFolder;  // a trailing backslash would escape the closing quote
+    while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+    cmd += L" /datadir \"" + folder + L"\"";
+  }
+  if (!RunProgram(cmd, nullptr, false)) return false;
+  for (int i = 0; i < 300; ++i) {
+    if (IsServiceRunning()) {
+      IDeviceServiceControl* control = nullptr;
+      if (SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceControl, nullptr, CLSCTX_LOCAL_SERVER,
+                                     __uuidof(IDeviceServiceControl), reinterpret_cast<void**>(&control)))) {
+        control->Release();
+        return true;
+      }
+    }
+    Sleep(50);
+  }
+  return false;
+}
+
+inline std::wstring NewDataFolder(const wchar_t* prefix) {
+  wchar_t base[MAX_PATH];
+  GetTempPathW(MAX_PATH, base);
+  std::wstring folder = std::wstring(base) + prefix + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                        std::to_wstring(GetTickCount64()) + L"\\";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
+}
