@@ -152,21 +152,21 @@ void CServiceCore::SetMode(int mode) {
 // ---- state
 
 SimProfile* CServiceCore::FindProfile(const GUID& id) {
-  if (IsZeroGuid(id)) return nullptr;
+  if (IsZeroId(id)) return nullptr;
   for (auto& p : state_.profiles)
     if (SameGuid(p.id, id)) return &p;
   return nullptr;
 }
 
 SimMacro* CServiceCore::FindMacro(const GUID& id) {
-  if (IsZeroGuid(id)) return nullptr;
+  if (IsZeroId(id)) return nullptr;
   for (auto& m : state_.macros)
     if (SameGuid(m.id, id)) return &m;
   return nullptr;
 }
 
 SimApp* CServiceCore::FindApp(const GUID& id) {
-  if (IsZeroGuid(id)) return nullptr;
+  if (IsZeroId(id)) return nullptr;
   for (auto& a : state_.apps)
     if (SameGuid(a.id, id)) return &a;
   return nullptr;
@@ -174,7 +174,7 @@ SimApp* CServiceCore::FindApp(const GUID& id) {
 
 GUID CServiceCore::NewId() {
   GUID id{};
-  while (FAILED(CoCreateGuid(&id)) || IsZeroGuid(id)) {
+  while (FAILED(CoCreateGuid(&id)) || IsZeroId(id)) {
   }
   return id;
 }
@@ -447,7 +447,7 @@ HRESULT CServiceCore::ImportProfileFile(const std::wstring& path, GUID& newId) {
   FitProfileToKeyboard(profile, options_.keyboard);
   newId = profile.id;
   state_.profiles.push_back(std::move(profile));
-  if (IsZeroGuid(state_.active)) state_.active = newId;
+  if (IsZeroId(state_.active)) state_.active = newId;
   Changed();
   Log(L"profile imported from " + path + L" as " + GuidText(newId));
   return S_OK;

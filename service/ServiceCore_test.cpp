@@ -182,7 +182,7 @@ TEST_F(ServiceCoreTest, CreatedProfilesGetIdsAndDeleteShiftsLaterIndices) {
   ASSERT_EQ(a->SetName(L"A"), S_OK);
   ASSERT_EQ(b->SetName(L"B"), S_OK);
   const GUID idA = IdOf(a.Get()), idB = IdOf(b.Get());
-  EXPECT_FALSE(IsZeroGuid(idA));
+  EXPECT_FALSE(IsZeroId(idA));
   EXPECT_FALSE(SameGuid(idA, idB));
 
   ASSERT_EQ(pm->DeleteProfile(a.Get()), S_OK);

@@ -54,7 +54,11 @@ class ServiceEndToEnd : public ::testing::Test {
     control->ResetToFactory();
     ASSERT_TRUE(SUCCEEDED(session_.Open()));
   }
-  void TearDown() override { session_.Close(); }
+  void TearDown() override {
+    session_.Close();
+    // The service may still hold the sink: cut it off before the sink is destroyed.
+    CoDisconnectObject(static_cast<_IProfileManagerEvents*>(&sink_), 0);
+  }
 
   static HRESULT Control(Com<IDeviceServiceControl>& out) {
     return CoCreateInstance(CLSID_DeviceServiceControl, nullptr, CLSCTX_LOCAL_SERVER, __uuidof(IDeviceServiceControl),

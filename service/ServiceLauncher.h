@@ -14,12 +14,27 @@ inline std::wstring DosPath(const char* unixPath) {
   return path;
 }
 
+// Runs a program; one left running gets NUL as its standard handles, since under
+// Wine it would otherwise keep this process's output open (and ctest waiting).
 inline bool RunProgram(const std::wstring& commandLine, DWORD* exitCode, bool wait = true) {
   std::wstring cmd = commandLine;
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  HANDLE nul = INVALID_HANDLE_VALUE;
+  if (!wait) {
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING,
+                      0, nullptr);
+    if (nul != INVALID_HANDLE_VALUE) {
+      si.dwFlags = STARTF_USESTDHANDLES;
+      si.hStdInput = si.hStdOutput = si.hStdError = nul;
+    }
+  }
+  const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, nul != INVALID_HANDLE_VALUE, 0,
+                                      nullptr, nullptr, &si, &pi);
+  if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
+  if (!started) return false;
   bool ok = true;
   if (wait) {
     ok = WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0;

@@ -197,7 +197,7 @@ bool ParseGuid(std::string_view text, GUID& out) {
 
 bool SameGuid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
 
-bool IsZeroGuid(const GUID& id) { return SameGuid(id, GUID{}); }
+bool IsZeroId(const GUID& id) { return SameGuid(id, GUID{}); }
 
 DeviceKeyAssignment DefaultKeyRecord(const SimKey& key) {
   DeviceKeyAssignment r{};

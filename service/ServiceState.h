@@ -106,4 +106,4 @@ std::wstring DumpSimState(const ServiceState& state, DWORD mode, bool plugged);
 std::wstring GuidText(const GUID& id);
 bool ParseGuid(std::string_view text, GUID& out);
 bool SameGuid(const GUID& a, const GUID& b);
-bool IsZeroGuid(const GUID& id);
+bool IsZeroId(const GUID& id);
