@@ -28,16 +28,6 @@ std::wstring Timestamp() {
   return buf;
 }
 
-const IID& EventIid(EventSource source) {
-  switch (source) {
-    case EventSource::Profile: return __uuidof(_IProfileManagerEvents);
-    case EventSource::Recording: return __uuidof(_IOTFMacroRecordingEvents);
-    case EventSource::Application: return __uuidof(_IApplicationEvent);
-    case EventSource::Dpi: return __uuidof(_IDPIEvents);
-  }
-  return IID_NULL;
-}
-
 GUID PayloadGuid(const DeviceKeyAssignment& r, size_t offset) {
   GUID g;
   std::memcpy(&g, r.payload + offset, sizeof(g));
@@ -55,6 +45,16 @@ int32_t PayloadInt(const DeviceKeyAssignment& r, size_t offset) {
 }
 
 }  // namespace
+
+const IID& EventIid(EventSource source) {
+  switch (source) {
+    case EventSource::Profile: return __uuidof(_IProfileManagerEvents);
+    case EventSource::Recording: return __uuidof(_IOTFMacroRecordingEvents);
+    case EventSource::Application: return __uuidof(_IApplicationEvent);
+    case EventSource::Dpi: return __uuidof(_IDPIEvents);
+  }
+  return IID_NULL;
+}
 
 bool IsRpcFailure(HRESULT hr) {
   if (HRESULT_FACILITY(hr) == FACILITY_RPC) return true;
@@ -253,6 +253,12 @@ bool CServiceCore::WriteFileAtomically(const std::wstring& path, const std::stri
 }
 
 void CServiceCore::Load() {
+  // The log is kept short: a long one is moved aside at start.
+  WIN32_FILE_ATTRIBUTE_DATA logInfo;
+  if (!options_.logFile.empty() &&
+      GetFileAttributesExW(options_.logFile.c_str(), GetFileExInfoStandard, &logInfo) &&
+      (logInfo.nFileSizeHigh != 0 || logInfo.nFileSizeLow > (4u << 20)))
+    MoveFileExW(options_.logFile.c_str(), (options_.logFile + L".old").c_str(), MOVEFILE_REPLACE_EXISTING);
   auto factory = [&] {
     state_ = FactoryState(options_.keyboard, NewId());
     Changed();

@@ -27,6 +27,9 @@ inline constexpr HRESULT kErrNotFound = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 inline constexpr HRESULT kErrUnplugged = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
 inline constexpr HRESULT kErrBadFormat = HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
 
+// The event interface raised by a source.
+const IID& EventIid(EventSource source);
+
 // True for the statuses of a call that could not reach its target process.
 bool IsRpcFailure(HRESULT hr);
 

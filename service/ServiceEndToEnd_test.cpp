@@ -15,6 +15,7 @@ namespace {
 
 const std::wstring kServiceExe = DosPath(SERVICE_EXE);
 const std::wstring kClientExe = DosPath(CLIENT_EXE);
+const std::wstring kControlExe = DosPath(CONTROL_EXE);
 
 std::string ReadAll(const std::wstring& path) {
   std::string text;
@@ -238,6 +239,48 @@ TEST_F(ServiceEndToEnd, KeyboardActionsFromTheControlToolRaiseEvents) {
   ServiceSession unplugged;
   EXPECT_LT(unplugged.Open(), 0) << "no device while unplugged";
   EXPECT_EQ(control->SetPlugged(TRUE), S_OK);
+}
+
+TEST_F(ServiceEndToEnd, TheControlToolDrivesTheSimulatedKeyboard) {
+  const std::wstring out = folder_ + L"ctl.txt";
+  auto ctl = [&](const std::wstring& args) {
+    DWORD code = 99;
+    EXPECT_TRUE(RunProgramToFile(L"\"" + kControlExe + L"\" " + args, out, &code)) << args;
+    return code;
+  };
+  EXPECT_EQ(ctl(L"layout 0x409"), 0u);
+  EXPECT_EQ(ctl(L"versions 2 7 3 1"), 0u);
+  Com<IDeviceStatus> status;
+  ASSERT_EQ(session_.device->QueryInterface(__uuidof(IDeviceStatus), status.OutVoid()), S_OK);
+  DWORD layout = 0;
+  ASSERT_EQ(status->GetValue(&layout), S_OK);
+  EXPECT_EQ(layout, 0x409u);
+  DeviceInfo info{};
+  ASSERT_EQ(session_.device->GetInfo(&info), S_OK);
+  CoTaskMemFree(info.text);
+  EXPECT_EQ(info.firmwareMajor, 2u);
+  EXPECT_EQ(info.firmwareMinor, 7u);
+  EXPECT_EQ(info.secondMajor, 3u);
+
+  EXPECT_EQ(ctl(L"fail IProfileManager::GetProfile 0x80004005"), 0u);
+  Com<IProfileManager> pm;
+  ASSERT_EQ(session_.Feature(pm), S_OK);
+  Com<IDeviceProfile> p;
+  EXPECT_EQ(pm->GetProfile(0, p.Out()), E_FAIL);
+  EXPECT_EQ(ctl(L"clear-faults"), 0u);
+  EXPECT_EQ(pm->GetProfile(0, p.Out()), S_OK);
+
+  EXPECT_EQ(ctl(L"unplug"), 0u);
+  ServiceSession none;
+  EXPECT_LT(none.Open(), 0);
+  EXPECT_EQ(ctl(L"plug"), 0u);
+  EXPECT_EQ(ctl(L"press 0x1E"), 0u);
+  EXPECT_NE(ReadAll(out).find("nothing happened"), std::string::npos) << "a key at its default";
+  EXPECT_EQ(ctl(L"dump"), 0u);
+  EXPECT_NE(ReadAll(out).find("layout=0x409"), std::string::npos);
+  EXPECT_EQ(ctl(L"calls"), 0u);
+  EXPECT_NE(ReadAll(out).find("IProfileManager::GetProfile"), std::string::npos);
+  EXPECT_EQ(ctl(L"no-such-command"), 2u);
 }
 
 TEST_F(ServiceEndToEnd, StateSurvivesARestartAndAnUnreadableStateFileIsKeptAside) {

@@ -45,6 +45,28 @@ inline bool RunProgram(const std::wstring& commandLine, DWORD* exitCode, bool wa
   return ok;
 }
 
+// Runs a program to its end with its standard output in `outputFile`.
+inline bool RunProgramToFile(const std::wstring& commandLine, const std::wstring& outputFile, DWORD* exitCode) {
+  SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+  HANDLE out = CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return false;
+  std::wstring cmd = commandLine;
+  STARTUPINFOW si = {};
+  si.cb = sizeof(si);
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  si.hStdOutput = si.hStdError = out;
+  PROCESS_INFORMATION pi = {};
+  const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  CloseHandle(out);
+  if (!started) return false;
+  const bool ok = WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0;
+  if (exitCode) GetExitCodeProcess(pi.hProcess, exitCode);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return ok;
+}
+
 // Asks the running service to end and waits for it.
 inline bool StopService() {
   if (!IsServiceRunning()) return true;

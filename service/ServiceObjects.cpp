@@ -82,16 +82,6 @@ HRESULT CheckText(LPCWSTR text) {
   return wcsnlen(text, kMaxSimText + 1) <= kMaxSimText ? S_OK : E_INVALIDARG;
 }
 
-const IID& EventIidOf(EventSource source) {
-  switch (source) {
-    case EventSource::Profile: return __uuidof(_IProfileManagerEvents);
-    case EventSource::Recording: return __uuidof(_IOTFMacroRecordingEvents);
-    case EventSource::Application: return __uuidof(_IApplicationEvent);
-    case EventSource::Dpi: return __uuidof(_IDPIEvents);
-  }
-  return IID_NULL;
-}
-
 // ---- connection points
 
 class CConnectionPoint : public CObject<IConnectionPoint> {
@@ -104,7 +94,7 @@ class CConnectionPoint : public CObject<IConnectionPoint> {
 
   STDMETHODIMP GetConnectionInterface(IID* iid) override {
     if (!iid) return E_POINTER;
-    *iid = EventIidOf(source_);
+    *iid = EventIid(source_);
     return S_OK;
   }
   STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** out) override {
@@ -148,7 +138,7 @@ class CEventSource : public CObject<I..., IConnectionPointContainer> {
   STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
-    if (riid != EventIidOf(Source)) return CONNECT_E_NOCONNECTION;
+    if (riid != EventIid(Source)) return CONNECT_E_NOCONNECTION;
     *out = new CConnectionPoint(this->core_, Source, this);
     return S_OK;
   }
@@ -802,8 +792,12 @@ class CDeviceManagerObject : public CObject<IDeviceManager> {
  public:
   explicit CDeviceManagerObject(std::shared_ptr<CServiceCore> core) : CObject(std::move(core)) {
     core_->OperationStarted();
+    core_->Log(L"client connected");
   }
-  ~CDeviceManagerObject() override { core_->OperationEnded(); }
+  ~CDeviceManagerObject() override {
+    core_->Log(L"client released");
+    core_->OperationEnded();
+  }
 
   STDMETHODIMP GetDevice(int index, IDevice** device) override {
     if (!device) return E_POINTER;
