@@ -8,6 +8,7 @@
 namespace {
 
 constexpr UINT kPostedEventMessage = WM_APP + 1;
+constexpr UINT kArmFlushMessage = WM_APP + 2;
 constexpr UINT_PTR kFlushTimer = 1;
 constexpr size_t kMaxCallLog = 100000;
 constexpr DWORD kMaxFileBytes = 64u << 20;
@@ -93,6 +94,10 @@ LRESULT CALLBACK CServiceCore::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
   auto* core = reinterpret_cast<CServiceCore*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (core && msg == kPostedEventMessage) {
     core->DispatchPending();
+    return 0;
+  }
+  if (core && msg == kArmFlushMessage) {
+    SetTimer(hwnd, kFlushTimer, core->options_.flushDelayMs, nullptr);
     return 0;
   }
   if (core && msg == WM_TIMER && wp == kFlushTimer) {
@@ -182,7 +187,12 @@ GUID CServiceCore::NewId() {
 void CServiceCore::Changed() {
   dirty_ = true;
   if (!timerArmed_ && window_) {
-    SetTimer(window_, kFlushTimer, options_.flushDelayMs, nullptr);
+    // A timer belongs to its window's thread; a call on another thread (an
+    // in-process host's worker) asks that thread to arm it.
+    if (GetWindowThreadProcessId(window_, nullptr) == GetCurrentThreadId())
+      SetTimer(window_, kFlushTimer, options_.flushDelayMs, nullptr);
+    else
+      PostMessageW(window_, kArmFlushMessage, 0, 0);
     timerArmed_ = true;
   }
 }
@@ -521,14 +531,22 @@ bool CServiceCore::RemoveSink(EventSource source, DWORD cookie) {
 size_t CServiceCore::SinkCount(EventSource source) const { return sinks_[static_cast<int>(source)].size(); }
 
 void CServiceCore::Post(std::function<void()> event) {
-  pending_.push_back(std::move(event));
+  {
+    std::lock_guard<std::mutex> lock(pendingLock_);
+    pending_.push_back(std::move(event));
+  }
   if (window_) PostMessageW(window_, kPostedEventMessage, 0, 0);
 }
 
 void CServiceCore::DispatchPending() {
-  while (!pending_.empty()) {
-    auto event = std::move(pending_.front());
-    pending_.pop_front();
+  for (;;) {
+    std::function<void()> event;
+    {
+      std::lock_guard<std::mutex> lock(pendingLock_);
+      if (pending_.empty()) return;
+      event = std::move(pending_.front());
+      pending_.pop_front();
+    }
     event();
   }
 }

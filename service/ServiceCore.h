@@ -1,8 +1,9 @@
 // The stand-in device service's core: the simulated keyboard's state, its
 // persistence, its event sinks, its log, and the test seams (call log, injected
 // failures and delays). It lives on one thread, the thread that serves the COM
-// calls (an apartment of its own), so nothing in it is locked; events and the
-// delayed write are posted to that thread's message queue and run from there.
+// calls (an apartment of its own), so its state is not locked; events and the
+// delayed write are posted to that thread's message queue and run from there
+// (the queue of posted events is the one thing another thread may touch).
 //
 // DeviceService.exe hosts one core; tests host one in their own process (see
 // ServiceObjects.h) and reach it through the same COM interfaces.
@@ -13,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -140,6 +142,7 @@ class CServiceCore {
   std::deque<std::wstring> callLog_;
   std::vector<Sink> sinks_[kEventSourceCount];
   DWORD nextCookie_ = 1;
+  std::mutex pendingLock_;
   std::deque<std::function<void()>> pending_;
   std::wstring startNotice_;
   std::function<void()> shutdown_;

@@ -6,7 +6,9 @@
 
 #include <cstring>
 #include <memory>
+#include <thread>
 
+#include "service/InProcessService.h"
 #include "service/ServiceObjects.h"
 #include "service/ServiceTestSupport.h"
 #include "service/SimKeyboard.h"
@@ -607,6 +609,29 @@ TEST_F(ServiceCoreTest, UnpluggedKeyboardAndInjectedFaults) {
   const auto log = core_->CallLog();
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(log.back(), L"IDeviceProfile::GetId");
+}
+
+// As the configurator's write thread does: a worker calls the objects it was given.
+TEST(InProcessDeviceService, ChangesFromAWorkerThreadAreWrittenAfterTheDelay) {
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  {
+    const std::wstring stateFile = NewTempFolder() + L"state";
+    CInProcessDeviceService service(stateFile);
+    ASSERT_TRUE(service.Registered());
+    ServiceSession session;
+    ASSERT_EQ(session.Open(), S_OK);
+    Com<IProfileManager> pm;
+    ASSERT_EQ(session.Feature(pm), S_OK);
+    Com<IDeviceProfile> p;
+    ASSERT_EQ(pm->GetProfile(0, p.Out()), S_OK);
+    HRESULT hr = E_FAIL;
+    std::thread worker([&] { hr = p->SetName(L"From the worker"); });
+    worker.join();
+    EXPECT_EQ(hr, S_OK);
+    EXPECT_TRUE(PumpUntil([&] { return !service.Core().Dirty(); }));
+    EXPECT_NE(ReadAll(stateFile).find("From the worker"), std::string::npos);
+  }
+  CoUninitialize();
 }
 
 }  // namespace
