@@ -41,7 +41,7 @@ DeviceThreadParams::~DeviceThreadParams() {
 }
 
 CDeviceConnection::CDeviceConnection()
-    : descriptor_(&device_records::KeyboardDescriptor()), factory_(DefaultDeviceManagerFactory()) {}
+    : descriptor_(&kOvrixDeviceDescriptor), factory_(DefaultDeviceManagerFactory()) {}
 
 CDeviceConnection::~CDeviceConnection() {
   WaitForWriteOnDestruction();
@@ -148,7 +148,9 @@ DWORD WINAPI CDeviceConnection::WriteThreadRoutine(void* param) {
 }
 
 void CDeviceConnection::CollectFinishedWrite() {
-  if (writeThread_ == nullptr || writing_.load()) return;
+  // Only a thread that has ended completely is collected, so the window thread never
+  // waits here (and never dispatches anything while it would).
+  if (writeThread_ == nullptr || writing_.load() || WaitForSingleObject(writeThread_, 0) != WAIT_OBJECT_0) return;
   EndWrite(true);
 }
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "device/DeviceCom.h"
-#include "device/DeviceRecordsAdapter.h"
+#include "device/DeviceRecords.h"
 #include "device/GenDevice.h"
 
 struct GuidLess {
@@ -86,8 +86,8 @@ class CDeviceConnection {
   CDeviceConnection& operator=(const CDeviceConnection&) = delete;
 
   void SetDeviceManagerFactory(DeviceManagerFactory factory) { factory_ = std::move(factory); }
-  const device_records::DeviceDescriptor& Descriptor() const { return *descriptor_; }
-  bool HasCapability(int32_t capability) const { return descriptor_->Has(capability); }
+  const DeviceDescriptor& Descriptor() const { return *descriptor_; }
+  bool HasCapability(CapabilityCode capability) const { return descriptor_->Has(capability); }
   bool PresentFlag() const { return present_.load(); }
   bool WriteRunning() const { return writing_.load(); }
   bool LastWriteResult() const { return lastWriteSucceeded_; }
@@ -143,7 +143,7 @@ class CDeviceConnection {
   // Fields, in the order the connection state is described.
   IDeviceManager* manager_ = nullptr;
   IDevice* device_ = nullptr;
-  const device_records::DeviceDescriptor* descriptor_;
+  const DeviceDescriptor* descriptor_;
   std::atomic<bool> present_{false};
   std::wstring firmwareVersion_;
   std::wstring secondVersion_;

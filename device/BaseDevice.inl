@@ -1,25 +1,14 @@
 // The generic bodies of CBaseDevice (included by BaseDevice.h).
 #pragma once
 
-// A macro blob from the service, checked against the block the service really
-// allocated before any of its records is read.
-inline bool IsUsableMacroBlob(const DeviceMacroBlob* blob) {
-  if (blob == nullptr || blob->count < 0 || blob->count > (1 << 20)) return false;
-  const uint64_t needed = offsetof(DeviceMacroBlob, events) + uint64_t{sizeof(DeviceMacroEvent)} * uint64_t(blob->count);
-  ComRef<IMalloc> allocator;
-  if (FAILED(CoGetMalloc(1, allocator.Out()))) return false;
-  const SIZE_T size = allocator->GetSize(const_cast<DeviceMacroBlob*>(blob));
-  return size != static_cast<SIZE_T>(-1) && needed <= size;
-}
-
-// Converts a blob's events into `events` (left empty when the blob holds none or
-// is unusable); true when the blob could be read at all.
+// Converts a blob from the service into `events` (left empty when it holds none);
+// false when the blob cannot be read at all (its count does not fit the block the
+// service allocated, or a record of no known type).
 inline bool ReadMacroBlob(const DeviceMacroBlob* blob, MacroEventList& events) {
   events.clear();
-  if (!IsUsableMacroBlob(blob)) return false;
-  MacroEventList converted;
-  if (device_records::DeviceBlobToMacroEvents(converted, blob)) events = std::move(converted);
-  return true;
+  if (blob == nullptr || blob->count < 0) return false;
+  if (blob->count == 0) return true;
+  return DeviceBlobToMacroEvents(events, blob);
 }
 
 inline std::wstring CutToField(std::wstring text, std::size_t maxChars) {

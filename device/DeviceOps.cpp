@@ -1,10 +1,9 @@
 // The single device operations of the window code, each inside its own connection.
 #include "device/Keyboard.h"
 
-using namespace device_records;
 
 bool CKeyboard::ImportProfileFile(const std::wstring& path, IKeyboardConfig* config) {
-  if (config == nullptr || !HasCapability(CAP_PROFILES)) return false;
+  if (config == nullptr || !HasCapability(CAPABILITY_PROFILES)) return false;
   ScopedConnection connection(*this);
   if (!connection) return false;
   ComRef<IProfileManager> profiles;
@@ -30,19 +29,19 @@ bool CKeyboard::ImportProfileFile(const std::wstring& path, IKeyboardConfig* con
   DeviceSession session = WindowSession();
   if (result) {
     if (IKeyboardProfile* profile = config->FindProfileByGuid(id)) {
-      if (HasCapability(CAP_PROFILEPROPERTIES)) result = ReadProfileProperties(imported.Get(), profile);
-      if (HasCapability(CAP_KEYASSIGNMENTS)) {
+      if (HasCapability(CAPABILITY_PROFILE_PROPERTIES)) result = ReadProfileProperties(imported.Get(), profile);
+      if (HasCapability(CAPABILITY_KEY_ASSIGNMENTS)) {
         ComRef<IKeyAssignments> keys;
         result = result && SUCCEEDED(GetFeatureOf(imported.Get(), keys)) &&
                  ReadKeyAssignments(session, profile, keys.Get(), config);
       }
     }
   }
-  if (HasCapability(CAP_MACROS)) {
+  if (HasCapability(CAPABILITY_MACROS)) {
     ComRef<IMacroManager> macros;
     result = result && SUCCEEDED(GetFeatureOf(device_, macros)) && ReadMacros(session, config, macros.Get());
   }
-  if (HasCapability(CAP_APPLICATIONS)) {
+  if (HasCapability(CAPABILITY_APPLICATIONS)) {
     // The imported profile may have brought applications with it: they are taken in
     // first, so that writing the list back keeps them.
     ComRef<IApplicationManager> apps;

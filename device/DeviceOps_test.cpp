@@ -126,7 +126,7 @@ TEST_F(DeviceOps, EveryFailureLeavesTheConnectionFree) {
   DWORD value = 0;
   const std::vector<std::pair<const char*, std::function<void()>>> operations = {
       {"ReadFromDevice", [&] { keyboard_->ReadFromDevice(config_.get()); }},
-      {"TransferConfig read", [&] { keyboard_->TransferConfig(config_.get(), TRANSFER_FROM_DEVICE, kTransferReadAll); }},
+      {"TransferConfig read", [&] { keyboard_->TransferConfig(config_.get(), TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL); }},
       {"TransferConfig write", [&] { WriteAll(); }},
       {"ImportMacroFile", [&] { keyboard_->ImportMacroFile(macroFile, config_.get()); }},
       {"ExportMacroFile", [&] { keyboard_->ExportMacroFile(macroFile, config_->GetMacro(0)); }},

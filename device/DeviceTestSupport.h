@@ -75,6 +75,9 @@ inline GUID MakeGuid(uint32_t n) {
   return id;
 }
 
+// The key id of a device key code (through the key definitions).
+inline int32_t KeyOf(uint32_t keyCode) { return CKeyboard::KeyIdFromDeviceCode(keyCode); }
+
 // A key assignment record of one kind with a name payload.
 inline KeyAssignment NamedAssignment(int32_t kind, const std::wstring& name) {
   KeyAssignment record;
@@ -127,12 +130,12 @@ class DeviceTest : public ::testing::Test {
   // Both stages of reading, as the configurator's start-up and main window run them.
   void ReadAll() {
     ASSERT_TRUE(keyboard_->ReadFromDevice(config_.get()));
-    ASSERT_TRUE(keyboard_->TransferConfig(config_.get(), TRANSFER_FROM_DEVICE, kTransferReadAll));
+    ASSERT_TRUE(keyboard_->TransferConfig(config_.get(), TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL));
   }
 
   // Starts a full write and pumps until it has ended; its outcome.
   bool WriteAll() {
-    if (!keyboard_->TransferConfig(config_.get(), TRANSFER_TO_DEVICE, kTransferWriteAll)) return false;
+    if (!keyboard_->TransferConfig(config_.get(), TRANSFER_TO_DEVICE, TRANSFER_WRITE_ALL)) return false;
     EXPECT_TRUE(PumpUntil([&] { return !keyboard_->IsWriting(); }));
     return keyboard_->LastWriteSucceeded();
   }
@@ -209,9 +212,6 @@ class DeviceTest : public ::testing::Test {
     std::memcpy(&id, record.payload + (offset - 12), sizeof id);
     return id;
   }
-
-  // The key id of a device key code (through the key definitions).
-  static int32_t KeyOf(uint32_t keyCode) { return CKeyboard::KeyIdFromDeviceCode(keyCode); }
 
   std::shared_ptr<CServiceCore> core_;
   IClassFactory* factory_ = nullptr;

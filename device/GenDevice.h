@@ -7,12 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "device/DeviceRecords.h"
 #include "device/KeyboardConfig.h"
-
-// Steps of a transfer (profiles, properties, keys, macros, applications).
-using TransferMask = uint16_t;
-inline constexpr TransferMask kTransferWriteAll = 0x3FF;
-inline constexpr TransferMask kTransferReadAll = 0x31F;
 
 enum TransferDirection : int {
   TRANSFER_TO_DEVICE = 0,

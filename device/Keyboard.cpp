@@ -5,7 +5,6 @@
 #include "device/KeyboardConfig.h"
 #include "device/KeyboardDef.h"
 
-using namespace device_records;
 
 namespace {
 
@@ -33,8 +32,8 @@ CKeyboard::~CKeyboard() {
 }
 
 int32_t CKeyboard::KeyIdFromDeviceCode(uint32_t deviceKeyCode) {
-  const auto scanCode = static_cast<uint16_t>(DeviceScanCode(deviceKeyCode));
-  const uint32_t flag = DeviceKeyFlag(deviceKeyCode);
+  const auto scanCode = static_cast<uint16_t>(DeviceKeyScanCode(deviceKeyCode));
+  const uint32_t flag = DeviceKeyDefinitionFlag(deviceKeyCode);
   return GlobalKeyboardDef().FindKeyByScanCode(scanCode | flag << 16);
 }
 
@@ -43,7 +42,8 @@ KeyAssignment CKeyboard::DefaultKeyRecord(int32_t keyId, uint32_t deviceKeyCode)
   KeyCode code{};
   if (keyId != 0) code = keyboard.GetKeyDefault(keyId);
   if (code.code == 0 && keyId != 0) code = keyboard.GetKeyScanCode(keyId);
-  if (code.code == 0) code = KeyCode{DeviceScanCode(deviceKeyCode), DeviceKeyFlag(deviceKeyCode)};
+  if (code.code == 0)
+    code = KeyCode{static_cast<int16_t>(DeviceKeyScanCode(deviceKeyCode)), DeviceKeyDefinitionFlag(deviceKeyCode)};
   KeyAssignment record;
   record.kind = KEYKIND_DEFAULT;
   record.payload.key.scanCode = code.code;

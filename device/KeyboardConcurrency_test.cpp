@@ -17,7 +17,7 @@ class KeyboardConcurrency : public DeviceTest {
     ReadAll();
     core_->ClearCallLog();
   }
-  bool StartWrite() { return keyboard_->TransferConfig(config_.get(), TRANSFER_TO_DEVICE, kTransferWriteAll); }
+  bool StartWrite() { return keyboard_->TransferConfig(config_.get(), TRANSFER_TO_DEVICE, TRANSFER_WRITE_ALL); }
 };
 
 TEST_F(KeyboardConcurrency, ASecondApplyIsRefusedAndTheWriteLingersHalfASecond) {
@@ -44,7 +44,7 @@ TEST_F(KeyboardConcurrency, EveryOperationFailsWhileAWriteHoldsTheConnection) {
   ASSERT_TRUE(StartWrite());
   // The write has not been served yet: it holds its connection.
   EXPECT_FALSE(keyboard_->ReadFromDevice(config_.get()));
-  EXPECT_FALSE(keyboard_->TransferConfig(config_.get(), TRANSFER_FROM_DEVICE, kTransferReadAll));
+  EXPECT_FALSE(keyboard_->TransferConfig(config_.get(), TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL));
   EXPECT_FALSE(keyboard_->ImportMacroFile(file, config_.get()));
   EXPECT_FALSE(keyboard_->ExportMacroFile(file, macro));
   EXPECT_FALSE(keyboard_->MacroExists(macro));

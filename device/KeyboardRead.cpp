@@ -5,7 +5,6 @@
 #include "device/Keyboard.h"
 #include "device/KeyboardDef.h"
 
-using namespace device_records;
 
 namespace {
 
@@ -52,8 +51,8 @@ bool CKeyboard::ReadFromDevice(IKeyboardConfig* config) {
   // Filled only while this connection is held, so never while a write reads them.
   BuildAssignmentTemplates();
   bool ok = true;
-  if (HasCapability(CAP_VERSIONS)) ok = ReadVersionStrings();
-  if (HasCapability(CAP_PROFILES)) {
+  if (HasCapability(CAPABILITY_VERSIONS)) ok = ReadVersionStrings();
+  if (HasCapability(CAPABILITY_PROFILES)) {
     config->ClearProfiles();
     known_.profiles.clear();
     ComRef<IProfileManager> profiles;
@@ -83,7 +82,7 @@ bool CKeyboard::ReadFromDevice(IKeyboardConfig* config) {
     GUID activeId{};
     if (ok && profiles) ok = ReadActiveProfileId(profiles.Get(), activeId);
     if (ok) config->SetActiveProfile(config->FindProfileByGuid(activeId));
-    if (ok && HasCapability(CAP_KEYASSIGNMENTS)) {
+    if (ok && HasCapability(CAPABILITY_KEY_ASSIGNMENTS)) {
       ComRef<IDeviceProfile> active;
       ok = SUCCEEDED(profiles->GetProfileById(activeId, active.Out())) && active && ReadKeyCodeList(active.Get());
     }
@@ -136,7 +135,7 @@ bool CKeyboard::ReadKeyCodeList(IDeviceProfile* profile) {
 bool CKeyboard::ReadConfigJob(DeviceSession& session, IKeyboardConfig* config, TransferMask mask) {
   if (session.device == nullptr || config == nullptr) return false;
   bool ok = false;
-  if (HasCapability(CAP_PROFILES) && (mask & 0x30F)) {
+  if (HasCapability(CAPABILITY_PROFILES) && (mask & 0x30F)) {
     ComRef<IProfileManager> profiles;
     if (SUCCEEDED(GetFeatureOf(session.device, profiles))) {
       GUID activeId{};
@@ -150,9 +149,9 @@ bool CKeyboard::ReadConfigJob(DeviceSession& session, IKeyboardConfig* config, T
         IKeyboardProfile* profile = config->FindProfileByGuid(id);
         if (profile == nullptr) continue;
         if (!IsZeroGuid(activeId) && IsEqualGUID(activeId, id)) config->SetActiveProfile(profile);
-        if (HasCapability(CAP_PROFILEPROPERTIES) && (mask & 0x100))
+        if (HasCapability(CAPABILITY_PROFILE_PROPERTIES) && (mask & 0x100))
           ok = ReadProfileProperties(deviceProfile.Get(), profile);
-        if (HasCapability(CAP_KEYASSIGNMENTS) && (mask & 0x002)) {
+        if (HasCapability(CAPABILITY_KEY_ASSIGNMENTS) && (mask & 0x002)) {
           ComRef<IKeyAssignments> keys;
           ok = ok && SUCCEEDED(GetFeatureOf(deviceProfile.Get(), keys)) &&
                ReadKeyAssignments(session, profile, keys.Get(), config);
@@ -160,11 +159,11 @@ bool CKeyboard::ReadConfigJob(DeviceSession& session, IKeyboardConfig* config, T
       }
     }
   }
-  if (HasCapability(CAP_MACROS) && (mask & 0x010)) {
+  if (HasCapability(CAPABILITY_MACROS) && (mask & 0x010)) {
     ComRef<IMacroManager> macros;
     ok = ok && SUCCEEDED(GetFeatureOf(session.device, macros)) && ReadMacros(session, config, macros.Get());
   }
-  if (HasCapability(CAP_APPLICATIONS) && (mask & 0x200)) {
+  if (HasCapability(CAPABILITY_APPLICATIONS) && (mask & 0x200)) {
     ComRef<IApplicationManager> apps;
     ok = ok && SUCCEEDED(GetFeatureOf(session.device, apps)) && ReadApplications(session, config, apps.Get());
   }
@@ -184,21 +183,21 @@ bool CKeyboard::ReadProfileProperties(IDeviceProfile* deviceProfile, IKeyboardPr
   ComRef<IProfileProperties> properties;
   if (FAILED(GetFeatureOf(deviceProfile, properties))) return false;
   // Room for the field and a terminator that the service never has to supply.
-  wchar_t program[kProgramFileBytes / sizeof(wchar_t) + 1] = {};
-  DWORD size = kProgramFileBytes;
-  if (SUCCEEDED(properties->GetProperty(kPropertyProgramFile, 0, program, 0, &size)) && size != 0) {
-    const std::size_t units = std::min<std::size_t>(size, kProgramFileBytes) / sizeof(wchar_t);
+  wchar_t program[kProgramFilePropertyBytes / sizeof(wchar_t) + 1] = {};
+  DWORD size = kProgramFilePropertyBytes;
+  if (SUCCEEDED(properties->GetProperty(kProfilePropertyProgramFile, 0, program, 0, &size)) && size != 0) {
+    const std::size_t units = std::min<std::size_t>(size, kProgramFilePropertyBytes) / sizeof(wchar_t);
     // At most 127 characters fit the field beside its terminator.
-    const std::size_t chars = std::min<std::size_t>(wcsnlen(program, units), kProgramFileBytes / sizeof(wchar_t) - 1);
+    const std::size_t chars = std::min<std::size_t>(wcsnlen(program, units), kProgramFilePropertyBytes / sizeof(wchar_t) - 1);
     profile->SetFileName(std::wstring(program, chars));
     WORD flags = 0;
     size = sizeof flags;
-    if (SUCCEEDED(properties->GetProperty(kPropertyFlags, 0, &flags, 0, &size)) && size != 0)
+    if (SUCCEEDED(properties->GetProperty(kProfilePropertyFlags, 0, &flags, 0, &size)) && size != 0)
       profile->SetAutoSwitch((flags & PROFILEFLAG_AUTOSWITCH) ? 1 : 0);
   }
   WORD flags = 0;
   size = sizeof flags;
-  if (SUCCEEDED(properties->GetProperty(kPropertyFlags, 0, &flags, 0, &size)) && size != 0)
+  if (SUCCEEDED(properties->GetProperty(kProfilePropertyFlags, 0, &flags, 0, &size)) && size != 0)
     profile->SetShowOsd((flags & PROFILEFLAG_SHOWOSD) ? 1 : 0);
   return true;
 }

@@ -49,7 +49,7 @@ TEST_F(KeyboardRead, FailedGetInfoReadsNothing) {
   EXPECT_FALSE(keyboard_->ReadFromDevice(config_.get()));
   EXPECT_FALSE(keyboard_->IsPresent());
   EXPECT_EQ(config_->GetProfileCount(), 1);
-  EXPECT_FALSE(keyboard_->TransferConfig(config_.get(), TRANSFER_FROM_DEVICE, kTransferReadAll));
+  EXPECT_FALSE(keyboard_->TransferConfig(config_.get(), TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL));
   // The next operation connects again once the fault is gone.
   core_->ClearFaults();
   EXPECT_TRUE(keyboard_->ReadFromDevice(config_.get()));
@@ -150,13 +150,13 @@ TEST_F(KeyboardRead, ADeviceWithoutProfilesReadsNothingInTheSecondStage) {
   State().active = GUID{};
   AddDeviceMacro(L"Lonely", {{3, 1}});
   EXPECT_FALSE(keyboard_->ReadFromDevice(config_.get()));
-  EXPECT_FALSE(keyboard_->TransferConfig(config_.get(), TRANSFER_FROM_DEVICE, kTransferReadAll));
+  EXPECT_FALSE(keyboard_->TransferConfig(config_.get(), TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL));
   EXPECT_EQ(config_->GetMacroCount(), 0);
 }
 
 TEST_F(KeyboardRead, OtherDirectionsAreRefused) {
-  EXPECT_FALSE(keyboard_->TransferConfig(config_.get(), 2, kTransferReadAll));
-  EXPECT_FALSE(keyboard_->TransferConfig(nullptr, TRANSFER_FROM_DEVICE, kTransferReadAll));
+  EXPECT_FALSE(keyboard_->TransferConfig(config_.get(), 2, TRANSFER_READ_ALL));
+  EXPECT_FALSE(keyboard_->TransferConfig(nullptr, TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL));
 }
 
 }  // namespace

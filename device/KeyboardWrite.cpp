@@ -5,7 +5,6 @@
 #include "device/Keyboard.h"
 #include "platform/Strings.h"
 
-using namespace device_records;
 
 namespace {
 
@@ -22,7 +21,7 @@ struct MacroBlobOwner {
   explicit MacroBlobOwner(const MacroEventList& events) {
     if (events.size() > (1u << 20)) return;
     count = events.size();
-    const std::size_t bytes = 16 + 8 * count;
+    const std::size_t bytes = DeviceMacroBlobBytes(count);
     blob = static_cast<DeviceMacroBlob*>(CoTaskMemAlloc(bytes));
     if (blob == nullptr) return;
     std::memset(blob, 0, bytes);
@@ -49,7 +48,7 @@ void DropOrphan(TManager* manager, HRESULT (STDMETHODCALLTYPE TManager::*remove)
 bool CKeyboard::WriteConfigJob(DeviceSession& session, IKeyboardConfig* config, TransferMask mask) {
   if (session.device == nullptr || config == nullptr) return false;
   bool ok = true;
-  const bool profileStep = HasCapability(CAP_PROFILES) && (mask & 0x30F);
+  const bool profileStep = HasCapability(CAPABILITY_PROFILES) && (mask & 0x30F);
   ComRef<IProfileManager> profiles;
   if (profileStep) {
     if (FAILED(GetFeatureOf(session.device, profiles))) {
@@ -66,17 +65,17 @@ bool CKeyboard::WriteConfigJob(DeviceSession& session, IKeyboardConfig* config, 
           ok = false;
           continue;
         }
-        if (HasCapability(CAP_PROFILEPROPERTIES) && (mask & 0x100)) {
+        if (HasCapability(CAPABILITY_PROFILE_PROPERTIES) && (mask & 0x100)) {
           ComRef<IProfileProperties> properties;
           ok = SUCCEEDED(GetFeatureOf(deviceProfile.Get(), properties)) &&
                WriteProfileProperties(deviceProfile.Get(), properties.Get(), profile);
         }
-        if (HasCapability(CAP_KEYASSIGNMENTS) && (mask & 0x002))
+        if (HasCapability(CAPABILITY_KEY_ASSIGNMENTS) && (mask & 0x002))
           ok = ok && WriteKeyAssignments(session, config, deviceProfile.Get(), profile);
       }
     }
   }
-  if (HasCapability(CAP_MACROS) && (mask & 0x010)) {
+  if (HasCapability(CAPABILITY_MACROS) && (mask & 0x010)) {
     ComRef<IMacroManager> macros;
     const bool got = SUCCEEDED(GetFeatureOf(session.device, macros));
     if (ok && !session.Stopped()) {
@@ -85,7 +84,7 @@ bool CKeyboard::WriteConfigJob(DeviceSession& session, IKeyboardConfig* config, 
       ok = false;
     }
   }
-  if (HasCapability(CAP_APPLICATIONS) && (mask & 0x200)) {
+  if (HasCapability(CAPABILITY_APPLICATIONS) && (mask & 0x200)) {
     ComRef<IApplicationManager> apps;
     const bool got = SUCCEEDED(GetFeatureOf(session.device, apps));
     if (ok && !session.Stopped()) {
@@ -152,22 +151,22 @@ bool CKeyboard::WriteProfileProperties(IDeviceProfile* deviceProfile, IProfilePr
   if (deviceProfile == nullptr || properties == nullptr || profile == nullptr) return false;
   deviceProfile->SetName(profile->GetName().c_str());
   const std::wstring& fileName = profile->GetFileName();
-  if (fileName.size() >= kProgramFileBytes / sizeof(wchar_t)) return false;
+  if (fileName.size() >= kProgramFilePropertyBytes / sizeof(wchar_t)) return false;
   bool written = true;
-  wchar_t program[kProgramFileBytes / sizeof(wchar_t)] = {};
+  wchar_t program[kProgramFilePropertyBytes / sizeof(wchar_t)] = {};
   std::memcpy(program, fileName.data(), fileName.size() * sizeof(wchar_t));
-  if (SUCCEEDED(properties->SetProperty(kPropertyProgramFile, program, 0, kProgramFileBytes, 0))) {
+  if (SUCCEEDED(properties->SetProperty(kProfilePropertyProgramFile, program, 0, kProgramFilePropertyBytes, 0))) {
     const WORD autoSwitch[2] = {PROFILEFLAG_AUTOSWITCH,
                                 static_cast<WORD>(!fileName.empty() && profile->GetAutoSwitch() != 0)};
-    written = SUCCEEDED(properties->SetProperty(kPropertyFlags, autoSwitch, 0, sizeof autoSwitch, 0));
+    written = SUCCEEDED(properties->SetProperty(kProfilePropertyFlags, autoSwitch, 0, sizeof autoSwitch, 0));
   }
   if (written) {
     const WORD unused[2] = {PROFILEFLAG_UNUSED, 0};
-    written = SUCCEEDED(properties->SetProperty(kPropertyFlags, unused, 0, sizeof unused, 0));
+    written = SUCCEEDED(properties->SetProperty(kProfilePropertyFlags, unused, 0, sizeof unused, 0));
   }
   if (written) {
     const WORD showOsd[2] = {PROFILEFLAG_SHOWOSD, static_cast<WORD>(profile->GetShowOsd() != 0)};
-    written = SUCCEEDED(properties->SetProperty(kPropertyFlags, showOsd, 0, sizeof showOsd, 0));
+    written = SUCCEEDED(properties->SetProperty(kProfilePropertyFlags, showOsd, 0, sizeof showOsd, 0));
   }
   return written;
 }
@@ -193,7 +192,7 @@ bool CKeyboard::WriteKeyAssignments(DeviceSession& session, IKeyboardConfig* con
     // could not be resolved: the key keeps its default rather than going dead.
     const bool unassigned = assignment.kind == KEYKIND_DEFAULT && assignment.payload.key.scanCode == 0;
     if (unassigned || IsNamedKind(assignment.kind)) assignment = DefaultKeyRecord(keyId, keyCode);
-    DeviceKeyAssignment record = AssignmentTemplate(assignment.kind);
+    DeviceKeyAssignment record = TemplateForKind(assignment.kind);
     record.keyCode = keyCode;
     ToDeviceAssignment(assignment, record);
     records.push_back(record);

@@ -135,7 +135,7 @@ TEST_F(KeyboardWrite, TheActiveProfileIsMadeActiveLast) {
 TEST_F(KeyboardWrite, AnEmptyKeyListFailsTheWrite) {
   // A device object that never read the keyboard knows none of its keys.
   auto fresh = NewKeyboard();
-  ASSERT_TRUE(fresh->TransferConfig(config_.get(), TRANSFER_TO_DEVICE, kTransferWriteAll));
+  ASSERT_TRUE(fresh->TransferConfig(config_.get(), TRANSFER_TO_DEVICE, TRANSFER_WRITE_ALL));
   ASSERT_TRUE(PumpUntil([&] { return !fresh->IsWriting(); }));
   EXPECT_FALSE(fresh->LastWriteSucceeded());
   EXPECT_EQ(FirstCall(L"SetAssignments"), -1);

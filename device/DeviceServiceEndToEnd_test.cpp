@@ -1,0 +1,185 @@
+// The device layer against the real DeviceService.exe, run on a data folder of its
+// own in place of the session's resident service: a full round trip across a
+// restart of the service, and the file operations.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "device/DeviceTestSupport.h"
+#include "service/DeviceServiceIds.h"
+#include "service/ServiceHost.h"
+#include "service/ServiceLauncher.h"
+
+using namespace devtest;
+
+namespace {
+
+const std::wstring kServiceExe = DosPath(OVRIX_SERVICE_EXE);
+
+std::wstring TempFile(const wchar_t* name) {
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  return std::wstring(folder) + L"ovrix-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" + name;
+}
+
+// What a key would be written as: equal records mean the keyboard does the same.
+std::vector<uint8_t> Effective(IKeyboardConfig* config, IKeyboardProfile* profile, uint32_t keyCode) {
+  const int32_t keyId = CKeyboard::KeyIdFromDeviceCode(keyCode);
+  KeyAssignment record;
+  config->GetKeyAssignment(record, keyId, profile);
+  if ((record.kind == KEYKIND_DEFAULT && record.payload.key.scanCode == 0) || keyId == 0)
+    record = CKeyboard::DefaultKeyRecord(keyId, keyCode);
+  DeviceKeyAssignment device = TemplateForKind(record.kind);
+  device.keyCode = keyCode;
+  ToDeviceAssignment(record, device);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(&device);
+  return std::vector<uint8_t>(bytes, bytes + sizeof device);
+}
+
+class DeviceServiceEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    LoadKeyFiles();
+    ASSERT_TRUE(StopService());
+    folder_ = NewDataFolder(L"ovrix-devlayer-e2e-");
+    ASSERT_TRUE(StartService(kServiceExe, folder_));
+  }
+  void TearDown() override {
+    // The session's service is started again by the test harness afterwards: one
+    // started from here would keep this process's output open after it has ended.
+    StopService();
+    for (const std::wstring& file : files_) DeleteFileW(file.c_str());
+    CoUninitialize();
+  }
+  bool RestartService() { return StopService() && StartService(kServiceExe, folder_); }
+  std::wstring File(const wchar_t* name) {
+    files_.push_back(TempFile(name));
+    return files_.back();
+  }
+  static bool Read(CKeyboard& keyboard, IKeyboardConfig* config) {
+    return keyboard.ReadFromDevice(config) &&
+           keyboard.TransferConfig(config, TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL);
+  }
+  static bool Write(CKeyboard& keyboard, IKeyboardConfig* config) {
+    if (!keyboard.TransferConfig(config, TRANSFER_TO_DEVICE, TRANSFER_WRITE_ALL)) return false;
+    if (!PumpUntil([&] { return !keyboard.IsWriting(); }, 60000)) return false;
+    return keyboard.LastWriteSucceeded();
+  }
+
+  void ExpectSameConfiguration(CKeyboard& keyboard, CMorvelConfig& a, CMorvelConfig& b) {
+    ASSERT_EQ(a.GetProfileCount(), b.GetProfileCount());
+    for (int i = 0; i < a.GetProfileCount(); ++i) {
+      IKeyboardProfile* pa = a.GetProfile(i);
+      IKeyboardProfile* pb = b.FindProfileByGuid(pa->GetId());
+      ASSERT_NE(pb, nullptr) << i;
+      EXPECT_EQ(pa->GetName(), pb->GetName());
+      EXPECT_EQ(pa->GetFileName(), pb->GetFileName());
+      EXPECT_EQ(pa->GetAutoSwitch(), pb->GetAutoSwitch());
+      EXPECT_EQ(pa->GetShowOsd(), pb->GetShowOsd());
+      for (uint32_t code : keyboard.KeyCodes())
+        EXPECT_EQ(Effective(&a, pa, code), Effective(&b, pb, code)) << "key " << code << " of profile " << i;
+    }
+    ASSERT_NE(a.GetActiveProfile(), nullptr);
+    ASSERT_NE(b.GetActiveProfile(), nullptr);
+    EXPECT_TRUE(IsEqualGUID(a.GetActiveProfile()->GetId(), b.GetActiveProfile()->GetId()));
+    ASSERT_EQ(a.GetMacroCount(), b.GetMacroCount());
+    for (int i = 0; i < a.GetMacroCount(); ++i) {
+      CMacro* mb = b.FindMacroByGuid(a.GetMacro(i)->id);
+      ASSERT_NE(mb, nullptr);
+      EXPECT_EQ(mb->GetName(), a.GetMacro(i)->GetName());
+      EXPECT_EQ(mb->events, a.GetMacro(i)->events);
+    }
+    ASSERT_EQ(a.GetAppCount(), b.GetAppCount());
+    for (int i = 0; i < a.GetAppCount(); ++i) {
+      CQxApp* ab = b.FindAppByGuid(a.GetApp(i)->id);
+      ASSERT_NE(ab, nullptr);
+      EXPECT_EQ(ab->path, a.GetApp(i)->path);
+    }
+  }
+
+  std::vector<std::wstring> files_;
+  std::wstring folder_;
+};
+
+TEST_F(DeviceServiceEndToEnd, ReadChangeWriteRestartReadBack) {
+  CKeyboard keyboard;
+  CMorvelConfig config(L".\\");
+  ASSERT_TRUE(Read(keyboard, &config));
+  ASSERT_TRUE(keyboard.IsPresent());
+
+  IKeyboardProfile* first = config.GetProfile(0);
+  IKeyboardProfile* gaming = config.AddNewProfile(L"Gaming");
+  gaming->SetFileName(L"game.exe");
+  gaming->SetAutoSwitch(1);
+  gaming->SetShowOsd(0);
+  CMacro* macro = config.CreateMacro(L"Burst");
+  macro->events = {{MACROEVENT_KEY, 0x1E, kMacroStatePressed},
+                   {MACROEVENT_DELAY, 35, 35},
+                   {MACROEVENT_KEY, 0x1E, kMacroStateReleased},
+                   {MACROEVENT_MOUSE, 1, kMacroStatePressed},
+                   {MACROEVENT_MOUSE, 1, kMacroStateReleased}};
+  config.CreateApp(L"C:\\Tools\\tool.exe");
+  config.SetKeyAssignment(KeyOf(kKeyA), NamedAssignment(KEYKIND_MACRO_BYNAME, L"Burst"), gaming);
+  config.SetKeyAssignment(KeyOf(kKeyB), SingleKey(0x2C, KEYFLAG_SHIFT), gaming);
+  config.SetKeyAssignment(KeyOf(kKeyEsc), NamedAssignment(KEYKIND_PROFILE_BYNAME, L"Gaming"), first);
+  config.SetKeyAssignment(KeyOf(kKeyPause), NamedAssignment(KEYKIND_LAUNCH_BYPATH, L"C:\\Tools\\tool.exe"), first);
+  KeyAssignment off;
+  off.kind = KEYKIND_DISABLED;
+  config.SetKeyAssignment(KeyOf(kKeyNumLock), off, first);
+  config.SetActiveProfile(gaming);
+  ASSERT_TRUE(Write(keyboard, &config));
+
+  ASSERT_TRUE(RestartService());
+  CKeyboard again;
+  CMorvelConfig readBack(L".\\");
+  ASSERT_TRUE(Read(again, &readBack));
+  ExpectSameConfiguration(again, config, readBack);
+  KeyAssignment record;
+  readBack.GetKeyAssignment(record, KeyOf(kKeyA), readBack.FindProfileByName(L"Gaming"));
+  EXPECT_EQ(record.kind, KEYKIND_MACRO);
+
+  // Writing what was read changes nothing.
+  ASSERT_TRUE(Write(again, &readBack));
+  CMorvelConfig third(L".\\");
+  CKeyboard reader;
+  ASSERT_TRUE(Read(reader, &third));
+  ExpectSameConfiguration(reader, readBack, third);
+}
+
+TEST_F(DeviceServiceEndToEnd, ProfileAndMacroFilesRoundTrip) {
+  CKeyboard keyboard;
+  CMorvelConfig config(L".\\");
+  ASSERT_TRUE(Read(keyboard, &config));
+  IKeyboardProfile* profile = config.GetProfile(0);
+  CMacro* macro = config.CreateMacro(L"Filed");
+  macro->events = {{MACROEVENT_KEY, 0x30, kMacroStatePressed}, {MACROEVENT_DELAY, 80, 80}};
+  config.SetKeyAssignment(KeyOf(kKeyA), NamedAssignment(KEYKIND_MACRO_BYNAME, L"Filed"), profile);
+  config.SetKeyAssignment(KeyOf(kKeyB), SingleKey(0x10, 0), profile);
+  ASSERT_TRUE(Write(keyboard, &config));
+
+  const std::wstring profileFile = File(L"profile.qxp");
+  const std::wstring macroFile = File(L"macro.qxm");
+  ASSERT_TRUE(keyboard.ExportProfileFile(profileFile, profile));
+  ASSERT_TRUE(keyboard.ExportMacroFile(macroFile, macro));
+
+  ASSERT_TRUE(keyboard.ImportProfileFile(profileFile, &config));
+  ASSERT_EQ(config.GetProfileCount(), 2);
+  IKeyboardProfile* imported = config.GetProfile(1);
+  EXPECT_EQ(imported->GetName(), profile->GetName());
+  EXPECT_FALSE(IsEqualGUID(imported->GetId(), profile->GetId()));
+  for (uint32_t code : keyboard.KeyCodes())
+    EXPECT_EQ(Effective(&config, imported, code), Effective(&config, profile, code)) << code;
+
+  EXPECT_FALSE(keyboard.ImportMacroFile(macroFile, &config)) << "the name is taken";
+  ASSERT_TRUE(config.Macros().Rename(macro, L"Filed before"));
+  ASSERT_TRUE(keyboard.ImportMacroFile(macroFile, &config));
+  CMacro* copy = config.FindMacroByName(L"Filed");
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->events, macro->events);
+  ASSERT_TRUE(Write(keyboard, &config));
+}
+
+}  // namespace
