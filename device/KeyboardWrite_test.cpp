@@ -122,6 +122,23 @@ TEST_F(KeyboardWrite, ANamedProfileIsCreatedAndTheKeySwitchesToIt) {
   EXPECT_TRUE(IsEqualGUID(RecordGuid(*record, 16), device->id));
 }
 
+TEST_F(KeyboardWrite, ANamedProfileWhoseIdCannotBeReadIsNotSwitchedTo) {
+  IKeyboardProfile* profile = config_->GetActiveProfile();
+  config_->AddNewProfile(L"Target");
+  config_->SetKeyAssignment(KeyOf(kKeyA), NamedAssignment(KEYKIND_PROFILE_BYNAME, L"Target"), profile);
+  core_->SetFault(L"IDeviceProfile::GetId", E_FAIL, 0);
+  EXPECT_FALSE(WriteAll());
+  // The key is left at its default rather than switching to a profile with no id,
+  // and the profiles made for nothing are gone again.
+  const DeviceKeyAssignment* record = KeyRecord(*DeviceProfileNamed(profile->GetName()), kKeyA);
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->type, 5);
+  EXPECT_EQ(State().profiles.size(), 2u);
+  KeyAssignment live;
+  config_->GetKeyAssignment(live, KeyOf(kKeyA), profile);
+  EXPECT_EQ(live.kind, KEYKIND_PROFILE_BYNAME);
+}
+
 TEST_F(KeyboardWrite, TheActiveProfileIsMadeActiveLast) {
   IKeyboardProfile* old = config_->FindProfileByName(L"Old");
   config_->SetActiveProfile(old);
