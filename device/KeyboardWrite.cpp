@@ -43,6 +43,31 @@ void DropOrphan(TManager* manager, HRESULT (STDMETHODCALLTYPE TManager::*remove)
   (manager->*remove)(object);
 }
 
+// Deletes from the device, index by index, the objects whose ids this
+// configuration took in and no longer holds. A successful delete moves the next
+// object into the same index. False when a delete failed.
+template <typename TManager, typename TObject, typename InConfig>
+bool DeleteStaleObjects(TManager* manager, HRESULT (STDMETHODCALLTYPE TManager::*getAt)(int, TObject**),
+                        HRESULT (STDMETHODCALLTYPE TManager::*remove)(TObject*), GuidSet& known,
+                        InConfig inConfig) {
+  bool ok = true;
+  int index = 0;
+  for (int step = 0; step < 2 * kMaxDeviceObjects; ++step) {
+    ComRef<TObject> object;
+    if (FAILED((manager->*getAt)(index, object.Out())) || !object) break;
+    GUID id{};
+    if (SUCCEEDED(object->GetId(&id)) && known.count(id) != 0 && !inConfig(id)) {
+      if (SUCCEEDED((manager->*remove)(object.Get()))) {
+        known.erase(id);
+        continue;
+      }
+      ok = false;
+    }
+    ++index;
+  }
+  return ok;
+}
+
 }  // namespace
 
 bool CKeyboard::WriteConfigJob(DeviceSession& session, IKeyboardConfig* config, TransferMask mask) {
@@ -289,23 +314,8 @@ bool CKeyboard::ResolveApplicationByName(DeviceSession& session, IApplicationMan
 }
 
 bool CKeyboard::DeleteStaleMacros(DeviceSession& session, IMacroManager* macros, IKeyboardConfig* config) {
-  bool ok = true;
-  int index = 0;
-  for (int step = 0; step < 2 * kMaxDeviceObjects; ++step) {
-    ComRef<IDeviceMacro> deviceMacro;
-    if (FAILED(macros->GetMacro(index, deviceMacro.Out())) || !deviceMacro) break;
-    GUID id{};
-    if (SUCCEEDED(deviceMacro->GetId(&id)) && session.known->macros.count(id) != 0 &&
-        config->FindMacroByGuid(id) == nullptr) {
-      if (SUCCEEDED(macros->DeleteMacro(deviceMacro.Get()))) {
-        session.known->macros.erase(id);
-        continue;
-      }
-      ok = false;
-    }
-    ++index;
-  }
-  return ok;
+  return DeleteStaleObjects(macros, &IMacroManager::GetMacro, &IMacroManager::DeleteMacro, session.known->macros,
+                            [config](const GUID& id) { return config->FindMacroByGuid(id) != nullptr; });
 }
 
 bool CKeyboard::WriteMacros(DeviceSession& session, IMacroManager* macros, IKeyboardConfig* config) {
@@ -359,23 +369,9 @@ bool CKeyboard::CreateDeviceMacro(DeviceSession& session, IMacroManager* macros,
 }
 
 bool CKeyboard::DeleteStaleApplications(DeviceSession& session, IApplicationManager* apps, IKeyboardConfig* config) {
-  bool ok = true;
-  int index = 0;
-  for (int step = 0; step < 2 * kMaxDeviceObjects; ++step) {
-    ComRef<IDeviceApplication> deviceApp;
-    if (FAILED(apps->GetApplication(index, deviceApp.Out())) || !deviceApp) break;
-    GUID id{};
-    if (SUCCEEDED(deviceApp->GetId(&id)) && session.known->apps.count(id) != 0 &&
-        config->FindAppByGuid(id) == nullptr) {
-      if (SUCCEEDED(apps->DeleteApplication(deviceApp.Get()))) {
-        session.known->apps.erase(id);
-        continue;
-      }
-      ok = false;
-    }
-    ++index;
-  }
-  return ok;
+  return DeleteStaleObjects(apps, &IApplicationManager::GetApplication, &IApplicationManager::DeleteApplication,
+                            session.known->apps,
+                            [config](const GUID& id) { return config->FindAppByGuid(id) != nullptr; });
 }
 
 bool CKeyboard::WriteApplications(DeviceSession& session, IApplicationManager* apps, IKeyboardConfig* config) {
