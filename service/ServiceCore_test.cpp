@@ -25,25 +25,6 @@ std::wstring NewTempFolder() {
   return folder;
 }
 
-std::string ReadAll(const std::wstring& path) {
-  std::string text;
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return text;
-  char buf[4096];
-  DWORD n = 0;
-  while (ReadFile(h, buf, sizeof(buf), &n, nullptr) && n) text.append(buf, n);
-  CloseHandle(h);
-  return text;
-}
-
-void WriteAll(const std::wstring& path, const std::string& text) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  DWORD n = 0;
-  WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
-  CloseHandle(h);
-}
-
 DeviceKeyAssignment Record(uint32_t keyCode, int32_t type) {
   DeviceKeyAssignment r{};
   r.header = 1;

@@ -17,24 +17,6 @@ const std::wstring kServiceExe = DosPath(SERVICE_EXE);
 const std::wstring kClientExe = DosPath(CLIENT_EXE);
 const std::wstring kControlExe = DosPath(CONTROL_EXE);
 
-std::string ReadAll(const std::wstring& path) {
-  std::string text;
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return text;
-  char buf[4096];
-  DWORD n = 0;
-  while (ReadFile(h, buf, sizeof(buf), &n, nullptr) && n) text.append(buf, n);
-  CloseHandle(h);
-  return text;
-}
-
-void WriteAll(const std::wstring& path, const std::string& text) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD n = 0;
-  WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
-  CloseHandle(h);
-}
-
 class ServiceEndToEnd : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {

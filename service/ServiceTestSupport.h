@@ -1,5 +1,5 @@
-// Helpers shared by the service's tests: an owning COM pointer, a message pump,
-// and an event sink that records what it hears.
+// Helpers shared by the service's tests: whole-file reads and writes, an owning
+// COM pointer, a message pump, and an event sink that records what it hears.
 #pragma once
 #include <windows.h>
 
@@ -9,6 +9,25 @@
 #include <vector>
 
 #include "service/DeviceServiceIds.h"
+
+// A whole file's bytes; empty when it cannot be read.
+inline std::string ReadAll(const std::wstring& path) {
+  std::string text;
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return text;
+  char buf[4096];
+  DWORD n = 0;
+  while (ReadFile(h, buf, sizeof(buf), &n, nullptr) && n) text.append(buf, n);
+  CloseHandle(h);
+  return text;
+}
+
+inline void WriteAll(const std::wstring& path, const std::string& text) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD n = 0;
+  WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
+  CloseHandle(h);
+}
 
 template <typename T>
 class Com {
