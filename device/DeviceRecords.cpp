@@ -50,35 +50,30 @@ bool DeviceDescriptor::Has(CapabilityCode code) const {
   return false;
 }
 
-int32_t DeviceRecordInt(const DeviceKeyAssignment& r, size_t offset) {
-  int32_t v;
-  std::memcpy(&v, reinterpret_cast<const uint8_t*>(&r) + offset, sizeof(v));
-  return v;
+namespace {
+
+// Fields of a device record sit at fixed, not always aligned offsets: they are
+// copied byte-wise, never read through a cast.
+template <typename T>
+T ReadAt(const DeviceKeyAssignment& r, size_t offset) {
+  T value;
+  std::memcpy(&value, reinterpret_cast<const uint8_t*>(&r) + offset, sizeof(value));
+  return value;
 }
 
-void SetDeviceRecordInt(DeviceKeyAssignment& r, size_t offset, int32_t value) {
+template <typename T>
+void WriteAt(DeviceKeyAssignment& r, size_t offset, const T& value) {
   std::memcpy(reinterpret_cast<uint8_t*>(&r) + offset, &value, sizeof(value));
 }
 
-uint32_t DeviceRecordWord(const DeviceKeyAssignment& r, size_t offset) {
-  uint32_t v;
-  std::memcpy(&v, reinterpret_cast<const uint8_t*>(&r) + offset, sizeof(v));
-  return v;
-}
+}  // namespace
 
-void SetDeviceRecordWord(DeviceKeyAssignment& r, size_t offset, uint32_t value) {
-  std::memcpy(reinterpret_cast<uint8_t*>(&r) + offset, &value, sizeof(value));
-}
-
-GUID DeviceRecordGuid(const DeviceKeyAssignment& r, size_t offset) {
-  GUID id;
-  std::memcpy(&id, reinterpret_cast<const uint8_t*>(&r) + offset, sizeof(id));
-  return id;
-}
-
-void SetDeviceRecordGuid(DeviceKeyAssignment& r, size_t offset, const GUID& id) {
-  std::memcpy(reinterpret_cast<uint8_t*>(&r) + offset, &id, sizeof(id));
-}
+int32_t DeviceRecordInt(const DeviceKeyAssignment& r, size_t offset) { return ReadAt<int32_t>(r, offset); }
+void SetDeviceRecordInt(DeviceKeyAssignment& r, size_t offset, int32_t value) { WriteAt(r, offset, value); }
+uint32_t DeviceRecordWord(const DeviceKeyAssignment& r, size_t offset) { return ReadAt<uint32_t>(r, offset); }
+void SetDeviceRecordWord(DeviceKeyAssignment& r, size_t offset, uint32_t value) { WriteAt(r, offset, value); }
+GUID DeviceRecordGuid(const DeviceKeyAssignment& r, size_t offset) { return ReadAt<GUID>(r, offset); }
+void SetDeviceRecordGuid(DeviceKeyAssignment& r, size_t offset, const GUID& id) { WriteAt(r, offset, id); }
 
 uint8_t DeviceRecordByte(const DeviceKeyAssignment& r, size_t offset) {
   return reinterpret_cast<const uint8_t*>(&r)[offset];
