@@ -9,14 +9,9 @@
 
 #include "gui/SkinResourceCache.h"
 #include "gui/TestBitmaps.h"
+#include "platform/testing/WinePath.h"
 
 // A host path (as the build knows it) seen from inside Wine, through drive Z:.
-inline std::wstring DosPath(const char* unixPath) {
-  std::wstring path = L"Z:";
-  for (const char* p = unixPath; *p; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
-  return path;
-}
-
 class SkinTestFolder : public ::testing::Test {
  protected:
   void SetUp() override { MakeFolder(L"skinload"); }

@@ -7,12 +7,7 @@
 
 #include "service/DeviceServiceIds.h"
 #include "service/ServiceHost.h"
-
-inline std::wstring DosPath(const char* unixPath) {
-  std::wstring path = L"Z:";
-  for (const char* p = unixPath; *p; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
-  return path;
-}
+#include "platform/testing/WinePath.h"
 
 // Runs a program; one left running gets NUL as its standard handles, since under
 // Wine it would otherwise keep this process's output open (and ctest waiting).

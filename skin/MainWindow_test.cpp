@@ -8,13 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "platform/testing/WinePath.h"
 
-std::wstring DosPath(const std::string& unixPath) {
-  std::wstring path = L"Z:";
-  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-  return path;
-}
+namespace {
 
 const std::wstring kApp = DosPath(OVRIX_SKIN_APP_DIR) + L"\\";
 

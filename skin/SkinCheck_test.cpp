@@ -12,14 +12,9 @@
 
 #include "gui/SkinNameTables.h"
 #include "platform/Strings.h"
+#include "platform/testing/WinePath.h"
 
 namespace {
-
-std::wstring DosPath(const std::string& unixPath) {
-  std::wstring path = L"Z:";
-  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-  return path;
-}
 
 const std::wstring kApp = DosPath(OVRIX_SKIN_APP_DIR) + L"\\";
 

@@ -5,13 +5,9 @@
 
 #include <string>
 
-namespace {
+#include "platform/testing/WinePath.h"
 
-std::wstring DosPath(const char* unixPath) {
-  std::wstring path = L"Z:";
-  for (const char* p = unixPath; *p; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
-  return path;
-}
+namespace {
 
 struct FindArgs {
   DWORD pid;
