@@ -77,20 +77,26 @@ stop_device_service() {
   "$OVRIX_WINE" "$1/install/DeviceServiceCtl.exe" stop >/dev/null 2>&1 </dev/null || true
 }
 
-# start_xvfb: a private display at 24-bit depth; sets DISPLAY and xvfb_pid.
+# start_xvfb: a private display at 24-bit depth; sets DISPLAY and xvfb_pid. Xvfb
+# picks a free display number itself (-displayfd), so runs that start at the same
+# moment never end up sharing one display (and fighting over its cursor and focus).
 start_xvfb() {
-  local n
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 1 50); do
-      if xdpyinfo -display ":$n" >/dev/null 2>&1; then export DISPLAY=":$n"; return 0; fi
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill "$xvfb_pid" 2>/dev/null || true
+  local number_file n
+  number_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 1 100); do
+    n=$(tr -dc '0-9' <"$number_file")
+    if [ -n "$n" ] && xdpyinfo -display ":$n" >/dev/null 2>&1; then
+      rm -f "$number_file"
+      export DISPLAY=":$n"
+      return 0
+    fi
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
   done
+  rm -f "$number_file"
+  kill "$xvfb_pid" 2>/dev/null || true
   echo "could not start Xvfb" >&2
   return 1
 }
