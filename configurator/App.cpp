@@ -1,56 +1,28 @@
-// KestraneOvrixConfig: the configurator. For now its start-up in outline: the
-// program folder, the languages and keyboard layouts of the skin, and the skinned
-// main window, which runs until it is closed.
+// KestraneOvrixConfig: the configurator's application object and entry point. For
+// now its start-up in outline: the program folder, the languages and keyboard
+// layouts of the skin, and the skinned main window, which runs until it is closed.
+#include "configurator/App.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
 #include <string>
 
-#include "gui/GUIPanel.h"
-#include "gui/LangTable.h"
-#include "gui/SkinLoader.h"
-#include "gui/SkinNameTables.h"
-#include "gui/SkinResourceCache.h"
+#include "configurator/MainWindow.h"
+#include "gui/skin/LangTable.h"
+#include "gui/skin/SkinLoader.h"
+#include "gui/skin/SkinNameTables.h"
+#include "gui/skin/SkinResourceCache.h"
 #include "platform/Dialog.h"
 
 namespace {
 
 // A running configurator is found by the class of its main window.
 constexpr wchar_t kMainWindowClass[] = L"SINGLE_INSTANCE_APP_MORVEL";
-constexpr UINT kMainTemplate = 102;
 constexpr int32_t kDefaultLanguageId = 349;  // LANGUAGE_DEFAULT
 constexpr int32_t kEnglishLayoutId = 366;    // KBLAYOUT_ENGLISH
-// Magenta pixels of the skin are see-through.
-constexpr COLORREF kColourKey = RGB(255, 0, 255);
 
-class CMorvelAppDlg : public CGUIPanel {
- public:
-  CMorvelAppDlg() : CGUIPanel(L"MainPage.xml", kMainTemplate, nullptr) {}
-
-  BOOL OnInitDialog() override {
-    const BOOL result = CGUIPanel::OnInitDialog();
-    ModifyStyleEx(0, WS_EX_LAYERED);
-    ::SetLayeredWindowAttributes(m_hWnd, kColourKey, 0, LWA_COLORKEY);
-    SetWindowText(L"Tavrik Kestrane Ovrix Configurator");
-    BindItems();
-    return result;
-  }
-  void BindItems() override {}
-};
-
-class CMorvelAppApp : public CWinApp {
- public:
-  BOOL InitInstance() override;
-
- private:
-  // The window class the main dialog's template names: a dialog class (the
-  // dialog manager's procedure and extra bytes) under our own name.
-  bool RegisterMainWindowClass() const;
-  static std::wstring ProgramFolder();
-
-  GUIItemList m_languages;
-  GUIItemList m_layouts;
-};
+}  // namespace
 
 bool CMorvelAppApp::RegisterMainWindowClass() const {
   WNDCLASSEXW wc{};
@@ -109,7 +81,5 @@ BOOL CMorvelAppApp::InitInstance() {
 }
 
 CMorvelAppApp theApp;
-
-}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return theApp.Run(); }

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "device/Keyboard.h"
-#include "gui/SkinNameTables.h"
+#include "gui/skin/SkinNameTables.h"
 
 namespace {
 CKeyboard* gDevice = nullptr;

@@ -3,7 +3,7 @@
 
 #include "device/Bootstrap.h"
 #include "device/DeviceTestSupport.h"
-#include "gui/SkinNameTables.h"
+#include "gui/skin/SkinNameTables.h"
 
 using namespace devtest;
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "device/KeyboardDef.h"
-#include "gui/SkinNameTables.h"
+#include "gui/skin/SkinNameTables.h"
 #include "platform/Strings.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "gui/GUIItem.h"
 
-#include "gui/SkinLoader.h"
-#include "gui/SkinResourceCache.h"
+#include "gui/skin/SkinLoader.h"
+#include "gui/skin/SkinResourceCache.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "platform/Messages.h"
+#include "gui/Messages.h"
 
-namespace platform {
+namespace gui {
 
 UINT ComboListVkReturnMessage() {
   static const UINT id = ::RegisterWindowMessageW(L"WM_XCOMBOLIST_VK_RETURN");
@@ -18,9 +18,5 @@ UINT ComboListLButtonUpMessage() {
   static const UINT id = ::RegisterWindowMessageW(L"WM_XCOMBOLIST_LBUTTONUP");
   return id;
 }
-UINT TaskbarCreatedMessage() {
-  static const UINT id = ::RegisterWindowMessageW(L"TaskbarCreated");
-  return id;
-}
 
-}  // namespace platform
+}  // namespace gui

@@ -1,5 +1,5 @@
 // The private messages with which skinned controls report to their owner window,
-// and the registered messages of the combo list and the notification area.
+// and the registered messages of the combo list.
 #pragma once
 #include <windows.h>
 
@@ -26,13 +26,12 @@ constexpr UINT KeyClickMessage = 0x721;              // 0; element id
 constexpr UINT EditChangedMessage = 0x784;           // 0; edit window
 constexpr UINT KeyCapturedMessage = 0x785;           // 0; edit window
 
-namespace platform {
+namespace gui {
 
 // Registered once per process (the numbers differ from run to run; never hard-code them).
 UINT ComboListVkReturnMessage();   // "WM_XCOMBOLIST_VK_RETURN"
 UINT ComboListVkEscapeMessage();   // "WM_XCOMBOLIST_VK_ESCAPE"
 UINT ComboListKeyDownMessage();    // "WM_XCOMBOLIST_KEYDOWN"
 UINT ComboListLButtonUpMessage();  // "WM_XCOMBOLIST_LBUTTONUP"
-UINT TaskbarCreatedMessage();      // "TaskbarCreated"
 
-}  // namespace platform
+}  // namespace gui

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "platform/FileDialog.h"
-#include "platform/Messages.h"
 #include "platform/testing/GuiTestHost.h"
 
 namespace {
@@ -178,17 +177,6 @@ TEST(FileDialog, AnsweredThroughTheSeam) {
   EXPECT_EQ(save.GetPathName(), L"");
   EXPECT_EQ(fake.seen.fileName, L"x.qxm");
   platform::SetFileDialogs(nullptr);
-}
-
-TEST(Messages, RegisteredMessagesAreStableAndDistinct) {
-  const UINT ids[] = {platform::ComboListVkReturnMessage(), platform::ComboListVkEscapeMessage(),
-                      platform::ComboListKeyDownMessage(), platform::ComboListLButtonUpMessage(),
-                      platform::TaskbarCreatedMessage()};
-  for (size_t i = 0; i < std::size(ids); ++i) {
-    EXPECT_GE(ids[i], 0xC000u);
-    for (size_t j = i + 1; j < std::size(ids); ++j) EXPECT_NE(ids[i], ids[j]);
-  }
-  EXPECT_EQ(platform::TaskbarCreatedMessage(), ::RegisterWindowMessageW(L"TaskbarCreated"));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/SkinNameTables.h"
+#include "gui/skin/SkinNameTables.h"
 #include "platform/Strings.h"
 #include "platform/testing/WinePath.h"
 

@@ -1,6 +1,6 @@
-#include "gui/BitmapItem.h"
+#include "gui/controls/BitmapItem.h"
 
-#include "gui/SkinResourceCache.h"
+#include "gui/skin/SkinResourceCache.h"
 
 void CBitmapItem::SetBitmap(HBITMAP source, int left, int top, int right, int bottom) {
   if (!source) return;

@@ -1,8 +1,8 @@
-#include "gui/BitmapItem.h"
+#include "gui/controls/BitmapItem.h"
 
 #include <gtest/gtest.h>
 
-#include "gui/TestBitmaps.h"
+#include "gui/testing/TestBitmaps.h"
 #include "platform/testing/GuiTestHost.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "gui/VScrollBar.h"
+#include "gui/controls/VScrollBar.h"
 
 #include <windowsx.h>
 
@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "gui/BitmapItem.h"
-#include "gui/SkinResourceCache.h"
+#include "gui/controls/BitmapItem.h"
+#include "gui/skin/SkinResourceCache.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "gui/VScrollBar.h"
+#include "gui/controls/VScrollBar.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "gui/TestBitmaps.h"
+#include "gui/testing/TestBitmaps.h"
 #include "platform/testing/GuiTestHost.h"
 
 namespace {

@@ -1,7 +1,7 @@
-#include "gui/GUIPanel.h"
+#include "gui/panels/GUIPanel.h"
 
-#include "gui/BitmapItem.h"
-#include "gui/SkinResourceCache.h"
+#include "gui/controls/BitmapItem.h"
+#include "gui/skin/SkinResourceCache.h"
 #include "platform/Gdi.h"
 
 namespace {

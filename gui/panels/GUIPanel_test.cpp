@@ -1,11 +1,11 @@
-#include "gui/GUIPanel.h"
+#include "gui/panels/GUIPanel.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "gui/BitmapItem.h"
-#include "gui/SkinTestFolder.h"
+#include "gui/controls/BitmapItem.h"
+#include "gui/testing/SkinTestFolder.h"
 #include "platform/Gdi.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "gui/LangTable.h"
+#include "gui/skin/LangTable.h"
 
 #include <cstring>
 

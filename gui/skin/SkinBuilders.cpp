@@ -1,27 +1,16 @@
-#include "gui/SkinBuilders.h"
+#include "gui/skin/SkinBuilders.h"
 
 #include <algorithm>
 #include <iterator>
 #include <vector>
 
-#include "gui/FontItem.h"
-#include "gui/LangTable.h"
-#include "gui/SkinNameTables.h"
-#include "gui/SkinResourceCache.h"
+#include "gui/skin/FontItem.h"
+#include "gui/skin/LangTable.h"
+#include "gui/skin/SkinNameTables.h"
+#include "gui/skin/SkinResourceCache.h"
 #include "platform/Strings.h"
 
 namespace {
-
-GUIItemList& ListOf(const BuildContext& c) {
-  // Sections always pass their list; an empty one stands in for a caller that has none.
-  static GUIItemList empty;
-  return c.list ? *c.list : empty;
-}
-
-const SharedKeyBitmaps& SharedOf(const BuildContext& c) {
-  static const SharedKeyBitmaps none;
-  return c.sharedBitmaps ? *c.sharedBitmaps : none;
-}
 
 void AddTextOverride(CLangTable* table, int32_t itemId, const std::wstring& name, const std::wstring& text) {
   AddLanguageOverride(table, itemId, text.c_str(), (text.size() + 1) * sizeof(wchar_t), name);
@@ -62,54 +51,41 @@ void AddOverrides(CLangTable* table, const pugi::xml_node& element) {
 }
 
 const SkinElementBuilder kBuilders[] = {
-    {"LANG", GUIKIND_LANG, [](const pugi::xml_node& e, const BuildContext& c) { return BuildLanguage(e, c.parent); }},
-    {"KBLAYOUT", GUIKIND_KBLAYOUT,
-     [](const pugi::xml_node& e, const BuildContext& c) { return BuildKeyboardLayout(e, c.parent); }},
-    {"FONT", GUIKIND_FONT, [](const pugi::xml_node& e, const BuildContext& c) { return BuildFont(e, c.parent); }},
-    {"BITMAPITEM", GUIKIND_BITMAPITEM,
-     [](const pugi::xml_node& e, const BuildContext& c) { return BuildBitmapItem(e, c.parent); }},
-    {"BITMAPWINDOW", GUIKIND_BITMAPWINDOW,
-     [](const pugi::xml_node& e, const BuildContext& c) { return BuildBitmapWindow(e, c.parent, ListOf(c)); }},
-    {"BUTTON", GUIKIND_BUTTON,
-     [](const pugi::xml_node& e, const BuildContext& c) { return BuildButton(e, c.parent, ListOf(c)); }},
-    {"PROFBUTTON", GUIKIND_PROFBUTTON,
-     [](const pugi::xml_node& e, const BuildContext& c) { return BuildProfileButton(e, c.parent); }},
-    {"AVIBUTTON", GUIKIND_AVIBUTTON,
-     [](const pugi::xml_node& e, const BuildContext& c) { return BuildAviButton(e, c.parent); }},
-    {"VSLIDER", GUIKIND_VSLIDER,
-     [](const pugi::xml_node& e, const BuildContext& c) { return BuildVertSlider(e, c.parent); }},
-    {"HSLIDERM", GUIKIND_HSLIDERM,
-     [](const pugi::xml_node& e, const BuildContext& c) { return BuildMultiSlider(e, c.parent, ListOf(c)); }},
-    {"HSLIDERMAPM", GUIKIND_HSLIDERMAPM,
-     [](const pugi::xml_node& e, const BuildContext& c) { return BuildApmSlider(e, ListOf(c)); }},
-    {"DMARKER", GUIKIND_DMARKER, [](const pugi::xml_node& e, const BuildContext& c) { return BuildMarker(e, c.parent); }},
-    {"DPISTAGEWINDOW", GUIKIND_DPISTAGEWINDOW,
-     [](const pugi::xml_node& e, const BuildContext& c) {
-       return BuildDpiStageWindow(e, c.parent, ListOf(c), c.stageIndex);
-     }},
-    {"TEXTITEM", GUIKIND_TEXTITEM,
-     [](const pugi::xml_node& e, const BuildContext& c) { return BuildTextItem(e, c.parent, ListOf(c)); }},
-    {"EDITCTRL", GUIKIND_EDITCTRL,
-     [](const pugi::xml_node& e, const BuildContext& c) { return BuildEditCtrl(e, c.parent, ListOf(c)); }},
-    {"EDITCTRLSK", GUIKIND_EDITCTRLSK,
-     [](const pugi::xml_node& e, const BuildContext& c) { return BuildSingleKeyEdit(e, c.parent, ListOf(c)); }},
-    {"EDITCTRLSKMMO", GUIKIND_EDITCTRLSK,
-     [](const pugi::xml_node& e, const BuildContext& c) { return BuildSingleKeyEditMmo(e, c.parent, ListOf(c)); }},
-    {"KBDKEY", GUIKIND_KBDKEY,
-     [](const pugi::xml_node& e, const BuildContext& c) {
-       return BuildKeyboardKey(e, c.parent, ListOf(c), SharedOf(c), c.panelWindow);
-     }},
-    {"MACRODISPLAY", GUIKIND_MACRODISPLAY,
-     [](const pugi::xml_node& e, const BuildContext& c) { return BuildMacroDisplay(e, c.parent, ListOf(c)); }},
-    {"LISTCTRL", GUIKIND_LISTCTRL,
-     [](const pugi::xml_node& e, const BuildContext& c) { return BuildListCtrl(e, c.parent, ListOf(c)); }},
-    {"COMBO", GUIKIND_COMBO,
-     [](const pugi::xml_node& e, const BuildContext& c) { return BuildCombo(e, c.parent, ListOf(c)); }},
-    {"LISTPANEL", GUIKIND_LISTPANEL,
-     [](const pugi::xml_node& e, const BuildContext& c) { return BuildListPanel(e, c.parent, ListOf(c)); }},
+    {"LANG", GUIKIND_LANG, BuildLanguage},
+    {"KBLAYOUT", GUIKIND_KBLAYOUT, BuildKeyboardLayout},
+    {"FONT", GUIKIND_FONT, BuildFont},
+    {"BITMAPITEM", GUIKIND_BITMAPITEM, BuildBitmapItem},
+    {"BITMAPWINDOW", GUIKIND_BITMAPWINDOW, BuildBitmapWindow},
+    {"BUTTON", GUIKIND_BUTTON, BuildButton},
+    {"PROFBUTTON", GUIKIND_PROFBUTTON, BuildProfileButton},
+    {"AVIBUTTON", GUIKIND_AVIBUTTON, BuildAviButton},
+    {"VSLIDER", GUIKIND_VSLIDER, BuildVertSlider},
+    {"HSLIDERM", GUIKIND_HSLIDERM, BuildMultiSlider},
+    {"HSLIDERMAPM", GUIKIND_HSLIDERMAPM, BuildApmSlider},
+    {"DMARKER", GUIKIND_DMARKER, BuildMarker},
+    {"DPISTAGEWINDOW", GUIKIND_DPISTAGEWINDOW, BuildDpiStageWindow},
+    {"TEXTITEM", GUIKIND_TEXTITEM, BuildTextItem},
+    {"EDITCTRL", GUIKIND_EDITCTRL, BuildEditCtrl},
+    {"EDITCTRLSK", GUIKIND_EDITCTRLSK, BuildSingleKeyEdit},
+    {"EDITCTRLSKMMO", GUIKIND_EDITCTRLSK, BuildSingleKeyEditMmo},
+    {"KBDKEY", GUIKIND_KBDKEY, BuildKeyboardKey},
+    {"MACRODISPLAY", GUIKIND_MACRODISPLAY, BuildMacroDisplay},
+    {"LISTCTRL", GUIKIND_LISTCTRL, BuildListCtrl},
+    {"COMBO", GUIKIND_COMBO, BuildCombo},
+    {"LISTPANEL", GUIKIND_LISTPANEL, BuildListPanel},
 };
 
 }  // namespace
+
+const GUIItemList& BuildContext::List() const {
+  static const GUIItemList empty;
+  return list ? *list : empty;
+}
+
+const SharedKeyBitmaps& BuildContext::SharedBitmaps() const {
+  static const SharedKeyBitmaps none;
+  return sharedBitmaps ? *sharedBitmaps : none;
+}
 
 std::span<const SkinElementBuilder> SkinElementBuilders() { return kBuilders; }
 
@@ -137,7 +113,7 @@ LOGFONTW ReadFontDescription(const pugi::xml_node& element) {
   return font;
 }
 
-CGUIItem* BuildFont(const pugi::xml_node& element, HWND parent) {
+CGUIItem* BuildFont(const pugi::xml_node& element, const BuildContext& context) {
   const int32_t id = ReadSkinId(element);
   if (id == -1) return nullptr;
   const LOGFONTW description = ReadFontDescription(element);
@@ -149,11 +125,11 @@ CGUIItem* BuildFont(const pugi::xml_node& element, HWND parent) {
   item->id = id;
   item->kind = GUIKIND_FONT;
   item->hwnd = nullptr;
-  item->parent = parent;
+  item->parent = context.parent;
   return item;
 }
 
-CGUIItem* BuildLanguage(const pugi::xml_node& element, HWND parent) {
+CGUIItem* BuildLanguage(const pugi::xml_node& element, const BuildContext& context) {
   const int32_t id = ReadSkinId(element);
   if (id == -1) return nullptr;
   const SkinResource* file = GetLangFileUtf8(element.attribute("file").as_string());
@@ -175,11 +151,11 @@ CGUIItem* BuildLanguage(const pugi::xml_node& element, HWND parent) {
   table->id = id;
   table->kind = GUIKIND_LANG;
   table->hwnd = nullptr;
-  table->parent = parent;
+  table->parent = context.parent;
   return table;
 }
 
-CGUIItem* BuildKeyboardLayout(const pugi::xml_node& element, HWND parent) {
+CGUIItem* BuildKeyboardLayout(const pugi::xml_node& element, const BuildContext& context) {
   const int32_t id = ReadSkinId(element);
   if (id == -1) return nullptr;
   auto* layout = new CKeyboardLayoutSetting();
@@ -188,6 +164,6 @@ CGUIItem* BuildKeyboardLayout(const pugi::xml_node& element, HWND parent) {
   layout->id = id;
   layout->kind = GUIKIND_KBLAYOUT;
   layout->hwnd = nullptr;
-  layout->parent = parent;
+  layout->parent = context.parent;
   return layout;
 }

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "gui/GUIItem.h"
-#include "gui/SkinReaders.h"
+#include "gui/skin/SkinReaders.h"
 
 // What a section hands to the builders of its elements.
 struct BuildContext {
@@ -19,6 +19,12 @@ struct BuildContext {
   const SharedKeyBitmaps* sharedBitmaps = nullptr;  // keys only
   HWND panelWindow = nullptr;     // keys only: the loader's own parent window
   int stageIndex = 0;             // DPI stage windows only: position in the section
+
+  // The list being filled; an empty list stands in for a caller that has none.
+  // Builders only search it: the loader appends what they return.
+  const GUIItemList& List() const;
+  // The shared key images; none for a caller that has none.
+  const SharedKeyBitmaps& SharedBitmaps() const;
 };
 
 using ElementBuilder = CGUIItem* (*)(const pugi::xml_node& element, const BuildContext& context);
@@ -37,32 +43,36 @@ const SkinElementBuilder* FindElementBuilder(std::string_view element);
 // or when the builder built nothing.
 CGUIItem* BuildElement(const pugi::xml_node& element, const BuildContext& context);
 
-// Items without a window.
-CGUIItem* BuildLanguage(const pugi::xml_node& element, HWND parent);
-CGUIItem* BuildKeyboardLayout(const pugi::xml_node& element, HWND parent);
-CGUIItem* BuildFont(const pugi::xml_node& element, HWND parent);
+// Every builder takes the element and the section's context, so the table above
+// lists the builders themselves.
+// Items without a window (SkinBuilders.cpp).
+CGUIItem* BuildLanguage(const pugi::xml_node& element, const BuildContext& context);
+CGUIItem* BuildKeyboardLayout(const pugi::xml_node& element, const BuildContext& context);
+CGUIItem* BuildFont(const pugi::xml_node& element, const BuildContext& context);
 
 // The LOGFONT a `FONT` element describes (before its font file is registered).
 LOGFONTW ReadFontDescription(const pugi::xml_node& element);
 
-// Window elements. Until their item classes exist these build nothing.
-CGUIItem* BuildBitmapItem(const pugi::xml_node& element, HWND parent);
-CGUIItem* BuildBitmapWindow(const pugi::xml_node& element, HWND parent, GUIItemList& list);
-CGUIItem* BuildButton(const pugi::xml_node& element, HWND parent, GUIItemList& list);
-CGUIItem* BuildProfileButton(const pugi::xml_node& element, HWND parent);
-CGUIItem* BuildAviButton(const pugi::xml_node& element, HWND parent);
-CGUIItem* BuildVertSlider(const pugi::xml_node& element, HWND parent);
-CGUIItem* BuildMultiSlider(const pugi::xml_node& element, HWND parent, GUIItemList& list);
-CGUIItem* BuildApmSlider(const pugi::xml_node& element, GUIItemList& list);
-CGUIItem* BuildMarker(const pugi::xml_node& element, HWND parent);
-CGUIItem* BuildDpiStageWindow(const pugi::xml_node& element, HWND parent, GUIItemList& list, int stageIndex);
-CGUIItem* BuildTextItem(const pugi::xml_node& element, HWND parent, GUIItemList& list);
-CGUIItem* BuildEditCtrl(const pugi::xml_node& element, HWND parent, GUIItemList& list);
-CGUIItem* BuildSingleKeyEdit(const pugi::xml_node& element, HWND parent, GUIItemList& list);
-CGUIItem* BuildSingleKeyEditMmo(const pugi::xml_node& element, HWND parent, GUIItemList& list);
-CGUIItem* BuildKeyboardKey(const pugi::xml_node& element, HWND parent, GUIItemList& list,
-                           const SharedKeyBitmaps& sharedBitmaps, HWND panelWindow);
-CGUIItem* BuildMacroDisplay(const pugi::xml_node& element, HWND parent, GUIItemList& list);
-CGUIItem* BuildListCtrl(const pugi::xml_node& element, HWND parent, GUIItemList& list);
-CGUIItem* BuildCombo(const pugi::xml_node& element, HWND parent, GUIItemList& list);
-CGUIItem* BuildListPanel(const pugi::xml_node& element, HWND parent, GUIItemList& list);
+// Bitmaps and buttons (BitmapBuilders.cpp).
+CGUIItem* BuildBitmapItem(const pugi::xml_node& element, const BuildContext& context);
+CGUIItem* BuildBitmapWindow(const pugi::xml_node& element, const BuildContext& context);
+CGUIItem* BuildButton(const pugi::xml_node& element, const BuildContext& context);
+CGUIItem* BuildProfileButton(const pugi::xml_node& element, const BuildContext& context);
+CGUIItem* BuildAviButton(const pugi::xml_node& element, const BuildContext& context);
+// Sliders, the marker and DPI stage panes (SliderBuilders.cpp).
+CGUIItem* BuildVertSlider(const pugi::xml_node& element, const BuildContext& context);
+CGUIItem* BuildMultiSlider(const pugi::xml_node& element, const BuildContext& context);
+CGUIItem* BuildApmSlider(const pugi::xml_node& element, const BuildContext& context);
+CGUIItem* BuildMarker(const pugi::xml_node& element, const BuildContext& context);
+CGUIItem* BuildDpiStageWindow(const pugi::xml_node& element, const BuildContext& context);
+// Texts, edits and keyboard keys (TextBuilders.cpp).
+CGUIItem* BuildTextItem(const pugi::xml_node& element, const BuildContext& context);
+CGUIItem* BuildEditCtrl(const pugi::xml_node& element, const BuildContext& context);
+CGUIItem* BuildSingleKeyEdit(const pugi::xml_node& element, const BuildContext& context);
+CGUIItem* BuildSingleKeyEditMmo(const pugi::xml_node& element, const BuildContext& context);
+CGUIItem* BuildKeyboardKey(const pugi::xml_node& element, const BuildContext& context);
+// Lists (ListBuilders.cpp).
+CGUIItem* BuildMacroDisplay(const pugi::xml_node& element, const BuildContext& context);
+CGUIItem* BuildListCtrl(const pugi::xml_node& element, const BuildContext& context);
+CGUIItem* BuildCombo(const pugi::xml_node& element, const BuildContext& context);
+CGUIItem* BuildListPanel(const pugi::xml_node& element, const BuildContext& context);

@@ -1,14 +1,14 @@
-#include "gui/SkinBuilders.h"
+#include "gui/skin/SkinBuilders.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 
-#include "gui/FontItem.h"
-#include "gui/LangTable.h"
-#include "gui/SkinNameTables.h"
-#include "gui/SkinTestFolder.h"
+#include "gui/skin/FontItem.h"
+#include "gui/skin/LangTable.h"
+#include "gui/skin/SkinNameTables.h"
+#include "gui/testing/SkinTestFolder.h"
 #include "platform/Strings.h"
 
 namespace {
@@ -52,7 +52,7 @@ TEST_F(FontBuilder, BuildsAFontItemThatOwnsItsFont) {
   ASSERT_TRUE(CopyFileW(DosPath(OVRIX_TEST_FONT).c_str(), (AppFolder + L"fonts\\Shipped.ttf").c_str(), FALSE));
   Element e(R"(<FONT name="FONT_ARIAL14B" typeface="DejaVu Sans" pitch="14" boldlevel="700">  Shipped.ttf </FONT>)");
   HWND parent = reinterpret_cast<HWND>(static_cast<intptr_t>(0x4242));
-  std::unique_ptr<CGUIItem> item(BuildFont(e.node, parent));
+  std::unique_ptr<CGUIItem> item(BuildFont(e.node, {.parent = parent}));
   ASSERT_NE(item, nullptr);
   EXPECT_EQ(item->id, FindSkinElementId(L"FONT_ARIAL14B"));
   EXPECT_EQ(item->kind, GUIKIND_FONT);
@@ -76,9 +76,9 @@ TEST_F(FontBuilder, BuildsAFontItemThatOwnsItsFont) {
 
 TEST_F(FontBuilder, UnknownNameBuildsNothingAndMissingFileStillGivesAFont) {
   Element unknown(R"(<FONT name="NOT_A_FONT">Shipped.ttf</FONT>)");
-  EXPECT_EQ(BuildFont(unknown.node, nullptr), nullptr);
+  EXPECT_EQ(BuildFont(unknown.node, {}), nullptr);
   Element missingFile(R"(<FONT name="FONT_ARIAL12">absent.ttf</FONT>)");
-  std::unique_ptr<CGUIItem> item(BuildFont(missingFile.node, nullptr));
+  std::unique_ptr<CGUIItem> item(BuildFont(missingFile.node, {}));
   ASSERT_NE(item, nullptr);
   EXPECT_NE(static_cast<HFONT>(*static_cast<CFontItem*>(item.get())), nullptr);
 }
@@ -91,7 +91,7 @@ class LanguageBuilder : public SkinTestFolder {
   }
   std::unique_ptr<CLangTable> Build(const std::string& xml) {
     Element e(xml);
-    CGUIItem* item = BuildLanguage(e.node, nullptr);
+    CGUIItem* item = BuildLanguage(e.node, {});
     return std::unique_ptr<CLangTable>(static_cast<CLangTable*>(item));
   }
   static std::wstring Text(const CLangTable& table, int32_t id, const wchar_t* name) {
@@ -161,7 +161,7 @@ TEST_F(LanguageBuilder, FontReplacementsLastOneWins) {
 
 TEST(KeyboardLayoutBuilder, CopiesTheTwoTexts) {
   Element e(R"(<KBLAYOUT name="KBLAYOUT_ENGLISH" kbdlayout="00000409" kbditems="Layout_EN.xml"/>)");
-  std::unique_ptr<CGUIItem> item(BuildKeyboardLayout(e.node, nullptr));
+  std::unique_ptr<CGUIItem> item(BuildKeyboardLayout(e.node, {}));
   ASSERT_NE(item, nullptr);
   auto* layout = static_cast<CKeyboardLayoutSetting*>(item.get());
   EXPECT_EQ(layout->id, 366);
@@ -169,7 +169,7 @@ TEST(KeyboardLayoutBuilder, CopiesTheTwoTexts) {
   EXPECT_EQ(layout->layoutName, L"00000409");
   EXPECT_EQ(layout->itemSet, L"Layout_EN.xml");
   Element unknown(R"(<KBLAYOUT name="KBLAYOUT_MARTIAN"/>)");
-  EXPECT_EQ(BuildKeyboardLayout(unknown.node, nullptr), nullptr);
+  EXPECT_EQ(BuildKeyboardLayout(unknown.node, {}), nullptr);
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
-#include "gui/SkinLinks.h"
+#include "gui/skin/SkinLinks.h"
 
-#include "gui/BitmapItem.h"
-#include "gui/LangTable.h"
-#include "gui/SkinLoader.h"
-#include "gui/SkinReaders.h"
-#include "gui/SkinResourceCache.h"
+#include "gui/controls/BitmapItem.h"
+#include "gui/skin/LangTable.h"
+#include "gui/skin/SkinLoader.h"
+#include "gui/skin/SkinReaders.h"
+#include "gui/skin/SkinResourceCache.h"
 
 namespace {
 

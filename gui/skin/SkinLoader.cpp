@@ -1,14 +1,14 @@
-#include "gui/SkinLoader.h"
+#include "gui/skin/SkinLoader.h"
 
 #include <algorithm>
 #include <initializer_list>
 
 #include "device/KeyboardDef.h"
-#include "gui/SkinBuilders.h"
-#include "gui/SkinLinks.h"
-#include "gui/SkinNameTables.h"
-#include "gui/SkinReaders.h"
-#include "gui/SkinResourceCache.h"
+#include "gui/skin/SkinBuilders.h"
+#include "gui/skin/SkinLinks.h"
+#include "gui/skin/SkinNameTables.h"
+#include "gui/skin/SkinReaders.h"
+#include "gui/skin/SkinResourceCache.h"
 #include "platform/Strings.h"
 
 int32_t RequestedLanguageId = -1;
@@ -62,7 +62,7 @@ uint32_t LanguagesSection(const pugi::xml_node& container, GUIItemList& list, HW
   for (pugi::xml_node node = listNode.child("LANG"); node; node = node.next_sibling("LANG")) {
     counts.Met();
     if (RequestedLanguageId != -1 && ReadSkinId(node) != RequestedLanguageId) continue;
-    CGUIItem* table = BuildLanguage(node, parent);
+    CGUIItem* table = BuildLanguage(node, BuildContext{.parent = parent, .list = &list});
     Append(list, table, counts);
     RegisterLanguageTable(table);
   }
@@ -75,7 +75,7 @@ uint32_t KeyboardLayoutsSection(const pugi::xml_node& container, GUIItemList& li
   SectionCounts counts;
   for (pugi::xml_node node = listNode.child("KBLAYOUT"); node; node = node.next_sibling("KBLAYOUT")) {
     counts.Met();
-    CGUIItem* layout = BuildKeyboardLayout(node, parent);
+    CGUIItem* layout = BuildKeyboardLayout(node, BuildContext{.parent = parent, .list = &list});
     Append(list, layout, counts);
     RegisterKeyboardLayout(layout);
   }

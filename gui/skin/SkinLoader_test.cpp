@@ -1,4 +1,4 @@
-#include "gui/SkinLoader.h"
+#include "gui/skin/SkinLoader.h"
 
 #include <gtest/gtest.h>
 
@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "device/KeyboardDef.h"
-#include "gui/FontItem.h"
-#include "gui/LangTable.h"
-#include "gui/SkinBuilders.h"
-#include "gui/SkinNameTables.h"
-#include "gui/SkinTestFolder.h"
+#include "gui/skin/FontItem.h"
+#include "gui/skin/LangTable.h"
+#include "gui/skin/SkinBuilders.h"
+#include "gui/skin/SkinNameTables.h"
+#include "gui/testing/SkinTestFolder.h"
 #include "platform/Strings.h"
 
 namespace {

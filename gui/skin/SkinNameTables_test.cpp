@@ -1,4 +1,4 @@
-#include "gui/SkinNameTables.h"
+#include "gui/skin/SkinNameTables.h"
 
 #include <gtest/gtest.h>
 

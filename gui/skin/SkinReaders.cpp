@@ -1,14 +1,14 @@
-#include "gui/SkinReaders.h"
+#include "gui/skin/SkinReaders.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "device/KeyboardDef.h"
-#include "gui/FontItem.h"
-#include "gui/SkinLoader.h"
-#include "gui/SkinNameTables.h"
-#include "gui/SkinResourceCache.h"
-#include "gui/VScrollBar.h"
+#include "gui/skin/FontItem.h"
+#include "gui/skin/SkinLoader.h"
+#include "gui/skin/SkinNameTables.h"
+#include "gui/skin/SkinResourceCache.h"
+#include "gui/controls/VScrollBar.h"
 #include "platform/Strings.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "gui/SkinReaders.h"
+#include "gui/skin/SkinReaders.h"
 
 #include <gtest/gtest.h>
 
@@ -7,11 +7,11 @@
 #include <string>
 
 #include "device/KeyboardDef.h"
-#include "gui/FontItem.h"
-#include "gui/LangTable.h"
-#include "gui/SkinNameTables.h"
-#include "gui/SkinTestFolder.h"
-#include "gui/VScrollBar.h"
+#include "gui/skin/FontItem.h"
+#include "gui/skin/LangTable.h"
+#include "gui/skin/SkinNameTables.h"
+#include "gui/testing/SkinTestFolder.h"
+#include "gui/controls/VScrollBar.h"
 
 namespace {
 

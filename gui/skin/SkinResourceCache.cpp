@@ -1,4 +1,4 @@
-#include "gui/SkinResourceCache.h"
+#include "gui/skin/SkinResourceCache.h"
 
 #include <algorithm>
 #include <cwchar>

@@ -1,11 +1,11 @@
-#include "gui/SkinResourceCache.h"
+#include "gui/skin/SkinResourceCache.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "gui/GUIItem.h"
-#include "gui/TestBitmaps.h"
+#include "gui/testing/TestBitmaps.h"
 
 using testing_bitmaps::MakeBitmap;
 using testing_bitmaps::WriteBmpFile;

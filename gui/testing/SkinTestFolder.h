@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "gui/SkinResourceCache.h"
-#include "gui/TestBitmaps.h"
+#include "gui/skin/SkinResourceCache.h"
+#include "gui/testing/TestBitmaps.h"
 #include "platform/testing/WinePath.h"
 
 // A host path (as the build knows it) seen from inside Wine, through drive Z:.

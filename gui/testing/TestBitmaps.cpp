@@ -1,4 +1,4 @@
-#include "gui/TestBitmaps.h"
+#include "gui/testing/TestBitmaps.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,0 +1,10 @@
+#include "platform/Messages.h"
+
+namespace platform {
+
+UINT TaskbarCreatedMessage() {
+  static const UINT id = ::RegisterWindowMessageW(L"TaskbarCreated");
+  return id;
+}
+
+}  // namespace platform
