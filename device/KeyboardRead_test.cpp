@@ -43,7 +43,33 @@ TEST_F(KeyboardRead, NoKeyboardChangesNothing) {
   EXPECT_EQ(firmware, L"");
 }
 
-TEST_F(KeyboardRead, FailedGetInfoReadsNothing) {
+// The connect's own GetInfo is the first call; the version read makes the second
+// (firmware) and the third (second version).
+TEST_F(KeyboardRead, AFailedVersionReadGivesZeroVersionAndNoProfiles) {
+  struct Case {
+    DWORD failingCall;
+    const wchar_t* firmware;
+    const wchar_t* second;
+  } cases[] = {{2, L"0.00", L"1.02"}, {3, L"1.05", L"0.00"}};
+  for (const Case& c : cases) {
+    config_->AddNewProfile(L"stale");
+    core_->SetFaultOnCall(L"IDevice::GetInfo", E_FAIL, c.failingCall);
+    EXPECT_FALSE(keyboard_->ReadFromDevice(config_.get())) << c.failingCall;
+    EXPECT_TRUE(keyboard_->IsPresent()) << "the keyboard was found";
+    std::wstring firmware, second;
+    keyboard_->GetFirmwareVersion(firmware);
+    keyboard_->GetSecondVersion(second);
+    EXPECT_EQ(firmware, c.firmware) << c.failingCall;
+    EXPECT_EQ(second, c.second) << c.failingCall;
+    EXPECT_EQ(config_->GetProfileCount(), 0) << "emptied, and nothing added after the failure";
+    EXPECT_EQ(keyboard_->KeyCount(), 0u);
+    core_->ClearFaults();
+  }
+  EXPECT_TRUE(keyboard_->ReadFromDevice(config_.get()));
+  EXPECT_EQ(config_->GetProfileCount(), 1);
+}
+
+TEST_F(KeyboardRead, EveryGetInfoFailingIsNoKeyboard) {
   config_->AddNewProfile(L"kept");
   core_->SetFault(L"IDevice::GetInfo", E_FAIL, 0);
   EXPECT_FALSE(keyboard_->ReadFromDevice(config_.get()));

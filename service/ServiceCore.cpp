@@ -118,7 +118,14 @@ HRESULT CServiceCore::Enter(const wchar_t* method, bool needsDevice) {
       const wchar_t* bare = wcsstr(method, L"::");
       if (bare) it = faults_.find(bare + 2);
     }
-    if (it != faults_.end()) {
+    if (it != faults_.end() && it->second.onCall != 0) {
+      if (++it->second.seen == it->second.onCall) {
+        const HRESULT status = it->second.status;
+        faults_.erase(it);
+        Log(L"injected failure " + Hr(status) + L" in " + method);
+        return status;
+      }
+    } else if (it != faults_.end()) {
       if (it->second.delayMs) Sleep(it->second.delayMs);
       if (FAILED(it->second.status)) {
         Log(L"injected failure " + Hr(it->second.status) + L" in " + method);
@@ -136,6 +143,18 @@ void CServiceCore::SetFault(const std::wstring& method, HRESULT status, DWORD de
   else
     faults_[method] = Fault{status, delayMs};
   Log(L"fault set: " + method + L" status " + Hr(status) + L" delay " + std::to_wstring(delayMs) + L" ms");
+}
+
+void CServiceCore::SetFaultOnCall(const std::wstring& method, HRESULT status, DWORD call) {
+  if (SUCCEEDED(status) || call == 0) {
+    faults_.erase(method);
+  } else {
+    Fault fault;
+    fault.status = status;
+    fault.onCall = call;
+    faults_[method] = fault;
+  }
+  Log(L"fault set: " + method + L" status " + Hr(status) + L" on call " + std::to_wstring(call));
 }
 
 void CServiceCore::ClearFaults() { faults_.clear(); }

@@ -57,6 +57,9 @@ class CServiceCore {
   // status >= 0 with delay 0 removes the fault. `method` is "Interface::Method" or
   // a bare method name that matches it on every interface.
   void SetFault(const std::wstring& method, HRESULT status, DWORD delayMs);
+  // Only the call-th call of `method` (1 = the next), counted from now, fails with
+  // `status`; the fault is gone once it has fired.
+  void SetFaultOnCall(const std::wstring& method, HRESULT status, DWORD call);
   void ClearFaults();
   std::vector<std::wstring> CallLog() const;
   void ClearCallLog();
@@ -124,6 +127,8 @@ class CServiceCore {
   struct Fault {
     HRESULT status = S_OK;
     DWORD delayMs = 0;
+    DWORD onCall = 0;  // 0: every call; otherwise only this one
+    DWORD seen = 0;    // calls of the method since the fault was set
   };
   struct Sink {
     DWORD cookie;

@@ -590,6 +590,13 @@ TEST_F(ServiceCoreTest, UnpluggedKeyboardAndInjectedFaults) {
   const auto log = core_->CallLog();
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(log.back(), L"IDeviceProfile::GetId");
+
+  // Only the third call from now fails, once; a bare name counts every interface's.
+  core_->SetFaultOnCall(L"GetId", E_ACCESSDENIED, 3);
+  HRESULT results[5];
+  for (HRESULT& hr : results) hr = p->GetId(&id);
+  const HRESULT expected[5] = {S_OK, S_OK, E_ACCESSDENIED, S_OK, S_OK};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(results[i], expected[i]) << "call " << i + 1;
 }
 
 // As the configurator's write thread does: a worker calls the objects it was given.

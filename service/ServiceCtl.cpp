@@ -1,7 +1,8 @@
 // DeviceServiceCtl.exe: drives the stand-in service's simulated keyboard.
 //   plug | unplug | layout CODE | versions FWMAJ FWMIN SECMAJ SECMIN
 //   press KEYCODE | record start|stop|finish KEYCODE|cancel
-//   fail METHOD STATUS | delay METHOD MS | clear-faults
+//   fail METHOD STATUS [CALL] | delay METHOD MS | clear-faults
+//   (with CALL, only that call of the method, counted from now and from 1, fails)
 //   reset | dump | calls | clear-calls | wait [SECONDS] | stop
 // Numbers are decimal or 0x-hexadecimal. Exit code 0 on success.
 #include <windows.h>
@@ -32,8 +33,8 @@ bool Number(const wchar_t* text, DWORD& out) {
 
 int Usage() {
   Print(L"usage: DeviceServiceCtl plug|unplug|layout CODE|versions A B C D|press KEYCODE|\n"
-        L"       record start|stop|finish KEYCODE|cancel|fail METHOD STATUS|delay METHOD MS|\n"
-        L"       clear-faults|reset|dump|calls|clear-calls|wait [SECONDS]|stop\n");
+        L"       record start|stop|finish KEYCODE|cancel|fail METHOD STATUS [CALL]|\n"
+        L"       delay METHOD MS|clear-faults|reset|dump|calls|clear-calls|wait [SECONDS]|stop\n");
   return 2;
 }
 
@@ -111,6 +112,8 @@ int Run(int argc, wchar_t** argv) {
     else result = Usage();
   } else if (cmd == L"fail" && argc == 4 && Number(argv[3], a)) {
     result = Report(control->SetFault(argv[2], static_cast<HRESULT>(a), 0));
+  } else if (cmd == L"fail" && argc == 5 && Number(argv[3], a) && Number(argv[4], b) && b != 0) {
+    result = Report(control->SetFaultOnCall(argv[2], static_cast<HRESULT>(a), b));
   } else if (cmd == L"delay" && argc == 4 && Number(argv[3], a)) {
     result = Report(control->SetFault(argv[2], S_OK, a));
   } else if (cmd == L"clear-faults") {

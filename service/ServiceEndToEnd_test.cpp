@@ -251,6 +251,11 @@ TEST_F(ServiceEndToEnd, TheControlToolDrivesTheSimulatedKeyboard) {
   EXPECT_EQ(pm->GetProfile(0, p.Out()), E_FAIL);
   EXPECT_EQ(ctl(L"clear-faults"), 0u);
   EXPECT_EQ(pm->GetProfile(0, p.Out()), S_OK);
+  EXPECT_EQ(ctl(L"fail GetProfile 0x80070005 2"), 0u);
+  EXPECT_EQ(pm->GetProfile(0, p.Out()), S_OK);
+  EXPECT_EQ(pm->GetProfile(0, p.Out()), E_ACCESSDENIED) << "only the second call";
+  EXPECT_EQ(pm->GetProfile(0, p.Out()), S_OK);
+  EXPECT_EQ(ctl(L"fail GetProfile 0x80070005 0"), 2u) << "there is no call 0";
 
   EXPECT_EQ(ctl(L"unplug"), 0u);
   ServiceSession none;

@@ -883,6 +883,13 @@ class CControlObject : public CObject<IDeviceServiceControl> {
     core_->RequestShutdown();
     return S_OK;
   }
+  STDMETHODIMP SetFaultOnCall(LPCWSTR method, HRESULT status, DWORD call) override {
+    ENTER_NO_DEVICE(L"IDeviceServiceControl::SetFaultOnCall");
+    if (const HRESULT hr = CheckText(method); FAILED(hr)) return hr;
+    if (SUCCEEDED(status) || call == 0) return E_INVALIDARG;
+    core_->SetFaultOnCall(method, status, call);
+    return S_OK;
+  }
 };
 
 template <typename T>
