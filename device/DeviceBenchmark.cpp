@@ -2,18 +2,30 @@
 // through the real DeviceService.exe, for 10 profiles, 20 macros and 5
 // applications. The service runs on a data folder of its own in place of the
 // session's resident one. Figures only: no limits.
+//
+// Beside each time: the service calls the operation made (the service's call
+// log), the time of a trivial cross-process call (IDeviceIdentity::GetIds)
+// measured in the same run, and time / (calls x trivial call): near 1 when the
+// operation is bound by its number of calls. The calls that hand out a new
+// object cost more than a trivial one (the new proxy, and the release of its
+// last reference, which the call log does not see): that cost is measured too,
+// and the time the calls explain with it is printed as a second ratio.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "device/DeviceCom.h"
 #include "device/Keyboard.h"
 #include "device/KeyboardConfig.h"
 #include "device/KeyboardDef.h"
 #include "service/ServiceLauncher.h"
+#include "platform/Strings.h"
 
 namespace {
 
@@ -88,14 +100,115 @@ void Populate(IKeyboardConfig& config, const std::vector<uint32_t>& keyCodes) {
   }
 }
 
+// The service's call log, through its control interface (whose own calls it does not log).
+class CallLog {
+ public:
+  bool Open() {
+    return SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceControl, nullptr, CLSCTX_LOCAL_SERVER,
+                                      __uuidof(IDeviceServiceControl), control_.OutVoid()));
+  }
+  void Close() { control_.Reset(); }
+  void Clear() { control_->ClearCallLog(); }
+  // The methods called since the last Clear, and clears.
+  std::vector<std::wstring> Take() {
+    std::vector<std::wstring> lines;
+    BSTR text = nullptr;
+    if (SUCCEEDED(control_->GetCallLog(&text)) && text) {
+      const std::wstring all(text, SysStringLen(text));
+      size_t start = 0;
+      for (size_t nl; (nl = all.find(L'\n', start)) != std::wstring::npos; start = nl + 1)
+        lines.push_back(all.substr(start, nl - start));
+    }
+    SysFreeString(text);
+    Clear();
+    return lines;
+  }
+
+ private:
+  ComRef<IDeviceServiceControl> control_;
+};
+
+// Methods of the contract that hand out a new interface pointer.
+bool HandsOutObject(const std::wstring& method) {
+  static const wchar_t* const kMethods[] = {
+      L"::GetDevice", L"::GetFeature", L"::GetProfile", L"::GetProfileById", L"::GetActiveProfile",
+      L"::CreateProfile", L"::ImportProfile", L"::GetMacro", L"::GetMacroById", L"::CreateMacro",
+      L"::ImportMacro", L"::GetApplication", L"::GetApplicationById", L"::CreateApplication"};
+  for (const wchar_t* suffix : kMethods)
+    if (method.ends_with(suffix)) return true;
+  return false;
+}
+
+struct Measured {
+  double seconds = 0;
+  std::vector<std::wstring> calls;
+  size_t ObjectCalls() const { return std::count_if(calls.begin(), calls.end(), HandsOutObject); }
+};
+
+// Per-call times of the same run, in seconds.
+struct CallCosts {
+  double trivial = 0;     // IDeviceIdentity::GetIds
+  double withObject = 0;  // IDevice::GetFeature of a new object, and its release
+};
+
+bool MeasureCallCosts(CallCosts& costs) {
+  ComRef<IDeviceManager> manager;
+  ComRef<IDevice> device;
+  ComRef<IDeviceIdentity> identity;
+  if (FAILED(CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext, __uuidof(IDeviceManager),
+                              manager.OutVoid())) ||
+      FAILED(manager->GetDevice(0, device.Out())) ||
+      FAILED(device->QueryInterface(__uuidof(IDeviceIdentity), identity.OutVoid())))
+    return false;
+  DWORD vendor = 0, product = 0;
+  for (int i = 0; i < 20; ++i) identity->GetIds(&vendor, &product);  // warm
+  constexpr int kTrivialCalls = 1000;
+  LARGE_INTEGER start = Now();
+  for (int i = 0; i < kTrivialCalls; ++i)
+    if (FAILED(identity->GetIds(&vendor, &product))) return false;
+  costs.trivial = Seconds(start, Now()) / kTrivialCalls;
+  constexpr int kObjectCalls = 200;
+  start = Now();
+  for (int i = 0; i < kObjectCalls; ++i) {
+    ComRef<IProfileManager> profiles;
+    if (FAILED(GetFeatureOf(device.Get(), profiles))) return false;
+  }
+  costs.withObject = Seconds(start, Now()) / kObjectCalls;
+  return true;
+}
+
 // The time of one write's job: from Apply until the write ends, less the half
 // second it counts as running after its job.
-bool TimedWrite(CKeyboard& keyboard, IKeyboardConfig& config, double& seconds) {
+bool TimedWrite(CKeyboard& keyboard, IKeyboardConfig& config, CallLog& log, Measured& out) {
+  log.Clear();
   const LARGE_INTEGER start = Now();
   if (!keyboard.TransferConfig(&config, TRANSFER_TO_DEVICE, TRANSFER_WRITE_ALL)) return false;
   if (!PumpUntil([&] { return !keyboard.IsWriting(); }, 120000)) return false;
-  seconds = Seconds(start, Now()) - CDeviceConnection::kWriteLingerMs / 1000.0;
+  out.seconds = Seconds(start, Now()) - CDeviceConnection::kWriteLingerMs / 1000.0;
+  out.calls = log.Take();
   return keyboard.LastWriteSucceeded();
+}
+
+void PrintLine(const char* what, const Measured& m, const CallCosts& costs) {
+  const size_t calls = m.calls.size();
+  const size_t objects = m.ObjectCalls();
+  const double byCalls = static_cast<double>(calls) * costs.trivial;
+  const double byKinds = static_cast<double>(calls - objects) * costs.trivial +
+                         static_cast<double>(objects) * costs.withObject;
+  std::printf("%-48s %8.3f s  %6zu calls (%4zu hand out objects)  ratio %.2f  (with object cost %.2f)\n", what,
+              m.seconds, calls, objects, byCalls > 0 ? m.seconds / byCalls : 0.0,
+              byKinds > 0 ? m.seconds / byKinds : 0.0);
+}
+
+// The methods an operation called most, with their counts.
+void PrintTopMethods(const Measured& m) {
+  std::map<std::wstring, size_t> counts;
+  for (const std::wstring& call : m.calls) ++counts[call];
+  std::vector<std::pair<size_t, std::wstring>> sorted;
+  for (const auto& [method, n] : counts) sorted.push_back({n, method});
+  std::sort(sorted.rbegin(), sorted.rend());
+  for (size_t i = 0; i < sorted.size() && i < 6; ++i)
+    std::printf("    %6zu  %s\n", sorted[i].first, platform::WideToUtf8(sorted[i].second).c_str());
 }
 
 }  // namespace
@@ -104,34 +217,53 @@ int wmain() {
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) || !LoadKeyFiles()) return 2;
   const std::wstring exe = DosPath(OVRIX_SERVICE_EXE);
   int status = 1;
-  if (StopService() && StartService(exe, NewDataFolder(L"ovrix-devlayer-bench-"))) {
+  CallLog log;
+  CallCosts before, after;
+  if (StopService() && StartService(exe, NewDataFolder(L"ovrix-devlayer-bench-")) && log.Open() &&
+      MeasureCallCosts(before)) {
     CKeyboard keyboard;
     CMorvelConfig config(L".\\");
-    double first = 0, again = 0;
+    Measured first, again, startup, read;
     if (keyboard.ReadFromDevice(&config)) {
       Populate(config, keyboard.KeyCodes());
-      if (TimedWrite(keyboard, config, first) && TimedWrite(keyboard, config, again)) {
+      if (TimedWrite(keyboard, config, log, first) && TimedWrite(keyboard, config, log, again)) {
         CKeyboard reader;
         CMorvelConfig readBack(L".\\");
+        log.Clear();
         const LARGE_INTEGER start = Now();
         const bool started = reader.ReadFromDevice(&readBack);
         const LARGE_INTEGER middle = Now();
-        const bool read = started && reader.TransferConfig(&readBack, TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL);
+        startup.calls = log.Take();
+        const bool complete = started && reader.TransferConfig(&readBack, TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL);
         const LARGE_INTEGER end = Now();
-        if (read) {
+        read.calls = log.Take();
+        startup.seconds = Seconds(start, middle);
+        read.seconds = Seconds(middle, end);
+        if (complete && MeasureCallCosts(after)) {
+          CallCosts costs{(before.trivial + after.trivial) / 2, (before.withObject + after.withObject) / 2};
           std::printf("configuration: %d profiles, %d macros, %d applications, %u keys per profile\n",
                       readBack.GetProfileCount(), readBack.GetMacroCount(), readBack.GetAppCount(),
                       reader.KeyCount());
-          std::printf("full write (mask 0x3FF), creating everything: %.3f s\n", first);
-          std::printf("full write (mask 0x3FF), everything present:  %.3f s\n", again);
-          std::printf("start-up read (ReadFromDevice):               %.3f s\n", Seconds(start, middle));
-          std::printf("full read (mask 0x31F):                       %.3f s\n", Seconds(middle, end));
+          std::printf("trivial call (IDeviceIdentity::GetIds, 1000 times): %.3f ms before, %.3f ms after\n",
+                      before.trivial * 1000, after.trivial * 1000);
+          std::printf("call handing out an object, with its release (IDevice::GetFeature, 200 times): "
+                      "%.3f ms before, %.3f ms after\n",
+                      before.withObject * 1000, after.withObject * 1000);
+          std::printf("ratio = time / (calls x trivial call); target for the full write and read: at most 1.15\n");
+          PrintLine("full write (mask 0x3FF), creating everything:", first, costs);
+          PrintTopMethods(first);
+          PrintLine("full write (mask 0x3FF), everything present:", again, costs);
+          PrintTopMethods(again);
+          PrintLine("start-up read (ReadFromDevice):", startup, costs);
+          PrintLine("full read (mask 0x31F):", read, costs);
+          PrintTopMethods(read);
           status = 0;
         }
       }
     }
-    if (status != 0) std::printf("benchmark failed\n");
   }
+  if (status != 0) std::printf("benchmark failed\n");
+  log.Close();
   StopService();  // the test harness starts the session's service again
   CoUninitialize();
   return status;
