@@ -120,7 +120,7 @@ TEST_F(ServiceFileMutation, StateFileMutantsStartFromTheFileOrFromTheFactoryStat
   const std::string sample = WriteSimDocument(SimDocKind::State, RichState(keyboard_));
   MutationTally tally{"service state file", MutationSeed(0x73746174)};
   Mutator mutator(tally.seed, Mutator::Kind::Text);
-  const int count = MutantCount(3000);
+  const int count = MutantCount(2000);
   const std::wstring stateFile = folder_ + L"DeviceService.state";
   for (int i = 0; i < count; ++i) {
     const std::string mutant = mutator.Mutate(sample);
@@ -220,7 +220,7 @@ TEST_F(ImportMutation, ProfileFileMutantsAreRefusedUnchangedOrImportOneProfile) 
   Com<IProfileManager> profiles;
   ASSERT_EQ(session_.Feature(profiles), S_OK);
   MutationTally tally{"profile file (qxp)", MutationSeed(0x71787030)};
-  Run(sample, tally, MutantCount(1500), 1, nullptr, [&](const std::wstring& path) {
+  Run(sample, tally, MutantCount(1200), 1, nullptr, [&](const std::wstring& path) {
     Com<IDeviceProfile> imported;
     const HRESULT hr = profiles->ImportProfile(path.c_str(), imported.Out());
     if (SUCCEEDED(hr) && !imported) return E_UNEXPECTED;
@@ -239,7 +239,7 @@ TEST_F(ImportMutation, MacroFileMutantsAreRefusedUnchangedOrImportOneMacro) {
   Com<IMacroManager> macros;
   ASSERT_EQ(session_.Feature(macros), S_OK);
   MutationTally tally{"macro file (qxm)", MutationSeed(0x71786D30)};
-  Run(sample, tally, MutantCount(1500), 0, &ServiceState::macros, [&](const std::wstring& path) {
+  Run(sample, tally, MutantCount(1200), 0, &ServiceState::macros, [&](const std::wstring& path) {
     Com<IDeviceMacro> imported;
     const HRESULT hr = macros->ImportMacro(path.c_str(), imported.Out());
     if (SUCCEEDED(hr) && !imported) return E_UNEXPECTED;
