@@ -2,61 +2,8 @@
 
 #include <windowsx.h>
 
-#include <vector>
-
 #include "gui/skin/LangTable.h"
 #include "gui/skin/SkinResourceCache.h"
-
-namespace gui {
-
-CFont MakeDefaultControlFont() {
-  CFont font;
-  font.CreateFont(14, FW_BOLD, 0x20, L"Arial");
-  return font;
-}
-
-std::wstring TranslateText(const std::wstring& text, bool* translated, bool* haveTable) {
-  std::wstring out = text;
-  const bool found = CurrentLangTable && CLangTable::Translate(CurrentLangTable, text, out);
-  if (translated) *translated = found;
-  if (haveTable) *haveTable = CurrentLangTable != nullptr;
-  return out;
-}
-
-std::wstring ApplyCaseMode(std::wstring text, int caseMode) {
-  if (text.empty()) return text;
-  const DWORD length = static_cast<DWORD>(text.size());
-  if (caseMode == 1) ::CharUpperBuffW(text.data(), length);
-  else if (caseMode == 2) ::CharLowerBuffW(text.data(), length);
-  return text;
-}
-
-std::wstring FirstLineBreak(std::wstring text) {
-  const size_t at = text.find(L"\\n");
-  if (at != std::wstring::npos) text.replace(at, 2, L"\r\n");
-  return text;
-}
-
-std::wstring MarkersToSpaces(std::wstring text) {
-  for (size_t at = text.find(L"\\n"); at != std::wstring::npos; at = text.find(L"\\n", at + 1)) text.replace(at, 2, L" ");
-  return text;
-}
-
-void ActivateOwnerOf(HWND owner) {
-  if (!owner) return;
-  HWND root = ::GetAncestor(owner, GA_ROOT);
-  if (root && ::GetActiveWindow() != root) ::SetActiveWindow(root);
-}
-
-int DrawControlText(HDC dc, const std::wstring& text, RECT* rect, UINT format) {
-  // DrawText may write an ellipsis into the string (DT_MODIFYSTRING): it gets a
-  // copy with room for one, never the caller's text.
-  std::vector<wchar_t> buffer(text.begin(), text.end());
-  buffer.resize(text.size() + 5, L'\0');
-  return ::DrawTextW(dc, buffer.data(), static_cast<int>(text.size()), rect, format);
-}
-
-}  // namespace gui
 
 CBitmapBtn::CBitmapBtn() = default;
 
@@ -77,10 +24,7 @@ void CBitmapBtn::PreSubclassWindow() {
   ModifyStyle(WS_TABSTOP, 0);
 }
 
-void CBitmapBtn::EnsureToolTip() {
-  if (m_toolTip.m_hWnd || !m_hWnd) return;
-  if (m_toolTip.Create(this)) m_toolTip.Activate(FALSE);
-}
+void CBitmapBtn::EnsureToolTip() { gui::EnsureToolTip(m_toolTip, *this); }
 
 BOOL CBitmapBtn::PreTranslateMessage(MSG* msg) {
   EnsureToolTip();
@@ -134,19 +78,7 @@ void CBitmapBtn::SetCaption(const std::wstring& text, int caseMode) {
   m_caption = gui::ApplyCaseMode(gui::FirstLineBreak(gui::TranslateText(text)), caseMode);
 }
 
-void CBitmapBtn::SetTooltipText(const wchar_t* text) {
-  if (!text) return;
-  EnsureToolTip();
-  if (!m_toolTip.m_hWnd) return;
-  if (m_toolTip.GetToolCount() == 0) {
-    RECT client;
-    GetClientRect(&client);
-    m_toolTip.AddTool(this, text, &client, 1);
-  }
-  const std::wstring shown = CurrentLangTable ? gui::MarkersToSpaces(gui::TranslateText(text)) : std::wstring();
-  m_toolTip.UpdateTipText(shown, this, 1);
-  m_toolTip.Activate(TRUE);
-}
+void CBitmapBtn::SetTooltipText(const wchar_t* text) { gui::SetWholeWindowTip(m_toolTip, *this, text, true); }
 
 void CBitmapBtn::SetCheck(int state) {
   if (state == m_checked) return;

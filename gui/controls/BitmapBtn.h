@@ -9,6 +9,7 @@
 #include <string>
 
 #include "gui/GUIItem.h"
+#include "gui/controls/ControlHelpers.h"
 #include "platform/Controls.h"
 #include "platform/Gdi.h"
 
@@ -94,28 +95,3 @@ class CBitmapBtn : public CButton, public CGUIItem {
   // Creates the tooltip control (inactive) when it does not exist yet.
   void EnsureToolTip();
 };
-
-namespace gui {
-
-// The font a control draws with when the skin gives none: "Arial", height 14,
-// weight 700, pitch and family 0x20; made for one paint.
-CFont MakeDefaultControlFont();
-// A text colour of 0 means the default 0xFEFEFE.
-inline COLORREF ControlTextColour(COLORREF colour) { return colour ? colour : RGB(0xFE, 0xFE, 0xFE); }
-// The text through the language in force (unchanged when it does not resolve;
-// `translated` tells which); `haveTable` false when no language is in force.
-std::wstring TranslateText(const std::wstring& text, bool* translated = nullptr, bool* haveTable = nullptr);
-// 1 upper case, 2 lower case, anything else unchanged.
-std::wstring ApplyCaseMode(std::wstring text, int caseMode);
-// The first two-character marker "\n" (backslash, n) becomes CR LF.
-std::wstring FirstLineBreak(std::wstring text);
-// Every marker "\n" becomes one space (tooltips show one line).
-std::wstring MarkersToSpaces(std::wstring text);
-// Makes the owner's top-level window the active one when it is not (a child
-// window cannot be the active window itself).
-void ActivateOwnerOf(HWND owner);
-// DrawTextW of a copy of the text with room for an ellipsis, so a format with
-// DT_MODIFYSTRING never writes into the caller's string.
-int DrawControlText(HDC dc, const std::wstring& text, RECT* rect, UINT format);
-
-}  // namespace gui
