@@ -4,11 +4,14 @@
 #include <type_traits>
 
 #include "device/KeyboardDef.h"
+#include "gui/controls/BitmapItem.h"
 #include "gui/controls/EditItem.h"
 #include "gui/controls/KeyboardKeyItem.h"
 #include "gui/controls/SingleKeyEdit.h"
+#include "gui/controls/TextItem.h"
 #include "gui/skin/FontItem.h"
 #include "gui/skin/SkinBuilders.h"
+#include "gui/skin/SkinNameTables.h"
 #include "platform/Strings.h"
 
 namespace {
@@ -22,6 +25,12 @@ bool ReadCount(const pugi::xml_node& element, const char* name, int32_t& value) 
   value = ParseSkinInt(std::string_view(attribute.as_string()));
   if (value < 0) value = 0;
   return true;
+}
+
+// The window of a bitmap item (its header lists none), or null.
+HWND BitmapItemWindow(CGUIItem* item) {
+  auto* bitmap = dynamic_cast<CBitmapItem*>(item);
+  return bitmap ? bitmap->m_hWnd : nullptr;
 }
 
 void FillHeader(CGUIItem& item, int32_t id, GUIItemKind kind, HWND hwnd, HWND parent) {
@@ -68,7 +77,55 @@ CGUIItem* BuildEdit(const pugi::xml_node& element, const BuildContext& context, 
 
 }  // namespace
 
-CGUIItem* BuildTextItem(const pugi::xml_node&, const BuildContext&) { return nullptr; }
+CGUIItem* BuildTextItem(const pugi::xml_node& element, const BuildContext& context) {
+  const int32_t id = ReadSkinId(element);
+  if (id == -1) return nullptr;
+  const std::wstring text = AttrText(element, "textkey");
+  const int caseMode = ReadCaps(element, id);
+  HWND parent = context.parent;
+  if (context.list) {
+    if (HWND window = BitmapItemWindow(ReadWindowRef(element, "windowid", context.List()))) parent = window;
+  }
+  const wchar_t justify = ReadJustify(element);
+  const bool multiline = ReadMultiline(element, id);
+  const bool interactive = ReadInteractive(element);
+
+  auto item = std::make_unique<CTextItem>(text, caseMode);
+  // The label of a check box: a click on the text toggles it.
+  if (context.list) {
+    const int32_t boxId = FindSkinElementId(platform::Trim(AttrText(element, "checkboxid")));
+    if (CGUIItem* box = boxId == -1 ? nullptr : FindItemById(context.List(), boxId)) {
+      auto* button = box->kind == GUIKIND_BUTTON ? dynamic_cast<CBitmapBtn*>(box) : nullptr;
+      if (button && button->m_isCheckBox == 1) item->m_linkedCheckBox = button;
+    }
+  }
+
+  const RECT rect = ReadItemRect(element, id);
+  DWORD style = WS_CHILD | WS_VISIBLE | SS_OWNERDRAW;
+  if (interactive) style |= SS_NOTIFY;
+  if (!item->CreateEx(0, L"STATIC", L"", style, rect, parent, static_cast<UINT_PTR>(id))) return nullptr;
+
+  UINT format = justify == L'R' ? DT_RIGHT : justify == L'C' ? DT_CENTER : 0;
+  if (multiline) {
+    format |= DT_WORDBREAK;
+  } else if (justify != L'L') {
+    format |= DT_SINGLELINE | DT_VCENTER;
+  }
+  item->m_drawTextFormat = format;
+
+  if (context.list) {
+    if (CFontItem* font = ReadFontRef(element, id, context.List())) {
+      item->SetFont(static_cast<HFONT>(font->GetSafeHandle()), TRUE);
+      item->m_font = font;
+    }
+  }
+  COLORREF colour = 0;
+  if (ReadColourAttr(element, "fontclr", colour)) item->m_clrNormal = colour;
+  if (ReadColourAttr(element, "fontclrhi", colour)) item->m_clrHover = colour;
+  if (ReadColourAttr(element, "disbfontclr", colour)) item->m_clrDisabled = colour;
+  FillHeader(*item, id, GUIKIND_TEXTITEM, item->m_hWnd, parent);
+  return item.release();
+}
 
 CGUIItem* BuildEditCtrl(const pugi::xml_node& element, const BuildContext& context) {
   const int32_t id = ReadSkinId(element);
