@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gui/Messages.h"
+#include "gui/testing/DrawProbe.h"
 #include "gui/testing/TestBitmaps.h"
 #include "platform/testing/GuiTestHost.h"
 
@@ -34,18 +35,12 @@ class DpiStageTest : public ::testing::Test {
   }
   // The pane printed (and erased first, as a repaint would) into a pre-filled DC.
   COLORREF PrintedAt(int x, int y) {
-    HDC screen = ::GetDC(nullptr);
-    CDC dc;
-    dc.CreateCompatibleDC(screen);
-    CBitmap bitmap;
-    bitmap.CreateCompatibleBitmap(screen, 100, 60);
-    ::ReleaseDC(nullptr, screen);
-    SelectGuard select(dc, bitmap.GetSafeHandle());
-    dc.FillSolidRect(RECT{0, 0, 100, 60}, kPrefill);
-    pane.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc.m_hDC));
-    pane.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.m_hDC), PRF_CLIENT);
-    return ::GetPixel(dc, x, y);
+    gui::testing::DrawSurface surface(100, 60, kPrefill);
+    pane.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(surface.dc()));
+    gui::testing::PrintClient(pane, surface);
+    return surface.Pixel(x, y);
   }
+
 
   GuiTestHost host;
   std::vector<CBitmap> images;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "gui/Messages.h"
+#include "gui/testing/DrawProbe.h"
 #include "gui/testing/TestBitmaps.h"
 #include "platform/testing/GuiTestHost.h"
 
@@ -26,24 +27,10 @@ int LeftInParent(HWND window) {
   return r.left;
 }
 
-// Prints the window's client area into a memory DC pre-filled with `prefill`.
-class Printed {
- public:
-  Printed(const CWnd& window, int w, int h, COLORREF prefill = RGB(1, 2, 3)) {
-    HDC screen = ::GetDC(nullptr);
-    m_dc.CreateCompatibleDC(screen);
-    m_bitmap.CreateCompatibleBitmap(screen, w, h);
-    ::ReleaseDC(nullptr, screen);
-    m_select = std::make_unique<SelectGuard>(m_dc, m_bitmap.GetSafeHandle());
-    m_dc.FillSolidRect(RECT{0, 0, w, h}, prefill);
-    window.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(m_dc.m_hDC), PRF_CLIENT);
-  }
-  COLORREF At(int x, int y) const { return ::GetPixel(m_dc, x, y); }
-
- private:
-  CDC m_dc;
-  CBitmap m_bitmap;
-  std::unique_ptr<SelectGuard> m_select;
+// The window's client area printed into a surface pre-filled with another colour.
+struct Printed : gui::testing::DrawSurface {
+  Printed(const CWnd& window, int w, int h) : DrawSurface(w, h, RGB(1, 2, 3)) { gui::testing::PrintClient(window, *this); }
+  COLORREF At(int x, int y) const { return Pixel(x, y); }
 };
 
 bool Near(COLORREF a, COLORREF b) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gui/Messages.h"
+#include "gui/testing/DrawProbe.h"
 #include "gui/testing/TestBitmaps.h"
 #include "platform/testing/GuiTestHost.h"
 
@@ -34,19 +35,10 @@ RECT RectInParent(HWND window) {
   return r;
 }
 
-COLORREF PrintedPixel(const CWnd& window, int x, int y, COLORREF prefill = RGB(1, 2, 3)) {
-  RECT client;
-  window.GetClientRect(&client);
-  HDC screen = ::GetDC(nullptr);
-  CDC dc;
-  dc.CreateCompatibleDC(screen);
-  CBitmap bitmap;
-  bitmap.CreateCompatibleBitmap(screen, client.right + 1, client.bottom + 1);
-  ::ReleaseDC(nullptr, screen);
-  SelectGuard select(dc, bitmap.GetSafeHandle());
-  dc.FillSolidRect(RECT{0, 0, client.right + 1, client.bottom + 1}, prefill);
-  window.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.m_hDC), PRF_CLIENT);
-  return ::GetPixel(dc, x, y);
+COLORREF PrintedPixel(const CWnd& window, int x, int y) {
+  gui::testing::DrawSurface surface(400, 400, RGB(1, 2, 3));
+  gui::testing::PrintClient(window, surface);
+  return surface.Pixel(x, y);
 }
 
 // ---- the vertical slider: track 10..210 on the host, thumb 20 x 20 ----

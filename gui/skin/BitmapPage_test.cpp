@@ -16,6 +16,7 @@
 #include "gui/controls/ProfileBtn.h"
 #include "gui/skin/LangTable.h"
 #include "gui/skin/SkinNameTables.h"
+#include "gui/testing/ScreenPage.h"
 #include "gui/testing/SkinTestFolder.h"
 #include "platform/testing/GuiTestHost.h"
 
@@ -42,32 +43,6 @@ std::string Rect(const RECT& r) {
 }
 
 COLORREF PanelColour(int x, int y) { return RGB(x % 256, y % 256, 90); }
-
-// The page's own window: a solid colour under the controls.
-class PageWindow : public CWnd {
- protected:
-  bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
-    if (msg == WM_ERASEBKGND) {
-      RECT client;
-      GetClientRect(&client);
-      CDC dc;
-      dc.Attach(reinterpret_cast<HDC>(wParam));
-      dc.FillSolidRect(client, kPage);
-      dc.Detach();
-      result = 1;
-      return true;
-    }
-    if (msg == WM_PAINT) {
-      CPaintDC dc(m_hWnd);
-      RECT client;
-      GetClientRect(&client);
-      dc.FillSolidRect(client, kPage);
-      result = 0;
-      return true;
-    }
-    return CWnd::OnMessage(msg, wParam, lParam, result);
-  }
-};
 
 class BitmapPageTest : public SkinTestFolder {
  protected:
@@ -136,32 +111,10 @@ class BitmapPageTest : public SkinTestFolder {
     SkinTestFolder::TearDown();
   }
 
-  // The page as the screen shows it, 0x00BBGGRR per pixel, top row first.
-  std::vector<COLORREF> Capture() {
-    POINT origin{0, 0};
-    page.ClientToScreen(&origin);
-    HDC screen = ::GetDC(nullptr);
-    std::vector<COLORREF> pixels(static_cast<size_t>(kWidth) * kHeight);
-    CDC memory;
-    memory.CreateCompatibleDC(screen);
-    CBitmap bitmap;
-    bitmap.CreateCompatibleBitmap(screen, kWidth, kHeight);
-    {
-      SelectGuard select(memory, bitmap.GetSafeHandle());
-      ::BitBlt(memory, 0, 0, kWidth, kHeight, screen, origin.x, origin.y, SRCCOPY);
-      for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) pixels[static_cast<size_t>(y) * kWidth + x] = ::GetPixel(memory, x, y);
-    }
-    ::ReleaseDC(nullptr, screen);
-    return pixels;
-  }
-  static COLORREF At(const std::vector<COLORREF>& pixels, int x, int y) {
-    return pixels[static_cast<size_t>(y) * kWidth + x];
-  }
   static constexpr int kWidth = 640, kHeight = 480;
 
   GuiTestHost host;
-  PageWindow page;
+  gui::testing::PageWindow page{kPage};
   CLangTable language;
   CLangTable* previous = nullptr;
   GUIItemList list;
@@ -189,19 +142,14 @@ TEST_F(BitmapPageTest, EveryElementShowsItsNormalImageAtItsPlace) {
   EXPECT_EQ(pane->m_toolTip.GetText(pane, 1), L"info pane");
 
   // Drawn, then looked at on the screen until the X server shows it.
-  std::vector<COLORREF> shot;
-  for (int i = 0; i < 40; ++i) {
-    ::RedrawWindow(host.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    host.Pump();
-    ::GdiFlush();
-    shot = Capture();
-    if (At(shot, kInnerRect.left + kItemRect.left + 5, kInnerRect.top + kItemRect.top + 5) == kInner &&
-        At(shot, 5, 5) == kPage)
-      break;
-    ::Sleep(50);
-  }
-  ASSERT_TRUE(testing_bitmaps::WriteBmpFile(L"bitmap_page.bmp", kWidth, kHeight,
-                                            [&](int x, int y) { return At(shot, x, y); }));
+  const gui::testing::ScreenPicture shot = gui::testing::CaptureWhenShown(
+      host.m_hWnd, page.m_hWnd, kWidth, kHeight,
+      [](const gui::testing::ScreenPicture& p) {
+        return p.At(kInnerRect.left + kItemRect.left + 5, kInnerRect.top + kItemRect.top + 5) == kInner &&
+               p.At(5, 5) == kPage;
+      },
+      [&] { host.Pump(); });
+  ASSERT_TRUE(shot.Save(L"bitmap_page.bmp"));
 
   // Normal images at their rectangles (a point inside each corner and the middle,
   // where no caption lies).
@@ -217,38 +165,38 @@ TEST_F(BitmapPageTest, EveryElementShowsItsNormalImageAtItsPlace) {
     const RECT& r = a.rect;
     for (POINT p : {POINT{r.left + 1, r.top + 1}, POINT{r.left + r.right - 2, r.top + r.bottom - 2},
                     POINT{r.left + r.right / 2, r.top + r.bottom / 2}})
-      EXPECT_EQ(At(shot, p.x, p.y), a.colour) << a.what << " at " << p.x << "," << p.y;
-    EXPECT_NE(At(shot, r.left - 1, r.top + 1), a.colour) << a.what << " spills left";
-    EXPECT_NE(At(shot, r.left + r.right, r.top + 1), a.colour) << a.what << " spills right";
+      EXPECT_EQ(shot.At(p.x, p.y), a.colour) << a.what << " at " << p.x << "," << p.y;
+    EXPECT_NE(shot.At(r.left - 1, r.top + 1), a.colour) << a.what << " spills left";
+    EXPECT_NE(shot.At(r.left + r.right, r.top + 1), a.colour) << a.what << " spills right";
   }
-  EXPECT_EQ(At(shot, kOkRect.left + 2, kOkRect.top + 2), kOk);
-  EXPECT_EQ(At(shot, kOkRect.left + kOkRect.right - 3, kOkRect.top + kOkRect.bottom - 3), kOk);
-  EXPECT_NE(At(shot, kOkRect.left + kOkRect.right, kOkRect.top + 2), kOk);
+  EXPECT_EQ(shot.At(kOkRect.left + 2, kOkRect.top + 2), kOk);
+  EXPECT_EQ(shot.At(kOkRect.left + kOkRect.right - 3, kOkRect.top + kOkRect.bottom - 3), kOk);
+  EXPECT_NE(shot.At(kOkRect.left + kOkRect.right, kOkRect.top + 2), kOk);
 
   // The bitmap item: its picture, with the page in its white corner.
-  EXPECT_EQ(At(shot, kItemRect.left + 100, kItemRect.top + 100), kBitmapItem);
-  EXPECT_EQ(At(shot, kItemRect.left + 3, kItemRect.top + 3), kPage);
-  EXPECT_EQ(At(shot, kItemRect.left + 13, kItemRect.top + 3), kBitmapItem);
+  EXPECT_EQ(shot.At(kItemRect.left + 100, kItemRect.top + 100), kBitmapItem);
+  EXPECT_EQ(shot.At(kItemRect.left + 3, kItemRect.top + 3), kPage);
+  EXPECT_EQ(shot.At(kItemRect.left + 13, kItemRect.top + 3), kBitmapItem);
 
   // The masked button: its face inside, the page in its white corners.
   const RECT& m = kMaskedRect;
-  EXPECT_EQ(At(shot, m.left + m.right / 2, m.top + m.bottom / 2), kMasked);
+  EXPECT_EQ(shot.At(m.left + m.right / 2, m.top + m.bottom / 2), kMasked);
   for (POINT p : {POINT{m.left + 2, m.top + 2}, POINT{m.left + m.right - 3, m.top + 2},
                   POINT{m.left + 2, m.top + m.bottom - 3}, POINT{m.left + m.right - 3, m.top + m.bottom - 3}})
-    EXPECT_EQ(At(shot, p.x, p.y), kPage) << "masked corner at " << p.x << "," << p.y;
-  EXPECT_EQ(At(shot, m.left + 9, m.top + 2), kMasked);
+    EXPECT_EQ(shot.At(p.x, p.y), kPage) << "masked corner at " << p.x << "," << p.y;
+  EXPECT_EQ(shot.At(m.left + 9, m.top + 2), kMasked);
 
   // The button on the bitmap item, at its offset inside it.
   const int innerLeft = kItemRect.left + kInnerRect.left, innerTop = kItemRect.top + kInnerRect.top;
-  EXPECT_EQ(At(shot, innerLeft + 1, innerTop + 1), kInner);
-  EXPECT_EQ(At(shot, innerLeft + kInnerRect.right - 2, innerTop + kInnerRect.bottom - 2), kInner);
-  EXPECT_EQ(At(shot, innerLeft - 1, innerTop + 1), kBitmapItem);
-  EXPECT_EQ(At(shot, innerLeft + kInnerRect.right, innerTop + 1), kBitmapItem);
+  EXPECT_EQ(shot.At(innerLeft + 1, innerTop + 1), kInner);
+  EXPECT_EQ(shot.At(innerLeft + kInnerRect.right - 2, innerTop + kInnerRect.bottom - 2), kInner);
+  EXPECT_EQ(shot.At(innerLeft - 1, innerTop + 1), kBitmapItem);
+  EXPECT_EQ(shot.At(innerLeft + kInnerRect.right, innerTop + 1), kBitmapItem);
 
   // The profile button: the panel picture at its own place.
   const RECT& pr = kProfileRect;
   for (POINT p : {POINT{pr.left + 1, pr.top + 1}, POINT{pr.left + 150, pr.top + 20}})
-    EXPECT_EQ(At(shot, p.x, p.y), PanelColour(p.x, p.y)) << "profile button at " << p.x << "," << p.y;
+    EXPECT_EQ(shot.At(p.x, p.y), PanelColour(p.x, p.y)) << "profile button at " << p.x << "," << p.y;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "gui/skin/SkinBuilders.h"
 #include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinNameTables.h"
+#include "gui/testing/DrawProbe.h"
 #include "gui/testing/SkinTestFolder.h"
 #include "platform/testing/GuiTestHost.h"
 
@@ -36,16 +37,9 @@ RECT RectInParent(HWND window) {
 std::vector<LONG> Values(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 COLORREF PrintedPixel(const CWnd& window, int x, int y) {
-  HDC screen = ::GetDC(nullptr);
-  CDC dc;
-  dc.CreateCompatibleDC(screen);
-  CBitmap bitmap;
-  bitmap.CreateCompatibleBitmap(screen, 400, 400);
-  ::ReleaseDC(nullptr, screen);
-  SelectGuard select(dc, bitmap.GetSafeHandle());
-  dc.FillSolidRect(RECT{0, 0, 400, 400}, RGB(1, 2, 3));
-  window.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.m_hDC), PRF_CLIENT);
-  return ::GetPixel(dc, x, y);
+  gui::testing::DrawSurface surface(400, 400, RGB(1, 2, 3));
+  gui::testing::PrintClient(window, surface);
+  return surface.Pixel(x, y);
 }
 
 int32_t Id(const wchar_t* name) { return FindSkinElementId(name); }
