@@ -149,6 +149,21 @@ TEST_F(BitmapBuildersTest, ButtonOnABitmapItemNamedByWindowId) {
   }
 }
 
+TEST_F(BitmapBuildersTest, KeysOfAKeyListNamingABitmapItemLieOnItsWindow) {
+  WriteXml(L"keys.xml", R"(<ITEMLIST>
+      <BITMAPLIST><BITMAPITEM name="BITMAP_MECHKBD"><SBMN>panel.bmp</SBMN><RECT left="10" top="20" right="300" bottom="120"/></BITMAPITEM></BITMAPLIST>
+      <KBDKEYLIST windowid="BITMAP_MECHKBD"><BUTTONBITMAPS><SBMN>panel.bmp</SBMN></BUTTONBITMAPS>
+        <KBDKEY name="BUTTON_OK"><RECT left="5" top="6" right="20" bottom="20"/></KBDKEY>
+      </KBDKEYLIST></ITEMLIST>)");
+  ASSERT_TRUE(LoadSkinFile(list, L"keys.xml", host.m_hWnd));
+  ASSERT_EQ(list.size(), 2u);
+  auto* bitmap = dynamic_cast<CBitmapItem*>(list[0]);
+  ASSERT_NE(bitmap, nullptr);
+  ASSERT_EQ(list[1]->kind, GUIKIND_KBDKEY);
+  EXPECT_EQ(::GetParent(list[1]->hwnd), bitmap->m_hWnd);
+  EXPECT_EQ(list[1]->parent, bitmap->m_hWnd);
+}
+
 TEST_F(BitmapBuildersTest, CaptionCaseAndColoursOnlyWithACaption) {
   const std::string children =
       R"(<SBMN fontclr="RED">n.bmp</SBMN><SBMO fontclr="GREEN"/><SBMD fontclr="BLUE"/><SBMDS fontclr="WHITE"/>)"

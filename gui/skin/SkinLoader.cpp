@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "device/KeyboardDef.h"
+#include "gui/controls/BitmapItem.h"
 #include "gui/skin/SkinBuilders.h"
 #include "gui/skin/SkinLinks.h"
 #include "gui/skin/SkinNameTables.h"
@@ -122,8 +123,10 @@ uint32_t KeyboardKeysSection(const pugi::xml_node& container, GUIItemList& list,
   if (!listNode) return 0;
   const pugi::xml_node buttonBitmaps = listNode.child("BUTTONBITMAPS");
   if (!buttonBitmaps) return 0;
-  CGUIItem* host = ReadWindowRef(listNode, "windowid", list);
-  const HWND keyParent = host && host->hwnd && host->hwnd != kNoItemWindowYet ? host->hwnd : parent;
+  // A bitmap item's header lists no window (it is never found by one); its
+  // window is the object's own.
+  const auto* host = dynamic_cast<const CBitmapItem*>(ReadWindowRef(listNode, "windowid", list));
+  const HWND keyParent = host && host->m_hWnd ? host->m_hWnd : parent;
   const SharedKeyBitmaps shared = ReadSharedKeyBitmaps(buttonBitmaps);
   BuildContext context{keyParent, &list, &shared, parent};
   SectionCounts counts;
