@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "device/KeyboardDef.h"
 #include "gui/skin/SkinNameTables.h"
 #include "platform/Strings.h"
 #include "platform/testing/WinePath.h"
@@ -205,3 +207,100 @@ TEST(ShippedSkin, ImagesAre24BitAndPanelsShowNoColourKey) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<uint8_t> FileBytes(const std::wstring& path) {
+  std::vector<uint8_t> bytes;
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return bytes;
+  bytes.resize(GetFileSize(f, nullptr));
+  DWORD read = 0;
+  if (!bytes.empty()) ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+  CloseHandle(f);
+  bytes.resize(read);
+  return bytes;
+}
+
+RECT RectOf(const pugi::xml_node& node) {
+  const pugi::xml_node r = node.child("RECT");
+  const int left = r.attribute("left").as_int(), top = r.attribute("top").as_int();
+  return RECT{left, top, left + r.attribute("right").as_int(), top + r.attribute("bottom").as_int()};
+}
+
+}  // namespace
+
+// Every layout's key page (named by its kbditems) holds each key button of the
+// skin once, inside the keyboard picture, none over another, each with a key
+// definition of the page's key file, a picture record and, where it carries one,
+// a tooltip language key that the languages translate.
+TEST(ShippedSkin, EveryLayoutsKeyPageHoldsEachKeyOnceWithItsDefinition) {
+  pugi::xml_document layouts;
+  ASSERT_EQ(layouts.load_file((kApp + L"xml\\KeyboardLayout.xml").c_str()).status, pugi::status_ok);
+  bool hasMark = false;
+  const std::vector<std::wstring> english = LanguageLines(kApp + L"lang\\English.txt", hasMark);
+  size_t pages = 0;
+  for (pugi::xml_node layout : layouts.document_element().child("KBLAYOUTLIST").children("KBLAYOUT")) {
+    const std::wstring file = Text(layout.attribute("kbditems").value());
+    const std::string where = platform::WideToUtf8(file);
+    ASSERT_TRUE(Exists(L"xml", file)) << where;
+    ++pages;
+    pugi::xml_document page;
+    ASSERT_EQ(page.load_file((kApp + L"xml\\" + file).c_str()).status, pugi::status_ok) << where;
+    const pugi::xml_node keyboard = page.child("KEYBOARD");
+    ASSERT_TRUE(keyboard) << where;
+
+    const pugi::xml_node definition = keyboard.child("KEYBOARDDEF");
+    EXPECT_STREQ(definition.attribute("name").value(), "KBDDEF_WINDOWS") << where;
+    const std::vector<uint8_t> keyFile = FileBytes(kApp + L"bin\\" + Text(definition.attribute("file").value()));
+    CKeyboardDef keys;
+    ASSERT_TRUE(keys.LoadKeyDefinitions(keyFile.size(), keyFile.data())) << where;
+
+    const pugi::xml_node list = keyboard.child("KBDKEYLIST");
+    ASSERT_TRUE(list.child("BUTTONBITMAPS")) << where;
+    const std::string host = list.attribute("windowid").value();
+    pugi::xml_node picture;
+    for (pugi::xml_node item : keyboard.child("BITMAPLIST").children("BITMAPITEM"))
+      if (host == item.attribute("name").value()) picture = item;
+    ASSERT_TRUE(picture) << where << ": the keys' windowid names no bitmap item of the page";
+    const RECT area = RectOf(picture);
+    const LONG width = area.right - area.left, height = area.bottom - area.top;
+
+    std::vector<int32_t> ids;
+    std::vector<RECT> rects;
+    for (pugi::xml_node key : list.children("KBDKEY")) {
+      const std::string name = key.attribute("name").value();
+      const int32_t id = FindSkinElementId(Text(name.c_str()));
+      EXPECT_TRUE(id >= 427 && id <= 546) << where << ": " << name << " is no key button";
+      ids.push_back(id);
+      const std::wstring keyName = Text(key.attribute("kbddefid").value());
+      const KeyDefinition* found = keys.FindDefinition(HashKeyName(keyName));
+      EXPECT_TRUE(found && found->name == keyName) << where << ": " << name << " kbddefid has no definition";
+      EXPECT_FALSE(key.attribute("caption")) << where << ": " << name << " (labels are in the pictures)";
+      const RECT r = RectOf(key);
+      EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= width && r.bottom <= height && r.right > r.left &&
+                  r.bottom > r.top)
+          << where << ": " << name << " lies outside its picture";
+      for (size_t i = 0; i < rects.size(); ++i) {
+        RECT overlap;
+        EXPECT_FALSE(IntersectRect(&overlap, &r, &rects[i])) << where << ": " << name << " overlaps key " << ids[i];
+      }
+      rects.push_back(r);
+      const pugi::xml_node info = key.child("BMPINFO");
+      EXPECT_NE(FindSkinElementId(Text(info.attribute("name").value())), -1) << where << ": " << name;
+      EXPECT_TRUE(info.child("SBMN")) << where << ": " << name;
+      if (const pugi::xml_attribute tooltip = key.attribute("tooltip")) {
+        const std::wstring text = Text(tooltip.value());
+        ASSERT_TRUE(text.size() > 1 && text[0] == L'$') << where << ": " << name;
+        bool translated = false;
+        for (size_t i = 2; i < english.size(); i += 2) translated |= english[i] == text.substr(1);
+        EXPECT_TRUE(translated) << where << ": " << name << " tooltip " << tooltip.value();
+      }
+    }
+    std::sort(ids.begin(), ids.end());
+    std::vector<int32_t> every(120);
+    for (int32_t i = 0; i < 120; ++i) every[static_cast<size_t>(i)] = 427 + i;
+    EXPECT_EQ(ids, every) << where << ": each key button once";
+  }
+  EXPECT_GE(pages, 1u);
+}

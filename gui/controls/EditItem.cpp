@@ -59,6 +59,15 @@ void CEditItem::SetBackColor(COLORREF colour) {
   }
 }
 
+void CEditItem::SetBackColorDisabled(COLORREF colour) {
+  m_clrBackDisabled = colour;
+  if (m_hWnd) {
+    m_brushDisabled.DeleteObject();
+    m_brushDisabled.CreateSolidBrush(m_clrBackDisabled);
+    Invalidate();
+  }
+}
+
 BOOL CEditItem::PreTranslateMessage(MSG* msg) {
   if (m_numeric == 1) {
     switch (msg->message) {
@@ -112,7 +121,7 @@ LRESULT CEditItem::OnCtlColor(HDC dc) {
   ::SetBkColor(dc, enabled ? m_clrBack : m_clrBackDisabled);
   ::SetDCPenColor(dc, enabled ? m_clrBorder : m_clrBorderDisabled);
   ::SetDCBrushColor(dc, enabled ? m_clrBorder : m_clrBorderDisabled);
-  return reinterpret_cast<LRESULT>(m_brush.GetSafeHandle());
+  return reinterpret_cast<LRESULT>(enabled ? m_brush.GetSafeHandle() : m_brushDisabled.GetSafeHandle());
 }
 
 bool CEditItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -121,6 +130,8 @@ bool CEditItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
       result = Default();
       m_brush.DeleteObject();
       m_brush.CreateSolidBrush(m_clrBack);
+      m_brushDisabled.DeleteObject();
+      m_brushDisabled.CreateSolidBrush(m_clrBackDisabled);
       Invalidate();
       if (m_font) SetFont(static_cast<HFONT>(m_font->GetSafeHandle()), TRUE);
       return true;

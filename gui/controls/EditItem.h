@@ -28,7 +28,7 @@ class CEditItem : public CEdit, public CGUIItem {
   void SetBackColor(COLORREF colour);
   void SetBackColorHi(COLORREF colour) { m_clrBackHi = colour; }
   void SetBorderColor(COLORREF colour) { m_clrBorder = colour; }
-  void SetBackColorDisabled(COLORREF colour) { m_clrBackDisabled = colour; }
+  void SetBackColorDisabled(COLORREF colour);
   void SetBorderColorDisabled(COLORREF colour) { m_clrBorderDisabled = colour; }
   void SetTextColorDisabled(COLORREF colour) { m_clrTextDisabled = colour; }
 
@@ -53,6 +53,9 @@ class CEditItem : public CEdit, public CGUIItem {
   uint32_t m_max = 0xFFFFFFFF;
   int m_borderWidth = 1;  // read from the skin, not drawn by the edit
   CBrush m_brush;
+  // The disabled field's background: without it a disabled edit would show its
+  // enabled background everywhere but behind its text.
+  CBrush m_brushDisabled;
 
  protected:
   bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;

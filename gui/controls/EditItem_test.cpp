@@ -176,14 +176,14 @@ TEST(EditItemColours, EnabledAndDisabledSetsFromTheReflectedColourMessages) {
     edit.EnableWindow(row.enabled);
     const auto brush = reinterpret_cast<HBRUSH>(
         host.SendMessage(row.message, reinterpret_cast<WPARAM>(static_cast<HDC>(dc)), reinterpret_cast<LPARAM>(edit.m_hWnd)));
-    ASSERT_EQ(brush, edit.m_brush.GetSafeHandle());
+    ASSERT_EQ(brush, (row.enabled ? edit.m_brush : edit.m_brushDisabled).GetSafeHandle());
     EXPECT_EQ(::GetTextColor(dc), row.text);
     EXPECT_EQ(::GetBkColor(dc), row.back);
     EXPECT_EQ(::GetDCPenColor(dc), row.border);
     EXPECT_EQ(::GetDCBrushColor(dc), row.border);
     const RECT all{0, 0, 4, 4};
     ::FillRect(dc, &all, brush);
-    EXPECT_EQ(::GetPixel(dc, 1, 1), RGB(200, 10, 10));  // the one brush, made from the background colour
+    EXPECT_EQ(::GetPixel(dc, 1, 1), row.back);  // the whole background, not only behind the text
   }
 }
 
