@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "gui/controls/TextItem.h"
 #include "gui/skin/LangTable.h"
 #include "gui/skin/SkinNameTables.h"
+#include "gui/testing/ScreenPage.h"
 #include "gui/testing/SkinTestFolder.h"
 #include "platform/testing/GuiTestHost.h"
 #include "platform/Strings.h"
@@ -36,80 +38,21 @@ std::string Rect(const RECT& r) {
          std::to_string(r.right) + "\" bottom=\"" + std::to_string(r.bottom) + "\"/>";
 }
 
-// The page's own window: a solid colour under the controls.
-class PageWindow : public CWnd {
- protected:
-  bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
-    if (msg == WM_ERASEBKGND || msg == WM_PAINT) {
-      RECT client;
-      GetClientRect(&client);
-      if (msg == WM_PAINT) {
-        CPaintDC dc(m_hWnd);
-        dc.FillSolidRect(client, kPage);
-        result = 0;
-      } else {
-        CDC dc;
-        dc.Attach(reinterpret_cast<HDC>(wParam));
-        dc.FillSolidRect(client, kPage);
-        dc.Detach();
-        result = 1;
-      }
-      return true;
-    }
-    return CWnd::OnMessage(msg, wParam, lParam, result);
-  }
-};
+using gui::testing::CaptureWhenShown;
+using gui::testing::PageWindow;
+using gui::testing::ScreenPicture;
 
-class Shot {
- public:
-  explicit Shot(const CWnd& window, int w = kWidth, int h = kHeight) : width(w), height(h) {
-    POINT origin{0, 0};
-    window.ClientToScreen(&origin);
-    HDC screen = ::GetDC(nullptr);
-    CDC memory;
-    memory.CreateCompatibleDC(screen);
-    CBitmap bitmap;
-    bitmap.CreateCompatibleBitmap(screen, width, height);
-    pixels.resize(static_cast<size_t>(width) * height);
-    {
-      SelectGuard select(memory, bitmap.GetSafeHandle());
-      ::BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
-      for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) pixels[static_cast<size_t>(y) * width + x] = ::GetPixel(memory, x, y);
+// Some pixel of the rectangle near the colour (text edges are blended).
+bool HasNear(const ScreenPicture& shot, const RECT& r, COLORREF colour, int tolerance = 40) {
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x) {
+      const COLORREF c = shot.At(x, y);
+      if (std::abs(GetRValue(c) - GetRValue(colour)) + std::abs(GetGValue(c) - GetGValue(colour)) +
+              std::abs(GetBValue(c) - GetBValue(colour)) <=
+          tolerance)
+        return true;
     }
-    ::ReleaseDC(nullptr, screen);
-  }
-  COLORREF At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-  // Some pixel of the rectangle near the colour (text edges are blended).
-  bool HasNear(const RECT& r, COLORREF colour, int tolerance = 40) const {
-    for (int y = r.top; y < r.bottom; ++y)
-      for (int x = r.left; x < r.right; ++x) {
-        const COLORREF c = At(x, y);
-        if (std::abs(GetRValue(c) - GetRValue(colour)) + std::abs(GetGValue(c) - GetGValue(colour)) +
-                std::abs(GetBValue(c) - GetBValue(colour)) <= tolerance)
-          return true;
-      }
-    return false;
-  }
-  bool Save(const std::wstring& path) const {
-    return testing_bitmaps::WriteBmpFile(path, width, height, [&](int x, int y) { return At(x, y); });
-  }
-  int width, height;
-  std::vector<COLORREF> pixels;
-};
-
-// Draws the host until `ready` holds on a picture of the screen (the X server
-// shows a window's drawing a little later), at most two seconds.
-template <typename Ready>
-Shot DrawnShot(GuiTestHost& host, const CWnd& page, Ready ready, int width = kWidth, int height = kHeight) {
-  for (int i = 0;; ++i) {
-    ::RedrawWindow(host.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    host.Pump();
-    ::GdiFlush();
-    Shot shot(page, width, height);
-    if (ready(shot) || i == 40) return shot;
-    ::Sleep(50);
-  }
+  return false;
 }
 
 bool CopyKeyFiles(const std::wstring& to) {
@@ -136,8 +79,13 @@ class TextPageTest : public SkinTestFolder {
     SkinTestFolder::TearDown();
   }
 
+  ScreenPicture Shown(const std::function<bool(const ScreenPicture&)>& shown, int width = kWidth,
+                      int height = kHeight) {
+    return CaptureWhenShown(host.m_hWnd, page.m_hWnd, width, height, shown, [this] { host.Pump(); });
+  }
+
   GuiTestHost host;
-  PageWindow page;
+  PageWindow page{kPage};
   CLangTable language;
   CLangTable* previous = nullptr;
   GUIItemList list;
@@ -242,7 +190,7 @@ TEST_F(TextPageTest, EveryElementKindDrawsItsOwnPartOfThePage) {
   EXPECT_EQ(keyItems[2]->m_keyDef, nullptr);
 
   auto inBoard = [](const RECT& key, int dx, int dy) { return POINT{kBoard.left + key.left + dx, kBoard.top + key.top + dy}; };
-  const Shot shot = DrawnShot(host, page, [&](const Shot& s) {
+  const ScreenPicture shot = Shown([&](const ScreenPicture& s) {
     const POINT p = inBoard(kKeyC, 30, 30);
     return s.At(p.x, p.y) == kPieces[2] && s.At(kEdit.left + 60, kEdit.top + 12) == RGB(0x00, 0x77, 0xC5);
   });
@@ -269,14 +217,14 @@ TEST_F(TextPageTest, EveryElementKindDrawsItsOwnPartOfThePage) {
   };
   for (const Area& a : areas) EXPECT_EQ(shot.At(a.rect.left + a.rect.right - 8, a.rect.top + a.rect.bottom / 2), a.colour) << a.what;
   // The texts in their colours, over the page and over the keyboard picture.
-  EXPECT_TRUE(shot.HasNear(RECT{kPlainText.left, kPlainText.top, kPlainText.left + kPlainText.right,
+  EXPECT_TRUE(HasNear(shot, RECT{kPlainText.left, kPlainText.top, kPlainText.left + kPlainText.right,
                                 kPlainText.top + kPlainText.bottom}, RGB(255, 0, 0)));
-  EXPECT_TRUE(shot.HasNear(RECT{kLabel.left, kLabel.top, kLabel.left + kLabel.right, kLabel.top + kLabel.bottom},
+  EXPECT_TRUE(HasNear(shot, RECT{kLabel.left, kLabel.top, kLabel.left + kLabel.right, kLabel.top + kLabel.bottom},
                            RGB(0, 255, 0)));
   const RECT innerOnScreen{kBoard.left + kInnerText.left, kBoard.top + kInnerText.top,
                            kBoard.left + kInnerText.left + kInnerText.right, kBoard.top + kInnerText.top + kInnerText.bottom};
-  EXPECT_TRUE(shot.HasNear(innerOnScreen, kWhite));
-  EXPECT_TRUE(shot.HasNear(innerOnScreen, kKeyboard, 0));  // transparent over the picture
+  EXPECT_TRUE(HasNear(shot, innerOnScreen, kWhite));
+  EXPECT_TRUE(HasNear(shot, innerOnScreen, kKeyboard, 0));  // transparent over the picture
 }
 
 TEST_F(TextPageTest, ShippedEnglishPageShowsEveryKeyWithItsDefinitionAndName) {
@@ -309,8 +257,8 @@ TEST_F(TextPageTest, ShippedEnglishPageShowsEveryKeyWithItsDefinitionAndName) {
   ::GetWindowRect(keys[0]->m_hWnd, &escape);
   POINT topMiddle{(escape.left + escape.right) / 2, escape.top + 3};
   ::ScreenToClient(page.m_hWnd, &topMiddle);
-  const Shot shot = DrawnShot(
-      host, page, [&](const Shot& s) { return s.At(topMiddle.x, topMiddle.y) == RGB(0x2B, 0x2B, 0x2B); }, kMainWidth,
+  const ScreenPicture shot = Shown(
+      [&](const ScreenPicture& s) { return s.At(topMiddle.x, topMiddle.y) == RGB(0x2B, 0x2B, 0x2B); }, kMainWidth,
       kMainHeight);
   ASSERT_TRUE(shot.Save(L"english_page.bmp"));
   EXPECT_EQ(shot.At(topMiddle.x, topMiddle.y), RGB(0x2B, 0x2B, 0x2B));  // the key's face from the normal picture
