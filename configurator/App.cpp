@@ -1,43 +1,33 @@
-// KestraneOvrixConfig: the configurator's application object and entry point. For
-// now its start-up in outline: the program folder, the languages and keyboard
-// layouts of the skin, and the skinned main window, which runs until it is closed.
 #include "configurator/App.h"
 
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <string>
 
 #include "configurator/MainWindow.h"
+#include "configurator/Shell.h"
+#include "device/Bootstrap.h"
 #include "gui/skin/LangTable.h"
 #include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinNameTables.h"
 #include "gui/skin/SkinResourceCache.h"
-#include "platform/Dialog.h"
+
+int32_t CurrentLanguageId = -1;
+UINT ListPopupTemplateId = 129;
+UINT ListPopupTemplateId2 = 129;
 
 namespace {
 
-// A running configurator is found by the class of its main window.
-constexpr wchar_t kMainWindowClass[] = L"SINGLE_INSTANCE_APP_MORVEL";
+constexpr UINT kProgramIcon = 130;
+constexpr UINT kListPopupTemplate = 129;
 constexpr int32_t kDefaultLanguageId = 349;  // LANGUAGE_DEFAULT
+constexpr int32_t kLastLanguageId = 364;     // LANGUAGE_GREEK
 constexpr int32_t kEnglishLayoutId = 366;    // KBLAYOUT_ENGLISH
+constexpr wchar_t kTrayProgram[] = L"KestraneOvrixTray.exe";
 
-}  // namespace
-
-bool CMorvelAppApp::RegisterMainWindowClass() const {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.style = CS_DBLCLKS | CS_SAVEBITS | CS_BYTEALIGNWINDOW;
-  wc.lpfnWndProc = DefDlgProcW;
-  wc.cbWndExtra = DLGWINDOWEXTRA;
-  wc.hInstance = m_hInstance;
-  wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-  wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
-  wc.lpszClassName = kMainWindowClass;
-  return ::RegisterClassExW(&wc) != 0;
-}
-
-std::wstring CMorvelAppApp::ProgramFolder() {
+std::wstring RunningProgramFolder() {
   wchar_t path[MAX_PATH] = {};
   const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring folder(path, length < MAX_PATH ? length : 0);
@@ -46,40 +36,179 @@ std::wstring CMorvelAppApp::ProgramFolder() {
   return folder;
 }
 
-BOOL CMorvelAppApp::InitInstance() {
-  if (!RegisterMainWindowClass()) {
-    m_exitCode = 1;
-    return FALSE;
-  }
-  INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
-  ::InitCommonControlsEx(&controls);
+// Brings a running configurator to the front: its last active popup (a popup it
+// shows, else the main window itself), restored when minimised.
+void BringForward(HWND mainWindow) {
+  HWND popup = ::GetLastActivePopup(mainWindow);
+  if (popup == nullptr) popup = mainWindow;
+  ::BringWindowToTop(mainWindow);
+  if (::IsIconic(popup))
+    ::ShowWindow(popup, SW_RESTORE);
+  else
+    ::SetForegroundWindow(popup);
+}
 
-  AppFolder = ProgramFolder();
-  ::SetCurrentDirectoryW(AppFolder.c_str());
-  BuildNameTables(NameTableSet::Configurator);
-
-  LoadSkinFile(m_languages, L"Language.xml", nullptr);
-  const auto language = LanguageTables.find(kDefaultLanguageId);
-  if (language != LanguageTables.end()) CurrentLangTable = language->second;
-  LoadSkinFile(m_layouts, L"KeyboardLayout.xml", nullptr);
-  SelectKeyboardLayout(kEnglishLayoutId);
-
-  {
-    CMorvelAppDlg mainWindow;
-    m_pMainWnd = &mainWindow;
-    mainWindow.DoModal();
-    m_pMainWnd = nullptr;
-  }
-
+// The skin's program-wide tables refer into the item lists about to be freed.
+void ForgetSkinTables() {
   CurrentLangTable = nullptr;
   LanguageTables.clear();
   KeyboardLayoutSwitcher.settings.clear();
-  FreeItemList(m_layouts);
-  FreeItemList(m_languages);
-  // The program ends here, without a message loop of its own.
-  return FALSE;
+  KeyboardLayoutSwitcher.selected = nullptr;
 }
 
-CMorvelAppApp theApp;
+}  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return theApp.Run(); }
+CMorvelAppApp::CMorvelAppApp() = default;
+
+CMorvelAppApp::~CMorvelAppApp() { Finish(); }
+
+bool CMorvelAppApp::RegisterMainWindowClass(HINSTANCE instance, const wchar_t* className) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.style = CS_DBLCLKS | CS_SAVEBITS | CS_BYTEALIGNWINDOW;
+  wc.lpfnWndProc = DefDlgProcW;
+  wc.cbWndExtra = DLGWINDOWEXTRA;
+  wc.hInstance = instance;
+  wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(kProgramIcon));
+  wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+  wc.lpszClassName = className;
+  // A second application object in one process (tests) finds the class there.
+  return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+bool CMorvelAppApp::TakeSingleInstance() {
+  const std::wstring& name = m_environment.instanceName;
+  m_instanceMutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
+  if (m_instanceMutex == nullptr) return false;
+  // Held until the run ends, so that of two starts at the same moment the second
+  // waits here while the first creates its window, and then finds that window.
+  const DWORD wait = ::WaitForSingleObject(m_instanceMutex, m_environment.instanceWaitMs);
+  m_mutexOwned = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+  HWND running = ::FindWindowW(name.c_str(), nullptr);
+  if (running != nullptr) BringForward(running);
+  if (running != nullptr || !m_mutexOwned) {
+    ReleaseInstance();
+    return false;
+  }
+  return true;
+}
+
+void CMorvelAppApp::ReleaseInstance() {
+  if (m_instanceMutex == nullptr) return;
+  if (m_mutexOwned) ::ReleaseMutex(m_instanceMutex);
+  ::CloseHandle(m_instanceMutex);
+  m_instanceMutex = nullptr;
+  m_mutexOwned = false;
+}
+
+void CMorvelAppApp::ReadInstallerValues(int32_t& languageId) {
+  configurator::SystemProgramRegistry systemRegistry;
+  configurator::IProgramRegistry& registry =
+      m_environment.registry != nullptr ? *m_environment.registry : systemRegistry;
+  languageId = kDefaultLanguageId;
+  // Read only: the key is the installer's, and a configurator without it starts
+  // no tray.
+  if (!registry.Open()) return;
+  wchar_t buffer[kRegistryStringChars] = {};
+  if (registry.ReadString(L"Language", buffer) == ERROR_SUCCESS)
+    languageId = FindLanguageId(buffer);
+  buffer[0] = L'\0';
+  registry.ReadString(L"InstallDir", buffer);
+  std::wstring folder = buffer;
+  if (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+  if (!folder.empty()) ::SetCurrentDirectoryW(folder.c_str());
+  configurator::ShellLauncher().Open(L"open", kTrayProgram);
+  registry.Close();
+}
+
+void CMorvelAppApp::ChooseLanguage(int32_t languageId) {
+  CurrentLanguageId = languageId >= kDefaultLanguageId && languageId <= kLastLanguageId ? languageId : -1;
+  // Every table is built, so that the default one is there when the requested
+  // language has none: no window shows bare language keys.
+  RequestedLanguageId = -1;
+  LoadSkinFile(m_languages, L"Language.xml", nullptr);
+  auto table = LanguageTables.find(CurrentLanguageId);
+  if (table == LanguageTables.end()) table = LanguageTables.find(kDefaultLanguageId);
+  if (table != LanguageTables.end()) CurrentLangTable = table->second;
+}
+
+void CMorvelAppApp::ChooseKeyboardLayout() {
+  int32_t layoutId = kEnglishLayoutId;
+  DWORD code = 0;
+  if (m_device != nullptr && m_device->IsPresent() && m_device->ReadValue(&code)) {
+    const int32_t mapped = GetLayoutSkinId(static_cast<int32_t>(code));
+    if (mapped != -1) layoutId = mapped;
+  }
+  LoadSkinFile(m_layouts, L"KeyboardLayout.xml", nullptr);
+  if (KeyboardLayoutSwitcher.settings.count(layoutId) == 0) layoutId = kEnglishLayoutId;
+  SelectKeyboardLayout(layoutId);
+  m_layoutId = layoutId;
+}
+
+bool CMorvelAppApp::Start() {
+  if (m_started) return true;
+  if (!RegisterMainWindowClass(m_hInstance)) {
+    m_exitCode = 1;
+    return false;
+  }
+  if (!TakeSingleInstance()) return false;
+  m_started = true;
+
+  INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
+  ::InitCommonControlsEx(&controls);
+  CWinApp::InitInstance();
+  m_comInitialised = SUCCEEDED(::CoInitialize(nullptr));
+
+  AppFolder = m_environment.programFolder.empty() ? RunningProgramFolder() : m_environment.programFolder;
+  ::SetCurrentDirectoryW(AppFolder.c_str());
+
+  m_ownedConfig = std::make_unique<CMorvelConfig>(AppFolder);
+  m_config = m_ownedConfig.get();
+  // Profiles come from the keyboard only: nothing here reads "save\", where
+  // exported profiles lie.
+  m_deviceRead = CreateDeviceAndTables(&m_device, m_config, m_environment.deviceFactory);
+
+  int32_t languageId = kDefaultLanguageId;
+  ReadInstallerValues(languageId);
+  ChooseLanguage(languageId);
+  ChooseKeyboardLayout();
+
+  ListPopupTemplateId = kListPopupTemplate;
+  ListPopupTemplateId2 = kListPopupTemplate;
+  return true;
+}
+
+void CMorvelAppApp::RunMainWindow() {
+  if (!m_started) return;
+  CMorvelAppDlg mainWindow(m_device, m_config);
+  // A keyboard that is there but could not be read is treated as no keyboard:
+  // Apply over a partly read configuration would overwrite keys never read.
+  mainWindow.SetStartReadFailed(!m_deviceRead);
+  m_pMainWnd = &mainWindow;
+  mainWindow.DoModal();
+  m_pMainWnd = nullptr;
+}
+
+void CMorvelAppApp::Finish() {
+  if (m_started) {
+    DestroyGlobals();
+    m_device = nullptr;
+    m_config = nullptr;
+    m_ownedConfig.reset();
+    ForgetSkinTables();
+    FreeItemList(m_layouts);
+    FreeItemList(m_unusedItems);
+    FreeItemList(m_languages);
+    if (m_comInitialised) ::CoUninitialize();
+    m_comInitialised = false;
+    m_started = false;
+  }
+  ReleaseInstance();
+}
+
+BOOL CMorvelAppApp::InitInstance() {
+  if (Start()) RunMainWindow();
+  Finish();
+  return FALSE;
+}

@@ -1,20 +1,440 @@
 #include "configurator/MainWindow.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <cwctype>
+
+#include "configurator/ElementIds.h"
+#include "configurator/FileVersions.h"
+#include "configurator/ItemAccess.h"
+#include "configurator/Shell.h"
+#include "configurator/popups/Popups.h"
+#include "gui/skin/LangTable.h"
+#include "gui/skin/SkinResourceCache.h"
+
+namespace ids = configurator::ids;
+
 namespace {
 
-constexpr UINT kMainTemplate = 102;
+constexpr UINT kProgramIcon = 130;
 // Magenta pixels of the skin are see-through.
 constexpr COLORREF kColourKey = RGB(255, 0, 255);
+constexpr wchar_t kTitle[] = L"Tavrik Kestrane Ovrix Configurator";
+constexpr wchar_t kNoKeyboardPopup[] = L"NoKestranePopup.xml";
+constexpr UINT kNoDeviceAtStartMs = 500;
+constexpr UINT kDeviceRemovedMs = 100;
+// The mouse device-interface class, under which the keyboard's own interface is announced.
+constexpr GUID kMouseInterfaceClass = {0x378de44c, 0x56ef, 0x11d1, {0xbc, 0x8c, 0x00, 0xa0, 0xc9, 0x14, 0x05, 0xdd}};
+// A device-interface notification larger than this is not a real one.
+constexpr DWORD kMaxDeviceBroadcastBytes = 32 * 1024;
+
+constexpr int32_t kAssignButtonIds[6] = {
+    ids::BUTTON_ASSIGNSELECT_DEFAULT, ids::BUTTON_ASSIGNSELECT_SINGLEKEY, ids::BUTTON_ASSIGNSELECT_MACRO,
+    ids::BUTTON_ASSIGNSELECT_PROFILE, ids::BUTTON_ASSIGNSELECT_LAUNCHPROGRAM, ids::BUTTON_ASSIGNSELECT_DISABLE};
+constexpr int32_t kAssignTextIds[6] = {
+    ids::TEXT_ASSIGNSELECT_DEFAULT, ids::TEXT_ASSIGNSELECT_SINGLEKEY, ids::TEXT_ASSIGNSELECT_MACRO,
+    ids::TEXT_ASSIGNSELECT_PROFILE, ids::TEXT_ASSIGNSELECT_LAUNCHPROGRAM, ids::TEXT_ASSIGNSELECT_DISABLE};
+
+// The name of a device-interface broadcast, read only within its stated size;
+// false for one too small or too large to be real.
+bool DeviceInterfaceName(const DEV_BROADCAST_DEVICEINTERFACE_W* broadcast, std::wstring& name) {
+  constexpr DWORD nameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
+  const DWORD size = broadcast->dbcc_size;
+  if (size < nameOffset + sizeof(wchar_t) || size > kMaxDeviceBroadcastBytes) return false;
+  const size_t chars = (size - nameOffset) / sizeof(wchar_t);
+  const wchar_t* text = broadcast->dbcc_name;
+  name.assign(text, std::find(text, text + chars, L'\0'));
+  return true;
+}
+
+std::wstring Upper(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(c));
+  return text;
+}
 
 }  // namespace
 
-CMorvelAppDlg::CMorvelAppDlg() : CGUIPanel(L"MainPage.xml", kMainTemplate, nullptr) {}
+CMorvelAppDlg::CMorvelAppDlg(IGenDevice* device, IKeyboardConfig* config, UINT templateId)
+    : CGUIPanel(L"MainPage.xml", templateId, nullptr), m_config(config), m_device(device) {}
+
+CMorvelAppDlg::~CMorvelAppDlg() {
+  FreeItemList(m_macroItems);
+  FreeItemList(m_profileItems);
+  FreeItemList(m_layoutItems);
+  FreeItemList(m_assignKeysItems);
+}
 
 BOOL CMorvelAppDlg::OnInitDialog() {
-  const BOOL result = CGUIPanel::OnInitDialog();
+  CGUIPanel::OnInitDialog();
+  m_hIcon = ::LoadIconW(platform::ResourceInstance(), MAKEINTRESOURCEW(kProgramIcon));
+  SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+  SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+  RegisterForDeviceNotifications();
+
   ModifyStyleEx(0, WS_EX_LAYERED);
   ::SetLayeredWindowAttributes(m_hWnd, kColourKey, 0, LWA_COLORKEY);
-  SetWindowText(L"Tavrik Kestrane Ovrix Configurator");
+  SetWindowText(kTitle);
+
+  LoadSkinFile(m_assignKeysItems, L"AssignKeys.xml", m_hWnd);
+  const CKeyboardLayoutSetting* layout = KeyboardLayoutSwitcher.selected;
+  if (layout != nullptr && !layout->itemSet.empty()) LoadSkinFile(m_layoutItems, layout->itemSet, m_hWnd);
+  LoadSkinFile(m_profileItems, L"ManageProfiles.xml", m_hWnd);
+  LoadSkinFile(m_macroItems, L"ManageMacros.xml", m_hWnd);
+
   BindItems();
-  return result;
+  ShowPage(kPageAssignKeys | kPageLayout);
+
+  if (m_startReadFailed || m_device == nullptr || m_config == nullptr || !m_device->IsPresent()) {
+    ArmNoDeviceTimer(kNoDeviceAtStartMs);
+    return FALSE;
+  }
+  // A read that fails part-way leaves keys unread: treated as no keyboard, since
+  // Apply would then write defaults over them.
+  if (!m_device->TransferConfig(m_config, TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL)) {
+    ArmNoDeviceTimer(kNoDeviceAtStartMs);
+    return FALSE;
+  }
+  if (m_config->GetActiveProfile() == nullptr) m_config->SetActiveProfile(m_config->GetProfile(0));
+  if (m_config->GetActiveProfile() == nullptr) {
+    ArmNoDeviceTimer(kNoDeviceAtStartMs);
+    return FALSE;
+  }
+  FillStatusTexts();
+  FillProfileList();
+  FillProfileDropdown();
+  RefreshAssignedMarks();
+  SetModified(false);
+  return TRUE;
+}
+
+void CMorvelAppDlg::BindItems() {
+  auto main = [this](int32_t id) { return FindItemById(m_items, id); };
+  auto page = [this](int32_t id) -> CGUIItem* {
+    for (GUIItemList* list : {&m_assignKeysItems, &m_profileItems, &m_macroItems})
+      if (CGUIItem* item = FindItemById(*list, id)) return item;
+    return nullptr;
+  };
+  m_tabAssignKeys = main(ids::BUTTON_ASSIGNKEYS);
+  m_tabProfiles = main(ids::BUTTON_MANAGEPROFILES);
+  m_tabMacros = main(ids::BUTTON_MANAGEMACROS);
+  m_buttonOk = main(ids::BUTTON_OK);
+  m_buttonCancel = main(ids::BUTTON_CANCEL);
+  m_buttonApply = main(ids::BUTTON_APPLY);
+  m_buttonHelp = main(ids::BUTTON_HELP);
+  m_buttonExit = main(ids::BUTTON_EXIT);
+  m_buttonUpdate = main(ids::BUTTON_UPDATE);
+  m_firmwareText = main(ids::TEXT_FIRMWAREVER);
+  m_driverText = main(ids::TEXT_DRIVERVER);
+  m_profileDropdown = main(ids::LIST_GLOBALPROFILELIST);
+  m_infoPanel = page(ids::BITMAPWIN_ASSIGNKEY);
+  for (int i = 0; i < 6; ++i) {
+    m_assignButtons[i] = page(kAssignButtonIds[i]);
+    m_assignTexts[i] = page(kAssignTextIds[i]);
+  }
+  m_macroDropdown = page(ids::LIST_GLOBALMACROLIST);
+  m_profileList = page(ids::LIST_PROFILELIST);
+  m_osdButton = page(ids::BUTTON_ENABLE_PROFILE_OSD);
+  CGUIItem* keyboard = FindItemById(m_layoutItems, ids::BITMAP_MECHKBD);
+  m_keyboardBitmap = keyboard != nullptr && keyboard->kind == GUIKIND_BITMAPITEM ? keyboard : nullptr;
+}
+
+void CMorvelAppDlg::ShowPage(int flags) {
+  GUIItemList* page = nullptr;
+  if (flags & (kPageAssignKeys | kPageLayout))
+    page = &m_assignKeysItems;
+  else if (flags & kPageProfiles)
+    page = &m_profileItems;
+  else if (flags & kPageMacros)
+    page = &m_macroItems;
+  if (page == m_currentPage && page != nullptr) return;
+  if (page == nullptr && (flags & kPageNone) == 0) return;
+  const bool assignKeys = page == &m_assignKeysItems;
+  ShowItems(m_assignKeysItems, assignKeys ? 1 : 0);
+  ShowItems(m_layoutItems, (flags & kPageLayout) && assignKeys ? 1 : 0);
+  ShowItems(m_profileItems, page == &m_profileItems ? 1 : 0);
+  ShowItems(m_macroItems, page == &m_macroItems ? 1 : 0);
+  configurator::SetItemCheck(m_tabAssignKeys, assignKeys);
+  configurator::SetItemCheck(m_tabProfiles, page == &m_profileItems);
+  configurator::SetItemCheck(m_tabMacros, page == &m_macroItems);
+  m_currentPage = page;
+  if (!assignKeys) EnableAssignButtons(false);
+  Invalidate();
+}
+
+void CMorvelAppDlg::SetModified(bool modified) {
+  m_modified = modified;
+  configurator::EnableItem(m_buttonApply, modified);
+}
+
+bool CMorvelAppDlg::ApplyToDevice() {
+  if (m_device == nullptr || m_config == nullptr || m_device->IsWriting()) return false;
+  if (m_device->TransferConfig(m_config, TRANSFER_TO_DEVICE, TRANSFER_WRITE_ALL)) {
+    SetModified(false);
+    return true;
+  }
+  SetModified(true);
+  return false;
+}
+
+void CMorvelAppDlg::ShowWriteFailed() {
+  configurator::Popups().Warning(this, kNoKeyboardPopup, configurator::kWriteFailedHeading, nullptr);
+}
+
+void CMorvelAppDlg::Apply() {
+  if (m_device == nullptr) return;
+  // Refused because a write runs: silent; the configuration stays modified.
+  if (m_device->IsWriting()) return;
+  const HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
+  const bool started = ApplyToDevice();
+  ::SetCursor(old);
+  if (!started) {
+    ShowWriteFailed();
+    return;
+  }
+  m_watchingWrite = true;
+  SetTimer(kWriteWatchTimer, kWriteWatchMs);
+}
+
+void CMorvelAppDlg::OnWriteWatchTimer() {
+  if (m_device == nullptr || m_device->IsWriting()) return;
+  KillTimer(kWriteWatchTimer);
+  if (!m_watchingWrite) return;
+  m_watchingWrite = false;
+  if (!m_device->LastWriteSucceeded()) {
+    SetModified(true);
+    ShowWriteFailed();
+  }
+}
+
+void CMorvelAppDlg::WaitForWrite() {
+  if (m_device == nullptr) return;
+  const HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
+  while (m_device->IsWriting()) {
+    MSG msg;
+    // Painting and what the write's calls need (posted and sent messages), never input.
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_PAINT | QS_POSTMESSAGE | QS_SENDMESSAGE);
+  }
+  ::SetCursor(old);
+}
+
+void CMorvelAppDlg::ApplyAndClose() {
+  if (m_device == nullptr || m_config == nullptr) {
+    PostMessage(WM_CLOSE);
+    return;
+  }
+  WaitForWrite();
+  // A watched write has ended here; its outcome is superseded by this one.
+  m_watchingWrite = false;
+  KillTimer(kWriteWatchTimer);
+  if (!ApplyToDevice()) {
+    ShowWriteFailed();
+    return;
+  }
+  WaitForWrite();
+  if (!m_device->LastWriteSucceeded()) {
+    SetModified(true);
+    ShowWriteFailed();
+    return;
+  }
+  PostMessage(WM_CLOSE);
+}
+
+bool CMorvelAppDlg::RecordingMacro() const { return m_currentPage == &m_macroItems && m_macroState == 3; }
+
+void CMorvelAppDlg::OnOK() {
+  if (RecordingMacro()) return;
+  ApplyAndClose();
+}
+
+void CMorvelAppDlg::OnCancel() {
+  if (RecordingMacro()) return;
+  CGUIPanel::OnCancel();
+}
+
+void CMorvelAppDlg::OpenManual() {
+  if (RecordingMacro()) return;
+  configurator::ShellLauncher().Open(L"OPEN", AppFolder + L"Manuals\\index.html");
+}
+
+void CMorvelAppDlg::OnCloseDialog() {
+  if (m_device != nullptr) m_device->ResumeRemapping();
+  Default();
+  if (m_hDeviceNotify != nullptr) ::UnregisterDeviceNotification(m_hDeviceNotify);
+  m_hDeviceNotify = nullptr;
+}
+
+BOOL CMorvelAppDlg::PreTranslateMessage(MSG* msg) {
+  if (msg->message == WM_KEYDOWN && msg->wParam == VK_SPACE) msg->wParam = VK_RETURN;
+  return CGUIPanel::PreTranslateMessage(msg);
+}
+
+void CMorvelAppDlg::ArmNoDeviceTimer(UINT ms) { m_timerId = SetTimer(kNoDeviceTimer, ms); }
+
+void CMorvelAppDlg::OnNoDeviceTimer() {
+  KillTimer(kNoDeviceTimer);
+  m_timerId = 0;
+  configurator::Popups().Warning(this, kNoKeyboardPopup, L"", nullptr);
+  PostMessage(WM_CLOSE);
+}
+
+void CMorvelAppDlg::RegisterForDeviceNotifications() {
+  if (m_hDeviceNotify != nullptr) return;
+  DEV_BROADCAST_DEVICEINTERFACE_W filter{};
+  filter.dbcc_size = sizeof(filter);
+  filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+  filter.dbcc_classguid = kMouseInterfaceClass;
+  m_hDeviceNotify = ::RegisterDeviceNotificationW(m_hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
+void CMorvelAppDlg::OnDeviceChange(WPARAM event, LPARAM data) {
+  if (event != DBT_DEVICEREMOVECOMPLETE || data == 0) return;
+  const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
+  if (header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE) return;
+  std::wstring name;
+  if (!DeviceInterfaceName(reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(data), name)) return;
+  name = Upper(name);
+  if (name.find(L"VID_2F7A") != std::wstring::npos && name.find(L"PID_0C41") != std::wstring::npos)
+    ArmNoDeviceTimer(kDeviceRemovedMs);
+}
+
+void CMorvelAppDlg::FillStatusTexts() {
+  FillMacroDropdown();
+  FillPredefinedCommandLists();
+  std::wstring version;
+  if (m_firmwareText != nullptr && m_device->GetFirmwareVersion(version))
+    configurator::SetItemText(m_firmwareText, configurator::ItemText(m_firmwareText) + L": " + version);
+  if (m_driverText != nullptr) {
+    CFileVersions versions;
+    versions.ReadModulePath();
+    versions.ReadVersionInfo();
+    wchar_t text[512] = {};
+    std::swprintf(text, 512, L"%ls: %ls.%.2d", configurator::ItemText(m_driverText).c_str(),
+                  versions.m_productMajor.c_str(), _wtoi(versions.m_productMinor.c_str()));
+    configurator::SetItemText(m_driverText, text);
+  }
+  EnableAssignButtons(false);
+}
+
+void CMorvelAppDlg::RefreshAssignedMarks() {}
+void CMorvelAppDlg::RefreshProfileViews() {}
+void CMorvelAppDlg::FillProfileList() {}
+void CMorvelAppDlg::FillProfileDropdown() {}
+void CMorvelAppDlg::FillMacroDropdown() {}
+void CMorvelAppDlg::FillPredefinedCommandLists() {}
+void CMorvelAppDlg::SetMacroPageState(int state) { m_macroState = state; }
+
+void CMorvelAppDlg::EnableAssignButtons(bool enable) {
+  const bool macros = enable && m_config != nullptr && m_config->GetMacroCount() > 0;
+  const bool profiles = enable && m_config != nullptr && m_config->GetProfileCount() >= 2;
+  for (int i = 0; i < 6; ++i) {
+    const bool on = i == 2 ? macros : i == 3 ? profiles : enable;
+    configurator::EnableItem(m_assignButtons[i], on);
+    configurator::EnableItem(m_assignTexts[i], on);
+  }
+}
+
+CGUIItem* CMorvelAppDlg::ClickedItem(HWND hwnd) const {
+  if (hwnd == nullptr) return nullptr;
+  if (CGUIItem* item = FindItemByHwnd(m_items, hwnd)) return item;
+  if (m_currentPage != nullptr) {
+    if (CGUIItem* item = FindItemByHwnd(*m_currentPage, hwnd)) return item;
+    if (m_currentPage == &m_assignKeysItems) return FindItemByHwnd(m_layoutItems, hwnd);
+  }
+  return nullptr;
+}
+
+bool CMorvelAppDlg::OnItemCommand(int32_t elementId) {
+  if (const wchar_t* address = configurator::WebAddressFor(elementId)) {
+    configurator::ShellLauncher().Open(L"open", address);
+    return true;
+  }
+  switch (elementId) {
+    case ids::BUTTON_HELP:
+      OpenManual();
+      return true;
+    case ids::BUTTON_EXIT:
+    case ids::BUTTON_CANCEL:
+      PostMessage(WM_CLOSE);
+      return true;
+    case ids::BUTTON_OK:
+      OnOK();
+      return true;
+    case ids::BUTTON_APPLY:
+      Apply();
+      return true;
+    case ids::BUTTON_ENABLE_PROFILE_OSD:
+      if (m_config != nullptr) m_config->SetProfileOsdForAll(configurator::IsItemChecked(m_osdButton) ? 1 : 0);
+      SetModified(true);
+      return true;
+    case ids::BUTTON_ASSIGNKEYS:
+      ShowPage(kPageAssignKeys | kPageLayout);
+      return true;
+    case ids::BUTTON_MANAGEPROFILES:
+      ShowPage(kPageProfiles);
+      return true;
+    case ids::BUTTON_MANAGEMACROS:
+      ShowPage(kPageMacros);
+      return true;
+    case ids::BUTTON_LIGHTINGMAINTENANCE:
+      ShowPage(kPageNone);
+      return true;
+    default:
+      // Profile and macro management act through their own handlers.
+      return false;
+  }
+}
+
+BOOL CMorvelAppDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+  if (const CGUIItem* item = ClickedItem(reinterpret_cast<HWND>(lParam))) {
+    if (item->kind == GUIKIND_BUTTON || item->kind == GUIKIND_TEXTITEM) {
+      OnItemCommand(item->id);
+      return TRUE;
+    }
+  }
+  return CGUIPanel::OnCommand(wParam, lParam);
+}
+
+bool CMorvelAppDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  switch (msg) {
+    case WM_QUERYDRAGICON:
+      result = reinterpret_cast<LRESULT>(m_hIcon);
+      return true;
+    case WM_NCHITTEST: {
+      const LRESULT hit = Default();
+      // The whole window drags.
+      result = hit == HTCLIENT ? HTCAPTION : hit;
+      return true;
+    }
+    case WM_HELP:
+      OpenManual();
+      result = TRUE;
+      return true;
+    case WM_CLOSE:
+      OnCloseDialog();
+      result = 0;
+      return true;
+    case WM_TIMER:
+      if (wParam == kNoDeviceTimer && m_timerId != 0) {
+        OnNoDeviceTimer();
+        result = 0;
+        return true;
+      }
+      if (wParam == kWriteWatchTimer) {
+        OnWriteWatchTimer();
+        result = 0;
+        return true;
+      }
+      break;
+    case WM_DEVICECHANGE:
+      OnDeviceChange(wParam, lParam);
+      result = TRUE;
+      return true;
+    default:
+      break;
+  }
+  return CGUIPanel::OnMessage(msg, wParam, lParam, result);
 }

@@ -1,11 +1,118 @@
-// The configurator's main window: the skinned panel built from "MainPage.xml".
+// The configurator's only window: the skinned panel built from "MainPage.xml",
+// holding the assign-keys, keyboard layout, profiles and macros pages, turning
+// clicks and control messages into calls on the configuration and the device,
+// and watching the keyboard's presence and the background write.
 #pragma once
+#include <windows.h>
+#include <dbt.h>
+
+#include <string>
+
+#include "device/GenDevice.h"
+#include "device/KeyboardConfig.h"
 #include "gui/panels/GUIPanel.h"
 
 class CMorvelAppDlg : public CGUIPanel {
  public:
-  CMorvelAppDlg();
+  // The dialog template names the window class a second start looks for.
+  static constexpr UINT kTemplateId = 102;
+  CMorvelAppDlg(IGenDevice* device, IKeyboardConfig* config, UINT templateId = kTemplateId);
+  ~CMorvelAppDlg() override;
 
+  BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+  BOOL PreTranslateMessage(MSG* msg) override;
   BOOL OnInitDialog() override;
-  void BindItems() override {}
+  void OnOK() override;
+  void OnCancel() override;
+  void BindItems() override;
+  virtual void OnCloseDialog();
+  virtual void OpenManual();
+
+  // Start-up could not read the keyboard: the window behaves as without one.
+  void SetStartReadFailed(bool failed) { m_startReadFailed = failed; }
+
+  void ShowPage(int flags);
+  void SetModified(bool modified);
+  // Starts the background write; false when one runs already or it could not start.
+  bool ApplyToDevice();
+  void RefreshAssignedMarks();
+  void RefreshProfileViews();
+  void FillProfileList();
+  void FillProfileDropdown();
+  void FillMacroDropdown();
+  void FillPredefinedCommandLists();
+  void SetMacroPageState(int state);
+  void EnableAssignButtons(bool enable);
+  // The Apply button: starts the write and watches it (timer 2).
+  void Apply();
+  // The OK button and Enter: waits for a running write, writes, waits, and
+  // closes only when the settings reached the keyboard.
+  void ApplyAndClose();
+
+  // Timer ids.
+  static constexpr UINT_PTR kNoDeviceTimer = 1;
+  static constexpr UINT_PTR kWriteWatchTimer = 2;
+  static constexpr UINT kWriteWatchMs = 250;
+
+  // Page flags of ShowPage.
+  static constexpr int kPageAssignKeys = 0x01;
+  static constexpr int kPageProfiles = 0x02;
+  static constexpr int kPageMacros = 0x04;
+  static constexpr int kPageNone = 0x08;
+  static constexpr int kPageLayout = 0x10;
+
+  HDEVNOTIFY m_hDeviceNotify = nullptr;
+  HICON m_hIcon = nullptr;
+  IKeyboardConfig* m_config;
+  IGenDevice* m_device;
+  GUIItemList m_assignKeysItems;
+  GUIItemList m_profileItems;
+  GUIItemList m_macroItems;
+  GUIItemList m_layoutItems;
+  GUIItemList* m_currentPage = nullptr;
+  UINT_PTR m_timerId = 0;
+  bool m_modified = false;
+  int m_macroState = 1;
+
+  // Bound items (null when the skin lacks one).
+  CGUIItem* m_tabAssignKeys = nullptr;
+  CGUIItem* m_tabProfiles = nullptr;
+  CGUIItem* m_tabMacros = nullptr;
+  CGUIItem* m_buttonOk = nullptr;
+  CGUIItem* m_buttonCancel = nullptr;
+  CGUIItem* m_buttonApply = nullptr;
+  CGUIItem* m_buttonHelp = nullptr;
+  CGUIItem* m_buttonExit = nullptr;
+  CGUIItem* m_buttonUpdate = nullptr;
+  CGUIItem* m_infoPanel = nullptr;
+  CGUIItem* m_assignButtons[6] = {};
+  CGUIItem* m_assignTexts[6] = {};
+  CGUIItem* m_firmwareText = nullptr;
+  CGUIItem* m_driverText = nullptr;
+  CGUIItem* m_keyboardBitmap = nullptr;
+  CGUIItem* m_profileDropdown = nullptr;
+  CGUIItem* m_macroDropdown = nullptr;
+  CGUIItem* m_profileList = nullptr;
+  CGUIItem* m_osdButton = nullptr;
+
+ protected:
+  bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+ private:
+  // The item of a clicked window: first among the main items, then on the page shown.
+  CGUIItem* ClickedItem(HWND hwnd) const;
+  bool OnItemCommand(int32_t elementId);
+  void ArmNoDeviceTimer(UINT ms);
+  void OnNoDeviceTimer();
+  void OnWriteWatchTimer();
+  void OnDeviceChange(WPARAM event, LPARAM data);
+  void RegisterForDeviceNotifications();
+  void FillStatusTexts();
+  bool RecordingMacro() const;
+  void ShowWriteFailed();
+  // Pumps what paints and what the write needs until no write runs; no input.
+  void WaitForWrite();
+
+  bool m_startReadFailed = false;
+  bool m_watchingWrite = false;
 };

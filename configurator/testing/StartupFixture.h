@@ -1,0 +1,95 @@
+// For the configurator's tests: the service core in this process behind the
+// device seam, a small installation folder of its own, scripted registry,
+// launcher and popups, and the application object's start pointed at them.
+#pragma once
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "configurator/App.h"
+#include "configurator/popups/Popups.h"
+#include "configurator/testing/Fakes.h"
+#include "device/DeviceTestSupport.h"
+#include "gui/skin/LangTable.h"
+#include "gui/testing/SkinTestFolder.h"
+
+namespace configurator::testing {
+
+// Records the popups asked for and answers them.
+class ScriptedPopups final : public IPopups {
+ public:
+  struct Shown {
+    std::wstring skinFile, heading;
+  };
+  ScriptedPopups() { SetPopups(this); }
+  ~ScriptedPopups() override { SetPopups(nullptr); }
+  INT_PTR Warning(CWnd*, const std::wstring& skinFile, const std::wstring& heading, const std::wstring*) override {
+    shown.push_back({skinFile, heading});
+    return answer;
+  }
+  std::vector<Shown> shown;
+  INT_PTR answer = 1;
+};
+
+class StartupTest : public devtest::DeviceTest {
+ protected:
+  void SetUp() override {
+    devtest::DeviceTest::SetUp();
+    folder_.Make(L"cfgstart");
+    app_ = std::make_unique<CMorvelAppApp>();
+    app_->m_environment.programFolder = AppFolder;
+    app_->m_environment.instanceName = L"OVRIX_TEST_INSTANCE_" + std::to_wstring(::GetCurrentProcessId());
+    app_->m_environment.registry = &registry_;
+    IClassFactory* factory = factory_;
+    app_->m_environment.deviceFactory = [factory](IDeviceManager** manager) {
+      return factory->CreateInstance(nullptr, __uuidof(IDeviceManager), reinterpret_cast<void**>(manager));
+    };
+    wchar_t current[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, current);
+    savedFolder_ = current;
+  }
+  void TearDown() override {
+    app_.reset();
+    ::SetCurrentDirectoryW(savedFolder_.c_str());
+    folder_.Clear();
+    devtest::DeviceTest::TearDown();
+  }
+
+  // The installation folder: languages English (default) and German, layouts
+  // English and German; each language file has the key "$Hello".
+  struct Folder : SkinTestFolder {
+    void TestBody() override {}
+    void Make(const std::wstring& prefix) {
+      MakeFolder(prefix);
+      CreateDirectoryW((AppFolder + L"save").c_str(), nullptr);
+      WriteLanguageFile(L"English.txt", L"English\nx\nHello\nHello\nEND OF FILE\n");
+      WriteLanguageFile(L"German.txt", L"German\nx\nHello\nHallo\nEND OF FILE\n");
+      WriteXml(L"Language.xml", R"(<ITEMLIST><LANGLIST>
+          <LANG name="LANGUAGE_DEFAULT" file="English.txt"/>
+          <LANG name="LANGUAGE_GERMAN" file="German.txt"/></LANGLIST></ITEMLIST>)");
+      WriteXml(L"KeyboardLayout.xml", R"(<ITEMLIST><KBLAYOUTLIST>
+          <KBLAYOUT name="KBLAYOUT_ENGLISH" kbdlayout="00000409"/>
+          <KBLAYOUT name="KBLAYOUT_GERMAN" kbdlayout="00000407"/></KBLAYOUTLIST></ITEMLIST>)");
+    }
+    void Clear() { TearDown(); }
+    using SkinTestFolder::WriteBytes;
+    using SkinTestFolder::WriteImage;
+    using SkinTestFolder::WriteXml;
+  } folder_;
+
+  static std::wstring Translate(const wchar_t* key) {
+    std::wstring out;
+    CLangTable::Translate(CurrentLangTable, key, out);
+    return out;
+  }
+
+  std::unique_ptr<CMorvelAppApp> app_;
+  FakeProgramRegistry registry_;
+  RecordingLauncher launcher_;
+  std::wstring savedFolder_;
+};
+
+}  // namespace configurator::testing
