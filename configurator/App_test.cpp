@@ -75,7 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
                   366},
         StartCase{"the keyboard's German layout", true, nullptr, 0, 3, 349, L"Hello", true, 371},
         StartCase{"a layout code the layout list lacks gives English", true, nullptr, 0, 4, 349, L"Hello", true,
-                  366}));
+                  366}),
+    [](const ::testing::TestParamInfo<StartCase>& info) { return "Case" + std::to_string(info.index); });
 
 TEST_F(StartupTest, ProfilesComeFromTheKeyboardEvenWithAProfileFileInSave) {
   AddDeviceProfile(L"Second");

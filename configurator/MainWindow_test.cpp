@@ -109,7 +109,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, NoKeyboard,
                                            NoKeyboardCase{"start-up read failed", L"IProfileManager::GetProfile",
                                                           false, false},
                                            NoKeyboardCase{"the window's key read failed",
-                                                          L"IKeyAssignments::GetAssignments", true, false}));
+                                                          L"IKeyAssignments::GetAssignments", true, false}),
+                         [](const ::testing::TestParamInfo<NoKeyboardCase>& info) {
+                           return "Case" + std::to_string(info.index);
+                         });
 
 TEST_F(MainWindowTest, AReadKeyboardOpensUnmodified) {
   Open();

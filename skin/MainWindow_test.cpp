@@ -77,10 +77,20 @@ TEST(MainWindow, ShowsTheBackgroundInsideTheMaskAndNothingOutside) {
   const std::vector<uint32_t> shape = Pixels(mask, width, height);
 
   std::wstring cmd = L"\"" + kApp + L"KestraneOvrixConfig.exe\"";
+  // NUL as the standard handles: a process the configurator starts must not keep
+  // this test's output open.
+  SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+  HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                           OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(nul, INVALID_HANDLE_VALUE);
   STARTUPINFOW si{};
   si.cb = sizeof(si);
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = si.hStdOutput = si.hStdError = nul;
   PROCESS_INFORMATION pi{};
-  ASSERT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, kApp.c_str(), &si, &pi));
+  const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, kApp.c_str(), &si, &pi);
+  CloseHandle(nul);
+  ASSERT_TRUE(started);
   FindArgs args{pi.dwProcessId, nullptr};
   for (int i = 0; i < 200 && !args.found; ++i) {
     EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&args));

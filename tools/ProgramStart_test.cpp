@@ -30,11 +30,21 @@ BOOL CALLBACK FindWindowOfProcess(HWND hwnd, LPARAM lp) {
 
 void StartAndClose(const char* exe, const wchar_t* className) {
   std::wstring cmd = L"\"" + DosPath(exe) + L"\"";
+  // NUL as the standard handles: under Wine a process the program starts (the
+  // device service activated for it, the tray) would otherwise inherit this
+  // test's output and keep ctest waiting after the test has ended.
+  SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+  HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                           OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(nul, INVALID_HANDLE_VALUE);
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = si.hStdOutput = si.hStdError = nul;
   PROCESS_INFORMATION pi = {};
-  ASSERT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-      << GetLastError();
+  const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  CloseHandle(nul);
+  ASSERT_TRUE(started) << GetLastError();
   FindArgs args{pi.dwProcessId, className, nullptr};
   for (int i = 0; i < 200 && !args.found; ++i) {
     EnumWindows(FindWindowOfProcess, reinterpret_cast<LPARAM>(&args));
