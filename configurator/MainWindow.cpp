@@ -9,6 +9,10 @@
 #include "configurator/ItemAccess.h"
 #include "configurator/Shell.h"
 #include "configurator/popups/Popups.h"
+#include "gui/Messages.h"
+#include "gui/controls/BitmapBtn.h"
+#include "gui/controls/BitmapWindow.h"
+#include "gui/controls/KeyboardKeyItem.h"
 #include "gui/skin/LangTable.h"
 #include "gui/skin/SkinResourceCache.h"
 
@@ -82,6 +86,7 @@ BOOL CMorvelAppDlg::OnInitDialog() {
   LoadSkinFile(m_macroItems, L"ManageMacros.xml", m_hWnd);
 
   BindItems();
+  DisableUnreachableKeys();
   ShowPage(kPageAssignKeys | kPageLayout);
 
   if (m_startReadFailed || m_device == nullptr || m_config == nullptr || !m_device->IsPresent()) {
@@ -157,7 +162,14 @@ void CMorvelAppDlg::ShowPage(int flags) {
   configurator::SetItemCheck(m_tabProfiles, page == &m_profileItems);
   configurator::SetItemCheck(m_tabMacros, page == &m_macroItems);
   m_currentPage = page;
-  if (!assignKeys) EnableAssignButtons(false);
+  if (!assignKeys) {
+    // The selection lives on the assign-keys page only.
+    if (m_selectedKey != nullptr) m_selectedKey->ClearSelected();
+    m_selectedKey = nullptr;
+    m_infoLocked = false;
+    ClearInfoPanel();
+    EnableAssignButtons(false);
+  }
   Invalidate();
 }
 
@@ -304,6 +316,15 @@ void CMorvelAppDlg::OnDeviceChange(WPARAM event, LPARAM data) {
 void CMorvelAppDlg::FillStatusTexts() {
   FillMacroDropdown();
   FillPredefinedCommandLists();
+  // Only the window sets the checked state of the tabs and the assign buttons.
+  for (CGUIItem* item : {m_tabAssignKeys, m_tabProfiles, m_tabMacros})
+    if (item != nullptr && item->kind == GUIKIND_BUTTON) static_cast<CBitmapBtn*>(item)->m_toggleMode = 0;
+  for (CGUIItem* item : m_assignButtons)
+    if (item != nullptr && item->kind == GUIKIND_BUTTON) static_cast<CBitmapBtn*>(item)->m_toggleMode = 0;
+  if (m_infoPanel != nullptr && m_infoPanel->kind == GUIKIND_BITMAPWINDOW)
+    static_cast<CBitmapWindow*>(m_infoPanel)->m_showAssignment = 1;
+  if (m_osdButton != nullptr && m_config->GetActiveProfile() != nullptr)
+    configurator::SetItemCheck(m_osdButton, m_config->GetActiveProfile()->GetShowOsd() != 0);
   std::wstring version;
   if (m_firmwareText != nullptr && m_device->GetFirmwareVersion(version))
     configurator::SetItemText(m_firmwareText, configurator::ItemText(m_firmwareText) + L": " + version);
@@ -319,23 +340,12 @@ void CMorvelAppDlg::FillStatusTexts() {
   EnableAssignButtons(false);
 }
 
-void CMorvelAppDlg::RefreshAssignedMarks() {}
 void CMorvelAppDlg::RefreshProfileViews() {}
 void CMorvelAppDlg::FillProfileList() {}
 void CMorvelAppDlg::FillProfileDropdown() {}
 void CMorvelAppDlg::FillMacroDropdown() {}
 void CMorvelAppDlg::FillPredefinedCommandLists() {}
 void CMorvelAppDlg::SetMacroPageState(int state) { m_macroState = state; }
-
-void CMorvelAppDlg::EnableAssignButtons(bool enable) {
-  const bool macros = enable && m_config != nullptr && m_config->GetMacroCount() > 0;
-  const bool profiles = enable && m_config != nullptr && m_config->GetProfileCount() >= 2;
-  for (int i = 0; i < 6; ++i) {
-    const bool on = i == 2 ? macros : i == 3 ? profiles : enable;
-    configurator::EnableItem(m_assignButtons[i], on);
-    configurator::EnableItem(m_assignTexts[i], on);
-  }
-}
 
 CGUIItem* CMorvelAppDlg::ClickedItem(HWND hwnd) const {
   if (hwnd == nullptr) return nullptr;
@@ -381,6 +391,24 @@ bool CMorvelAppDlg::OnItemCommand(int32_t elementId) {
       return true;
     case ids::BUTTON_LIGHTINGMAINTENANCE:
       ShowPage(kPageNone);
+      return true;
+    case ids::BUTTON_ASSIGNSELECT_DEFAULT:
+      AssignDefault();
+      return true;
+    case ids::BUTTON_ASSIGNSELECT_SINGLEKEY:
+      AssignSingleKey();
+      return true;
+    case ids::BUTTON_ASSIGNSELECT_MACRO:
+      AssignMacro();
+      return true;
+    case ids::BUTTON_ASSIGNSELECT_PROFILE:
+      AssignProfileSwitch();
+      return true;
+    case ids::BUTTON_ASSIGNSELECT_LAUNCHPROGRAM:
+      AssignLaunchProgram();
+      return true;
+    case ids::BUTTON_ASSIGNSELECT_DISABLE:
+      DisableKey();
       return true;
     default:
       // Profile and macro management act through their own handlers.
@@ -432,6 +460,19 @@ bool CMorvelAppDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
     case WM_DEVICECHANGE:
       OnDeviceChange(wParam, lParam);
       result = TRUE;
+      return true;
+    case WM_NCMOUSEMOVE:
+      ClearInfoPanel();
+      break;
+    case KeyHoverMessage:
+      result = OnKeyHover(static_cast<int32_t>(lParam));
+      return true;
+    case KeyClickMessage:
+      result = OnKeyClick(static_cast<int32_t>(lParam));
+      return true;
+    case SliderChangedMessage:
+    case DropdownClickedMessage:
+      result = 0;
       return true;
     default:
       break;

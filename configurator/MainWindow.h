@@ -12,6 +12,9 @@
 #include "device/KeyboardConfig.h"
 #include "gui/panels/GUIPanel.h"
 
+class CKeyboardKeyItem;
+struct KeyPictureInfo;
+
 class CMorvelAppDlg : public CGUIPanel {
  public:
   // The dialog template names the window class a second start looks for.
@@ -43,6 +46,26 @@ class CMorvelAppDlg : public CGUIPanel {
   void FillPredefinedCommandLists();
   void SetMacroPageState(int state);
   void EnableAssignButtons(bool enable);
+  void ShowKeyAssignmentText(CKeyboardKeyItem* key);
+
+  // Assigning keys: the pointer over a key, a click on a key, and the six kinds
+  // of assignment for the selected key.
+  LRESULT OnKeyHover(int32_t keyElementId);
+  LRESULT OnKeyClick(int32_t keyElementId);
+  void AssignDefault();
+  void AssignSingleKey();
+  void AssignMacro();
+  void AssignProfileSwitch();
+  void AssignLaunchProgram();
+  void DisableKey();
+  // The text the information pane shows for a key's assignment in the active profile.
+  std::wstring AssignmentText(CKeyboardKeyItem* key, int32_t* kind = nullptr);
+  // The key item of the layout page with this element id, or null.
+  CKeyboardKeyItem* KeyItem(int32_t elementId) const;
+  // Keys whose scan code another key sends as well take no clicks: an
+  // assignment to them would never reach the keyboard.
+  void DisableUnreachableKeys();
+
   // The Apply button: starts the write and watches it (timer 2).
   void Apply();
   // The OK button and Enter: waits for a running write, writes, waits, and
@@ -73,6 +96,14 @@ class CMorvelAppDlg : public CGUIPanel {
   UINT_PTR m_timerId = 0;
   bool m_modified = false;
   int m_macroState = 1;
+  CKeyboardKeyItem* m_selectedKey = nullptr;
+  CKeyboardKeyItem* m_hoveredKey = nullptr;
+
+  // What the information pane shows (the pane takes no text while locked).
+  bool m_infoLocked = false;
+  std::wstring m_infoText;
+  int32_t m_infoKind = 0;
+  const KeyPictureInfo* m_infoPicture = nullptr;
 
   // Bound items (null when the skin lacks one).
   CGUIItem* m_tabAssignKeys = nullptr;
@@ -110,6 +141,12 @@ class CMorvelAppDlg : public CGUIPanel {
   void FillStatusTexts();
   bool RecordingMacro() const;
   void ShowWriteFailed();
+  void SetInfoText(const std::wstring& text);
+  // The pane shows the down image and takes no text while a key is selected.
+  void SyncInfoPanel();
+  void ClearInfoPanel();
+  // Stores the record for the selected key and ends the selection.
+  void StoreForSelectedKey(const KeyAssignment& record, bool releaseCapture);
   // Pumps what paints and what the write needs until no write runs; no input.
   void WaitForWrite();
 

@@ -4,7 +4,9 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/Window.h"
 
@@ -18,6 +20,18 @@ class IPopups {
   // The DoModal result: 1 confirmed.
   virtual INT_PTR Warning(CWnd* parent, const std::wstring& skinFile, const std::wstring& heading,
                           const std::wstring* extra) = 0;
+  // A number between 1 and 255; 0 when the edit was left empty.
+  virtual INT_PTR NumberEntry(CWnd* parent, const std::wstring& skinFile, int& number) = 0;
+  // One of the names; `name` is the preselection on the way in.
+  virtual INT_PTR DropdownSelect(CWnd* parent, const std::wstring& skinFile, const std::vector<std::wstring>& names,
+                                 std::wstring& name) = 0;
+  // A macro name and its play mode (1..4).
+  virtual INT_PTR MacroAssignment(CWnd* parent, const std::wstring& skinFile, int& playMode,
+                                  const std::vector<std::wstring>& names, std::wstring& name) = 0;
+  // The key captured: its name as shown, scan code, virtual key and the flag
+  // byte (1 extended, 2 Alt, 4 Ctrl, 8 Shift).
+  virtual INT_PTR SingleKey(CWnd* parent, const std::wstring& skinFile, std::wstring& text, int16_t& scanCode,
+                            int16_t& virtualKey, uint8_t& flags) = 0;
 };
 
 // The popups in use: the real ones unless a test set its own (null restores them).

@@ -30,8 +30,51 @@ class ScriptedPopups final : public IPopups {
     shown.push_back({skinFile, heading});
     return answer;
   }
+  INT_PTR NumberEntry(CWnd*, const std::wstring& skinFile, int& value) override {
+    shown.push_back({skinFile, L""});
+    value = number;
+    return numberAnswer;
+  }
+  INT_PTR DropdownSelect(CWnd*, const std::wstring& skinFile, const std::vector<std::wstring>& names,
+                         std::wstring& name) override {
+    shown.push_back({skinFile, L""});
+    offeredNames.push_back(names);
+    preselected = name;
+    name = dropdownChoice;
+    return answer;
+  }
+  INT_PTR MacroAssignment(CWnd*, const std::wstring& skinFile, int& playMode, const std::vector<std::wstring>& names,
+                          std::wstring& name) override {
+    shown.push_back({skinFile, L""});
+    offeredNames.push_back(names);
+    preselected = name;
+    name = macroName;
+    playMode = macroMode;
+    return answer;
+  }
+  INT_PTR SingleKey(CWnd*, const std::wstring& skinFile, std::wstring& text, int16_t& scanCode, int16_t& virtualKey,
+                    uint8_t& flags) override {
+    shown.push_back({skinFile, L""});
+    text = singleKey.text;
+    scanCode = singleKey.scanCode;
+    virtualKey = singleKey.virtualKey;
+    flags = singleKey.flags;
+    return singleKey.text.empty() && singleKey.flags == 0 ? 2 : 1;
+  }
+
   std::vector<Shown> shown;
   INT_PTR answer = 1;
+  // The answers of the entry popups.
+  int number = 0;
+  INT_PTR numberAnswer = 1;
+  std::wstring dropdownChoice, macroName, preselected;
+  int macroMode = 1;
+  struct {
+    std::wstring text;
+    int16_t scanCode = 0, virtualKey = 0;
+    uint8_t flags = 0;
+  } singleKey;
+  std::vector<std::vector<std::wstring>> offeredNames;
 };
 
 class StartupTest : public devtest::DeviceTest {
