@@ -8,10 +8,16 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "device/KeyboardDef.h"
+#include "gui/skin/LangTable.h"
 #include "gui/skin/SkinNameTables.h"
 #include "platform/Strings.h"
 #include "platform/testing/WinePath.h"
@@ -51,11 +57,20 @@ const std::initializer_list<const char*> kNameAttributes = {"name", "fontid", "w
 // Elements whose text is an image file in "skins\".
 const std::initializer_list<const char*> kImageElements = {
     "BACKGROUND", "MASK", "SBMN", "SBMO", "SBMD", "SBMDS", "SBMM",
-    "VSBMP_TOP", "VSBMP_BOT", "VSBMP_AUP", "VSBMP_ADN", "VSBMP_SPN", "VSBMP_TMB"};
+    "VSBMP_TOP", "VSBMP_BOT", "VSBMP_AUP", "VSBMP_ADN", "VSBMP_SPN", "VSBMP_TMB",
+    "MDBMP_KEYDN", "MDBMP_KEYUP", "MDBMP_MSE", "MDBMP_MSEH", "MDBMP_CLK", "MDBMP_CLKH"};
 
 void CheckElement(const pugi::xml_node& node, const std::wstring& file, std::vector<std::wstring>& languages) {
   const std::string where = platform::WideToUtf8(file) + ": <" + node.name() + ">";
+  const bool column = IsOneOf(node.name(), {"LISTCOLUMN"});
+  if (column) {
+    // A list column names a column of the list-column table, not an element.
+    EXPECT_NE(FindListColumnId(Text(node.attribute("name").value())), -1) << where << " " << node.attribute("name").value();
+    const std::wstring type = Text(node.attribute("type").value());
+    EXPECT_TRUE(FindControlTypeId(type) != -1 || FindColumnTypeId(type) != -1) << where << " type " << node.attribute("type").value();
+  }
   for (const char* attribute : kNameAttributes) {
+    if (column && std::string(attribute) == "name") continue;
     const pugi::xml_attribute a = node.attribute(attribute);
     if (a) {
       EXPECT_NE(FindSkinElementId(Text(a.value())), -1) << where << " " << attribute << "=" << a.value();
@@ -203,6 +218,166 @@ TEST(ShippedSkin, ImagesAre24BitAndPanelsShowNoColourKey) {
     for (size_t i = 0; i < background.size(); ++i)
       if (mask[i] != 0xFFFFFF && background[i] == 0xFF00FF) ++keyed;
     EXPECT_EQ(keyed, 0u) << name << ": magenta pixels inside the shape";
+  }
+}
+
+// The language tables of the shipped languages, parsed by the program's own reader.
+std::vector<std::pair<std::wstring, std::unique_ptr<CLangTable>>> ShippedLanguages() {
+  std::vector<std::pair<std::wstring, std::unique_ptr<CLangTable>>> tables;
+  for (const std::wstring& file : FilesIn(L"lang", L"*.txt")) {
+    std::string bytes;
+    HANDLE f = CreateFileW((kApp + L"lang\\" + file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (f != INVALID_HANDLE_VALUE) {
+      bytes.resize(GetFileSize(f, nullptr));
+      DWORD read = 0;
+      ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+      bytes.resize(read);
+      CloseHandle(f);
+    }
+    tables.emplace_back(file, std::make_unique<CLangTable>());
+    EXPECT_TRUE(CLangTable::ParseTextFile(bytes.size(), bytes.data(), tables.back().second.get()))
+        << platform::WideToUtf8(file);
+  }
+  return tables;
+}
+
+// Every "$" text a skin file shows: captions, text keys, tooltips and the texts
+// of list columns, list-panel entries and drop-down entries.
+void CollectLanguageKeys(const pugi::xml_node& node, const std::wstring& file,
+                         std::vector<std::pair<std::wstring, std::wstring>>& keys) {
+  for (const char* attribute : {"caption", "textkey", "tooltip"}) {
+    const std::wstring value = Text(node.attribute(attribute).value());
+    if (!value.empty() && value[0] == L'$') keys.emplace_back(file, value);
+  }
+  if (IsOneOf(node.name(), {"LISTCOLUMN", "LISTPANELITEM", "COMBOITEM"})) {
+    std::wstring value;
+    for (pugi::xml_node text = node.first_child(); text; text = text.next_sibling())
+      if (text.type() == pugi::node_pcdata) value += Text(text.value());
+    if (!value.empty() && value[0] == L'$') keys.emplace_back(file, value);
+  }
+  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
+    if (child.type() == pugi::node_element) CollectLanguageKeys(child, file, keys);
+}
+
+TEST(ShippedSkin, EveryLanguageKeyHasATextInEveryLanguage) {
+  std::vector<std::pair<std::wstring, std::wstring>> keys;  // (where, key)
+  for (const std::wstring& file : FilesIn(L"xml", L"*.xml")) {
+    pugi::xml_document document;
+    document.load_file((kApp + L"xml\\" + file).c_str());
+    CollectLanguageKeys(document.document_element(), file, keys);
+  }
+  // The keys the programs pass in code, kept in one list.
+  std::ifstream list(OVRIX_LANGUAGE_KEYS);
+  ASSERT_TRUE(list.good());
+  for (std::string line; std::getline(list, line);) {
+    const std::wstring key = Text(line.c_str());
+    if (!key.empty() && key[0] == L'$') keys.emplace_back(L"LanguageKeys.txt", key);
+  }
+  ASSERT_GT(keys.size(), 100u);
+  const auto languages = ShippedLanguages();
+  ASSERT_EQ(languages.size(), 3u);
+  for (const auto& [language, table] : languages)
+    for (const auto& [where, key] : keys) {
+      std::wstring out;
+      EXPECT_TRUE(CLangTable::Translate(table.get(), key, out) && out != key)
+          << platform::WideToUtf8(language) << " lacks " << platform::WideToUtf8(key) << " ("
+          << platform::WideToUtf8(where) << ")";
+    }
+}
+
+// What each window binds from its skin file, by file (every popup file of the
+// configurator is listed).
+const std::map<std::string, std::vector<const char*>>& BoundElements() {
+  static const std::vector<const char*> warning = {"TEXT_WARNDLG_HEADING", "BUTTON_POPUP_OK"};
+  static const std::vector<const char*> question = {"TEXT_WARNDLG_HEADING", "BUTTON_POPUP_OK", "BUTTON_POPUP_CANCEL"};
+  static const std::vector<const char*> name = {"TEXT_WARNDLG_HEADING", "EDITCTRL_POPUP_NAMEENTRY", "BUTTON_POPUP_OK",
+                                                "BUTTON_POPUP_CANCEL"};
+  static const std::map<std::string, std::vector<const char*>> table = {
+      {"MainPage.xml",
+       {"BUTTON_ASSIGNKEYS", "BUTTON_MANAGEPROFILES", "BUTTON_MANAGEMACROS", "BUTTON_OK", "BUTTON_CANCEL", "BUTTON_APPLY",
+        "BUTTON_HELP", "BUTTON_EXIT", "BUTTON_UPDATE", "BUTTON_FB", "BUTTON_TWITTER", "BUTTON_ZELT", "TEXT_FIRMWAREVER",
+        "TEXT_DRIVERVER", "LIST_GLOBALPROFILELIST"}},
+      {"AssignKeys.xml",
+       {"BITMAPWIN_ASSIGNKEY", "BUTTON_ASSIGNSELECT_DEFAULT", "BUTTON_ASSIGNSELECT_SINGLEKEY", "BUTTON_ASSIGNSELECT_MACRO",
+        "BUTTON_ASSIGNSELECT_PROFILE", "BUTTON_ASSIGNSELECT_LAUNCHPROGRAM", "BUTTON_ASSIGNSELECT_DISABLE",
+        "TEXT_ASSIGNSELECT_DEFAULT", "TEXT_ASSIGNSELECT_SINGLEKEY", "TEXT_ASSIGNSELECT_MACRO", "TEXT_ASSIGNSELECT_PROFILE",
+        "TEXT_ASSIGNSELECT_LAUNCHPROGRAM", "TEXT_ASSIGNSELECT_DISABLE", "BUTTON_RESET"}},
+      {"ManageProfiles.xml",
+       {"LIST_PROFILELIST", "LISTPANEL_PROFILEOPTIONS", "BUTTON_NEWPROFILE", "BUTTON_IMPORTPROFILE", "BUTTON_EXPORTPROFILE",
+        "BUTTON_DELETEPROFILE", "BUTTON_ENABLE_PROFILE_OSD", "TEXT_ENABLE_PROFILE_OSD"}},
+      {"ManageMacros.xml",
+       {"LIST_GLOBALMACROLIST", "LIST_GLOBAL_BASIC_COMMANDS", "LIST_GLOBAL_ADDITIONAL_COMMANDS", "MACRO_DISPLAY",
+        "MACRO_DISPLAY_READONLY", "LISTPANEL_MACROOPTIONS", "LISTPANEL_MACROOPTIONS2", "BUTTON_MACRO_CREATE",
+        "BUTTON_MACRO_IMPORT", "BUTTON_MACRO_EXPORT", "BUTTON_MACRO_DELETE", "BUTTON_MACRO_RENAME",
+        "BUTTON_MACRO_RECORD_START", "BUTTON_MACRO_RECORD_STOP", "BUTTON_MACRO_RECORD_PLAY",
+        "BUTTON_MACRO_RECORD_BACKWARD", "BUTTON_MACRO_RECORD_FORWARD", "BUTTON_IGNORE_DELAY", "TEXT_IGNORE_DELAY",
+        "EDITCTRL_DELAY", "BUTTON_INSERTDEFAULT_DELAY", "TEXT_INSERTDEFAULT_DELAY", "EDITCTRL_DEFAULT_DELAY",
+        "BUTTON_INSERT_DELAY", "BUTTON_ADD_BASIC_MACRO_CMDS", "BUTTON_ADD_ADV_MACRO_CMDS"}},
+      {"NoKestranePopup.xml", warning},
+      {"RestorePopup.xml", question},
+      {"ProfileLimitReachedPopup.xml", warning},
+      {"DuplicateProfileWarningPopup.xml", warning},
+      {"ExportProfileWarningPopup.xml", warning},
+      {"ImporttProfileWarningPopup.xml", warning},
+      {"PathLengthLimitReachedPopUp.xml", warning},
+      {"DisallowDeletePopup.xml", warning},
+      {"ConfirmDeletePopup.xml", question},
+      {"DuplicateMacroWarningPopup.xml", warning},
+      {"DefaultDelayWarningPopup.xml", warning},
+      {"ImportMacroWarningPopup.xml", warning},
+      {"ExportMacroWarningPopup.xml", warning},
+      {"ConfirmDeleteMacroPopup.xml", question},
+      {"FileNameLengthLimitReachedPopUp.xml", warning},
+      {"SelectApplicationWarningPopup.xml", warning},
+      {"ProfileNamePopup.xml", name},
+      {"ProfileRenamePopup.xml", name},
+      {"MacroNamePopup.xml", name},
+      {"MacroRenamePopup.xml", name},
+      {"MacroRepeatEntryPopup.xml", {"EDITCTRL_POPUP_NUMENTRY", "BUTTON_POPUP_OK", "BUTTON_POPUP_CANCEL"}},
+      {"SelectProfilePopup.xml", {"LIST_DROPDOWN_POPUP", "BUTTON_POPUP_OK", "BUTTON_POPUP_CANCEL"}},
+      {"SelectMacroPopup.xml",
+       {"LIST_DROPDOWN_POPUP", "BUTTON_MACRO_PLAY_ONCE", "BUTTON_MACRO_PLAY_MULTIPLE", "BUTTON_MACRO_PLAY_WHILEPRESSED",
+        "BUTTON_MACRO_PLAY_UNTILPRESSED", "BUTTON_POPUP_OK", "BUTTON_POPUP_CANCEL"}},
+      {"SingleKeyPopup.xml",
+       {"EDITCTRL_POPUP_SINGLEKEYENTRY", "BUTTON_CHKBOX_SLCT_SHIFT", "BUTTON_CHKBOX_SLCT_CTRL", "BUTTON_CHKBOX_SLCT_ALT",
+        "TEXT_SLCT_SHIFT", "TEXT_SLCT_CTRL", "TEXT_SLCT_ALT", "BUTTON_POPUP_OK", "BUTTON_POPUP_CANCEL"}},
+      {"EditKeyPopup.xml", {"EDITCTRL_POPUP_SINGLEKEYENTRY", "BUTTON_POPUP_OK", "BUTTON_POPUP_CANCEL"}},
+  };
+  return table;
+}
+
+// The names of the element kinds that build items (everything but lists and resources).
+void CollectNamed(const pugi::xml_node& node, std::multiset<std::string>& names, std::set<std::string>& fontsListed,
+                  std::vector<std::string>& fontsUsed) {
+  const std::string element = node.name();
+  if (element == "FONT") fontsListed.insert(node.attribute("name").value());
+  else if (element != "LISTCOLUMN" && node.attribute("name")) names.insert(node.attribute("name").value());
+  if (node.attribute("fontid")) fontsUsed.push_back(node.attribute("fontid").value());
+  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
+    if (child.type() == pugi::node_element) CollectNamed(child, names, fontsListed, fontsUsed);
+}
+
+TEST(ShippedSkin, EachFileHasWhatItsWindowBindsAndTheFontsItNames) {
+  for (const auto& [file, bound] : BoundElements()) {
+    pugi::xml_document document;
+    ASSERT_EQ(document.load_file((kApp + L"xml\\" + platform::Utf8ToWide(file)).c_str()).status, pugi::status_ok) << file;
+    std::multiset<std::string> names;
+    std::set<std::string> fontsListed;
+    std::vector<std::string> fontsUsed;
+    CollectNamed(document.document_element(), names, fontsListed, fontsUsed);
+    for (const char* name : bound) EXPECT_EQ(names.count(name), 1u) << file << ": " << name;
+    for (const std::string& font : fontsUsed) EXPECT_EQ(fontsListed.count(font), 1u) << file << ": font " << font;
+  }
+}
+
+TEST(ShippedSkin, NoImageHoldsTheColourKey) {
+  for (const std::wstring& image : FilesIn(L"skins", L"*.bmp")) {
+    int width = 0, height = 0;
+    const std::vector<uint32_t> pixels = ImagePixels(kApp + L"skins\\" + image, width, height);
+    size_t keyed = 0;
+    for (uint32_t p : pixels) keyed += p == 0xFF00FF;
+    EXPECT_EQ(keyed, 0u) << platform::WideToUtf8(image);
   }
 }
 
