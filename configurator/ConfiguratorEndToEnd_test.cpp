@@ -1,0 +1,209 @@
+// The real configurator from the staged installation folder against the real
+// DeviceService.exe on a data folder of its own, driven by messages to its
+// windows: buttons by their control ids (each control's id is its element id),
+// popups found by their owner and title (a popup's title is its skin file name).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "device/DeviceTestSupport.h"
+#include "service/ServiceLauncher.h"
+
+using namespace devtest;
+
+namespace {
+
+const std::wstring kApp = DosPath(OVRIX_SKIN_APP_DIR) + L"\\";
+const std::wstring kServiceExe = DosPath(OVRIX_SERVICE_EXE);
+const std::wstring kServiceCtl = DosPath(OVRIX_SERVICE_CTL_EXE);
+constexpr wchar_t kMainClass[] = L"SINGLE_INSTANCE_APP_MORVEL";
+constexpr int kApply = 15, kOk = 14, kProfilesTab = 227, kOsdBox = 176, kPopupOk = 157;
+
+// A started configurator: NUL as its standard handles, so that nothing it starts
+// keeps this test's output open.
+struct Configurator {
+  Configurator() {
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                             OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = si.hStdOutput = si.hStdError = nul;
+    std::wstring cmd = L"\"" + kApp + L"KestraneOvrixConfig.exe\"";
+    started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, kApp.c_str(), &si, &pi) != 0;
+    CloseHandle(nul);
+  }
+  ~Configurator() {
+    if (!started) return;
+    if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) {
+      if (HWND main = MainWindow(0)) PostMessageW(main, WM_CLOSE, 0, 0);
+      if (WaitForSingleObject(pi.hProcess, 20000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+  // Its main window once it is shown, or null after the wait.
+  HWND MainWindow(int waitMs = 20000) const {
+    for (int waited = 0;; waited += 50) {
+      HWND found = nullptr;
+      for (HWND w = FindWindowExW(nullptr, nullptr, kMainClass, nullptr); w; w = FindWindowExW(nullptr, w, kMainClass, nullptr)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == pi.dwProcessId && IsWindowVisible(w)) found = w;
+      }
+      if (found || waited >= waitMs) return found;
+      Sleep(50);
+    }
+  }
+  bool Ended(DWORD waitMs) const { return WaitForSingleObject(pi.hProcess, waitMs) == WAIT_OBJECT_0; }
+  DWORD ExitCode() const {
+    DWORD code = 99;
+    GetExitCodeProcess(pi.hProcess, &code);
+    return code;
+  }
+  bool started = false;
+  PROCESS_INFORMATION pi{};
+};
+
+// The popup of the owner with this title (its skin file), or null after the wait.
+HWND Popup(HWND owner, const wchar_t* title, int waitMs = 10000) {
+  for (int waited = 0;; waited += 50) {
+    for (HWND w = FindWindowExW(nullptr, nullptr, nullptr, title); w; w = FindWindowExW(nullptr, w, nullptr, title))
+      if (GetWindow(w, GW_OWNER) == owner && IsWindowVisible(w)) return w;
+    if (waited >= waitMs) return nullptr;
+    Sleep(50);
+  }
+}
+
+// A click on the window's control with this element id, as the button reports it.
+bool Click(HWND window, int id) {
+  HWND control = GetDlgItem(window, id);
+  if (control == nullptr) return false;
+  return PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control)) != 0;
+}
+
+bool Enabled(HWND window, int id) {
+  HWND control = GetDlgItem(window, id);
+  return control != nullptr && IsWindowEnabled(control);
+}
+
+// Waits until the condition holds, pumping nothing (the configurator is another process).
+template <typename F>
+bool WaitFor(F condition, int waitMs = 10000) {
+  for (int waited = 0; waited < waitMs; waited += 20) {
+    if (condition()) return true;
+    Sleep(20);
+  }
+  return condition();
+}
+
+class ConfiguratorEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    LoadKeyFiles();
+    ASSERT_TRUE(StopService());
+    folder_ = NewDataFolder(L"ovrix-config-e2e-");
+    ASSERT_TRUE(StartService(kServiceExe, folder_));
+  }
+  void TearDown() override {
+    // The session's resident service is started again by the harness afterwards.
+    StopService();
+    CoUninitialize();
+  }
+  bool Ctl(const std::wstring& arguments) {
+    DWORD code = 1;
+    return RunProgram(L"\"" + kServiceCtl + L"\" " + arguments, &code) && code == 0;
+  }
+  // The profiles as the service holds them, read by a client of its own.
+  std::vector<std::wstring> ServiceProfiles() {
+    CMorvelConfig config(L".\\");
+    CKeyboard keyboard;
+    std::vector<std::wstring> names;
+    if (!keyboard.ReadFromDevice(&config)) return {L"<no read>"};
+    for (int i = 0; i < config.GetProfileCount(); ++i) names.push_back(config.GetProfile(i)->GetName());
+    return names;
+  }
+  std::wstring folder_;
+};
+
+TEST_F(ConfiguratorEndToEnd, FailedWriteLeavesTheConfigurationModified) {
+  Configurator app;
+  ASSERT_TRUE(app.started);
+  HWND main = app.MainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return GetDlgItem(main, kApply) != nullptr && !Enabled(main, kApply); }));
+  // A change: the show-on-screen box of the profiles page.
+  ASSERT_TRUE(Click(main, kProfilesTab));
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(GetDlgItem(main, kOsdBox)) != FALSE; }));
+  ASSERT_TRUE(Click(main, kOsdBox));
+  ASSERT_TRUE(WaitFor([&] { return Enabled(main, kApply); }));
+
+  ASSERT_TRUE(Ctl(L"fail IKeyAssignments::SetAssignments 0x80004005"));
+  ASSERT_TRUE(Click(main, kApply));
+  HWND warning = Popup(main, L"NoKestranePopup.xml");
+  ASSERT_NE(warning, nullptr) << "the write warning";
+  EXPECT_TRUE(Enabled(main, kApply));
+  ASSERT_TRUE(Click(warning, kPopupOk));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(warning) || !IsWindowVisible(warning); }));
+  EXPECT_FALSE(app.Ended(0)) << "the write warning closes nothing";
+
+  ASSERT_TRUE(Ctl(L"clear-faults"));
+  ASSERT_TRUE(Click(main, kApply));
+  EXPECT_TRUE(WaitFor([&] { return !Enabled(main, kApply); }));
+  EXPECT_EQ(Popup(main, L"NoKestranePopup.xml", 1500), nullptr);
+}
+
+TEST_F(ConfiguratorEndToEnd, StartKeepsTheDeviceProfilesWithAQxpInSave) {
+  const std::vector<std::wstring> before = ServiceProfiles();
+  ASSERT_FALSE(before.empty());
+  // A profile exported earlier, in the folder the settings file lives in.
+  CreateDirectoryW((kApp + L"save").c_str(), nullptr);
+  const std::wstring exported = kApp + L"save\\Exported.qxp";
+  HANDLE f = CreateFileW(exported.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(f, "exported profile", 16, &written, nullptr);
+  CloseHandle(f);
+  {
+    Configurator app;
+    ASSERT_TRUE(app.started);
+    HWND main = app.MainWindow();
+    ASSERT_NE(main, nullptr);
+    // OK writes the configuration: it holds the device's profiles only.
+    ASSERT_TRUE(WaitFor([&] { return GetDlgItem(main, kOk) != nullptr; }));
+    ASSERT_TRUE(Click(main, kOk));
+    EXPECT_TRUE(app.Ended(20000));
+    EXPECT_EQ(app.ExitCode(), 0u);
+  }
+  DeleteFileW(exported.c_str());
+  EXPECT_EQ(ServiceProfiles(), before);
+}
+
+TEST_F(ConfiguratorEndToEnd, SecondStartBringsTheFirstForward) {
+  Configurator first;
+  ASSERT_TRUE(first.started);
+  HWND main = first.MainWindow();
+  ASSERT_NE(main, nullptr);
+  HWND other = CreateWindowExW(0, L"STATIC", L"elsewhere", WS_POPUP | WS_VISIBLE, 1100, 900, 60, 60, nullptr, nullptr,
+                               nullptr, nullptr);
+  SetForegroundWindow(other);
+  {
+    Configurator second;
+    ASSERT_TRUE(second.started);
+    EXPECT_TRUE(second.Ended(20000)) << "the second start ends by itself";
+    EXPECT_EQ(second.ExitCode(), 0u);
+  }
+  EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == main; }));
+  int windows = 0;
+  for (HWND w = FindWindowExW(nullptr, nullptr, kMainClass, nullptr); w; w = FindWindowExW(nullptr, w, kMainClass, nullptr))
+    windows += IsWindowVisible(w) ? 1 : 0;
+  EXPECT_EQ(windows, 1);
+  DestroyWindow(other);
+}
+
+}  // namespace
