@@ -1,5 +1,6 @@
 #include "configurator/popups/Popups.h"
 
+#include "configurator/popups/EntryPopups.h"
 #include "configurator/popups/WarningDlg.h"
 
 namespace configurator {
@@ -13,12 +14,17 @@ class RealPopups final : public IPopups {
     if (!heading.empty()) popup.SetHeadingText(heading);
     return popup.DoModal();
   }
-  // The entry popups need the skinned edit and drop-down controls; until they are
-  // part of the framework these popups answer "cancelled", which changes nothing.
-  INT_PTR NumberEntry(CWnd*, const std::wstring&, int& number) override {
-    number = 0;
-    return kPopupCancelled;
+  INT_PTR NameEntry(CWnd* parent, const std::wstring& skinFile, std::wstring& name) override {
+    CMorvelNameEntryPopup popup(parent, skinFile, &name);
+    return popup.DoModal();
   }
+  INT_PTR NumberEntry(CWnd* parent, const std::wstring& skinFile, int& number) override {
+    number = 0;
+    CMorvelNumEntryPopup popup(parent, skinFile, &number);
+    return popup.DoModal();
+  }
+  // The choice popups need the skinned drop-down; until it is part of the
+  // framework they answer "cancelled", which changes nothing.
   INT_PTR DropdownSelect(CWnd*, const std::wstring&, const std::vector<std::wstring>&, std::wstring&) override {
     return kPopupCancelled;
   }
@@ -26,12 +32,16 @@ class RealPopups final : public IPopups {
                           std::wstring&) override {
     return kPopupCancelled;
   }
-  INT_PTR SingleKey(CWnd*, const std::wstring&, std::wstring& text, int16_t& scanCode, int16_t& virtualKey,
-                    uint8_t& flags) override {
-    text.clear();
-    scanCode = virtualKey = 0;
-    flags = 0;
-    return kPopupCancelled;
+  INT_PTR SingleKey(CWnd* parent, const std::wstring& skinFile, std::wstring& text, int16_t& scanCode,
+                    int16_t& virtualKey, uint8_t& flags) override {
+    SingleKeyResult result;
+    CPellinPopupBoxSingleKeyEntry popup(parent, skinFile, &result);
+    const INT_PTR answer = popup.DoModal();
+    text = result.name;
+    scanCode = static_cast<int16_t>(result.scanCode);
+    virtualKey = static_cast<int16_t>(result.virtualKey);
+    flags = result.flags;
+    return answer;
   }
 };
 

@@ -20,6 +20,8 @@ class IPopups {
   // The DoModal result: 1 confirmed.
   virtual INT_PTR Warning(CWnd* parent, const std::wstring& skinFile, const std::wstring& heading,
                           const std::wstring* extra) = 0;
+  // A name of at most 20 characters; `name` is shown in the heading on the way in.
+  virtual INT_PTR NameEntry(CWnd* parent, const std::wstring& skinFile, std::wstring& name) = 0;
   // A number between 1 and 255; 0 when the edit was left empty.
   virtual INT_PTR NumberEntry(CWnd* parent, const std::wstring& skinFile, int& number) = 0;
   // One of the names; `name` is the preselection on the way in.

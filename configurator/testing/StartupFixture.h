@@ -30,6 +30,11 @@ class ScriptedPopups final : public IPopups {
     shown.push_back({skinFile, heading});
     return answer;
   }
+  INT_PTR NameEntry(CWnd*, const std::wstring& skinFile, std::wstring& name) override {
+    shown.push_back({skinFile, name});
+    name = dropdownChoice;
+    return answer;
+  }
   INT_PTR NumberEntry(CWnd*, const std::wstring& skinFile, int& value) override {
     shown.push_back({skinFile, L""});
     value = number;

@@ -1,0 +1,231 @@
+// The popups on small skin files of their own, each run modally with the
+// user's actions played from inside its loop.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "configurator/ElementIds.h"
+#include "configurator/ItemAccess.h"
+#include "configurator/popups/EntryPopups.h"
+#include "configurator/popups/WarningDlg.h"
+#include "gui/controls/EditItem.h"
+#include "gui/controls/SingleKeyEdit.h"
+#include "gui/skin/LangTable.h"
+#include "gui/testing/SkinTestFolder.h"
+#include "platform/testing/GuiTestHost.h"
+
+namespace {
+
+namespace ids = configurator::ids;
+
+// A popup whose script runs inside its modal loop once it is shown; a script
+// that leaves it open has it ended with 99.
+template <class Popup>
+class Scripted : public Popup {
+ public:
+  using Popup::Popup;
+  std::function<void(Scripted&)> script;
+  std::wstring title;
+
+  BOOL OnInitDialog() override {
+    const BOOL result = Popup::OnInitDialog();
+    title = this->GetWindowText();
+    this->PostMessage(kRun);
+    return result;
+  }
+  // A click on the popup's button with this element id, as the button reports it.
+  void Click(int32_t id) {
+    CGUIItem* button = FindItemById(this->m_items, id);
+    ASSERT_NE(button, nullptr) << id;
+    this->SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button->hwnd));
+  }
+  CGUIItem* ItemWithId(int32_t id) { return FindItemById(this->m_items, id); }
+
+ protected:
+  bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+    if (msg == kRun) {
+      if (script) script(*this);
+      this->PostMessage(kEnd);
+      result = 0;
+      return true;
+    }
+    if (msg == kEnd) {
+      this->EndDialog(99);
+      result = 0;
+      return true;
+    }
+    return Popup::OnMessage(msg, wParam, lParam, result);
+  }
+
+ private:
+  static constexpr UINT kRun = WM_APP + 70, kEnd = WM_APP + 71;
+};
+
+class PopupTest : public SkinTestFolder {
+ protected:
+  void SetUp() override {
+    MakeFolder(L"cfgpopup");
+    WriteImage(L"Back.bmp", 300, 160, RGB(40, 40, 40));
+    WriteImage(L"Mask.bmp", 300, 160, RGB(0, 0, 0));
+    WriteImage(L"Btn.bmp", 80, 24, RGB(90, 90, 90));
+    WriteLanguageFile(L"en.txt", L"English\nx\nHeading\nThe heading\nReplaced\nAnother heading\nEND OF FILE\n");
+    table_ = std::make_unique<CLangTable>();
+    std::string bytes;
+    HANDLE f = CreateFileW((AppFolder + L"lang\\en.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           0, nullptr);
+    bytes.resize(GetFileSize(f, nullptr));
+    DWORD read = 0;
+    ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(f);
+    ASSERT_TRUE(CLangTable::ParseTextFile(bytes.size(), bytes.data(), table_.get()));
+    CurrentLangTable = table_.get();
+  }
+  void TearDown() override {
+    CurrentLangTable = nullptr;
+    SkinTestFolder::TearDown();
+  }
+  // A popup file: background, OK and Cancel, the heading, and the given items.
+  void WritePopup(const std::wstring& name, const std::string& items) {
+    const std::string button = "<SBMN>Btn.bmp</SBMN><SBMO>Btn.bmp</SBMO><SBMD>Btn.bmp</SBMD><SBMDS>Btn.bmp</SBMDS>";
+    WriteXml(name, "<GUIPANEL><BACKGROUND>Back.bmp</BACKGROUND><MASK>Mask.bmp</MASK><BUTTONLIST>"
+                   "<BUTTON name=\"BUTTON_POPUP_OK\">" + button + "<RECT left=\"20\" top=\"120\" right=\"80\" bottom=\"24\"/></BUTTON>"
+                   "<BUTTON name=\"BUTTON_POPUP_CANCEL\">" + button + "<RECT left=\"120\" top=\"120\" right=\"80\" bottom=\"24\"/></BUTTON>"
+                   + extraButtons_ + "</BUTTONLIST><TEXTLIST><TEXTITEM name=\"TEXT_WARNDLG_HEADING\" textkey=\"$Heading\">"
+                   "<RECT left=\"10\" top=\"10\" right=\"280\" bottom=\"20\"/></TEXTITEM>" + extraTexts_ + "</TEXTLIST>"
+                   "<EDITCTRLLIST>" + items + "</EDITCTRLLIST></GUIPANEL>");
+  }
+  GuiTestHost host_;
+  std::unique_ptr<CLangTable> table_;
+  std::string extraButtons_, extraTexts_;
+};
+
+TEST_F(PopupTest, WarningAnswersOkOrCancelAndTakesItsHeading) {
+  WritePopup(L"Warn.xml", "");
+  const struct {
+    const char* what;
+    int32_t click;
+    const wchar_t* replacement;
+    bool extra;
+    INT_PTR answer;
+    std::wstring heading;
+  } cases[] = {
+      {"OK", ids::BUTTON_POPUP_OK, L"", false, 1, L"The heading"},
+      {"Cancel", ids::BUTTON_POPUP_CANCEL, L"", false, 2, L"The heading"},
+      {"a name appended", ids::BUTTON_POPUP_OK, L"", true, 1, L"The heading: Work"},
+      {"a replaced heading", ids::BUTTON_POPUP_OK, L"$Replaced", true, 1, L"Another heading"},
+  };
+  for (const auto& c : cases) {
+    const std::wstring name = L": Work";
+    Scripted<CMorvelWarningDlg> popup(&host_, L"Warn.xml", c.extra ? &name : nullptr);
+    popup.SetHeadingText(c.replacement);
+    std::wstring heading;
+    popup.script = [&](auto& p) {
+      heading = configurator::ItemText(p.ItemWithId(ids::TEXT_WARNDLG_HEADING));
+      p.Click(c.click);
+    };
+    EXPECT_EQ(popup.DoModal(), c.answer) << c.what;
+    EXPECT_EQ(heading, c.heading) << c.what;
+    EXPECT_EQ(popup.title, L"Warn.xml") << "a popup is titled with its skin file";
+  }
+}
+
+TEST_F(PopupTest, NameEntryTakesAtMostTwentyCharacters) {
+  WritePopup(L"Name.xml", "<EDITCTRL name=\"EDITCTRL_POPUP_NAMEENTRY\"><RECT left=\"10\" top=\"50\" right=\"200\" bottom=\"22\"/></EDITCTRL>");
+  std::wstring name = L"Old";
+  Scripted<CMorvelNameEntryPopup> popup(&host_, L"Name.xml", &name);
+  std::wstring heading;
+  LRESULT limit = 0;
+  popup.script = [&](auto& p) {
+    heading = configurator::ItemText(p.ItemWithId(ids::TEXT_WARNDLG_HEADING));
+    CGUIItem* edit = p.ItemWithId(ids::EDITCTRL_POPUP_NAMEENTRY);
+    limit = ::SendMessageW(edit->hwnd, EM_GETLIMITTEXT, 0, 0);
+    ::SetWindowTextW(edit->hwnd, L"New name");
+    p.Click(ids::BUTTON_POPUP_OK);
+  };
+  EXPECT_EQ(popup.DoModal(), 1);
+  EXPECT_EQ(limit, 20);
+  EXPECT_EQ(heading, L"The heading: Old");
+  EXPECT_EQ(name, L"New name");
+}
+
+TEST_F(PopupTest, NumberEntryTakesOneTo255AndEmptyIsZero) {
+  WritePopup(L"Num.xml", "<EDITCTRL name=\"EDITCTRL_POPUP_NUMENTRY\"><RECT left=\"10\" top=\"50\" right=\"80\" bottom=\"22\"/></EDITCTRL>");
+  for (const std::wstring& typed : {std::wstring(L"42"), std::wstring()}) {
+    int number = -5;
+    Scripted<CMorvelNumEntryPopup> popup(&host_, L"Num.xml", &number);
+    uint32_t min = 0, max = 0;
+    popup.script = [&](auto& p) {
+      auto* edit = static_cast<CEditItem*>(p.ItemWithId(ids::EDITCTRL_POPUP_NUMENTRY));
+      min = edit->m_min;
+      max = edit->m_max;
+      // Digits that would pass 255 are refused as they are typed.
+      EXPECT_FALSE(edit->AcceptsValue(256));
+      edit->SetWindowText(typed);
+      p.Click(ids::BUTTON_POPUP_OK);
+    };
+    EXPECT_EQ(popup.DoModal(), 1);
+    EXPECT_EQ(min, 1u);
+    EXPECT_EQ(max, 255u);
+    EXPECT_EQ(number, typed.empty() ? 0 : 42);
+  }
+}
+
+TEST_F(PopupTest, SingleKeyOkWaitsForAKeyAndEnterIsCapturedNotOk) {
+  extraButtons_ =
+      "<BUTTON name=\"BUTTON_CHKBOX_SLCT_SHIFT\" ischeckbox=\"1\"><SBMN>Btn.bmp</SBMN><RECT left=\"10\" top=\"90\" right=\"16\" bottom=\"16\"/></BUTTON>"
+      "<BUTTON name=\"BUTTON_CHKBOX_SLCT_CTRL\" ischeckbox=\"1\"><SBMN>Btn.bmp</SBMN><RECT left=\"90\" top=\"90\" right=\"16\" bottom=\"16\"/></BUTTON>"
+      "<BUTTON name=\"BUTTON_CHKBOX_SLCT_ALT\" ischeckbox=\"1\"><SBMN>Btn.bmp</SBMN><RECT left=\"170\" top=\"90\" right=\"16\" bottom=\"16\"/></BUTTON>";
+  extraTexts_ =
+      "<TEXTITEM name=\"TEXT_SLCT_SHIFT\" textkey=\"Shift\"><RECT left=\"30\" top=\"90\" right=\"50\" bottom=\"16\"/></TEXTITEM>"
+      "<TEXTITEM name=\"TEXT_SLCT_CTRL\" textkey=\"Ctrl\"><RECT left=\"110\" top=\"90\" right=\"50\" bottom=\"16\"/></TEXTITEM>"
+      "<TEXTITEM name=\"TEXT_SLCT_ALT\" textkey=\"Alt\"><RECT left=\"190\" top=\"90\" right=\"50\" bottom=\"16\"/></TEXTITEM>";
+  WritePopup(L"Key.xml",
+             "<EDITCTRLSKMMO name=\"EDITCTRL_POPUP_SINGLEKEYENTRY\"><RECT left=\"10\" top=\"50\" right=\"200\" bottom=\"24\"/></EDITCTRLSKMMO>");
+  SingleKeyResult result;
+  bool okBefore = true, okAfter = false, shiftChecked = false, shiftTextOn = false, ctrlChecked = true;
+  // Enter is a key to capture here: OK right after it leaves the popup open (the
+  // script then ends it with 99); after a click, OK closes it.
+  for (const bool enterFirst : {true, false}) {
+    Scripted<CPellinPopupBoxSingleKeyEntry> popup(&host_, L"Key.xml", &result);
+    popup.script = [&](auto& p) {
+      okBefore = configurator::IsItemEnabled(p.m_ok);
+      CEditItemSingleKeyInputMMO* edit = p.KeyEditMmo();
+      ASSERT_NE(edit, nullptr);
+      edit->FeedKey(0x2A, true, false, L"Shift", VK_SHIFT);  // Shift held
+      okAfter = configurator::IsItemEnabled(p.m_ok);
+      shiftChecked = configurator::IsItemChecked(p.m_boxes[0]);
+      ctrlChecked = configurator::IsItemChecked(p.m_boxes[1]);
+      shiftTextOn = configurator::IsItemEnabled(p.m_texts[0]);
+      p.m_enterOrEscape = enterFirst ? 1 : 0;
+      p.Click(ids::BUTTON_POPUP_OK);
+    };
+    EXPECT_EQ(popup.DoModal(), enterFirst ? 99 : 1) << (enterFirst ? "after Enter" : "after a click");
+    EXPECT_FALSE(okBefore) << "OK waits for a captured key";
+    EXPECT_TRUE(okAfter);
+    EXPECT_TRUE(shiftChecked);
+    EXPECT_FALSE(ctrlChecked);
+    EXPECT_TRUE(shiftTextOn);
+  }
+  EXPECT_EQ(result.flags & 8, 8);
+}
+
+TEST_F(PopupTest, SingleKeyCancelEmptiesTheResultUnlessEscWasTheKey) {
+  WritePopup(L"Key.xml",
+             "<EDITCTRLSKMMO name=\"EDITCTRL_POPUP_SINGLEKEYENTRY\"><RECT left=\"10\" top=\"50\" right=\"200\" bottom=\"24\"/></EDITCTRLSKMMO>");
+  for (const bool escapeFirst : {true, false}) {
+    SingleKeyResult result;
+    result.name = L"stale";
+    result.scanCode = 7;
+    Scripted<CPellinPopupBoxSingleKeyEntry> popup(&host_, L"Key.xml", &result);
+    popup.script = [&](auto& p) {
+      p.m_enterOrEscape = escapeFirst ? 1 : 0;
+      p.Click(ids::BUTTON_POPUP_CANCEL);
+    };
+    EXPECT_EQ(popup.DoModal(), escapeFirst ? 99 : 2);
+    EXPECT_EQ(result.name, escapeFirst ? L"stale" : L"");
+    EXPECT_EQ(result.scanCode, escapeFirst ? 7 : 0);
+  }
+}
+
+}  // namespace
