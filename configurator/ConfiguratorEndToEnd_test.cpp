@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -204,6 +205,132 @@ TEST_F(ConfiguratorEndToEnd, SecondStartBringsTheFirstForward) {
     windows += IsWindowVisible(w) ? 1 : 0;
   EXPECT_EQ(windows, 1);
   DestroyWindow(other);
+}
+
+// The pixels (0x00RRGGBB, top row first) of a rectangle of the screen, or of a
+// skin image file when one is named.
+std::vector<uint32_t> Pixels(const std::wstring& imageFile, RECT from) {
+  const int width = from.right - from.left, height = from.bottom - from.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, dib);
+  if (!imageFile.empty()) {
+    HBITMAP image = static_cast<HBITMAP>(LoadImageW(nullptr, imageFile.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    HDC source = CreateCompatibleDC(screen);
+    HGDIOBJ oldSource = SelectObject(source, image);
+    BitBlt(memory, 0, 0, width, height, source, from.left, from.top, SRCCOPY);
+    SelectObject(source, oldSource);
+    DeleteDC(source);
+    DeleteObject(image);
+  } else {
+    BitBlt(memory, 0, 0, width, height, screen, from.left, from.top, SRCCOPY);
+  }
+  GdiFlush();
+  std::vector<uint32_t> pixels(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + width * height);
+  for (uint32_t& p : pixels) p &= 0xFFFFFF;
+  SelectObject(memory, old);
+  DeleteObject(dib);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+// A control's rectangle in its window's client coordinates.
+RECT RectIn(HWND control, HWND window) {
+  RECT r{};
+  GetWindowRect(control, &r);
+  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+size_t Differences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+  size_t different = a.size() == b.size() ? 0 : std::max(a.size(), b.size());
+  for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) different += a[i] != b[i];
+  return different;
+}
+
+constexpr int kKeyboard = 669, kKeyA = 486, kDisable = 685, kSingleKey = 681;
+
+TEST_F(ConfiguratorEndToEnd, MainWindowDrawsTheKeyboard) {
+  SetCursorPos(1270, 1010);  // the pointer over no key
+  Configurator app;
+  ASSERT_TRUE(app.started);
+  HWND main = app.MainWindow();
+  ASSERT_NE(main, nullptr);
+  HWND keyboard = GetDlgItem(main, kKeyboard);
+  ASSERT_NE(keyboard, nullptr) << "no BITMAP_MECHKBD window";
+  HWND keyA = GetDlgItem(keyboard, kKeyA);
+  ASSERT_NE(keyA, nullptr) << "the keys are children of the keyboard";
+  RECT client{};
+  GetWindowRect(keyboard, &client);  // the main window lies at the screen's origin
+  const RECT picture{0, 0, client.right - client.left, client.bottom - client.top};
+  const std::vector<uint32_t> normal = Pixels(kApp + L"skins\\KeyboardEnglish_Normal.bmp", picture);
+  EXPECT_TRUE(WaitFor([&] { return Differences(Pixels(L"", client), normal) == 0; }))
+      << Differences(Pixels(L"", client), normal) << " pixels differ from the keyboard's normal picture";
+
+  // Disabling key A marks it assigned: its piece shows the down picture.
+  ASSERT_TRUE(PostMessageW(main, 0x721, 0, kKeyA));  // the key's click report
+  ASSERT_TRUE(WaitFor([&] { return Enabled(main, kDisable); }));
+  ASSERT_TRUE(Click(main, kDisable));
+  const RECT piece = RectIn(keyA, keyboard);
+  RECT onScreen = piece;
+  OffsetRect(&onScreen, client.left, client.top);
+  const std::vector<uint32_t> down = Pixels(kApp + L"skins\\KeyboardEnglish_Down.bmp", piece);
+  EXPECT_TRUE(WaitFor([&] { return Differences(Pixels(L"", onScreen), down) == 0; }))
+      << "the assigned key does not show its down picture";
+}
+
+// A key pressed and released as the keyboard would send it: virtual key and scan code.
+void SendKey(WORD virtualKey, WORD scanCode) {
+  INPUT inputs[2] = {};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = scanCode;
+  }
+  inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, inputs, sizeof(INPUT));
+}
+
+TEST_F(ConfiguratorEndToEnd, SingleKeyAppliedReachesTheService) {
+  Configurator app;
+  ASSERT_TRUE(app.started);
+  HWND main = app.MainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(PostMessageW(main, 0x721, 0, kKeyA));  // the click report of key A
+  ASSERT_TRUE(WaitFor([&] { return Enabled(main, kSingleKey); }));
+  ASSERT_TRUE(Click(main, kSingleKey));
+  HWND popup = Popup(main, L"SingleKeyPopup.xml");
+  ASSERT_NE(popup, nullptr);
+  EXPECT_FALSE(Enabled(popup, kPopupOk)) << "OK waits for a key";
+  SetForegroundWindow(popup);
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == popup; }));
+  SendKey('B', 0x30);
+  ASSERT_TRUE(WaitFor([&] { return Enabled(popup, kPopupOk); })) << "the key was not captured";
+  ASSERT_TRUE(Click(popup, kPopupOk));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(popup); }));
+  ASSERT_TRUE(WaitFor([&] { return Enabled(main, kApply); }));
+  ASSERT_TRUE(Click(main, kApply));
+  ASSERT_TRUE(WaitFor([&] { return !Enabled(main, kApply); }));
+
+  // The service's record of key A in the active profile, read by a client of its own.
+  KeyAssignment record;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        CMorvelConfig config(L".\\");
+        CKeyboard keyboard;
+        if (!keyboard.ReadFromDevice(&config) ||
+            !keyboard.TransferConfig(&config, TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL))
+          return false;
+        config.GetKeyAssignment(record, KeyOf(0x1E), config.GetActiveProfile());
+        return record.kind == KEYKIND_SINGLEKEY;
+      },
+      15000));
+  EXPECT_EQ(record.payload.key.scanCode, 0x30);
 }
 
 }  // namespace
