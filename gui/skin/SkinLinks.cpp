@@ -3,15 +3,24 @@
 #include "gui/controls/BitmapItem.h"
 #include "gui/skin/LangTable.h"
 #include "gui/skin/SkinLoader.h"
+#include "gui/skin/SkinNameTables.h"
 #include "gui/skin/SkinReaders.h"
 #include "gui/skin/SkinResourceCache.h"
 
 namespace {
 
-constexpr int32_t kFirstLanguageId = 349, kEndLanguageIds = 365;
-constexpr int32_t kFirstLayoutId = 366, kEndLayoutIds = 382;
+// The ids of a run of element names under the table set in force: the two
+// programs number the same names differently (the configurator's languages are
+// 349..364, the tray's 348..363).
+bool InRange(int32_t id, const wchar_t* first, const wchar_t* last) {
+  const int32_t low = FindSkinElementId(first), high = FindSkinElementId(last);
+  return low >= 0 && high >= low && id >= low && id <= high;
+}
 
 }  // namespace
+
+bool IsLanguageId(int32_t id) { return InRange(id, L"LANGUAGE_DEFAULT", L"LANGUAGE_GREEK"); }
+bool IsKeyboardLayoutId(int32_t id) { return InRange(id, L"KBLAYOUT_ENGLISH", L"KBLAYOUT_PORTUGUESE_BRAZIL"); }
 
 std::span<const uint8_t> FindOverride(int32_t itemId, std::wstring_view name) {
   const LanguageOverride* record = FindLanguageOverride(CurrentLangTable, itemId, std::wstring(name));
@@ -23,14 +32,12 @@ int32_t FindFontReplacement(int32_t fontId) { return CurrentLangTable ? CurrentL
 
 void RegisterLanguageTable(CGUIItem* table) {
   if (!table || table->kind != GUIKIND_LANG) return;
-  if (table->id >= kFirstLanguageId && table->id < kEndLanguageIds)
-    LanguageTables[table->id] = static_cast<CLangTable*>(table);
+  if (IsLanguageId(table->id)) LanguageTables[table->id] = static_cast<CLangTable*>(table);
 }
 
 void RegisterKeyboardLayout(CGUIItem* layout) {
   if (!layout || layout->kind != GUIKIND_KBLAYOUT) return;
-  if (layout->id >= kFirstLayoutId && layout->id < kEndLayoutIds)
-    KeyboardLayoutSwitcher.settings[layout->id] = static_cast<CKeyboardLayoutSetting*>(layout);
+  if (IsKeyboardLayoutId(layout->id)) KeyboardLayoutSwitcher.settings[layout->id] = static_cast<CKeyboardLayoutSetting*>(layout);
 }
 
 CGUIItem* BuildPanelBitmap(const pugi::xml_node& element, int32_t id, HWND parent) {

@@ -10,6 +10,10 @@
 
 #include "gui/GUIItem.h"
 
+// The language ("LANGUAGE_DEFAULT".."LANGUAGE_GREEK") and keyboard layout
+// ("KBLAYOUT_ENGLISH".."KBLAYOUT_PORTUGUESE_BRAZIL") element ids of the table set in force.
+bool IsLanguageId(int32_t id);
+bool IsKeyboardLayoutId(int32_t id);
 // Enters a built language table in LanguageTables when its id is a language id.
 void RegisterLanguageTable(CGUIItem* table);
 // Enters a built layout entry in the keyboard layout switcher when its id is a layout id.

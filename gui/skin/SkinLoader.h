@@ -18,9 +18,10 @@
 
 class CLangTable;
 
-// The language (349..364) whose LANG elements are built, or -1 for every one.
+// The language whose LANG elements are built, or -1 for every one.
 extern int32_t RequestedLanguageId;
-// Every built language table whose id is 349..364, by id.
+// Every built language table whose id is a language id of the table set in
+// force (the configurator's 349..364, the tray's 348..363), by id.
 extern std::map<int32_t, CLangTable*> LanguageTables;
 // The language table in force is CurrentLangTable (gui/LangTable.h); the skin
 // readers consult its overrides.
