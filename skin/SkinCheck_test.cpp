@@ -163,6 +163,22 @@ TEST(ShippedSkin, LanguageFilesHoldKeyAndTextPairs) {
   }
 }
 
+// The tray's three texts are looked up in every language the programs ship.
+TEST(ShippedSkin, LanguageFilesHoldTheTrayTexts) {
+  for (const std::wstring& file : FilesIn(L"lang", L"*.txt")) {
+    bool hasMark = false;
+    const std::vector<std::wstring> lines = LanguageLines(kApp + L"lang\\" + file, hasMark);
+    std::vector<std::wstring> keys;
+    for (size_t i = 2; i + 1 < lines.size(); i += 2) {
+      if (platform::EqualsNoCase(lines[i], L"END OF FILE")) break;
+      keys.push_back(platform::Trim(lines[i]));
+    }
+    for (const wchar_t* key : {L"TavrikKestraneOvrix", L"LoadKestraneOvrix", L"CloseTrayIcon"})
+      EXPECT_NE(std::find(keys.begin(), keys.end(), key), keys.end())
+          << platform::WideToUtf8(file) << " lacks " << platform::WideToUtf8(key);
+  }
+}
+
 // The pixels (0x00RRGGBB) of a BMP file, top row first; empty when it cannot be read.
 std::vector<uint32_t> ImagePixels(const std::wstring& path, int& width, int& height) {
   HBITMAP bitmap = static_cast<HBITMAP>(
