@@ -72,6 +72,18 @@ start_device_service() {
     || { echo "the device service did not start" >&2; return 1; }
 }
 
+# register_installation DIR: the installer's values for DIR/install, as an
+# installation would write them (HKEY_LOCAL_MACHINE "Software\Tavrik\Kestrane
+# Ovrix": "InstallDir" the installation folder, "Language" "English"). The
+# programs only read them.
+register_installation() {
+  local folder key='HKLM\Software\Tavrik\Kestrane Ovrix'
+  folder="Z:$(cd "$1/install" && pwd | tr '/' '\\')"
+  "$OVRIX_WINE" reg add "$key" /v InstallDir /t REG_SZ /d "$folder" /f >/dev/null 2>&1 </dev/null \
+    || { echo "could not write the installation's registry values" >&2; return 1; }
+  "$OVRIX_WINE" reg add "$key" /v Language /t REG_SZ /d English /f >/dev/null 2>&1 </dev/null || true
+}
+
 # stop_device_service DIR: asks the running device service to write its state and end.
 stop_device_service() {
   "$OVRIX_WINE" "$1/install/DeviceServiceCtl.exe" stop >/dev/null 2>&1 </dev/null || true

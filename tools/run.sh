@@ -16,6 +16,7 @@ if [ -z "${DISPLAY:-}" ]; then own_display=1; start_xvfb; fi
 trap stop_session EXIT
 wine_env "$dir"
 start_wineserver
+register_installation "$dir"
 start_device_service "$dir"
 
 cd "$install_dir"

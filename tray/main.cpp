@@ -1,35 +1,47 @@
-// KestraneOvrixTray: the tray companion. For now a hidden window that runs until
-// it is closed.
+// KestraneOvrixTray: the tray companion. One instance per session (the mutex
+// "MorvelSysTray"); everything else belongs to its hidden dialog.
 #include <windows.h>
+#include <commctrl.h>
 
-namespace {
+#include "platform/Dialog.h"
+#include "tray/TrayDialog.h"
+#include "tray/TrayResources.h"
 
-LRESULT CALLBACK TrayProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  switch (msg) {
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
-    default:
-      return DefWindowProcW(hwnd, msg, wp, lp);
+class CPellinSysTrayApp : public CWinApp {
+ public:
+  ~CPellinSysTrayApp() override {
+    if (m_instanceMutex) ::CloseHandle(m_instanceMutex);
   }
-}
 
-}  // namespace
+  BOOL InitInstance() override {
+    // The name marks the running instance: a second start ends silently.
+    m_instanceMutex = ::CreateMutexW(nullptr, FALSE, L"MorvelSysTray");
+    if (m_instanceMutex && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+      ::CloseHandle(m_instanceMutex);
+      m_instanceMutex = nullptr;
+      return FALSE;
+    }
+    INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
+    ::InitCommonControlsEx(&controls);
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  WNDCLASSEXW wc = {};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = TrayProc;
-  wc.hInstance = instance;
-  wc.lpszClassName = L"KestraneOvrixTrayWindow";
-  if (!RegisterClassExW(&wc)) return 1;
-  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"Kestrane Ovrix Tray", WS_POPUP, 0, 0, 0, 0, nullptr,
-                              nullptr, instance, nullptr);
-  if (!hwnd) return 1;
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+    auto* dialog = new CPellinSysTrayDlg();
+    m_pMainWnd = dialog;
+    if (!dialog->Create(IDD_TRAY_DIALOG)) return FALSE;
+    return TRUE;
   }
-  return static_cast<int>(msg.wParam);
-}
+
+  int ExitInstance() override {
+    if (m_pMainWnd) {
+      delete m_pMainWnd;
+      m_pMainWnd = nullptr;
+    }
+    return CWinApp::ExitInstance();
+  }
+
+ private:
+  HANDLE m_instanceMutex = nullptr;
+};
+
+CPellinSysTrayApp theApp;
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return theApp.Run(); }
