@@ -265,6 +265,17 @@ TEST_F(TrayDialogTest, AFailedAdviseIsRetriedByTheNextTick) {
   EXPECT_EQ(Sinks(), 3u);
 }
 
+// All three or none: when the second Advise fails, the first and third connections go too.
+TEST_F(TrayDialogTest, APartlyMadeSetOfConnectionsIsDropped) {
+  Core().SetFaultOnCall(L"IConnectionPoint::Advise", E_FAIL, 2);
+  Start();
+  EXPECT_FALSE(dialog->HasAnyConnection());
+  EXPECT_EQ(Sinks(), 0u);
+  EXPECT_EQ(CallsOf(Core(), L"IConnectionPoint::Unadvise"), 2u);
+  Tick();
+  EXPECT_EQ(Sinks(), 3u);
+}
+
 TEST_F(TrayDialogTest, SessionChanges) {
   Start();
   struct Case {
