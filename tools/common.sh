@@ -75,7 +75,9 @@ start_device_service() {
 # register_installation DIR: the installer's values for DIR/install, as an
 # installation would write them (HKEY_LOCAL_MACHINE "Software\Tavrik\Kestrane
 # Ovrix": "InstallDir" the installation folder, "Language" "English"). The
-# programs only read them.
+# programs only read them. run.sh writes them; the test prefix has none: with them
+# every test that starts the configurator would start a real tray that outlives
+# it and keeps calling the service (COM would even start a stopped service anew).
 register_installation() {
   local folder key='HKLM\Software\Tavrik\Kestrane Ovrix'
   folder="Z:$(cd "$1/install" && pwd | tr '/' '\\')"

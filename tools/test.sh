@@ -16,7 +16,6 @@ trap stop_session EXIT
 start_xvfb
 wine_env "$dir"
 start_wineserver
-register_installation "$dir"
 start_device_service "$dir"
 status=0
 if [ "$OVRIX_RUN_ARCH" != i686 ] && [ $# -eq 0 ]; then
