@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "configurator/ItemAccess.h"
 #include "configurator/testing/StartupFixture.h"
 
 namespace configurator::testing {
@@ -220,6 +221,41 @@ TEST_F(MainWindowTest, OkClosesOnlyOnceTheSettingsReachedTheKeyboard) {
   EXPECT_TRUE(Closed());
   const DeviceKeyAssignment after = DeviceRecordOfKeyA();
   EXPECT_TRUE(after.type != before.type || std::memcmp(after.payload, before.payload, sizeof after.payload) != 0);
+}
+
+TEST_F(MainWindowTest, VersionTextsAndPageTabs) {
+  folder_.WriteImage(L"Btn.bmp", 40, 20, RGB(90, 90, 90));
+  const std::string button = "<SBMN>Btn.bmp</SBMN><SBMO>Btn.bmp</SBMO><SBMD>Btn.bmp</SBMD><SBMDS>Btn.bmp</SBMDS>";
+  auto tab = [&](const char* name, int left) {
+    return "<BUTTON name=\"" + std::string(name) + "\">" + button + "<RECT left=\"" + std::to_string(left) +
+           "\" top=\"0\" right=\"40\" bottom=\"20\"/></BUTTON>";
+  };
+  folder_.WriteXml(L"MainPage.xml",
+                   "<GUIPANEL><BACKGROUND>Back.bmp</BACKGROUND><MASK>Mask.bmp</MASK><BUTTONLIST>" +
+                       tab("BUTTON_ASSIGNKEYS", 0) + tab("BUTTON_MANAGEPROFILES", 50) + tab("BUTTON_MANAGEMACROS", 100) +
+                       "</BUTTONLIST><TEXTLIST>"
+                       "<TEXTITEM name=\"TEXT_FIRMWAREVER\" textkey=\"Firmware\"><RECT left=\"0\" top=\"40\" right=\"150\" bottom=\"16\"/></TEXTITEM>"
+                       "<TEXTITEM name=\"TEXT_DRIVERVER\" textkey=\"Driver\"><RECT left=\"0\" top=\"60\" right=\"150\" bottom=\"16\"/></TEXTITEM>"
+                       "</TEXTLIST></GUIPANEL>");
+  Open();
+  std::wstring firmware;
+  ASSERT_TRUE(app_->m_device->GetFirmwareVersion(firmware));
+  EXPECT_EQ(configurator::ItemText(FindItemById(window_->Items(), 308)), L"Firmware: " + firmware);
+  // The product version of this test program's version block is 2.4.0.9: "%s.%.2d".
+  EXPECT_EQ(configurator::ItemText(FindItemById(window_->Items(), 309)), L"Driver: 2.04");
+
+  auto checked = [&](int32_t id) { return configurator::IsItemChecked(FindItemById(window_->Items(), id)); };
+  EXPECT_TRUE(checked(225));
+  EXPECT_FALSE(checked(227));
+  CGUIItem* profilesTab = FindItemById(window_->Items(), 227);
+  window_->SendMessage(WM_COMMAND, MAKEWPARAM(227, BN_CLICKED), reinterpret_cast<LPARAM>(profilesTab->hwnd));
+  EXPECT_EQ(window_->m_currentPage, &window_->m_profileItems);
+  EXPECT_TRUE(checked(227));
+  EXPECT_FALSE(checked(225));
+  // The tab of the page shown changes nothing.
+  window_->SendMessage(WM_COMMAND, MAKEWPARAM(227, BN_CLICKED), reinterpret_cast<LPARAM>(profilesTab->hwnd));
+  EXPECT_EQ(window_->m_currentPage, &window_->m_profileItems);
+  EXPECT_TRUE(checked(227));
 }
 
 TEST_F(MainWindowTest, SpaceActsAsEnter) {
