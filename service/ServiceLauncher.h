@@ -71,7 +71,9 @@ inline bool StopService() {
     control->Shutdown();
     control->Release();
   }
-  return WaitForServiceExit(15000);
+  // Writing the state and ending can take long on a loaded machine; the wait ends
+  // as soon as the service is gone.
+  return WaitForServiceExit(60000);
 }
 
 // Registers `exe` and starts it on `dataFolder` (empty: its default folder);
