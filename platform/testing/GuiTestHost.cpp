@@ -2,6 +2,11 @@
 
 #include <commctrl.h>
 
+namespace {
+// Outside the recorded range: the host's own wake-up for RunInNextLoop.
+constexpr UINT kRunStepMessage = WM_APP + 0x3F1;
+}  // namespace
+
 GuiTestHost::GuiTestHost() {
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
   ::InitCommonControlsEx(&icc);
@@ -39,7 +44,21 @@ std::vector<SentMessage> GuiTestHost::ReceivedOf(UINT msg) const {
   return out;
 }
 
+void GuiTestHost::RunInNextLoop(std::function<void()> step) {
+  m_steps.push_back(std::move(step));
+  PostMessage(kRunStepMessage);
+}
+
 bool GuiTestHost::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (msg == kRunStepMessage) {
+    if (!m_steps.empty()) {
+      auto step = std::move(m_steps.front());
+      m_steps.pop_front();
+      step();
+    }
+    result = 0;
+    return true;
+  }
   const bool privateRange = msg >= WM_USER && msg < 0x8000 && (msg < kReflectBase || msg >= kReflectBase + 0x200);
   if (msg == WM_COMMAND || msg == WM_NOTIFY || msg == WM_VSCROLL || msg == WM_HSCROLL || privateRange ||
       msg >= 0xC000) {
@@ -48,7 +67,14 @@ bool GuiTestHost::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
       record.notifyCode = reinterpret_cast<const NMHDR*>(lParam)->code;
       record.notifyFrom = reinterpret_cast<const NMHDR*>(lParam)->hwndFrom;
     }
+    if (auto copier = m_copiers.find(msg); copier != m_copiers.end()) copier->second(record, wParam, lParam);
     m_received.push_back(record);
+    if (auto handler = m_handlers.find(msg); handler != m_handlers.end()) {
+      // A copy: the handler may replace or clear itself.
+      const Handler call = handler->second;
+      result = call(wParam, lParam);
+      return true;
+    }
     if (msg != WM_NOTIFY && msg != WM_COMMAND) {
       result = 0;
       return true;
