@@ -1,0 +1,657 @@
+#include "gui/controls/MacroDisplayItem.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <cwctype>
+
+#include "device/RawInput.h"
+#include "gui/Messages.h"
+#include "gui/controls/BitmapItem.h"
+#include "gui/controls/ListDrawing.h"
+#include "gui/panels/ListPanel.h"
+#include "gui/skin/FontItem.h"
+#include "gui/skin/SkinResourceCache.h"
+
+const std::array<const wchar_t*, 27> MouseButtonNameTable = {
+    L"<null>",          L"$LeftButton",      L"$RightButton",     L"$Wheel",           L"$RightSideButton1",
+    L"$RightSideButton2", L"$LeftSideButton1", L"$LeftSideButton2", L"$CenterButton1",   L"$CenterButton2",
+    L"$ScrollUp",       L"$ScrollDown",      L"$ThumbGrid1",      L"$ThumbGrid2",      L"$ThumbGrid3",
+    L"$ThumbGrid4",     L"$ThumbGrid5",      L"$ThumbGrid6",      L"$ThumbGrid7",      L"$ThumbGrid8",
+    L"$ThumbGrid9",     L"$ThumbGrid10",     L"$ThumbGrid11",     L"$ThumbGrid12",     L"$ThumbGrid12",
+    L"$Button4",        L"$Button5"};
+
+namespace {
+
+// The raw mouse button flags, in bit order: each gives its button and state.
+struct MouseFlag {
+  USHORT flag;
+  int button;
+  uint8_t state;
+};
+constexpr MouseFlag RawMouseButtonTable[] = {
+    {RI_MOUSE_BUTTON_1_DOWN, 1, kMacroStatePressed}, {RI_MOUSE_BUTTON_1_UP, 1, kMacroStateReleased},
+    {RI_MOUSE_BUTTON_2_DOWN, 2, kMacroStatePressed}, {RI_MOUSE_BUTTON_2_UP, 2, kMacroStateReleased},
+    {RI_MOUSE_BUTTON_3_DOWN, 3, kMacroStatePressed}, {RI_MOUSE_BUTTON_3_UP, 3, kMacroStateReleased},
+    {RI_MOUSE_BUTTON_4_DOWN, 25, kMacroStatePressed}, {RI_MOUSE_BUTTON_4_UP, 25, kMacroStateReleased},
+    {RI_MOUSE_BUTTON_5_DOWN, 26, kMacroStatePressed}, {RI_MOUSE_BUTTON_5_UP, 26, kMacroStateReleased},
+};
+
+bool SameText(const std::wstring& a, const wchar_t* b) { return ::_wcsicmp(a.c_str(), b) == 0; }
+
+}  // namespace
+
+CMacroDisplayItem::CMacroDisplayItem(int maximum, bool readOnly)
+    : m_maximum(maximum), m_readOnly(readOnly ? 1 : 0) {
+  m_ticks = [] { return ::GetTickCount(); };
+}
+
+CMacroDisplayItem::~CMacroDisplayItem() {
+  if (m_recording) FrameworkRawInputRegistrar().Unregister();
+}
+
+std::wstring CMacroDisplayItem::DelayText(int milliseconds) {
+  // From whole milliseconds: no float rounding in what the user reads back.
+  wchar_t text[64];
+  std::swprintf(text, 64, L"%d.%03d", milliseconds / 1000, milliseconds % 1000);
+  return std::wstring(text) + L" " + gui::TranslateText(L"$secondsdelay");
+}
+
+std::wstring CMacroDisplayItem::MouseText(int button, int state) {
+  const wchar_t* suffix = state == kMacroStateReleased ? L"Up" : L"Down";
+  std::wstring key;
+  if (button >= 0 && button < static_cast<int>(MouseButtonNameTable.size())) {
+    key = std::wstring(MouseButtonNameTable[static_cast<size_t>(button)]) + suffix;
+  } else {
+    key = L"Button" + std::to_wstring(button) + suffix;
+  }
+  return gui::TranslateText(key);
+}
+
+bool CMacroDisplayItem::CreateList(CVScrollBar* scrollBar, int scrollBarWidth, const RECT& rect, HWND parent,
+                                   UINT id) {
+  m_scrollBar.reset(scrollBar);
+  m_scrollBarWidth = scrollBar ? std::max(0, scrollBarWidth) : 0;
+  RECT listRect = rect;
+  listRect.right -= m_scrollBarWidth;
+  // Without LVS_NOSCROLL the list view keeps the scroll information the skinned
+  // bar reads; WM_NCCALCSIZE keeps the system's bars from showing.
+  platform::EnsureCommonControls();
+  const DWORD style = WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL | LVS_EDITLABELS | LVS_NOCOLUMNHEADER;
+  if (!CreateEx(0, WC_LISTVIEWW, L"", style, listRect, parent, id)) return false;
+  m_imageList.Create(28, 18, ILC_COLOR4, 10, 10);
+  SetImageList(m_imageList, LVSIL_SMALL);
+  SetTextColor(m_textColour);
+  SetBkColor(m_backColour);
+  if (m_font && !m_font->IsNull()) SetFont(static_cast<HFONT>(m_font->GetSafeHandle()), FALSE);
+  const int height = gui::FontHeight(gui::FontOrDefault(m_font));
+  m_rowHeight = height > 0 ? height + 1 : 16;
+  // The bar is a sibling of the list; it needs a parent window of ours.
+  CWnd* parentWnd = CWnd::FromHandlePermanent(parent);
+  if (!parentWnd) m_scrollBar.reset();
+  if (m_scrollBar) {
+    m_scrollBar->SetScrollOwner(this);
+    m_scrollBar->m_backgroundColor = m_backColour;
+    m_scrollBar->Create(L"", WS_CHILD | WS_VISIBLE,
+                        RECT{listRect.right, rect.top, listRect.right + m_scrollBarWidth, rect.bottom}, parentWnd,
+                        kScrollBarId);
+  }
+  return true;
+}
+
+void CMacroDisplayItem::SetIcons(HBITMAP keyDown, HBITMAP keyUp, HBITMAP mouse, HBITMAP mouseSelected, HBITMAP delay,
+                                 HBITMAP delaySelected) {
+  const HBITMAP sources[kIconCount] = {keyDown, keyUp, delay, delaySelected, mouse, mouseSelected};
+  HDC screen = ::GetDC(nullptr);
+  for (int i = 0; i < kIconCount; ++i) {
+    if (!sources[i]) continue;
+    BITMAP bm{};
+    if (!::GetObjectW(sources[i], sizeof(bm), &bm)) continue;
+    HBITMAP copy = nullptr;
+    CropBitmap(copy, screen, sources[i], 0, 0, bm.bmWidth, bm.bmHeight);
+    m_icons[static_cast<size_t>(i)].Attach(copy);
+  }
+  ::ReleaseDC(nullptr, screen);
+}
+
+bool CMacroDisplayItem::InsertColumn(int columnId, int alignment, int width) {
+  if (columnId == -1 || m_columns.size() >= 2 || m_columns.count(columnId) || !m_hWnd) return false;
+  const int index = static_cast<int>(m_columns.size());
+  const int format = alignment == 2 ? LVCFMT_CENTER : alignment == 1 ? LVCFMT_RIGHT : LVCFMT_LEFT;
+  if (CListCtrl::InsertColumn(index, L"", format, width) != index) return false;
+  m_columns[columnId] = ColumnInfo{index, alignment};
+  return true;
+}
+
+int CMacroDisplayItem::DescriptionColumn() const {
+  auto it = m_columns.find(kColumnDescription);
+  return it == m_columns.end() ? -1 : it->second.index;
+}
+
+int CMacroDisplayItem::IconOfRow(int row) const {
+  if (!m_hWnd || row < 0 || row >= GetItemCount()) return -1;
+  const DWORD_PTR data = GetItemData(row);
+  return data < kIconCount ? static_cast<int>(data) : -1;
+}
+
+void CMacroDisplayItem::SyncScrollBar() {
+  if (m_scrollBar && m_scrollBar->m_hWnd) m_scrollBar->UpdateThumb();
+}
+
+void CMacroDisplayItem::Notify(UINT msg) {
+  ::SendMessageW(GetParentHwnd(), msg, 0, static_cast<LPARAM>(id));
+}
+
+void CMacroDisplayItem::ShowWithScrollBar(int show) {
+  if (m_scrollBar && m_scrollBar->m_hWnd) m_scrollBar->ShowWindow(show);
+  if (m_hWnd) ShowWindow(show);
+}
+
+void CMacroDisplayItem::ShowItemParts(int showCommand) {
+  if (m_scrollBar && m_scrollBar->m_hWnd) m_scrollBar->ShowWindow(showCommand);
+}
+
+// ---- events and rows ----
+
+bool CMacroDisplayItem::AddRow(const MacroEvent& event, bool repaint, int index) {
+  if (!m_hWnd) return false;
+  std::wstring text;
+  int icon = 0;
+  switch (event.type) {
+    case MACROEVENT_KEY: {
+      const int scan = event.a & 0xFFFF, virtualKey = (event.a >> 16) & 0xFFFF;
+      const int state = event.b & 0xFF, flags = (event.b >> 8) & 0xFF;
+      GetKeyDisplayName(virtualKey, text, scan, (flags & kKeyFlagExtended) != 0);
+      icon = state == kMacroStateReleased ? kIconKeyUp : kIconKeyDown;
+      break;
+    }
+    case MACROEVENT_MOUSE:
+      text = MouseText(event.a, event.b & 0xFF);
+      icon = kIconMouse;
+      break;
+    case MACROEVENT_DELAY:
+      text = DelayText(event.a);
+      icon = kIconDelay;
+      break;
+    default:
+      return false;
+  }
+  const int count = GetItemCount();
+  if (index == -1 || index > count || index < 0) index = count;
+  LVITEMW item{};
+  item.mask = LVIF_TEXT | LVIF_PARAM;
+  item.iItem = index;
+  item.pszText = const_cast<wchar_t*>(L"");
+  item.lParam = icon;
+  const int row = static_cast<int>(SendMessage(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  if (row < 0) return false;
+  if (const int column = DescriptionColumn(); column >= 0) SetItemText(row, column, text);
+  EnsureVisible(row, FALSE);
+  SyncScrollBar();
+  m_events.insert(m_events.begin() + std::min(static_cast<size_t>(row), m_events.size()), event);
+  SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  if (repaint) Invalidate();
+  return true;
+}
+
+void CMacroDisplayItem::ClearEvents() {
+  m_events.clear();
+  if (m_hWnd) DeleteAllItems();
+  SyncScrollBar();
+}
+
+bool CMacroDisplayItem::LoadEvents(const MacroEventList* events) {
+  if (m_recording || !events || !m_hWnd) return false;
+  ClearEvents();
+  for (const MacroEvent& event : *events) AddRow(event, false, -1);
+  Invalidate();
+  return GetItemCount() > 0;
+}
+
+bool CMacroDisplayItem::ReplaceEvent(int index, const MacroEvent& event) {
+  if (m_readOnly || index < 0 || index >= static_cast<int>(m_events.size()) || index >= GetItemCount()) return false;
+  if (!DeleteItem(index)) return false;
+  m_events.erase(m_events.begin() + index);
+  const bool added = AddRow(event, false, index);
+  Notify(MacroEventsChangedMessage);
+  if (m_hWnd) Invalidate();
+  return added;
+}
+
+void CMacroDisplayItem::ClearSelection() {
+  const int selected = GetNextItem(-1, LVNI_SELECTED);
+  if (selected >= 0) SetItemState(selected, 0, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+void CMacroDisplayItem::AddElapsedDelay() {
+  if (m_readOnly) return;
+  const DWORD now = m_ticks();
+  if (m_events.empty()) {
+    m_lastTick = now;
+    return;
+  }
+  if (m_ignoreDelays) return;
+  int delay = m_defaultDelay;
+  if (!m_fixedDelay) {
+    const DWORD elapsed = now - m_lastTick;
+    delay = static_cast<int>(std::min<DWORD>(elapsed, kMaxDelayMs));
+    m_lastTick = now;
+  }
+  AddRow(MacroEvent{MACROEVENT_DELAY, delay, delay}, true, -1);
+}
+
+bool CMacroDisplayItem::AddKeyEvent() {
+  if (!m_recording || m_readOnly) return false;
+  AddElapsedDelay();
+  return AddRow(MacroEventFromKeyEvent(m_keyEvent), true, -1);
+}
+
+bool CMacroDisplayItem::AddMouseEvent() {
+  if (!m_recording || m_readOnly) return false;
+  AddElapsedDelay();
+  return AddRow(MacroEvent{MACROEVENT_MOUSE, m_mouseCode, m_mouseState}, true, -1);
+}
+
+bool CMacroDisplayItem::ToggleRecording() {
+  if (m_readOnly || !m_hWnd) return false;
+  RawInputRegistrar& registrar = FrameworkRawInputRegistrar();
+  if (m_recording) {
+    registrar.Unregister();
+    m_recording = 0;
+    return false;
+  }
+  registrar.AddUsage(RawInputRegistrar::kUsageKeyboard);
+  registrar.AddUsage(RawInputRegistrar::kUsageMouse);
+  if (!registrar.Register(m_hWnd)) {
+    // Not recording is what the caller is told; the registrar is left clean.
+    registrar.Unregister();
+    return false;
+  }
+  m_heldKeys.clear();
+  m_recording = 1;
+  return true;
+}
+
+// ---- raw input ----
+
+void CMacroDisplayItem::OnKeyRecord(const RAWKEYBOARD& keyboard) {
+  const uint32_t key = keyboard.MakeCode | ((keyboard.Flags & RI_KEY_E0) ? 0x10000u : 0u);
+  auto held = std::find(m_heldKeys.begin(), m_heldKeys.end(), key);
+  if (keyboard.Flags & RI_KEY_BREAK) {
+    if (held != m_heldKeys.end()) m_heldKeys.erase(held);
+  } else {
+    if (held != m_heldKeys.end()) return;  // a repeat of a key held down
+    m_heldKeys.push_back(key);
+  }
+  if (KeyEventFromRawInput(m_keyEvent, &keyboard)) AddKeyEvent();
+}
+
+void CMacroDisplayItem::OnInput(LPARAM lParam) {
+  if (m_readOnly) return;
+  device::RawInputRecord record;
+  if (!device::ReadRawInput(lParam, record)) return;
+  const HWND self = m_hWnd;
+  if (const RAWMOUSE* mouse = record.Mouse()) {
+    // Every known flag of the word gives its own event, in bit order: a word
+    // with a release and a press loses neither.
+    const USHORT flags = mouse->usButtonFlags;
+    for (const MouseFlag& entry : RawMouseButtonTable) {
+      if (!(flags & entry.flag)) continue;
+      m_mouseCode = entry.button;
+      m_mouseState = entry.state;
+      if (m_excludedWindow && ::GetCapture() == m_excludedWindow) continue;
+      AddMouseEvent();
+      if (!::IsWindow(self)) return;
+    }
+  } else if (const RAWKEYBOARD* keyboard = record.Keyboard()) {
+    OnKeyRecord(*keyboard);
+  }
+  SyncScrollBar();
+}
+
+// ---- playback ----
+
+void CMacroDisplayItem::PlayEvents(const MacroEventList& events) {
+  if (!m_readOnly || !m_hWnd) return;
+  StopPlayback();
+  ClearEvents();
+  m_playback = events;
+  m_playPosition = 0;
+  m_playing = true;
+  PlayStep();
+}
+
+void CMacroDisplayItem::ResetPlayback() {
+  m_playing = false;
+  m_playback.clear();
+  m_playPosition = 0;
+}
+
+void CMacroDisplayItem::StopPlayback() {
+  if (m_hWnd) KillTimer(kPlaybackTimer);
+  ResetPlayback();
+}
+
+void CMacroDisplayItem::PlayStep() {
+  while (m_playPosition < m_playback.size()) {
+    const MacroEvent event = m_playback[m_playPosition++];
+    if (event.type == MACROEVENT_DELAY) {
+      SetTimer(kPlaybackTimer, static_cast<UINT>(std::max(event.a, 0)));
+      Invalidate();
+      return;
+    }
+    AddRow(event, false, -1);
+  }
+  KillTimer(kPlaybackTimer);
+  ResetPlayback();
+  ClearEvents();
+  Invalidate();
+  Notify(MacroPlaybackDoneMessage);
+}
+
+// ---- menu and label edit ----
+
+void CMacroDisplayItem::OnRButtonDown(POINT pt) {
+  if (m_readOnly || !m_keyMenu || m_recording || m_labelEdit) return;
+  LVHITTESTINFO hit{};
+  hit.pt = pt;
+  SubItemHitTest(&hit);
+  if (hit.iItem < 0 || hit.iItem >= GetItemCount()) return;
+  RECT cell{};
+  if (!GetSubItemRect(hit.iItem, std::max(hit.iSubItem, 0), LVIR_BOUNDS, &cell)) return;
+  SetItemState(hit.iItem, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  SetFocus();
+  const bool mouseRow = IconOfRow(hit.iItem) == kIconMouse;
+  CListPanelItem* menu = mouseRow ? m_mouseMenu : m_keyMenu;
+  if (!menu) return;
+  const HWND self = m_hWnd;
+  const int chosen = menu->TrackPopup(this, 0, pt.x, cell.top);
+  // Only a window that survived the menu acts, on its selection as it is now.
+  if (!::IsWindow(self) || m_hWnd != self) return;
+  OnCommand(chosen >= 0 ? menu->GetLBText(chosen) : std::wstring());
+}
+
+void CMacroDisplayItem::OnCommand(const std::wstring& command) {
+  const int selected = GetNextItem(-1, LVNI_SELECTED);
+  const bool known = selected >= 0 && selected < static_cast<int>(m_events.size());
+  if (SameText(command, L"$InsertDelay")) {
+    if (m_readOnly) return;
+    const int at = selected >= 0 ? selected + 1 : 0;
+    if (selected >= 0) SetItemState(selected, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    AddRow(MacroEvent{MACROEVENT_DELAY, m_defaultDelay, m_defaultDelay}, true, at);
+    Notify(MacroEventsChangedMessage);
+  } else if (SameText(command, L"$Delete")) {
+    if (m_readOnly || !known) return;
+    if (selected + 1 < GetItemCount()) SetItemState(selected + 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    else ClearSelection();
+    DeleteItem(selected);
+    m_events.erase(m_events.begin() + selected);
+    Invalidate();
+    SyncScrollBar();
+    Notify(MacroEventsChangedMessage);
+  } else if (SameText(command, L"$Edit")) {
+    if (!known) return;
+    switch (m_events[static_cast<size_t>(selected)].type) {
+      case MACROEVENT_KEY:
+        Notify(MacroEditKeyMessage);
+        break;
+      case MACROEVENT_DELAY:
+        SetFocus();
+        SendMessage(LVM_EDITLABELW, static_cast<WPARAM>(selected));
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+bool CMacroDisplayItem::OnBeginLabelEdit(NMLVDISPINFOW* info) {
+  const int row = info->item.iItem;
+  // Only a delay row of an editable list: the end writes a delay into the event.
+  if (m_readOnly || row < 0 || row >= static_cast<int>(m_events.size()) ||
+      m_events[static_cast<size_t>(row)].type != MACROEVENT_DELAY)
+    return true;
+  HWND editor = reinterpret_cast<HWND>(SendMessage(LVM_GETEDITCONTROL));
+  if (const int column = DescriptionColumn(); column >= 0) SetItemText(row, column, L"");
+  if (editor) {
+    ::SetFocus(editor);
+    ::SetWindowLongPtrW(editor, GWL_STYLE, ::GetWindowLongPtrW(editor, GWL_STYLE) | ES_NUMBER);
+    ::SetWindowTextW(editor, std::to_wstring(m_events[static_cast<size_t>(row)].a).c_str());
+    ::SendMessageW(editor, EM_SETLIMITTEXT, 7, 0);
+  }
+  m_labelEdit = 1;
+  m_editRow = row;
+  return false;
+}
+
+void CMacroDisplayItem::OnEndLabelEdit(NMLVDISPINFOW* info) {
+  m_labelEdit = 0;
+  const int row = m_editRow;
+  m_editRow = -1;
+  if (row < 0 || row >= static_cast<int>(m_events.size()) || row >= GetItemCount()) return;
+  MacroEvent& event = m_events[static_cast<size_t>(row)];
+  const int column = DescriptionColumn();
+  if (!info->item.pszText) {
+    // Esc: the old value and its text back, nothing reported.
+    if (column >= 0) SetItemText(row, column, DelayText(event.a));
+    return;
+  }
+  // Digits only, 1 to the recording cap; anything else keeps the old delay.
+  const std::wstring text = info->item.pszText;
+  int value = event.a;
+  if (!text.empty() && text.size() <= 8 &&
+      std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
+    const long parsed = std::wcstol(text.c_str(), nullptr, 10);
+    if (parsed >= 1 && parsed <= kMaxDelayMs) value = static_cast<int>(parsed);
+  }
+  if (column >= 0) SetItemText(row, column, DelayText(value));
+  event.a = event.b = value;
+  Invalidate();
+  Notify(MacroEventsChangedMessage);
+}
+
+BOOL CMacroDisplayItem::PreTranslateMessage(MSG* msg) {
+  if (m_labelEdit || m_readOnly || msg->hwnd != m_hWnd) return FALSE;
+  if (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP) return FALSE;
+  // Keys are the macro's, not the list's: only those left to the system pass.
+  return KeyEventFromMessage(msg, m_keyEvent) ? FALSE : TRUE;
+}
+
+// ---- drawing ----
+
+LRESULT CMacroDisplayItem::OnCustomDraw(NMLVCUSTOMDRAW* draw) {
+  switch (draw->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+      if (m_scrollBar) {
+        RECT client{};
+        GetClientRect(&client);
+        CDC dc;
+        dc.Attach(draw->nmcd.hdc);
+        dc.FillSolidRect(client, m_backColour);
+        dc.FillSolidRect(RECT{client.right - m_borderWidth, client.top, client.right, client.bottom}, m_borderColour);
+        dc.Detach();
+      }
+      return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT:
+      return CDRF_NOTIFYSUBITEMDRAW;
+    case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
+      DrawCell(draw->nmcd.hdc, static_cast<int>(draw->nmcd.dwItemSpec), draw->iSubItem);
+      return CDRF_SKIPDEFAULT;
+    default:
+      return CDRF_DODEFAULT;
+  }
+}
+
+void CMacroDisplayItem::DrawCell(HDC hdc, int row, int column) {
+  const int icon = IconOfRow(row);
+  if (icon < 0) return;
+  RECT cell{};
+  if (!GetSubItemRect(row, column, LVIR_BOUNDS, &cell)) return;
+  if (column == 0 && m_columns.size() >= 2) {
+    RECT next{};
+    if (GetSubItemRect(row, 1, LVIR_BOUNDS, &next)) cell.right = next.left;
+  }
+  const bool selected = (GetItemState(row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+  CDC dc;
+  dc.Attach(hdc);
+  dc.FillSolidRect(cell, m_backColour);
+  int columnId = -1, alignment = 0;
+  for (const auto& [cid, info] : m_columns)
+    if (info.index == column) {
+      columnId = cid;
+      alignment = info.alignment;
+    }
+  if (columnId == kColumnIcon) {
+    int shown = icon;
+    if (selected && shown == kIconDelay) shown = kIconDelaySelected;
+    if (selected && shown == kIconMouse) shown = kIconMouseSelected;
+    const CBitmap& bitmap = m_icons[static_cast<size_t>(shown)];
+    if (!bitmap.IsNull()) {
+      const SIZE size = bitmap.GetSize();
+      CDC source;
+      source.CreateCompatibleDC(hdc);
+      SelectGuard select(source, bitmap.GetSafeHandle());
+      dc.BitBlt(cell.left, cell.top, std::min<int>(size.cx, cell.right - cell.left),
+                std::min<int>(size.cy, cell.bottom - cell.top), source, 0, 0, SRCCOPY);
+    }
+  } else if (columnId == kColumnDescription) {
+    if (selected) dc.FillSolidRect(cell, m_selectedBackColour);
+    const std::wstring text = GetItemText(row, column);
+    if (!text.empty()) {
+      CFont bold;
+      if (m_font && !m_font->IsNull()) bold.Attach(gui::MakeBoldCopy(static_cast<HFONT>(m_font->GetSafeHandle())));
+      SelectGuard font(hdc, bold.IsNull() ? static_cast<HGDIOBJ>(GetFont()) : bold.GetSafeHandle());
+      dc.SetTextColor(selected ? m_selectedTextColour : m_textColour);
+      dc.SetBkMode(TRANSPARENT);
+      const UINT align = alignment == 2 ? DT_CENTER : alignment == 1 ? DT_RIGHT : DT_LEFT;
+      RECT r = cell;
+      dc.DrawText(text, &r, align | DT_SINGLELINE | DT_VCENTER | DT_NOCLIP | DT_END_ELLIPSIS | DT_NOPREFIX);
+    }
+  }
+  dc.Detach();
+}
+
+// ---- messages ----
+
+void CMacroDisplayItem::OnMouseMove() {
+  if (m_readOnly) return;
+  const bool leftDown = (::GetKeyState(VK_LBUTTON) & 0x8000) != 0;
+  if (leftDown && !m_captured) return;
+  if (::GetCapture() != m_hWnd && ::GetActiveWindow() && GetOwnerHwnd()) {
+    SetCapture();
+    m_captured = 1;
+    return;
+  }
+  POINT cursor{};
+  ::GetCursorPos(&cursor);
+  if (::WindowFromPoint(cursor) != m_hWnd) {
+    m_captured = 0;
+    if (!leftDown && ::GetCapture() == m_hWnd) ::ReleaseCapture();
+  }
+}
+
+bool CMacroDisplayItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  switch (msg) {
+    case Reflected(WM_NOTIFY): {
+      auto* header = reinterpret_cast<NMHDR*>(lParam);
+      switch (header->code) {
+        case NM_CUSTOMDRAW:
+          result = OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
+          return true;
+        case LVN_BEGINLABELEDITW:
+          result = OnBeginLabelEdit(reinterpret_cast<NMLVDISPINFOW*>(lParam)) ? TRUE : FALSE;
+          return true;
+        case LVN_ENDLABELEDITW:
+          OnEndLabelEdit(reinterpret_cast<NMLVDISPINFOW*>(lParam));
+          result = FALSE;  // the text was set above
+          return true;
+        default:
+          return false;
+      }
+    }
+    case WM_NCCALCSIZE:
+      ModifyStyle(WS_HSCROLL | WS_VSCROLL, 0);
+      result = Default();
+      return true;
+    case WM_ERASEBKGND: {
+      RECT client{};
+      GetClientRect(&client);
+      CDC dc;
+      dc.Attach(reinterpret_cast<HDC>(wParam));
+      dc.FillSolidRect(client, m_backColour);
+      dc.Detach();
+      SyncScrollBar();
+      result = 1;
+      return true;
+    }
+    case WM_INPUT:
+      OnInput(lParam);
+      result = Default();
+      return true;
+    case WM_LBUTTONDOWN: {
+      if (m_readOnly || m_recording) {
+        result = 0;
+        return true;
+      }
+      LVHITTESTINFO hit{};
+      hit.pt = pt;
+      HitTest(&hit);
+      // A second click on a focused row edits only a delay.
+      if (hit.iItem >= 0 && IconOfRow(hit.iItem) != kIconDelay &&
+          (GetItemState(hit.iItem, LVIS_FOCUSED) & LVIS_FOCUSED)) {
+        result = 0;
+        return true;
+      }
+      result = Default();
+      return true;
+    }
+    case WM_RBUTTONDOWN:
+      OnRButtonDown(pt);
+      result = 0;
+      return true;
+    case WM_MOUSEMOVE:
+      result = Default();
+      OnMouseMove();
+      return true;
+    case WM_TIMER:
+      if (wParam != kPlaybackTimer) return false;
+      KillTimer(kPlaybackTimer);
+      // A stopped preview has nothing left to show (and reports nothing).
+      if (m_playing) PlayStep();
+      result = 0;
+      return true;
+    case WM_VSCROLL:
+      result = Default();
+      SyncScrollBar();
+      return true;
+    case WM_MOUSEWHEEL: {
+      SyncScrollBar();
+      const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+      for (int i = 0; i < std::abs(notches); ++i) PostMessage(WM_VSCROLL, notches > 0 ? SB_LINEUP : SB_LINEDOWN, 0);
+      result = 0;
+      return true;
+    }
+    case ScrollRowsMessage:
+      Scroll(0, static_cast<int>(wParam) * m_rowHeight);
+      Invalidate();
+      SyncScrollBar();
+      result = 0;
+      return true;
+    case WM_DESTROY:
+      // Nothing of a recording or a preview outlives the window.
+      if (m_recording) {
+        FrameworkRawInputRegistrar().Unregister();
+        m_recording = 0;
+      }
+      if (::GetCapture() == m_hWnd) ::ReleaseCapture();
+      KillTimer(kPlaybackTimer);
+      ResetPlayback();
+      if (m_scrollBar && m_scrollBar->m_hWnd) m_scrollBar->DestroyWindow();
+      result = Default();
+      return true;
+    default:
+      return CListCtrl::OnMessage(msg, wParam, lParam, result);
+  }
+}

@@ -1,0 +1,146 @@
+// The list of a macro's events (MACRODISPLAY): key and mouse button presses
+// and releases and the delays between them. It records events from raw input,
+// shows and edits a macro's events through a right-click menu, and plays a
+// macro back as a timed preview on the screen (nothing is sent to the system).
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/KeyEvent.h"
+#include "device/Macro.h"
+#include "gui/GUIItem.h"
+#include "gui/controls/VScrollBar.h"
+#include "platform/Controls.h"
+#include "platform/Gdi.h"
+
+class CFontItem;
+class CListPanelItem;
+
+// The language keys of the mouse buttons, by button code.
+extern const std::array<const wchar_t*, 27> MouseButtonNameTable;
+
+class CMacroDisplayItem : public CListCtrl, public CGUIItem {
+ public:
+  enum Icon { kIconKeyDown = 0, kIconKeyUp = 1, kIconDelay = 2, kIconDelaySelected = 3, kIconMouse = 4,
+              kIconMouseSelected = 5, kIconCount = 6 };
+  static constexpr int kColumnIcon = 5;         // LCITEM_MCREVENT_ICON
+  static constexpr int kColumnDescription = 6;  // LCITEM_MCREVENT_DESCRIP
+  static constexpr UINT_PTR kPlaybackTimer = 32;
+  static constexpr int kMaxDelayMs = 0xFFFFFF;
+  static constexpr UINT kScrollBarId = 0xFFFF;
+
+  CMacroDisplayItem(int maximum, bool readOnly);
+  ~CMacroDisplayItem() override;
+
+  // Creates the list in `rect` less the scroll bar's width at the right, and
+  // the scroll bar (owned; null for none) at the right edge.
+  bool CreateList(CVScrollBar* scrollBar, int scrollBarWidth, const RECT& rect, HWND parent, UINT id);
+  // The six event icons (skin images, copied).
+  void SetIcons(HBITMAP keyDown, HBITMAP keyUp, HBITMAP mouse, HBITMAP mouseSelected, HBITMAP delay,
+                HBITMAP delaySelected);
+  // At most two columns (icon, description); false for id -1 or a third.
+  bool InsertColumn(int columnId, int alignment, int width);
+
+  bool ToggleRecording();
+  void ClearEvents();
+  bool LoadEvents(const MacroEventList* events);
+  // Read-only lists only: shows a copy of the events one after another, each
+  // delay waited on timer 32; ends with MacroPlaybackDoneMessage.
+  void PlayEvents(const MacroEventList& events);
+  // Ends a preview at once, without MacroPlaybackDoneMessage.
+  void StopPlayback();
+  bool IsPlaying() const { return m_playing; }
+  bool ReplaceEvent(int index, const MacroEvent& event);
+  void ClearSelection();
+  bool AddKeyEvent();
+  bool AddMouseEvent();
+  bool AddRow(const MacroEvent& event, bool repaint, int index);
+  const MacroEventList& Events() const { return m_events; }
+  bool IsRecording() const { return m_recording != 0; }
+  bool IsLabelEditOpen() const { return m_labelEdit != 0; }
+
+  void ShowWithScrollBar(int show);
+  void ShowItemParts(int showCommand) override;
+  CVScrollBar* ScrollBar() const { return m_scrollBar.get(); }
+  int RowHeight() const { return m_rowHeight; }
+
+  // The clock of the delays (GetTickCount unless a test sets its own).
+  void SetTickSource(std::function<DWORD()> ticks) { m_ticks = std::move(ticks); }
+
+  BOOL PreTranslateMessage(MSG* msg) override;
+
+  // The text a row shows for an event.
+  static std::wstring DelayText(int milliseconds);
+  static std::wstring MouseText(int button, int state);
+
+  struct ColumnInfo {
+    int index;
+    int alignment;  // 0 left, 1 right, 2 centre
+  };
+  std::map<int, ColumnInfo> m_columns;
+  std::array<CBitmap, kIconCount> m_icons;
+  CImageList m_imageList;
+  CFontItem* m_font = nullptr;
+  COLORREF m_textColour = 0xFFFFFF;
+  COLORREF m_selectedTextColour = 0;
+  COLORREF m_backColour = 0;
+  COLORREF m_selectedBackColour = 0xFFFFFF;
+  COLORREF m_borderColour = 0xFFFFFF;
+  int m_borderWidth = 1;
+  CListPanelItem* m_keyMenu = nullptr;    // key and delay rows
+  CListPanelItem* m_mouseMenu = nullptr;  // mouse rows
+  uint8_t m_ignoreDelays = 0;
+  uint8_t m_fixedDelay = 0;
+  int m_defaultDelay = 50;
+  HWND m_excludedWindow = nullptr;
+
+ protected:
+  bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+ private:
+  int DescriptionColumn() const;
+  int IconOfRow(int row) const;
+  void SyncScrollBar();
+  void Notify(UINT msg);
+  void AddElapsedDelay();
+  void OnInput(LPARAM lParam);
+  void OnKeyRecord(const RAWKEYBOARD& keyboard);
+  void OnRButtonDown(POINT pt);
+  void OnCommand(const std::wstring& command);
+  bool OnBeginLabelEdit(NMLVDISPINFOW* info);
+  void OnEndLabelEdit(NMLVDISPINFOW* info);
+  void PlayStep();
+  void ResetPlayback();
+  LRESULT OnCustomDraw(NMLVCUSTOMDRAW* draw);
+  void DrawCell(HDC dc, int row, int column);
+  void OnMouseMove();
+
+  std::unique_ptr<CVScrollBar> m_scrollBar;
+  int m_scrollBarWidth = 0;
+  int m_rowHeight = 16;
+  KeyEvent m_keyEvent;
+  int m_mouseCode = 0;
+  uint8_t m_mouseState = 0;
+  MacroEventList m_events;
+  int m_maximum;
+  // Held keys by make code and E0 flag (left and right Ctrl share a make code).
+  std::vector<uint32_t> m_heldKeys;
+  MacroEventList m_playback;
+  size_t m_playPosition = 0;
+  bool m_playing = false;
+  uint8_t m_captured = 0;
+  uint8_t m_recording = 0;
+  uint8_t m_readOnly;
+  uint8_t m_labelEdit = 0;
+  int m_editRow = -1;
+  DWORD m_lastTick = 0;
+  std::function<DWORD()> m_ticks;
+};
