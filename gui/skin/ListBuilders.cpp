@@ -28,9 +28,11 @@ Item* WithHeader(Item* item, int32_t id, GUIItemKind kind, HWND window, HWND par
   return item;
 }
 
-// Numbers of sizes: below 0 counts as 0.
+// Numbers of sizes: below 0 counts as 0; above the coordinate range they are
+// cut to it (a gap of two billion spaces, or twice a border width, must not
+// overflow what is made of them).
 int ReadSize(const pugi::xml_node& node, const char* name) {
-  return std::max<int32_t>(0, ParseSkinInt(node.attribute(name).as_string()));
+  return std::clamp<int32_t>(ParseSkinInt(node.attribute(name).as_string()), 0, kSkinCoordMax);
 }
 
 CFontItem* FontOf(const pugi::xml_node& element, int32_t id, const BuildContext& context) {
