@@ -26,6 +26,14 @@ void ReleaseMarshalledStream(IStream*& stream) {
 
 }  // namespace
 
+namespace device {
+
+void WriteWaits::Linger(HANDLE wake, DWORD ms) { WaitForSingleObject(wake, ms); }
+
+bool WriteWaits::WaitForThread(HANDLE thread, DWORD ms) { return WaitForThreadEnd(thread, ms); }
+
+}  // namespace device
+
 DeviceManagerFactory DefaultDeviceManagerFactory() {
   return [](IDeviceManager** manager) {
     return CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext, __uuidof(IDeviceManager),
@@ -41,7 +49,9 @@ DeviceThreadParams::~DeviceThreadParams() {
 }
 
 CDeviceConnection::CDeviceConnection()
-    : descriptor_(&kOvrixDeviceDescriptor), factory_(DefaultDeviceManagerFactory()) {}
+    : descriptor_(&kOvrixDeviceDescriptor),
+      factory_(DefaultDeviceManagerFactory()),
+      waits_(std::make_shared<device::WriteWaits>()) {}
 
 CDeviceConnection::~CDeviceConnection() {
   WaitForWriteOnDestruction();
@@ -106,6 +116,7 @@ bool CDeviceConnection::StartWriteThread(std::unique_ptr<DeviceThreadParams> par
   params->device = this;
   params->keyCodes = keyCodes_;
   params->known = known_;
+  params->waits = waits_;
   // The thread enters its own apartment and reaches the connection's device through
   // a marshalled reference, never through this thread's pointer.
   if (params->wake == nullptr ||
@@ -134,11 +145,11 @@ DWORD WINAPI CDeviceConnection::WriteThreadRoutine(void* param) {
       ComRef<IDevice> device;
       IStream* stream = std::exchange(params->deviceStream, nullptr);
       if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, __uuidof(IDevice), device.OutVoid())) && device) {
-        DeviceSession session{device.Get(), &params->keyCodes, &params->known, &params->stop};
+        DeviceSession session{device.Get(), &params->keyCodes, &params->known, &params->stop, &params->keyTable};
         params->result = params->job && params->job(session, params->config, params->mask);
         exitCode = params->result ? 1 : 0;
         // The write counts as running a while longer; a stop request cuts this short.
-        if (!params->stop.load()) WaitForSingleObject(params->wake, kWriteLingerMs);
+        if (!params->stop.load()) params->waits->Linger(params->wake, kWriteLingerMs);
       }
     }  // the thread's own references go here, in its own apartment
     CoUninitialize();
@@ -150,7 +161,9 @@ DWORD WINAPI CDeviceConnection::WriteThreadRoutine(void* param) {
 void CDeviceConnection::CollectFinishedWrite() {
   // Only a thread that has ended completely is collected, so the window thread never
   // waits here (and never dispatches anything while it would).
-  if (writeThread_ == nullptr || writing_.load() || WaitForSingleObject(writeThread_, 0) != WAIT_OBJECT_0) return;
+  if (destroying_ || writeThread_ == nullptr || writing_.load() ||
+      WaitForSingleObject(writeThread_, 0) != WAIT_OBJECT_0)
+    return;
   EndWrite(true);
 }
 
@@ -168,7 +181,10 @@ void CDeviceConnection::EndWrite(bool runCompletion) {
 
 void CDeviceConnection::WaitForWriteOnDestruction() {
   if (writeThread_ == nullptr) return;
-  if (!WaitForThreadEnd(writeThread_, kWriteWaitMs)) {
+  // The waits below serve incoming calls and sent messages; a handler that asks
+  // IsWriting meanwhile must not collect the write from under this wait.
+  destroying_ = true;
+  if (!waits_->WaitForThread(writeThread_, kWriteWaitMs)) {
     // Asked to stop between two service calls, and waited for until it has: until
     // then it still uses its connection and its copies.
     params_->stop = true;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -23,6 +24,8 @@ struct GuidLess {
   bool operator()(const GUID& a, const GUID& b) const { return std::memcmp(&a, &b, sizeof(GUID)) < 0; }
 };
 using GuidSet = std::set<GUID, GuidLess>;
+// Old id to new id, for the objects a write had to make anew on the device.
+using GuidMap = std::map<GUID, GUID, GuidLess>;
 
 // The device objects this configuration has taken in from the device (read,
 // imported) or put there itself. Only these may be deleted from the device when
@@ -34,6 +37,33 @@ struct KnownDeviceObjects {
   GuidSet apps;
 };
 
+namespace device {
+
+// One key of the device as the write needs it, resolved from the key definitions
+// on the window thread before the write starts: the write thread never looks at
+// the global definitions, whose defaults the window thread may load anew while a
+// write runs.
+struct ResolvedKey {
+  uint32_t deviceKeyCode = 0;
+  int32_t keyId = 0;          // 0: no key definition sends the code
+  KeyAssignment standard;     // what the key does by default, as of the write's start
+};
+using ResolvedKeyTable = std::vector<ResolvedKey>;
+
+// The two waits of the background write, behind a seam so that tests neither wait
+// in real time nor depend on the machine's load.
+class WriteWaits {
+ public:
+  virtual ~WriteWaits() = default;
+  // On the write thread, after its job: waits `ms`, or until `wake` is set.
+  virtual void Linger(HANDLE wake, DWORD ms);
+  // On the window thread at destruction: waits up to `ms` for the thread to end
+  // (serving incoming COM calls meanwhile); true when it has ended.
+  virtual bool WaitForThread(HANDLE thread, DWORD ms);
+};
+
+}  // namespace device
+
 // What one job works through: the connection's device, the keys the device has,
 // what the configuration knows, and (on the write thread) the request to stop.
 struct DeviceSession {
@@ -41,6 +71,8 @@ struct DeviceSession {
   const std::vector<uint32_t>* keyCodes = nullptr;
   KnownDeviceObjects* known = nullptr;
   const std::atomic<bool>* stop = nullptr;
+  // The write's keys (null for the window thread's jobs, which read no key table).
+  const device::ResolvedKeyTable* keys = nullptr;
 
   bool Stopped() const { return stop != nullptr && stop->load(); }
   std::size_t KeyCount() const { return keyCodes == nullptr ? 0 : keyCodes->size(); }
@@ -71,7 +103,12 @@ struct DeviceThreadParams {
   Completion completion;
 
   std::vector<uint32_t> keyCodes;
+  device::ResolvedKeyTable keyTable;
+  // The known-ids record belongs to the write while it runs: it starts as a copy
+  // of the connection's, the job alone changes it, and it replaces the
+  // connection's once the thread has ended (never when destruction ended it).
   KnownDeviceObjects known;
+  std::shared_ptr<device::WriteWaits> waits;
   IStream* deviceStream = nullptr;  // the held device, marshalled for the thread
   std::atomic<bool> stop{false};
   HANDLE wake = nullptr;  // cuts the wait after the job short when stopping
@@ -86,6 +123,7 @@ class CDeviceConnection {
   CDeviceConnection& operator=(const CDeviceConnection&) = delete;
 
   void SetDeviceManagerFactory(DeviceManagerFactory factory) { factory_ = std::move(factory); }
+  void SetWriteWaits(std::shared_ptr<device::WriteWaits> waits) { waits_ = std::move(waits); }
   const DeviceDescriptor& Descriptor() const { return *descriptor_; }
   bool HasCapability(CapabilityCode capability) const { return descriptor_->Has(capability); }
   bool PresentFlag() const { return present_.load(); }
@@ -158,13 +196,21 @@ class CDeviceConnection {
   void EndWrite(bool runCompletion);
 
   DeviceManagerFactory factory_;
+  std::shared_ptr<device::WriteWaits> waits_;
   std::unique_ptr<DeviceThreadParams> params_;
   std::atomic<bool> writing_{false};
   bool lastWriteSucceeded_ = true;
+  // Set once destruction waits for the write: from then on only the destructor
+  // collects it, even when a message dispatched during its wait asks IsWriting.
+  bool destroying_ = false;
 };
 
 // The generic bodies of the device operations, over the configuration and profile
-// types of the program.
+// types of the program. The template keeps the shape the device layer has always
+// had (configuration, profile and the concrete device as parameters) so that the
+// concrete device's virtuals line up with these bodies; the connection state itself
+// lives in CDeviceConnection, so the bodies need no knowledge of the device type and
+// TDevice is not used.
 template <class TConfig, class TProfile, class TDevice>
 class CBaseDevice : public CDeviceConnection {
  public:

@@ -16,6 +16,16 @@ inline std::wstring CutToField(std::wstring text, std::size_t maxChars) {
   return text;
 }
 
+namespace device {
+
+// A name or path the service handed out (and that is freed here), cut to the
+// model's field.
+inline std::wstring TakeName(LPWSTR raw, std::size_t maxChars) {
+  return CutToField(TakeServiceString(raw, kMaxServiceStringChars), maxChars);
+}
+
+}  // namespace device
+
 template <class TConfig, class TProfile, class TDevice>
 void CBaseDevice<TConfig, TProfile, TDevice>::ReleaseAll() {
   CollectFinishedWrite();
@@ -34,23 +44,31 @@ bool CBaseDevice<TConfig, TProfile, TDevice>::ImportMacroFile(const std::wstring
   if (FAILED(GetFeatureOf(device_, macros))) return false;
   ComRef<IDeviceMacro> imported;
   if (FAILED(macros->ImportMacro(path.c_str(), imported.Out())) || !imported) return false;
+  // From here on the service holds the imported macro. When the configuration does
+  // not take it in, its id goes into the known-ids record, so that the next write
+  // deletes it again; one whose id cannot be read is deleted at once.
+  auto giveUp = [&](const GUID& id) {
+    if (IsZeroGuid(id))
+      macros->DeleteMacro(imported.Get());
+    else
+      known_.macros.insert(id);
+    return false;
+  };
+  auto importedId = [&] {
+    GUID id{};
+    return SUCCEEDED(imported->GetId(&id)) ? id : GUID{};
+  };
   LPWSTR rawName = nullptr;
   const HRESULT named = imported->GetName(&rawName);
-  const std::wstring name = CutToField(TakeServiceString(rawName, kMaxServiceStringChars), kMaxNameChars);
-  if (FAILED(named)) return false;
+  const std::wstring name = device::TakeName(rawName, kMaxNameChars);
+  if (FAILED(named)) return giveUp(importedId());
   CMacro* macro = config->CreateMacro(name);
-  if (macro == nullptr) {
-    // The name is taken: the service keeps the imported macro, and since nothing
-    // here refers to it the next write removes it again.
-    GUID id{};
-    if (SUCCEEDED(imported->GetId(&id)) && !IsZeroGuid(id)) known_.macros.insert(id);
-    return false;
-  }
+  if (macro == nullptr) return giveUp(importedId());  // the name is taken
   macro->SetFilePath(path);
   GUID id{};
-  if (FAILED(imported->GetId(&id))) {
+  if (FAILED(imported->GetId(&id)) || IsZeroGuid(id)) {
     config->DeleteMacro(macro);
-    return false;
+    return giveUp(GUID{});
   }
   macro->id = id;
   DeviceMacroBlob* blob = nullptr;
@@ -60,7 +78,7 @@ bool CBaseDevice<TConfig, TProfile, TDevice>::ImportMacroFile(const std::wstring
   CoTaskMemFree(blob);
   if (!readable) {
     config->DeleteMacro(macro);
-    return false;
+    return giveUp(id);
   }
   if (!events.empty()) macro->events = std::move(events);
   known_.macros.insert(id);

@@ -10,21 +10,35 @@ bool CKeyboard::ImportProfileFile(const std::wstring& path, IKeyboardConfig* con
   if (FAILED(GetFeatureOf(device_, profiles))) return false;
   ComRef<IDeviceProfile> imported;
   if (FAILED(profiles->ImportProfile(path.c_str(), imported.Out())) || !imported) return false;
+  // From here on the service holds the imported profile: if the configuration does
+  // not take it in, the next write deletes it (its id is recorded as known), and one
+  // whose id cannot be read is deleted at once.
+  auto giveUp = [&] {
+    GUID id{};
+    if (SUCCEEDED(imported->GetId(&id)) && !IsZeroGuid(id))
+      known_.profiles.insert(id);
+    else
+      profiles->DeleteProfile(imported.Get());
+  };
   LPWSTR raw = nullptr;
   const HRESULT named = imported->GetName(&raw);
-  const std::wstring name = CutToField(TakeServiceString(raw, kMaxServiceStringChars), kMaxNameChars);
-  if (FAILED(named)) return false;
+  const std::wstring name = device::TakeName(raw, kMaxNameChars);
+  if (FAILED(named)) {
+    giveUp();
+    return false;
+  }
   IKeyboardProfile* added = config->AddNewProfile(name);
   GUID id{};
   bool result = false;
-  if (added != nullptr) {
-    result = SUCCEEDED(imported->GetId(&id)) && !IsZeroGuid(id);
-    if (result) {
-      added->SetId(id);
-      known_.profiles.insert(id);
-    } else {
-      config->DeleteProfile(added);  // without its id the next write would make a second one
-    }
+  if (added == nullptr) {
+    giveUp();
+  } else if (SUCCEEDED(imported->GetId(&id)) && !IsZeroGuid(id)) {
+    added->SetId(id);
+    known_.profiles.insert(id);
+    result = true;
+  } else {
+    config->DeleteProfile(added);  // without its id the next write would make a second one
+    profiles->DeleteProfile(imported.Get());
   }
   DeviceSession session = WindowSession();
   if (result) {
@@ -45,8 +59,13 @@ bool CKeyboard::ImportProfileFile(const std::wstring& path, IKeyboardConfig* con
     // The imported profile may have brought applications with it: they are taken in
     // first, so that writing the list back keeps them.
     ComRef<IApplicationManager> apps;
+    GuidMap recreated;
     result = result && SUCCEEDED(GetFeatureOf(device_, apps)) && ReadApplications(session, config, apps.Get()) &&
-             DeleteStaleApplications(session, apps.Get(), config) && WriteApplications(session, apps.Get(), config);
+             DeleteStaleApplications(session, apps.Get(), config) &&
+             WriteApplications(session, apps.Get(), config, recreated);
+    // Keys that launch an application made anew follow it; the next write sends them.
+    for (int i = 0; !recreated.empty() && i < config->GetProfileCount(); ++i)
+      device::RepointKeys(config, config->GetProfile(i), KEYKIND_LAUNCH, recreated);
   }
   return result;
 }

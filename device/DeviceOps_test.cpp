@@ -1,6 +1,7 @@
 // The single device operations, and the connection left free after every failure.
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <functional>
 #include <set>
 
@@ -153,6 +154,41 @@ TEST_F(DeviceOps, EveryFailureLeavesTheConnectionFree) {
       EXPECT_GT(keyboard_->GetProfileCount(), 0)
           << name << " failing in " << std::string(method.begin(), method.end()) << " kept the connection";
     }
+  }
+}
+
+// An import that fails after the service made the object leaves nothing behind once
+// the next write has run: the object is known and deleted then, or (when its id
+// cannot be read) deleted at once.
+TEST_F(DeviceOps, AFailedImportLeavesNothingBehindAfterTheNextWrite) {
+  const std::wstring macroFile = File(L"orphan.qxm");
+  const std::wstring profileFile = File(L"orphan.qxp");
+  ASSERT_TRUE(keyboard_->ExportMacroFile(macroFile, config_->GetMacro(0)));
+  ASSERT_TRUE(keyboard_->ExportProfileFile(profileFile, config_->FindProfileByName(L"Old")));
+  // The exported macro's name is free again, so that only the injected failure refuses it.
+  ASSERT_TRUE(config_->Macros().Rename(config_->GetMacro(0), L"Kept"));
+  const struct {
+    const wchar_t* method;  // fails on its next call
+    bool profile;
+  } cases[] = {
+      {L"IDeviceMacro::GetName", false},    {L"IDeviceMacro::GetId", false},
+      {L"IDeviceMacro::GetEvents", false},  {L"IDeviceProfile::GetName", true},
+      {L"IDeviceProfile::GetId", true},
+  };
+  for (const auto& c : cases) {
+    const std::string what(c.method, c.method + wcslen(c.method));
+    const int profiles = config_->GetProfileCount();
+    const int macros = config_->GetMacroCount();
+    core_->SetFaultOnCall(c.method, E_FAIL, 1);
+    EXPECT_FALSE(c.profile ? keyboard_->ImportProfileFile(profileFile, config_.get())
+                           : keyboard_->ImportMacroFile(macroFile, config_.get()))
+        << what;
+    core_->ClearFaults();
+    EXPECT_EQ(config_->GetProfileCount(), profiles) << what;
+    EXPECT_EQ(config_->GetMacroCount(), macros) << what;
+    ASSERT_TRUE(WriteAll()) << what;
+    EXPECT_EQ(State().profiles.size(), static_cast<std::size_t>(profiles)) << what;
+    EXPECT_EQ(State().macros.size(), static_cast<std::size_t>(macros)) << what;
   }
 }
 

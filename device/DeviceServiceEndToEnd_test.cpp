@@ -30,7 +30,7 @@ std::vector<uint8_t> Effective(IKeyboardConfig* config, IKeyboardProfile* profil
   KeyAssignment record;
   config->GetKeyAssignment(record, keyId, profile);
   if ((record.kind == KEYKIND_DEFAULT && record.payload.key.scanCode == 0) || keyId == 0)
-    record = CKeyboard::DefaultKeyRecord(keyId, keyCode);
+    record = CKeyboard::DefaultKeyAssignment(keyId, keyCode);
   DeviceKeyAssignment device = TemplateForKind(record.kind);
   device.keyCode = keyCode;
   ToDeviceAssignment(record, device);

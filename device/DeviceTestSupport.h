@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -66,6 +68,46 @@ bool PumpUntil(F done, DWORD timeoutMs = 20000) {
   }
 }
 
+// The waits of the background write under the test's control. The linger after the
+// job returns at once, or (holdLinger) blocks until the test releases it; the
+// destructor's wait for the thread serves the write's calls until the thread ends,
+// or reports a timeout as soon as giveUpWhen holds.
+class FakeWriteWaits : public device::WriteWaits {
+ public:
+  FakeWriteWaits() : release_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  ~FakeWriteWaits() override { CloseHandle(release_); }
+  FakeWriteWaits(const FakeWriteWaits&) = delete;
+  FakeWriteWaits& operator=(const FakeWriteWaits&) = delete;
+
+  void Linger(HANDLE wake, DWORD ms) override {
+    lingerMs = ms;
+    if (!holdLinger) return;
+    lingering = true;
+    HANDLE handles[2] = {wake, release_};
+    WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+    lingering = false;
+  }
+  bool WaitForThread(HANDLE thread, DWORD ms) override {
+    threadWaitMs = ms;
+    const ULONGLONG bound = GetTickCount64() + 60000;  // a hung write fails the test, not the run
+    for (;;) {
+      DWORD index = 0;
+      if (CoWaitForMultipleHandles(0, 5, 1, &thread, &index) == S_OK) return true;
+      if ((giveUpWhen && giveUpWhen()) || GetTickCount64() > bound) return false;
+    }
+  }
+  void ReleaseLinger() { SetEvent(release_); }
+
+  std::atomic<bool> holdLinger{false};
+  std::atomic<bool> lingering{false};
+  std::atomic<DWORD> lingerMs{0};
+  DWORD threadWaitMs = 0;
+  std::function<bool()> giveUpWhen;  // asked on the window thread
+
+ private:
+  HANDLE release_;
+};
+
 inline std::wstring WideOf(const char* text) { return std::wstring(text, text + std::strlen(text)); }
 
 inline GUID MakeGuid(uint32_t n) {
@@ -120,6 +162,7 @@ class DeviceTest : public ::testing::Test {
 
   std::unique_ptr<CKeyboard> NewKeyboard() {
     auto keyboard = std::make_unique<CKeyboard>();
+    keyboard->SetWriteWaits(waits_);
     IClassFactory* factory = factory_;
     keyboard->SetDeviceManagerFactory([factory](IDeviceManager** manager) {
       return factory->CreateInstance(nullptr, __uuidof(IDeviceManager), reinterpret_cast<void**>(manager));
@@ -214,6 +257,7 @@ class DeviceTest : public ::testing::Test {
   }
 
   std::shared_ptr<CServiceCore> core_;
+  std::shared_ptr<FakeWriteWaits> waits_ = std::make_shared<FakeWriteWaits>();
   IClassFactory* factory_ = nullptr;
   std::unique_ptr<CMorvelConfig> config_;
   std::unique_ptr<CKeyboard> keyboard_;

@@ -87,3 +87,13 @@ std::wstring GetAssignmentText(const KeyAssignment& record);
 // The kinds a keyboard profile stores: 0, 5, 6, 8, 21, 62 and the by-name forms
 // 7, 22, 63 of the by-id kinds.
 bool IsKeyboardAssignmentKind(int32_t kind);
+
+namespace device {
+
+// The by-name forms (macro, profile, program path): the write turns them into the
+// by-id kinds once their target is known to the device.
+inline bool IsNamedKind(int32_t kind) {
+  return kind == KEYKIND_MACRO_BYNAME || kind == KEYKIND_PROFILE_BYNAME || kind == KEYKIND_LAUNCH_BYPATH;
+}
+
+}  // namespace device

@@ -8,11 +8,21 @@
 
 namespace {
 
-bool IsNamedKind(int32_t kind) {
-  return kind == KEYKIND_MACRO_BYNAME || kind == KEYKIND_PROFILE_BYNAME || kind == KEYKIND_LAUNCH_BYPATH;
+using device::IsNamedKind;
+
+// Records a write may change: by-name ones it resolves, and ones that play a macro
+// or launch a program by id, which it points again when it had to make the target anew.
+bool IsRewritableKind(int32_t kind) {
+  return IsNamedKind(kind) || kind == KEYKIND_MACRO || kind == KEYKIND_LAUNCH;
 }
 
 bool SameRecord(const KeyAssignment& a, const KeyAssignment& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The write gave the copy an id other than the one copied (created, or made anew
+// after the device lost the object), and the live object still has the copied one.
+bool IsNewId(const GUID& copied, const GUID& written, const GUID& liveNow) {
+  return !IsZeroGuid(written) && !IsEqualGUID(written, copied) && IsEqualGUID(liveNow, copied);
+}
 
 template <typename TGet>
 bool Contains(int count, TGet get, const void* object) {
@@ -37,7 +47,7 @@ int32_t CKeyboard::KeyIdFromDeviceCode(uint32_t deviceKeyCode) {
   return GlobalKeyboardDef().FindKeyByScanCode(scanCode | flag << 16);
 }
 
-KeyAssignment CKeyboard::DefaultKeyRecord(int32_t keyId, uint32_t deviceKeyCode) {
+KeyAssignment CKeyboard::DefaultKeyAssignment(int32_t keyId, uint32_t deviceKeyCode) {
   const CKeyboardDef& keyboard = GlobalKeyboardDef();
   KeyCode code{};
   if (keyId != 0) code = keyboard.GetKeyDefault(keyId);
@@ -55,7 +65,7 @@ KeyAssignment CKeyboard::DefaultKeyRecord(int32_t keyId, uint32_t deviceKeyCode)
 bool CKeyboard::IsKeyDefault(int32_t keyId, uint32_t deviceKeyCode, const KeyAssignment& record) {
   // A key sent with a modifier is a different key, whatever its scan code.
   if (record.payload.key.flags & (KEYFLAG_ALT | KEYFLAG_CTRL | KEYFLAG_SHIFT)) return false;
-  const KeyAssignment standard = DefaultKeyRecord(keyId, deviceKeyCode);
+  const KeyAssignment standard = DefaultKeyAssignment(keyId, deviceKeyCode);
   if (standard.payload.key.scanCode != record.payload.key.scanCode) return false;
   const bool standardPrefixed = (standard.payload.key.flags & KEYFLAG_EXTENDED) != 0;
   // Scan code 0x45 is Num Lock without a prefix and Pause with one; the record tells
@@ -63,6 +73,16 @@ bool CKeyboard::IsKeyDefault(int32_t keyId, uint32_t deviceKeyCode, const KeyAss
   const bool prefixed = record.payload.key.scanCode == 0x45 ? record.payload.key.virtualKey == 19
                                                              : (record.payload.key.flags & KEYFLAG_EXTENDED) != 0;
   return prefixed == standardPrefixed;
+}
+
+device::ResolvedKeyTable CKeyboard::ResolveKeyTable(const std::vector<uint32_t>& deviceKeyCodes) {
+  device::ResolvedKeyTable table;
+  table.reserve(deviceKeyCodes.size());
+  for (const uint32_t code : deviceKeyCodes) {
+    const int32_t keyId = KeyIdFromDeviceCode(code);
+    table.push_back(device::ResolvedKey{code, keyId, DefaultKeyAssignment(keyId, code)});
+  }
+  return table;
 }
 
 bool CKeyboard::TransferConfig(IKeyboardConfig* config, int direction, TransferMask mask) {
@@ -87,6 +107,7 @@ bool CKeyboard::StartWrite(IKeyboardConfig* config, TransferMask mask) {
   auto params = std::make_unique<DeviceThreadParams>();
   params->config = snapshot->Copy();
   params->mask = mask;
+  params->keyTable = ResolveKeyTable(KeyCodes());
   params->job = [this](DeviceSession& session, IKeyboardConfig* copy, TransferMask steps) {
     return WriteConfigJob(session, copy, steps);
   };
@@ -129,7 +150,7 @@ bool CConfigSnapshot::Take(IKeyboardConfig* live) {
     if (copied == nullptr || keys == nullptr) return false;
     ProfileLink link{source, copied, source->GetId(), {}};
     for (const auto& [keyId, record] : keys->KeyMap())
-      if (IsNamedKind(record.kind)) link.namedKeys.emplace(keyId, record);
+      if (IsRewritableKind(record.kind)) link.rewritableKeys.emplace(keyId, record);
     profiles_.push_back(std::move(link));
     if (source == liveActive) copy_->SetActiveProfile(copied);
   }
@@ -160,26 +181,26 @@ void CConfigSnapshot::CarryBack(IKeyboardConfig* live) const {
     if (!Contains(live->GetProfileCount(), [&](int i) { return static_cast<void*>(live->GetProfile(i)); }, link.live))
       continue;  // deleted (or replaced by a rename) meanwhile
     const GUID written = link.copy->GetId();
-    if (IsZeroGuid(link.id) && !IsZeroGuid(written) && IsZeroGuid(link.live->GetId())) link.live->SetId(written);
+    if (IsNewId(link.id, written, link.live->GetId())) link.live->SetId(written);
     const auto* current = dynamic_cast<const CBaseProfile*>(link.live);
     if (current == nullptr) continue;
-    for (const auto& [keyId, original] : link.namedKeys) {
-      KeyAssignment resolved;
-      copy_->GetKeyAssignment(resolved, keyId, link.copy);
-      if (IsNamedKind(resolved.kind)) continue;  // not resolved: stays by name for a later write
+    for (const auto& [keyId, original] : link.rewritableKeys) {
+      KeyAssignment rewritten;
+      copy_->GetKeyAssignment(rewritten, keyId, link.copy);
+      if (SameRecord(rewritten, original)) continue;  // not changed (a name not resolved stays by name)
       const auto now = current->KeyMap().find(keyId);
       if (now == current->KeyMap().end() || !SameRecord(now->second, original)) continue;  // changed meanwhile
-      live->SetKeyAssignment(keyId, resolved, link.live);
+      live->SetKeyAssignment(keyId, rewritten, link.live);
     }
   }
   for (const MacroLink& link : macros_) {
     if (!Contains(live->GetMacroCount(), [&](int i) { return static_cast<void*>(live->GetMacro(i)); }, link.live))
       continue;
-    if (IsZeroGuid(link.id) && !IsZeroGuid(link.copy->id) && IsZeroGuid(link.live->id)) link.live->id = link.copy->id;
+    if (IsNewId(link.id, link.copy->id, link.live->id)) link.live->id = link.copy->id;
   }
   for (const AppLink& link : apps_) {
     if (!Contains(live->GetAppCount(), [&](int i) { return static_cast<void*>(live->GetApp(i)); }, link.live))
       continue;
-    if (IsZeroGuid(link.id) && !IsZeroGuid(link.copy->id) && IsZeroGuid(link.live->id)) link.live->id = link.copy->id;
+    if (IsNewId(link.id, link.copy->id, link.live->id)) link.live->id = link.copy->id;
   }
 }

@@ -52,7 +52,10 @@ class CKeyboard : public IGenDevice, public CBaseDevice<IKeyboardConfig*, IKeybo
   static int32_t KeyIdFromDeviceCode(uint32_t deviceKeyCode);
   // What a key does by default: its code in the current layout, else the key's own
   // code, else the device key code itself.
-  static KeyAssignment DefaultKeyRecord(int32_t keyId, uint32_t deviceKeyCode);
+  static KeyAssignment DefaultKeyAssignment(int32_t keyId, uint32_t deviceKeyCode);
+  // Every device key code with its key id and default, from the key definitions as
+  // they stand now (on the window thread).
+  static device::ResolvedKeyTable ResolveKeyTable(const std::vector<uint32_t>& deviceKeyCodes);
   // Whether a single-key record read from the device is just the key's default.
   static bool IsKeyDefault(int32_t keyId, uint32_t deviceKeyCode, const KeyAssignment& record);
 
@@ -87,12 +90,28 @@ class CKeyboard : public IGenDevice, public CBaseDevice<IKeyboardConfig*, IKeybo
   static bool ResolveApplicationByName(DeviceSession& session, IApplicationManager* apps, IKeyboardConfig* config,
                                        KeyAssignment& assignment);
   static bool DeleteStaleMacros(DeviceSession& session, IMacroManager* macros, IKeyboardConfig* config);
-  static bool WriteMacros(DeviceSession& session, IMacroManager* macros, IKeyboardConfig* config);
+  // `recreated` gains the old and new id of every macro that had to be made anew.
+  static bool WriteMacros(DeviceSession& session, IMacroManager* macros, IKeyboardConfig* config,
+                          GuidMap& recreated);
   static bool CreateDeviceMacro(DeviceSession& session, IMacroManager* macros, CMacro* macro);
   static bool DeleteStaleApplications(DeviceSession& session, IApplicationManager* apps, IKeyboardConfig* config);
-  static bool WriteApplications(DeviceSession& session, IApplicationManager* apps, IKeyboardConfig* config);
+  static bool WriteApplications(DeviceSession& session, IApplicationManager* apps, IKeyboardConfig* config,
+                                GuidMap& recreated);
+  // After a macro or application was made anew: the keys of `written` that played
+  // or launched it by its old id are written again with the new one.
+  static bool RewriteMovedKeys(DeviceSession& session, IProfileManager* profiles, IKeyboardConfig* config,
+                               const std::vector<IKeyboardProfile*>& written, int32_t kind, const GuidMap& moved);
   static bool CreateDeviceApplication(DeviceSession& session, IApplicationManager* apps, CQxApp* app);
 };
+
+namespace device {
+
+// Points the profile's keys of `kind` (KEYKIND_MACRO or KEYKIND_LAUNCH) that hold a
+// moved id at its new id; the ids of the keys changed.
+std::vector<int32_t> RepointKeys(IKeyboardConfig* config, IKeyboardProfile* profile, int32_t kind,
+                                 const GuidMap& moved);
+
+}  // namespace device
 
 // The write's own copy of the configuration, and what is needed to carry the
 // write's results (ids the device assigned, assignments resolved to id form) back
@@ -109,6 +128,12 @@ class CConfigSnapshot {
   IKeyboardConfig* Copy() const;
   // On the window thread, after the write: matched by object identity, skipping
   // objects that were deleted meanwhile and records that were changed meanwhile.
+  //
+  // What goes back: an id the write gave a profile, macro or application (a new
+  // object, or one made anew because the device had lost it), when the live object
+  // still has the id it had when the copy was taken; and a key record the write
+  // changed (a by-name record resolved to id form, an id record pointed at a macro
+  // or application made anew), when the live record is still the one copied.
   void CarryBack(IKeyboardConfig* live) const;
 
  private:
@@ -116,7 +141,8 @@ class CConfigSnapshot {
     IKeyboardProfile* live;
     IKeyboardProfile* copy;
     GUID id;
-    std::map<int32_t, KeyAssignment> namedKeys;  // the by-name records as copied
+    // The records the write may change (by-name, and by macro or program id), as copied.
+    std::map<int32_t, KeyAssignment> rewritableKeys;
   };
   struct MacroLink {
     CMacro* live;

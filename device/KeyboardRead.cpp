@@ -17,10 +17,7 @@ std::wstring FormatVersion(DWORD major, DWORD minor) {
   return text;
 }
 
-// A name the service handed out, cut to the model's field.
-std::wstring TakeName(LPWSTR raw, std::size_t maxChars) {
-  return CutToField(TakeServiceString(raw, kMaxServiceStringChars), maxChars);
-}
+using device::TakeName;
 
 // A CoTaskMem block of `count` key records; null when it cannot be had.
 DeviceKeyAssignment* AllocateKeyRecords(std::size_t count) {
@@ -134,7 +131,11 @@ bool CKeyboard::ReadKeyCodeList(IDeviceProfile* profile) {
 
 bool CKeyboard::ReadConfigJob(DeviceSession& session, IKeyboardConfig* config, TransferMask mask) {
   if (session.device == nullptr || config == nullptr) return false;
-  bool ok = false;
+  // The read succeeds only when at least one profile was identified and no step of
+  // any profile failed: a profile whose keys were not read must not count as read,
+  // or the next write would put its unread keys' defaults over the keyboard's.
+  bool identifiedOne = false;
+  bool failed = false;
   if (HasCapability(CAPABILITY_PROFILES) && (mask & 0x30F)) {
     ComRef<IProfileManager> profiles;
     if (SUCCEEDED(GetFeatureOf(session.device, profiles))) {
@@ -144,21 +145,27 @@ bool CKeyboard::ReadConfigJob(DeviceSession& session, IKeyboardConfig* config, T
         ComRef<IDeviceProfile> deviceProfile;
         if (FAILED(profiles->GetProfile(index, deviceProfile.Out())) || !deviceProfile) break;
         GUID id{};
-        ok = SUCCEEDED(deviceProfile->GetId(&id));
-        if (!ok) continue;
+        if (FAILED(deviceProfile->GetId(&id))) {
+          failed = true;
+          continue;
+        }
+        identifiedOne = true;
         IKeyboardProfile* profile = config->FindProfileByGuid(id);
         if (profile == nullptr) continue;
         if (!IsZeroGuid(activeId) && IsEqualGUID(activeId, id)) config->SetActiveProfile(profile);
+        bool profileOk = true;
         if (HasCapability(CAPABILITY_PROFILE_PROPERTIES) && (mask & 0x100))
-          ok = ReadProfileProperties(deviceProfile.Get(), profile);
+          profileOk = ReadProfileProperties(deviceProfile.Get(), profile);
         if (HasCapability(CAPABILITY_KEY_ASSIGNMENTS) && (mask & 0x002)) {
           ComRef<IKeyAssignments> keys;
-          ok = ok && SUCCEEDED(GetFeatureOf(deviceProfile.Get(), keys)) &&
-               ReadKeyAssignments(session, profile, keys.Get(), config);
+          profileOk = profileOk && SUCCEEDED(GetFeatureOf(deviceProfile.Get(), keys)) &&
+                      ReadKeyAssignments(session, profile, keys.Get(), config);
         }
+        if (!profileOk) failed = true;
       }
     }
   }
+  bool ok = identifiedOne && !failed;
   if (HasCapability(CAPABILITY_MACROS) && (mask & 0x010)) {
     ComRef<IMacroManager> macros;
     ok = ok && SUCCEEDED(GetFeatureOf(session.device, macros)) && ReadMacros(session, config, macros.Get());

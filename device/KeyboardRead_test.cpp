@@ -1,6 +1,8 @@
 // Reading the configuration from the stand-in service hosted in this process.
 #include <gtest/gtest.h>
 
+#include <cwchar>
+
 #include "device/DeviceTestSupport.h"
 
 using namespace devtest;
@@ -160,6 +162,30 @@ TEST_F(KeyboardRead, PropertiesMacrosAndApplications) {
   ASSERT_EQ(config_->GetAppCount(), 1);
   EXPECT_EQ(config_->GetApp(0)->path, app.path);
   EXPECT_TRUE(IsEqualGUID(config_->GetApp(0)->id, app.id));
+}
+
+// A failed step of any profile fails the read, not only one of the last profile:
+// otherwise the next write would put the unread keys' defaults on the keyboard.
+TEST_F(KeyboardRead, AFailedStepOfTheFirstProfileFailsTheRead) {
+  AddDeviceProfile(L"Second");
+  AddDeviceMacro(L"Macro", {{3, 1}});
+  const struct {
+    const wchar_t* method;
+    DWORD call;  // counted from the start of the second stage
+  } cases[] = {
+      {L"IKeyAssignments::GetAssignments", 1},  // the first profile's keys
+      {L"IDeviceProfile::GetId", 2},            // the first profile's id (the active one's is read first)
+      {L"IDeviceProfile::GetFeature", 1},       // the first profile's properties
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(keyboard_->ReadFromDevice(config_.get()));
+    core_->SetFaultOnCall(c.method, E_FAIL, c.call);
+    EXPECT_FALSE(keyboard_->TransferConfig(config_.get(), TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL))
+        << std::string(c.method, c.method + wcslen(c.method));
+    core_->ClearFaults();
+  }
+  ASSERT_TRUE(keyboard_->ReadFromDevice(config_.get()));
+  EXPECT_TRUE(keyboard_->TransferConfig(config_.get(), TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL));
 }
 
 TEST_F(KeyboardRead, LongNamesAreCutToTheirFields) {

@@ -1,5 +1,6 @@
 // Writing the configuration to the device service. Everything here runs on the
 // write thread, on the write's own copy of the configuration.
+#include <algorithm>
 #include <cstring>
 
 #include "device/Keyboard.h"
@@ -8,12 +9,17 @@
 
 namespace {
 
-std::wstring TakeName(LPWSTR raw, std::size_t maxChars) {
-  return CutToField(TakeServiceString(raw, kMaxServiceStringChars), maxChars);
-}
+using device::IsNamedKind;
+using device::TakeName;
 
-bool IsNamedKind(int32_t kind) {
-  return kind == KEYKIND_MACRO_BYNAME || kind == KEYKIND_PROFILE_BYNAME || kind == KEYKIND_LAUNCH_BYPATH;
+// The configuration's profile a by-name switch means: the one with exactly that
+// name, and only when there is none, one whose name differs in letter case alone
+// (profiles "Work" and "work" may both exist).
+IKeyboardProfile* ProfileNamed(IKeyboardConfig* config, const std::wstring& name) {
+  for (int i = 0; i < config->GetProfileCount(); ++i)
+    if (IKeyboardProfile* profile = config->GetProfile(i); profile != nullptr && profile->GetName() == name)
+      return profile;
+  return config->FindProfileByName(name);
 }
 
 // A macro's events as the service takes them: header {0, n}, then the records.
@@ -37,10 +43,18 @@ struct MacroBlobOwner {
 };
 
 // A device object made for a record whose id could not be learnt is of no use to
-// anyone: it is taken away again.
+// anyone, and no later write could find it to delete it: it is taken away again.
 template <typename TManager, typename TObject>
 void DropOrphan(TManager* manager, HRESULT (STDMETHODCALLTYPE TManager::*remove)(TObject*), TObject* object) {
   (manager->*remove)(object);
+}
+
+// The device record of one key.
+DeviceKeyAssignment DeviceRecordFor(uint32_t deviceKeyCode, const KeyAssignment& assignment) {
+  DeviceKeyAssignment record = TemplateForKind(assignment.kind);
+  record.keyCode = deviceKeyCode;
+  ToDeviceAssignment(assignment, record);
+  return record;
 }
 
 // Deletes from the device, index by index, the objects whose ids this
@@ -74,7 +88,11 @@ bool CKeyboard::WriteConfigJob(DeviceSession& session, IKeyboardConfig* config, 
   if (session.device == nullptr || config == nullptr) return false;
   bool ok = true;
   const bool profileStep = HasCapability(CAPABILITY_PROFILES) && (mask & 0x30F);
+  const bool keyStep = HasCapability(CAPABILITY_KEY_ASSIGNMENTS) && (mask & 0x002);
   ComRef<IProfileManager> profiles;
+  // The profiles whose keys went to the device: a macro or application made anew
+  // later in the write has its keys written again.
+  std::vector<IKeyboardProfile*> written;
   if (profileStep) {
     if (FAILED(GetFeatureOf(session.device, profiles))) {
       ok = false;
@@ -95,28 +113,38 @@ bool CKeyboard::WriteConfigJob(DeviceSession& session, IKeyboardConfig* config, 
           ok = SUCCEEDED(GetFeatureOf(deviceProfile.Get(), properties)) &&
                WriteProfileProperties(deviceProfile.Get(), properties.Get(), profile);
         }
-        if (HasCapability(CAPABILITY_KEY_ASSIGNMENTS) && (mask & 0x002))
+        if (keyStep) {
           ok = ok && WriteKeyAssignments(session, config, deviceProfile.Get(), profile);
+          if (ok) written.push_back(profile);
+        }
       }
     }
   }
   if (HasCapability(CAPABILITY_MACROS) && (mask & 0x010)) {
     ComRef<IMacroManager> macros;
     const bool got = SUCCEEDED(GetFeatureOf(session.device, macros));
+    GuidMap recreated;
     if (ok && !session.Stopped()) {
-      ok = got && DeleteStaleMacros(session, macros.Get(), config) && WriteMacros(session, macros.Get(), config);
+      ok = got && DeleteStaleMacros(session, macros.Get(), config) &&
+           WriteMacros(session, macros.Get(), config, recreated);
     } else {
       ok = false;
     }
+    if (ok && !recreated.empty() && profiles)
+      ok = RewriteMovedKeys(session, profiles.Get(), config, written, KEYKIND_MACRO, recreated);
   }
   if (HasCapability(CAPABILITY_APPLICATIONS) && (mask & 0x200)) {
     ComRef<IApplicationManager> apps;
     const bool got = SUCCEEDED(GetFeatureOf(session.device, apps));
+    GuidMap recreated;
     if (ok && !session.Stopped()) {
-      ok = got && DeleteStaleApplications(session, apps.Get(), config) && WriteApplications(session, apps.Get(), config);
+      ok = got && DeleteStaleApplications(session, apps.Get(), config) &&
+           WriteApplications(session, apps.Get(), config, recreated);
     } else {
       ok = false;
     }
+    if (ok && !recreated.empty() && profiles)
+      ok = RewriteMovedKeys(session, profiles.Get(), config, written, KEYKIND_LAUNCH, recreated);
   }
   if (profileStep && ok) {
     if (session.Stopped()) return false;
@@ -124,6 +152,34 @@ bool CKeyboard::WriteConfigJob(DeviceSession& session, IKeyboardConfig* config, 
     ComRef<IDeviceProfile> deviceProfile;
     ok = active != nullptr && profiles && SUCCEEDED(profiles->GetProfileById(active->GetId(), deviceProfile.Out())) &&
          deviceProfile && SUCCEEDED(profiles->SetActiveProfile(deviceProfile.Get()));
+  }
+  return ok;
+}
+
+bool CKeyboard::RewriteMovedKeys(DeviceSession& session, IProfileManager* profiles, IKeyboardConfig* config,
+                                 const std::vector<IKeyboardProfile*>& written, int32_t kind, const GuidMap& moved) {
+  if (session.keys == nullptr) return false;
+  bool ok = true;
+  for (IKeyboardProfile* profile : written) {
+    if (session.Stopped()) return false;
+    const std::vector<int32_t> changed = device::RepointKeys(config, profile, kind, moved);
+    if (changed.empty()) continue;
+    std::vector<DeviceKeyAssignment> records;
+    for (const device::ResolvedKey& key : *session.keys) {
+      if (key.keyId == 0 || std::find(changed.begin(), changed.end(), key.keyId) == changed.end()) continue;
+      KeyAssignment assignment;
+      config->GetKeyAssignment(assignment, key.keyId, profile);
+      records.push_back(DeviceRecordFor(key.deviceKeyCode, assignment));
+    }
+    ComRef<IDeviceProfile> deviceProfile;
+    ComRef<IKeyAssignments> keys;
+    if (FAILED(profiles->GetProfileById(profile->GetId(), deviceProfile.Out())) || !deviceProfile ||
+        FAILED(GetFeatureOf(deviceProfile.Get(), keys))) {
+      ok = false;
+      continue;
+    }
+    for (const DeviceKeyAssignment& record : records)
+      if (FAILED(keys->SetAssignments(1, &record))) ok = false;
   }
   return ok;
 }
@@ -198,29 +254,23 @@ bool CKeyboard::WriteProfileProperties(IDeviceProfile* deviceProfile, IProfilePr
 
 bool CKeyboard::WriteKeyAssignments(DeviceSession& session, IKeyboardConfig* config, IDeviceProfile* deviceProfile,
                                     IKeyboardProfile* profile) {
-  if (config == nullptr || profile == nullptr || deviceProfile == nullptr) return false;
+  if (config == nullptr || profile == nullptr || deviceProfile == nullptr || session.keys == nullptr) return false;
   ResolveNamedAssignments(session, profile, config);
   std::vector<DeviceKeyAssignment> records;
-  records.reserve(session.KeyCount());
+  records.reserve(session.keys->size());
   const bool hasKeys = config->HasKeyAssignments(reinterpret_cast<intptr_t>(profile));
-  for (const uint32_t keyCode : *session.keyCodes) {
-    const int32_t keyId = KeyIdFromDeviceCode(keyCode);
+  for (const device::ResolvedKey& key : *session.keys) {
     KeyAssignment assignment;
-    if (keyId == 0) {
-      assignment = DefaultKeyRecord(keyId, keyCode);
-    } else if (!hasKeys) {
+    if (key.keyId != 0 && !hasKeys)
       assignment.kind = KEYKIND_DISABLED;
-    } else {
-      config->GetKeyAssignment(assignment, keyId, profile);
-    }
-    // Never assigned (every key of a new profile), or still naming a target that
-    // could not be resolved: the key keeps its default rather than going dead.
+    else if (key.keyId != 0)
+      config->GetKeyAssignment(assignment, key.keyId, profile);
+    // Never assigned (every key of a new profile), a code no key sends, or still
+    // naming a target that could not be resolved: the key keeps its default rather
+    // than going dead.
     const bool unassigned = assignment.kind == KEYKIND_DEFAULT && assignment.payload.key.scanCode == 0;
-    if (unassigned || IsNamedKind(assignment.kind)) assignment = DefaultKeyRecord(keyId, keyCode);
-    DeviceKeyAssignment record = TemplateForKind(assignment.kind);
-    record.keyCode = keyCode;
-    ToDeviceAssignment(assignment, record);
-    records.push_back(record);
+    if (key.keyId == 0 || unassigned || IsNamedKind(assignment.kind)) assignment = key.standard;
+    records.push_back(DeviceRecordFor(key.deviceKeyCode, assignment));
   }
   ComRef<IKeyAssignments> keys;
   if (FAILED(GetFeatureOf(deviceProfile, keys))) return false;
@@ -233,12 +283,13 @@ bool CKeyboard::WriteKeyAssignments(DeviceSession& session, IKeyboardConfig* con
 }
 
 bool CKeyboard::ResolveNamedAssignments(DeviceSession& session, IKeyboardProfile* profile, IKeyboardConfig* config) {
+  if (session.keys == nullptr) return false;
   bool ok = true;
   ComRef<IProfileManager> profiles;
   ComRef<IMacroManager> macros;
   ComRef<IApplicationManager> apps;
-  for (const uint32_t keyCode : *session.keyCodes) {
-    const int32_t keyId = KeyIdFromDeviceCode(keyCode);
+  for (const device::ResolvedKey& key : *session.keys) {
+    const int32_t keyId = key.keyId;
     if (keyId == 0) continue;
     KeyAssignment assignment;
     config->GetKeyAssignment(assignment, keyId, profile);
@@ -270,7 +321,7 @@ bool CKeyboard::ResolveNamedAssignments(DeviceSession& session, IKeyboardProfile
 
 bool CKeyboard::ResolveProfileByName(DeviceSession& session, IProfileManager* profiles, IKeyboardConfig* config,
                                      KeyAssignment& assignment) {
-  IKeyboardProfile* target = config->FindProfileByName(GetAssignmentText(assignment));
+  IKeyboardProfile* target = ProfileNamed(config, GetAssignmentText(assignment));
   if (target == nullptr) return false;
   if (IsZeroGuid(target->GetId())) {
     ComRef<IDeviceProfile> created;
@@ -318,7 +369,10 @@ bool CKeyboard::DeleteStaleMacros(DeviceSession& session, IMacroManager* macros,
                             [config](const GUID& id) { return config->FindMacroByGuid(id) != nullptr; });
 }
 
-bool CKeyboard::WriteMacros(DeviceSession& session, IMacroManager* macros, IKeyboardConfig* config) {
+bool CKeyboard::WriteMacros(DeviceSession& session, IMacroManager* macros, IKeyboardConfig* config,
+                            GuidMap& recreated) {
+  // Every macro is written even after one failed; the result says whether all were.
+  bool all = true;
   for (int i = 0; i < config->GetMacroCount(); ++i) {
     if (session.Stopped()) return false;
     CMacro* macro = config->GetMacro(i);
@@ -326,7 +380,9 @@ bool CKeyboard::WriteMacros(DeviceSession& session, IMacroManager* macros, IKeyb
     ComRef<IDeviceMacro> deviceMacro;
     // A new device macro only for one the device does not have: never a second copy.
     if (IsZeroGuid(macro->id) || FAILED(macros->GetMacroById(macro->id, deviceMacro.Out())) || !deviceMacro) {
-      CreateDeviceMacro(session, macros, macro);
+      const GUID old = macro->id;
+      if (!CreateDeviceMacro(session, macros, macro)) all = false;
+      if (!IsZeroGuid(old) && !IsZeroGuid(macro->id) && !IsEqualGUID(old, macro->id)) recreated[old] = macro->id;
       continue;
     }
     GUID id{};
@@ -342,13 +398,16 @@ bool CKeyboard::WriteMacros(DeviceSession& session, IMacroManager* macros, IKeyb
     // Compared exactly: a change of letter case is a rename too.
     const bool sameName = SUCCEEDED(named) && name == macro->GetName();
     if (identified && IsEqualGUID(id, macro->id) && sameName && readable && events == macro->events) continue;
-    if (!sameName) deviceMacro->SetName(macro->GetName().c_str());
+    if (!sameName && FAILED(deviceMacro->SetName(macro->GetName().c_str()))) all = false;
     MacroBlobOwner owner(macro->events);
-    if (owner.blob == nullptr) continue;
+    if (owner.blob == nullptr) {
+      all = false;
+      continue;
+    }
     if (owner.count > 0) MacroEventsToDeviceBlob(macro->events, owner.blob);
-    deviceMacro->SetEvents(owner.blob);
+    if (FAILED(deviceMacro->SetEvents(owner.blob))) all = false;
   }
-  return true;
+  return all;
 }
 
 bool CKeyboard::CreateDeviceMacro(DeviceSession& session, IMacroManager* macros, CMacro* macro) {
@@ -357,15 +416,18 @@ bool CKeyboard::CreateDeviceMacro(DeviceSession& session, IMacroManager* macros,
   ComRef<IDeviceMacro> created;
   if (FAILED(macros->CreateMacro(created.Out())) || !created) return false;
   GUID id{};
-  if (SUCCEEDED(created->GetId(&id)) && !IsZeroGuid(id)) {
-    macro->id = id;
-    session.known->macros.insert(id);
+  if (FAILED(created->GetId(&id)) || IsZeroGuid(id)) {
+    DropOrphan(macros, &IMacroManager::DeleteMacro, created.Get());
+    return false;
   }
+  macro->id = id;
+  session.known->macros.insert(id);
+  bool ok = true;
   if (owner.count > 0) {
     MacroEventsToDeviceBlob(macro->events, owner.blob);
-    created->SetEvents(owner.blob);
+    ok = SUCCEEDED(created->SetEvents(owner.blob));
   }
-  return SUCCEEDED(created->SetName(macro->GetName().c_str()));
+  return SUCCEEDED(created->SetName(macro->GetName().c_str())) && ok;
 }
 
 bool CKeyboard::DeleteStaleApplications(DeviceSession& session, IApplicationManager* apps, IKeyboardConfig* config) {
@@ -374,14 +436,18 @@ bool CKeyboard::DeleteStaleApplications(DeviceSession& session, IApplicationMana
                             [config](const GUID& id) { return config->FindAppByGuid(id) != nullptr; });
 }
 
-bool CKeyboard::WriteApplications(DeviceSession& session, IApplicationManager* apps, IKeyboardConfig* config) {
+bool CKeyboard::WriteApplications(DeviceSession& session, IApplicationManager* apps, IKeyboardConfig* config,
+                                  GuidMap& recreated) {
+  bool all = true;
   for (int i = 0; i < config->GetAppCount(); ++i) {
     if (session.Stopped()) return false;
     CQxApp* app = config->GetApp(i);
     if (app == nullptr) continue;
     ComRef<IDeviceApplication> deviceApp;
     if (IsZeroGuid(app->id) || FAILED(apps->GetApplicationById(app->id, deviceApp.Out())) || !deviceApp) {
-      CreateDeviceApplication(session, apps, app);
+      const GUID old = app->id;
+      if (!CreateDeviceApplication(session, apps, app)) all = false;
+      if (!IsZeroGuid(old) && !IsZeroGuid(app->id) && !IsEqualGUID(old, app->id)) recreated[old] = app->id;
       continue;
     }
     GUID id{};
@@ -390,18 +456,44 @@ bool CKeyboard::WriteApplications(DeviceSession& session, IApplicationManager* a
     const HRESULT named = deviceApp->GetName(&raw);
     const std::wstring path = TakeName(raw, kMaxPathChars);
     if (identified && IsEqualGUID(id, app->id) && SUCCEEDED(named) && path == app->path) continue;
-    if (FAILED(named) || !platform::EqualsNoCase(path, app->path)) deviceApp->SetName(app->path.c_str());
+    if ((FAILED(named) || !platform::EqualsNoCase(path, app->path)) && FAILED(deviceApp->SetName(app->path.c_str())))
+      all = false;
   }
-  return true;
+  return all;
 }
 
 bool CKeyboard::CreateDeviceApplication(DeviceSession& session, IApplicationManager* apps, CQxApp* app) {
   ComRef<IDeviceApplication> created;
   if (FAILED(apps->CreateApplication(created.Out())) || !created) return false;
   GUID id{};
-  if (SUCCEEDED(created->GetId(&id)) && !IsZeroGuid(id)) {
-    app->id = id;
-    session.known->apps.insert(id);
+  if (FAILED(created->GetId(&id)) || IsZeroGuid(id)) {
+    DropOrphan(apps, &IApplicationManager::DeleteApplication, created.Get());
+    return false;
   }
+  app->id = id;
+  session.known->apps.insert(id);
   return SUCCEEDED(created->SetName(app->path.c_str()));
 }
+
+namespace device {
+
+std::vector<int32_t> RepointKeys(IKeyboardConfig* config, IKeyboardProfile* profile, int32_t kind,
+                                 const GuidMap& moved) {
+  std::vector<int32_t> changed;
+  const auto* keys = dynamic_cast<const CBaseProfile*>(profile);
+  if (config == nullptr || keys == nullptr || moved.empty()) return changed;
+  std::vector<std::pair<int32_t, KeyAssignment>> repointed;
+  for (const auto& [keyId, record] : keys->KeyMap()) {
+    if (record.kind != kind) continue;
+    const auto to = moved.find(record.payload.id);
+    if (to == moved.end()) continue;
+    KeyAssignment updated = record;
+    updated.payload.id = to->second;
+    repointed.emplace_back(keyId, updated);
+  }
+  for (const auto& [keyId, record] : repointed)
+    if (config->SetKeyAssignment(keyId, record, profile)) changed.push_back(keyId);
+  return changed;
+}
+
+}  // namespace device

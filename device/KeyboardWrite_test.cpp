@@ -2,6 +2,9 @@
 // the order of the service calls taken from its call log.
 #include <gtest/gtest.h>
 
+#include <cwchar>
+#include <functional>
+
 #include "device/DeviceTestSupport.h"
 
 using namespace devtest;
@@ -207,6 +210,204 @@ TEST_F(KeyboardWrite, PropertiesReachTheDevice) {
   // A program file name of 128 characters stops the write at that profile.
   profile->SetFileName(std::wstring(128, L'x') + L".exe");
   EXPECT_FALSE(WriteAll());
+}
+
+// A macro or program the device lost behind the configuration's back (another
+// client deleted it, a reset) is made anew once, the live configuration takes the
+// new id, and the keys that play or launch it do so on the device.
+TEST_F(KeyboardWrite, AMacroOrProgramLostOnTheDeviceIsMadeAnewOnceAndItsKeysFollowIt) {
+  IKeyboardProfile* profile = config_->GetActiveProfile();
+  CMacro* macro = config_->FindMacroByName(L"Read macro");
+  CQxApp* app = config_->CreateApp(L"C:\\Tools\\tool.exe");
+  ASSERT_TRUE(WriteAll());
+  ASSERT_FALSE(IsZeroGuid(app->id));
+  KeyAssignment plays;
+  MakeMacroAssignment(plays, macro->id, MACROPLAY_ONCE);
+  config_->SetKeyAssignment(KeyOf(kKeyA), plays, profile);
+  KeyAssignment launches;
+  launches.kind = KEYKIND_LAUNCH;
+  launches.payload.id = app->id;
+  config_->SetKeyAssignment(KeyOf(kKeyB), launches, profile);
+  ASSERT_TRUE(WriteAll());
+
+  State().macros.clear();
+  State().apps.clear();
+  ASSERT_TRUE(WriteAll());
+  ASSERT_TRUE(WriteAll());
+
+  ASSERT_EQ(State().macros.size(), 1u);
+  EXPECT_EQ(State().macros[0].name, L"Read macro");
+  EXPECT_TRUE(IsEqualGUID(macro->id, State().macros[0].id)) << "the live macro holds the new id";
+  ASSERT_EQ(State().apps.size(), 1u);
+  EXPECT_TRUE(IsEqualGUID(app->id, State().apps[0].id)) << "the live program link holds the new id";
+  EXPECT_EQ(core_->PressKey(kKeyA), S_OK) << "the key plays the macro on the device";
+  EXPECT_EQ(core_->PressKey(kKeyB), S_OK) << "the key launches the program on the device";
+  KeyAssignment live;
+  config_->GetKeyAssignment(live, KeyOf(kKeyA), profile);
+  EXPECT_TRUE(IsEqualGUID(live.payload.id, macro->id));
+  config_->GetKeyAssignment(live, KeyOf(kKeyB), profile);
+  EXPECT_TRUE(IsEqualGUID(live.payload.id, app->id));
+  core_->ClearCallLog();
+  ASSERT_TRUE(WriteAll());
+  EXPECT_EQ(FirstCall(L"CreateMacro"), -1) << "nothing is made a third time";
+  EXPECT_EQ(FirstCall(L"CreateApplication"), -1);
+}
+
+// A macro or program made on the device whose id cannot be read is taken away again
+// (no later write could find it); the next write makes it properly.
+TEST_F(KeyboardWrite, ANewMacroOrProgramWhoseIdCannotBeReadIsTakenAway) {
+  for (const wchar_t* method : {L"IDeviceMacro::GetId", L"IDeviceApplication::GetId"}) {
+    config_->CreateMacro(std::wstring(L"New for ") + method)->events = {{MACROEVENT_DELAY, 5, 5}};
+    config_->CreateApp(std::wstring(L"C:\\new for ") + (method[7] == L'M' ? L"macro" : L"app") + L".exe");
+    core_->SetFault(method, E_FAIL, 0);
+    EXPECT_FALSE(WriteAll()) << (method[7] == L'M' ? "macro" : "program");
+    core_->ClearFaults();
+    ASSERT_TRUE(WriteAll());
+    EXPECT_EQ(State().macros.size(), static_cast<std::size_t>(config_->GetMacroCount()));
+    EXPECT_EQ(State().apps.size(), static_cast<std::size_t>(config_->GetAppCount()));
+  }
+}
+
+// A refused create, name, event list or program path fails the write, so the
+// window keeps its modified flag; the next write completes it.
+TEST_F(KeyboardWrite, ARefusedMacroOrProgramWriteFailsTheWrite) {
+  CMacro* read = config_->FindMacroByName(L"Read macro");
+  CQxApp* app = config_->CreateApp(L"C:\\first.exe");
+  ASSERT_TRUE(WriteAll());
+  int made = 0;
+  auto newMacro = [&] {
+    config_->CreateMacro(L"Made " + std::to_wstring(++made))->events = {{MACROEVENT_DELAY, 9, 9}};
+  };
+  const struct {
+    const char* what;
+    const wchar_t* method;
+    std::function<void()> change;
+  } cases[] = {
+      {"macro created", L"IMacroManager::CreateMacro", newMacro},
+      {"new macro named", L"IDeviceMacro::SetName", newMacro},
+      {"new macro's events", L"IDeviceMacro::SetEvents", newMacro},
+      {"macro's events changed", L"IDeviceMacro::SetEvents",
+       [&] { read->events.push_back({MACROEVENT_DELAY, 70, 70}); }},
+      {"macro renamed", L"IDeviceMacro::SetName",
+       [&] { ASSERT_TRUE(config_->Macros().Rename(read, L"Renamed " + std::to_wstring(++made))); }},
+      {"program created", L"IApplicationManager::CreateApplication",
+       [&] { config_->CreateApp(L"C:\\made" + std::to_wstring(++made) + L".exe"); }},
+      {"new program's path", L"IDeviceApplication::SetName",
+       [&] { config_->CreateApp(L"C:\\made" + std::to_wstring(++made) + L".exe"); }},
+      {"program's path changed", L"IDeviceApplication::SetName",
+       [&] { app->path = L"C:\\moved" + std::to_wstring(++made) + L".exe"; }},
+  };
+  for (const auto& c : cases) {
+    c.change();
+    core_->SetFault(c.method, E_FAIL, 0);
+    EXPECT_FALSE(WriteAll()) << c.what;
+    core_->ClearFaults();
+    EXPECT_TRUE(WriteAll()) << c.what;
+  }
+  EXPECT_EQ(State().macros.size(), static_cast<std::size_t>(config_->GetMacroCount()));
+  EXPECT_EQ(State().apps.size(), static_cast<std::size_t>(config_->GetAppCount()));
+}
+
+// Profiles "Work" and "work" may both exist: a switch names exactly one of them, and
+// only a name that matches none exactly goes to the first that differs in case alone.
+TEST_F(KeyboardWrite, ASwitchByNameGoesToTheProfileOfExactlyThatName) {
+  IKeyboardProfile* profile = config_->GetActiveProfile();
+  IKeyboardProfile* upper = config_->AddNewProfile(L"Work");
+  IKeyboardProfile* lower = config_->AddNewProfile(L"work");
+  const struct {
+    uint32_t key;
+    const wchar_t* name;
+    IKeyboardProfile* target;
+  } cases[] = {{kKeyA, L"work", lower}, {kKeyB, L"Work", upper}, {kKeyEsc, L"WORK", upper}};
+  for (const auto& c : cases)
+    config_->SetKeyAssignment(KeyOf(c.key), NamedAssignment(KEYKIND_PROFILE_BYNAME, c.name), profile);
+  ASSERT_TRUE(WriteAll());
+  const SimProfile& device = *DeviceProfileNamed(profile->GetName());
+  for (const auto& c : cases) {
+    const DeviceKeyAssignment* record = KeyRecord(device, c.key);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->type, 3);
+    EXPECT_TRUE(IsEqualGUID(RecordGuid(*record, 16), c.target->GetId()))
+        << std::string(c.name, c.name + wcslen(c.name));
+  }
+}
+
+// The write takes every key's default as it stood when Apply was pressed, even when
+// the window thread loads another layout's defaults while it runs.
+TEST_F(KeyboardWrite, TheWriteUsesTheKeyDefaultsAsTheyStoodAtApply) {
+  config_->AddNewProfile(L"Fresh");  // every key at its default
+  CKeyboardDef& keyboard = GlobalKeyboardDef();
+  const int32_t keyA = KeyOf(kKeyA);
+  const KeyCode before = keyboard.GetKeyDefault(keyA);
+  auto loadDefaultOfA = [&](KeyCode code) {
+    uint8_t file[12] = {1, 0, 0, 0};
+    const uint32_t value = static_cast<uint16_t>(code.code) | uint32_t{code.flag} << 16;
+    std::memcpy(file + 4, &keyA, 4);
+    std::memcpy(file + 8, &value, 4);
+    ASSERT_TRUE(keyboard.LoadKeyDefaults(file, sizeof file));
+  };
+  ASSERT_TRUE(keyboard_->TransferConfig(config_.get(), TRANSFER_TO_DEVICE, TRANSFER_WRITE_ALL));
+  // The write thread waits for its first service call, served only when this thread pumps.
+  loadDefaultOfA(KeyCode{0x30, 0});
+  ASSERT_TRUE(PumpUntil([&] { return !keyboard_->IsWriting(); }));
+  loadDefaultOfA(before);
+  ASSERT_TRUE(keyboard_->LastWriteSucceeded());
+  const DeviceKeyAssignment* record = KeyRecord(*DeviceProfileNamed(L"Fresh"), kKeyA);
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->type, 5);
+  EXPECT_EQ(RecordScanCode(*record), 0x1E);
+}
+
+// A rename that changes only letter case reaches the device through the property
+// step (which always names the profile), not through the profile step.
+TEST_F(KeyboardWrite, AProfileRenamedOnlyInLetterCase) {
+  const struct {
+    const wchar_t* newName;
+    TransferMask mask;
+    const wchar_t* onDevice;
+  } cases[] = {
+      {L"OLD", TRANSFER_WRITE_ALL & ~TRANSFER_PROFILE_PROPERTIES, L"Old"},
+      {L"Older", TRANSFER_WRITE_ALL & ~TRANSFER_PROFILE_PROPERTIES, L"Older"},
+      {L"OLDER", TRANSFER_WRITE_ALL, L"OLDER"},
+  };
+  for (const auto& c : cases) {
+    IKeyboardProfile* profile = nullptr;
+    for (int i = 0; i < config_->GetProfileCount(); ++i)
+      if (!IsEqualGUID(config_->GetProfile(i)->GetId(), DeviceProfile(0).id)) profile = config_->GetProfile(i);
+    ASSERT_NE(profile, nullptr);
+    const GUID id = profile->GetId();
+    ASSERT_NE(config_->RenameProfile(profile, c.newName), nullptr);
+    ASSERT_TRUE(keyboard_->TransferConfig(config_.get(), TRANSFER_TO_DEVICE, c.mask));
+    ASSERT_TRUE(PumpUntil([&] { return !keyboard_->IsWriting(); }));
+    ASSERT_TRUE(keyboard_->LastWriteSucceeded());
+    const SimProfile* device = nullptr;
+    for (const SimProfile& p : State().profiles)
+      if (IsEqualGUID(p.id, id)) device = &p;
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(device->name, c.onDevice) << std::string(c.newName, c.newName + wcslen(c.newName));
+  }
+}
+
+// Key events of a macro travel without their virtual-key code, except Pause and
+// Num Lock, which share scan code 0x45 and come back told apart.
+TEST_F(KeyboardWrite, AMacrosVirtualKeyCodesAfterAReadBack) {
+  CMacro* macro = config_->CreateMacro(L"Keys");
+  macro->events = {{MACROEVENT_KEY, 0x45 | 19 << 16, kMacroStatePressed},
+                   {MACROEVENT_KEY, 0x45 | 144 << 16, kMacroStatePressed},
+                   {MACROEVENT_KEY, 0x1D | 17 << 16, kMacroStatePressed | 1 << 8},
+                   {MACROEVENT_KEY, 0x1E | 65 << 16, kMacroStateReleased}};
+  ASSERT_TRUE(WriteAll());
+  CMorvelConfig readBack(L".\\");
+  auto reader = NewKeyboard();
+  ASSERT_TRUE(reader->ReadFromDevice(&readBack));
+  ASSERT_TRUE(reader->TransferConfig(&readBack, TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL));
+  CMacro* back = readBack.FindMacroByName(L"Keys");
+  ASSERT_NE(back, nullptr);
+  const MacroEventList expected = {{MACROEVENT_KEY, 0x45 | 19 << 16, kMacroStatePressed},
+                                   {MACROEVENT_KEY, 0x45 | 144 << 16, kMacroStatePressed},
+                                   {MACROEVENT_KEY, 0x1D, kMacroStatePressed | 1 << 8},
+                                   {MACROEVENT_KEY, 0x1E, kMacroStateReleased}};
+  EXPECT_EQ(back->events, expected);
 }
 
 }  // namespace
