@@ -21,13 +21,13 @@ int Run(const std::wstring& exe) {
   int code = 0;
   {
     ServiceSession session;
-    Com<IProfileManager> pm;
+    ComRef<IProfileManager> pm;
     if (FAILED(session.Open()) || FAILED(session.Feature(pm))) code = 12;
     std::vector<DeviceKeyAssignment> records;
     for (int i = 0; code == 0 && i < 10; ++i) {
-      Com<IDeviceProfile> p;
+      ComRef<IDeviceProfile> p;
       if (FAILED(i == 0 ? pm->GetProfile(0, p.Out()) : pm->CreateProfile(p.Out()))) code = 13;
-      Com<IKeyAssignments> keys;
+      ComRef<IKeyAssignments> keys;
       if (code == 0 && FAILED(p->GetFeature(__uuidof(IKeyAssignments), keys.OutVoid()))) code = 14;
       if (code == 0 && records.empty()) {
         DeviceAssignmentCount count{};

@@ -1,5 +1,6 @@
 #include "service/ServiceCore.h"
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -11,7 +12,7 @@ constexpr UINT kPostedEventMessage = WM_APP + 1;
 constexpr UINT kArmFlushMessage = WM_APP + 2;
 constexpr UINT_PTR kFlushTimer = 1;
 constexpr size_t kMaxCallLog = 100000;
-constexpr DWORD kMaxFileBytes = 64u << 20;
+constexpr DWORD kMaxFileBytes = kMaxStateFileBytes;
 const wchar_t kWindowClass[] = L"OvrixDeviceServiceCore";
 
 std::wstring Hr(HRESULT hr) {
@@ -203,6 +204,23 @@ GUID CServiceCore::NewId() {
   return id;
 }
 
+HRESULT CServiceCore::CheckRoom(const wchar_t* what, size_t profiles, size_t macros, size_t apps,
+                                size_t addedEvents, size_t removedEvents) {
+  const size_t events = TotalEvents() - std::min(removedEvents, TotalEvents());
+  const bool fits = state_.profiles.size() + profiles <= kMaxSimProfiles &&
+                    state_.macros.size() + macros <= kMaxSimMacros && state_.apps.size() + apps <= kMaxSimApps &&
+                    addedEvents <= kMaxSimEventsTotal - events;
+  if (fits) return S_OK;
+  Log(std::wstring(L"refused: ") + what + L": the keyboard holds as much as it can");
+  return kErrFull;
+}
+
+size_t CServiceCore::TotalEvents() const {
+  size_t total = 0;
+  for (const auto& m : state_.macros) total += m.events.size();
+  return total;
+}
+
 void CServiceCore::Changed() {
   dirty_ = true;
   if (!timerArmed_ && window_) {
@@ -282,12 +300,12 @@ bool CServiceCore::WriteFileAtomically(const std::wstring& path, const std::stri
 }
 
 void CServiceCore::Load() {
-  // The log is kept short: a long one is moved aside at start.
+  // The log is kept short: a long one is moved aside at start (and by Log as it grows).
   WIN32_FILE_ATTRIBUTE_DATA logInfo;
   if (!options_.logFile.empty() &&
       GetFileAttributesExW(options_.logFile.c_str(), GetFileExInfoStandard, &logInfo) &&
-      (logInfo.nFileSizeHigh != 0 || logInfo.nFileSizeLow > (4u << 20)))
-    MoveFileExW(options_.logFile.c_str(), (options_.logFile + L".old").c_str(), MOVEFILE_REPLACE_EXISTING);
+      (logInfo.nFileSizeHigh != 0 || logInfo.nFileSizeLow > options_.logLimitBytes))
+    MoveAsideLog();
   auto factory = [&] {
     state_ = FactoryState(options_.keyboard, NewId());
     Changed();
@@ -440,6 +458,18 @@ HRESULT CServiceCore::ImportProfileFile(const std::wstring& path, GUID& newId) {
     Log(L"profile import refused: " + path + L": " + error);
     return kErrBadFormat;
   }
+  size_t newMacros = 0, newEvents = 0, newApps = 0;
+  for (const auto& m : doc.macros)
+    if (!FindMacro(m.id)) {
+      ++newMacros;
+      newEvents += m.events.size();
+    }
+  for (const auto& a : doc.apps) {
+    bool known = FindApp(a.id) != nullptr;
+    for (size_t i = 0; !known && i < state_.apps.size(); ++i) known = platform::EqualsNoCase(state_.apps[i].path, a.path);
+    if (!known) ++newApps;
+  }
+  if (const HRESULT room = CheckRoom(L"profile import", 1, newMacros, newApps, newEvents); FAILED(room)) return room;
   // Everything is read and checked; from here on the import cannot fail.
   std::map<std::wstring, GUID> macroIds, appIds;
   for (const auto& m : doc.macros) {
@@ -514,6 +544,8 @@ HRESULT CServiceCore::ImportMacroFile(const std::wstring& path, GUID& newId) {
     Log(L"macro import refused: " + path + L": " + error);
     return kErrBadFormat;
   }
+  if (const HRESULT room = CheckRoom(L"macro import", 0, 1, 0, doc.macros[0].events.size()); FAILED(room))
+    return room;
   SimMacro macro = doc.macros[0];
   macro.id = newId = NewId();
   state_.macros.push_back(std::move(macro));
@@ -633,7 +665,16 @@ void CServiceCore::Log(const std::wstring& line) {
   const std::string text = platform::WideToUtf8(Timestamp() + L" " + line + L"\r\n");
   DWORD written = 0;
   WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  LARGE_INTEGER size{};
+  const bool full = GetFileSizeEx(h, &size) && size.QuadPart > options_.logLimitBytes;
   CloseHandle(h);
+  // The service stays resident for days: the log is kept short while it runs, not
+  // only at start.
+  if (full) MoveAsideLog();
+}
+
+void CServiceCore::MoveAsideLog() const {
+  MoveFileExW(options_.logFile.c_str(), (options_.logFile + L".old").c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 void CServiceCore::RequestShutdown() {

@@ -28,6 +28,8 @@ inline constexpr HRESULT kErrNoMoreItems = HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEM
 inline constexpr HRESULT kErrNotFound = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 inline constexpr HRESULT kErrUnplugged = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
 inline constexpr HRESULT kErrBadFormat = HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
+// The service holds as much as it may (see kMaxSimProfiles and the rest).
+inline constexpr HRESULT kErrFull = HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_QUOTA);
 
 // The event interface raised by a source.
 const IID& EventIid(EventSource source);
@@ -42,6 +44,8 @@ class CServiceCore {
     std::wstring logFile;    // empty: no log file
     std::vector<SimKey> keyboard;
     UINT flushDelayMs = 1000;
+    // The log is moved aside (to "<log>.old") whenever it grows past this.
+    DWORD logLimitBytes = 4u << 20;
   };
 
   // Creates the core on the calling thread, which must run a message loop, and
@@ -75,6 +79,12 @@ class CServiceCore {
   SimMacro* FindMacro(const GUID& id);
   SimApp* FindApp(const GUID& id);
   GUID NewId();
+  // S_OK when this many more profiles, macros and programs, and `addedEvents` macro
+  // events in place of `removedEvents`, stay within the service's limits; kErrFull
+  // (logged with `what`) otherwise.
+  HRESULT CheckRoom(const wchar_t* what, size_t profiles, size_t macros, size_t apps, size_t addedEvents,
+                    size_t removedEvents = 0);
+  size_t TotalEvents() const;
 
   // A change to the state: written within the flush delay, or when the operation
   // (its device manager) ends, whichever comes first.
@@ -118,6 +128,7 @@ class CServiceCore {
  private:
   explicit CServiceCore(Options options);
   void Load();
+  void MoveAsideLog() const;
   void Post(std::function<void()> event);
   void Fire(EventSource source, const std::function<HRESULT(IUnknown*)>& call, const wchar_t* name);
   bool ReadFileText(const std::wstring& path, std::string& text, std::wstring& error) const;

@@ -75,13 +75,13 @@ class ServiceCoreTest : public ::testing::Test {
   }
   std::wstring Dump() const { return DumpSimState(core_->State(), 1, true); }
 
-  Com<IProfileManager> Profiles() {
-    Com<IProfileManager> pm;
+  ComRef<IProfileManager> Profiles() {
+    ComRef<IProfileManager> pm;
     EXPECT_TRUE(SUCCEEDED(session_.Feature(pm)));
     return pm;
   }
   std::wstring NameAt(IProfileManager* pm, int index) {
-    Com<IDeviceProfile> p;
+    ComRef<IDeviceProfile> p;
     if (FAILED(pm->GetProfile(index, p.Out()))) return L"<none>";
     return NameOf(p.Get());
   }
@@ -100,11 +100,11 @@ class ServiceCoreTest : public ::testing::Test {
 };
 
 TEST_F(ServiceCoreTest, DeviceIdentityInfoAndEnumerationEnd) {
-  Com<IDevice> second;
+  ComRef<IDevice> second;
   EXPECT_LT(session_.manager->GetDevice(1, second.Out()), 0);
   EXPECT_FALSE(second);
 
-  Com<IDeviceIdentity> identity;
+  ComRef<IDeviceIdentity> identity;
   ASSERT_TRUE(SUCCEEDED(session_.device->QueryInterface(__uuidof(IDeviceIdentity), identity.OutVoid())));
   DWORD vendor = 0, product = 0;
   ASSERT_EQ(identity->GetIds(&vendor, &product), S_OK);
@@ -119,13 +119,13 @@ TEST_F(ServiceCoreTest, DeviceIdentityInfoAndEnumerationEnd) {
   ASSERT_NE(info.text, nullptr);
   CoTaskMemFree(info.text);
 
-  Com<IDeviceStatus> status;
+  ComRef<IDeviceStatus> status;
   ASSERT_TRUE(SUCCEEDED(session_.device->QueryInterface(__uuidof(IDeviceStatus), status.OutVoid())));
   DWORD layout = 99;
   EXPECT_EQ(status->GetValue(&layout), S_OK);
   EXPECT_EQ(layout, 0u);
 
-  Com<IUnknown> none;
+  ComRef<IUnknown> none;
   EXPECT_EQ(session_.device->GetFeature(__uuidof(IColorRangeList), none.OutVoid()), E_NOINTERFACE);
 }
 
@@ -133,9 +133,9 @@ TEST_F(ServiceCoreTest, FactoryStateHasOneActiveProfileWithEveryKeyAtItsDefault)
   auto pm = Profiles();
   EXPECT_EQ(NameAt(pm.Get(), 0), L"Profile 1");
   EXPECT_EQ(NameAt(pm.Get(), 1), L"<none>");
-  Com<IDeviceProfile> active;
+  ComRef<IDeviceProfile> active;
   ASSERT_EQ(pm->GetActiveProfile(active.Out()), S_OK);
-  Com<IKeyAssignments> keys;
+  ComRef<IKeyAssignments> keys;
   ASSERT_EQ(active->GetFeature(__uuidof(IKeyAssignments), keys.OutVoid()), S_OK);
   DeviceAssignmentCount count{};
   ASSERT_EQ(keys->GetCount(&count), S_OK);
@@ -151,15 +151,15 @@ TEST_F(ServiceCoreTest, FactoryStateHasOneActiveProfileWithEveryKeyAtItsDefault)
     std::memcpy(&scan, r.payload, 2);
     EXPECT_EQ(static_cast<uint32_t>(static_cast<uint16_t>(scan)), r.keyCode & 0xFFFF);
   }
-  Com<IMacroManager> macros;
+  ComRef<IMacroManager> macros;
   ASSERT_EQ(session_.Feature(macros), S_OK);
-  Com<IDeviceMacro> m;
+  ComRef<IDeviceMacro> m;
   EXPECT_LT(macros->GetMacro(0, m.Out()), 0);
 }
 
 TEST_F(ServiceCoreTest, CreatedProfilesGetIdsAndDeleteShiftsLaterIndices) {
   auto pm = Profiles();
-  Com<IDeviceProfile> a, b;
+  ComRef<IDeviceProfile> a, b;
   ASSERT_EQ(pm->CreateProfile(a.Out()), S_OK);
   ASSERT_EQ(pm->CreateProfile(b.Out()), S_OK);
   ASSERT_EQ(a->SetName(L"A"), S_OK);
@@ -175,7 +175,7 @@ TEST_F(ServiceCoreTest, CreatedProfilesGetIdsAndDeleteShiftsLaterIndices) {
   EXPECT_LT(a->GetName(&name), 0) << "an object of a deleted profile fails";
   EXPECT_EQ(name, nullptr);
 
-  Com<IDeviceProfile> found;
+  ComRef<IDeviceProfile> found;
   EXPECT_EQ(pm->GetProfileById(idB, found.Out()), S_OK);
   EXPECT_LT(pm->GetProfileById(idA, found.Out()), 0);
   EXPECT_LT(pm->GetProfileById(GUID{}, found.Out()), 0);
@@ -184,7 +184,7 @@ TEST_F(ServiceCoreTest, CreatedProfilesGetIdsAndDeleteShiftsLaterIndices) {
 
 TEST_F(ServiceCoreTest, NamesAndPathsAreBounded) {
   auto pm = Profiles();
-  Com<IDeviceProfile> p;
+  ComRef<IDeviceProfile> p;
   ASSERT_EQ(pm->GetProfile(0, p.Out()), S_OK);
   EXPECT_EQ(p->SetName(std::wstring(259, L'n').c_str()), S_OK);
   EXPECT_EQ(p->SetName(std::wstring(260, L'n').c_str()), E_INVALIDARG);
@@ -201,7 +201,7 @@ TEST_F(ServiceCoreTest, EveryActivationRaisesTheProfileEventOnEverySink) {
   const DWORD c2 = AdviseOn(listener.Get(), __uuidof(_IProfileManagerEvents), static_cast<_IProfileManagerEvents*>(&sink2));
   ASSERT_NE(c1, 0u);
   ASSERT_NE(c2, 0u);
-  Com<IDeviceProfile> p;
+  ComRef<IDeviceProfile> p;
   ASSERT_EQ(other->GetProfile(0, p.Out()), S_OK);
   ASSERT_EQ(other->SetActiveProfile(p.Get()), S_OK);
   ASSERT_EQ(other->SetActiveProfile(p.Get()), S_OK);  // the same profile again still counts
@@ -225,9 +225,9 @@ TEST_F(ServiceCoreTest, EveryActivationRaisesTheProfileEventOnEverySink) {
 
 TEST_F(ServiceCoreTest, KeyAssignmentsAreCheckedWholeAndClampedToTheCallersBuffer) {
   auto pm = Profiles();
-  Com<IDeviceProfile> p;
+  ComRef<IDeviceProfile> p;
   ASSERT_EQ(pm->GetProfile(0, p.Out()), S_OK);
-  Com<IKeyAssignments> keys;
+  ComRef<IKeyAssignments> keys;
   ASSERT_EQ(p->GetFeature(__uuidof(IKeyAssignments), keys.OutVoid()), S_OK);
   const auto keyboard = SimKeyboardKeys();
 
@@ -253,9 +253,9 @@ TEST_F(ServiceCoreTest, KeyAssignmentsAreCheckedWholeAndClampedToTheCallersBuffe
 
 TEST_F(ServiceCoreTest, ProfileProperties) {
   auto pm = Profiles();
-  Com<IDeviceProfile> p;
+  ComRef<IDeviceProfile> p;
   ASSERT_EQ(pm->GetProfile(0, p.Out()), S_OK);
-  Com<IProfileProperties> props;
+  ComRef<IProfileProperties> props;
   ASSERT_EQ(p->GetFeature(__uuidof(IProfileProperties), props.OutVoid()), S_OK);
 
   BYTE buffer[256] = {};
@@ -299,9 +299,9 @@ TEST_F(ServiceCoreTest, ProfileProperties) {
 }
 
 TEST_F(ServiceCoreTest, MacroEventsTravelAsBlobs) {
-  Com<IMacroManager> macros;
+  ComRef<IMacroManager> macros;
   ASSERT_EQ(session_.Feature(macros), S_OK);
-  Com<IDeviceMacro> m;
+  ComRef<IDeviceMacro> m;
   ASSERT_EQ(macros->CreateMacro(m.Out()), S_OK);
   ASSERT_EQ(m->SetName(L"New Macro1"), S_OK);
 
@@ -331,20 +331,20 @@ TEST_F(ServiceCoreTest, MacroEventsTravelAsBlobs) {
   CoTaskMemFree(out);
 
   ASSERT_EQ(macros->DeleteMacro(m.Get()), S_OK);
-  Com<IDeviceMacro> none;
+  ComRef<IDeviceMacro> none;
   EXPECT_LT(macros->GetMacro(0, none.Out()), 0);
 }
 
 TEST_F(ServiceCoreTest, ProfileFileCarriesItsMacrosAndProgramsToAnotherKeyboard) {
   const auto keyboard = SimKeyboardKeys();
-  Com<IMacroManager> macros;
-  Com<IApplicationManager> apps;
+  ComRef<IMacroManager> macros;
+  ComRef<IApplicationManager> apps;
   ASSERT_EQ(session_.Feature(macros), S_OK);
   ASSERT_EQ(session_.Feature(apps), S_OK);
-  Com<IDeviceMacro> m;
+  ComRef<IDeviceMacro> m;
   ASSERT_EQ(macros->CreateMacro(m.Out()), S_OK);
   ASSERT_EQ(m->SetName(L"Combo"), S_OK);
-  Com<IDeviceApplication> app;
+  ComRef<IDeviceApplication> app;
   ASSERT_EQ(apps->CreateApplication(app.Out()), S_OK);
   ASSERT_EQ(app->SetName(L"C:\\Games\\game.exe"), S_OK);
   GUID macroId{}, appId{};
@@ -352,10 +352,10 @@ TEST_F(ServiceCoreTest, ProfileFileCarriesItsMacrosAndProgramsToAnotherKeyboard)
   ASSERT_EQ(app->GetId(&appId), S_OK);
 
   auto pm = Profiles();
-  Com<IDeviceProfile> p;
+  ComRef<IDeviceProfile> p;
   ASSERT_EQ(pm->GetProfile(0, p.Out()), S_OK);
   ASSERT_EQ(p->SetName(L"Shooter"), S_OK);
-  Com<IKeyAssignments> keys;
+  ComRef<IKeyAssignments> keys;
   ASSERT_EQ(p->GetFeature(__uuidof(IKeyAssignments), keys.OutVoid()), S_OK);
   DeviceKeyAssignment r[2] = {Record(keyboard[1].keyCode, 8), Record(keyboard[2].keyCode, 9)};
   PutGuid(r[0], 0, macroId);
@@ -371,7 +371,7 @@ TEST_F(ServiceCoreTest, ProfileFileCarriesItsMacrosAndProgramsToAnotherKeyboard)
   folder_ = NewTempFolder();
   Start();
   auto pm2 = Profiles();
-  Com<IDeviceProfile> imported;
+  ComRef<IDeviceProfile> imported;
   ASSERT_EQ(pm2->ImportProfile(file.c_str(), imported.Out()), S_OK);
   EXPECT_EQ(NameOf(imported.Get()), L"Shooter");
   EXPECT_EQ(NameAt(pm2.Get(), 1), L"Shooter");
@@ -393,9 +393,9 @@ TEST_F(ServiceCoreTest, ProfileFileCarriesItsMacrosAndProgramsToAnotherKeyboard)
 }
 
 TEST_F(ServiceCoreTest, MacroFileRoundTrip) {
-  Com<IMacroManager> macros;
+  ComRef<IMacroManager> macros;
   ASSERT_EQ(session_.Feature(macros), S_OK);
-  Com<IDeviceMacro> m;
+  ComRef<IDeviceMacro> m;
   ASSERT_EQ(macros->CreateMacro(m.Out()), S_OK);
   ASSERT_EQ(m->SetName(L"Tab\tand \\ new\nline"), S_OK);
   DeviceMacroBlob blob{};
@@ -404,7 +404,7 @@ TEST_F(ServiceCoreTest, MacroFileRoundTrip) {
   ASSERT_EQ(m->SetEvents(&blob), S_OK);
   const std::wstring file = folder_ + L"m.qxm";
   ASSERT_EQ(m->ExportToFile(file.c_str()), S_OK);
-  Com<IDeviceMacro> copy;
+  ComRef<IDeviceMacro> copy;
   ASSERT_EQ(macros->ImportMacro(file.c_str(), copy.Out()), S_OK);
   EXPECT_EQ(NameOf(copy.Get()), L"Tab\tand \\ new\nline");
   GUID a{}, b{};
@@ -420,14 +420,14 @@ TEST_F(ServiceCoreTest, MacroFileRoundTrip) {
 
 TEST_F(ServiceCoreTest, BadFilesAreRefusedAndChangeNothing) {
   auto pm = Profiles();
-  Com<IDeviceProfile> p;
+  ComRef<IDeviceProfile> p;
   ASSERT_EQ(pm->GetProfile(0, p.Out()), S_OK);
   const std::wstring good = folder_ + L"good.qxp";
   ASSERT_EQ(p->ExportToFile(good.c_str()), S_OK);
   const std::string text = ReadAll(good);
-  Com<IMacroManager> macros;
+  ComRef<IMacroManager> macros;
   ASSERT_EQ(session_.Feature(macros), S_OK);
-  Com<IDeviceMacro> m;
+  ComRef<IDeviceMacro> m;
   ASSERT_EQ(macros->CreateMacro(m.Out()), S_OK);
   const std::wstring macroFile = folder_ + L"m.qxm";
   ASSERT_EQ(m->ExportToFile(macroFile.c_str()), S_OK);
@@ -450,13 +450,13 @@ TEST_F(ServiceCoreTest, BadFilesAreRefusedAndChangeNothing) {
       {"binary garbage", std::string("\x00\xff\x10garbage\n", 11)},
   };
   const std::wstring before = Dump();
-  Com<IDeviceProfile> imported;
+  ComRef<IDeviceProfile> imported;
   for (const auto& c : cases) {
     const std::wstring bad = folder_ + L"bad.qxp";
     WriteAll(bad, c.content);
     EXPECT_LT(pm->ImportProfile(bad.c_str(), imported.Out()), 0) << c.what;
     EXPECT_FALSE(imported) << c.what;
-    Com<IDeviceMacro> mi;
+    ComRef<IDeviceMacro> mi;
     if (c.content != ReadAll(macroFile)) {
       EXPECT_LT(macros->ImportMacro(bad.c_str(), mi.Out()), 0) << c.what;
     }
@@ -470,7 +470,7 @@ TEST_F(ServiceCoreTest, ChangesAreDurableWhenTheOperationEnds) {
   const std::wstring stateFile = Options().stateFile;
   {
     auto pm = Profiles();
-    Com<IDeviceProfile> p;
+    ComRef<IDeviceProfile> p;
     ASSERT_EQ(pm->CreateProfile(p.Out()), S_OK);
     ASSERT_EQ(p->SetName(L"Kept"), S_OK);
   }
@@ -485,7 +485,7 @@ TEST_F(ServiceCoreTest, ChangesAreDurableWhenTheOperationEnds) {
 
 TEST_F(ServiceCoreTest, ChangesAreDurableAfterTheIdleDelay) {
   auto pm = Profiles();
-  Com<IDeviceProfile> p;
+  ComRef<IDeviceProfile> p;
   ASSERT_EQ(pm->GetProfile(0, p.Out()), S_OK);
   ASSERT_EQ(p->SetName(L"Idle"), S_OK);
   ASSERT_TRUE(PumpUntil([&] { return !core_->Dirty(); }));
@@ -513,18 +513,18 @@ TEST_F(ServiceCoreTest, UnreadableStateFileIsKeptAsideAndTheServiceStartsFresh) 
 TEST_F(ServiceCoreTest, KeyPressesOfTheSimulatedKeyboard) {
   const auto keyboard = SimKeyboardKeys();
   auto pm = Profiles();
-  Com<IDeviceProfile> first, second;
+  ComRef<IDeviceProfile> first, second;
   ASSERT_EQ(pm->GetProfile(0, first.Out()), S_OK);
   ASSERT_EQ(pm->CreateProfile(second.Out()), S_OK);
-  Com<IApplicationManager> apps;
+  ComRef<IApplicationManager> apps;
   ASSERT_EQ(session_.Feature(apps), S_OK);
-  Com<IDeviceApplication> app;
+  ComRef<IDeviceApplication> app;
   ASSERT_EQ(apps->CreateApplication(app.Out()), S_OK);
   ASSERT_EQ(app->SetName(L"notepad.exe"), S_OK);
   GUID appId{};
   app->GetId(&appId);
 
-  Com<IKeyAssignments> keys;
+  ComRef<IKeyAssignments> keys;
   ASSERT_EQ(first->GetFeature(__uuidof(IKeyAssignments), keys.OutVoid()), S_OK);
   DeviceKeyAssignment r[2] = {Record(keyboard[5].keyCode, 3), Record(keyboard[6].keyCode, 9)};
   const int32_t switchTo = 3;
@@ -539,7 +539,7 @@ TEST_F(ServiceCoreTest, KeyPressesOfTheSimulatedKeyboard) {
 
   EXPECT_EQ(core_->PressKey(keyboard[6].keyCode), S_OK);
   EXPECT_EQ(core_->PressKey(keyboard[7].keyCode), S_FALSE) << "a key at its default";
-  Com<IDeviceMode> mode;
+  ComRef<IDeviceMode> mode;
   ASSERT_EQ(session_.Feature(mode), S_OK);
   ASSERT_EQ(mode->SetMode(2), S_OK);
   EXPECT_EQ(core_->PressKey(keyboard[5].keyCode), S_FALSE) << "remapping suspended";
@@ -553,13 +553,13 @@ TEST_F(ServiceCoreTest, KeyPressesOfTheSimulatedKeyboard) {
 }
 
 TEST_F(ServiceCoreTest, RecordingEventsReachTheRecordingSource) {
-  Com<IOTFMacroRecording> recording;
+  ComRef<IOTFMacroRecording> recording;
   ASSERT_EQ(session_.Feature(recording), S_OK);
   CTestSink& sink = sink_;
   ASSERT_NE(AdviseOn(recording.Get(), __uuidof(_IOTFMacroRecordingEvents),
                      static_cast<_IOTFMacroRecordingEvents*>(&sink)),
             0u);
-  Com<IUnknown> wrong;
+  ComRef<IUnknown> wrong;
   EXPECT_EQ(AdviseOn(recording.Get(), __uuidof(_IProfileManagerEvents), static_cast<_IProfileManagerEvents*>(&sink)),
             0u)
       << "each source offers only its own events";
@@ -570,14 +570,14 @@ TEST_F(ServiceCoreTest, RecordingEventsReachTheRecordingSource) {
 
 TEST_F(ServiceCoreTest, UnpluggedKeyboardAndInjectedFaults) {
   core_->SetPlugged(false);
-  Com<IDevice> device;
+  ComRef<IDevice> device;
   EXPECT_LT(session_.manager->GetDevice(0, device.Out()), 0) << "no matching device while unplugged";
-  Com<IProfileManager> pm;
+  ComRef<IProfileManager> pm;
   EXPECT_EQ(session_.Feature(pm), kErrUnplugged) << "objects already held fail too";
   core_->SetPlugged(true);
   ASSERT_EQ(session_.Feature(pm), S_OK);
 
-  Com<IDeviceProfile> p;
+  ComRef<IDeviceProfile> p;
   core_->SetFault(L"GetProfile", E_ACCESSDENIED, 0);
   EXPECT_EQ(pm->GetProfile(0, p.Out()), E_ACCESSDENIED);
   core_->SetFault(L"GetProfile", S_OK, 0);
@@ -599,6 +599,156 @@ TEST_F(ServiceCoreTest, UnpluggedKeyboardAndInjectedFaults) {
   for (int i = 0; i < 5; ++i) EXPECT_EQ(results[i], expected[i]) << "call " << i + 1;
 }
 
+// A COM object as C code or another server's proxy makes one: a table of functions
+// with no C++ type information in front of it. The service must tell it from its
+// own objects without reading it as one of them.
+struct ForeignObject {
+  static HRESULT STDMETHODCALLTYPE QueryInterface(void*, REFIID, void** out) {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  static ULONG STDMETHODCALLTYPE AddRef(void*) { return 1; }
+  static ULONG STDMETHODCALLTYPE Release(void*) { return 1; }
+  static HRESULT STDMETHODCALLTYPE Other(void*) { return E_NOTIMPL; }
+
+  ForeignObject() {
+    slots[2] = reinterpret_cast<void*>(&QueryInterface);
+    slots[3] = reinterpret_cast<void*>(&AddRef);
+    slots[4] = reinterpret_cast<void*>(&Release);
+    for (int i = 5; i < 20; ++i) slots[i] = reinterpret_cast<void*>(&Other);
+    table = slots + 2;
+  }
+  template <typename T>
+  T* As() {
+    return reinterpret_cast<T*>(this);
+  }
+  void** table;
+  void* slots[20] = {};  // slots 0 and 1: where a C++ object keeps its type information
+};
+
+TEST_F(ServiceCoreTest, ObjectsThatAreNotTheServicesOwnAreRefused) {
+  ForeignObject foreign;
+  auto pm = Profiles();
+  ComRef<IMacroManager> macros;
+  ComRef<IApplicationManager> apps;
+  ASSERT_EQ(session_.Feature(macros), S_OK);
+  ASSERT_EQ(session_.Feature(apps), S_OK);
+  ComRef<IDeviceMacro> macro;
+  ASSERT_EQ(macros->CreateMacro(macro.Out()), S_OK);
+  ComRef<IDeviceApplication> app;
+  ASSERT_EQ(apps->CreateApplication(app.Out()), S_OK);
+  const std::wstring before = Dump();
+
+  EXPECT_EQ(pm->SetActiveProfile(foreign.As<IDeviceProfile>()), E_INVALIDARG);
+  EXPECT_EQ(pm->DeleteProfile(foreign.As<IDeviceProfile>()), E_INVALIDARG);
+  EXPECT_EQ(macros->DeleteMacro(foreign.As<IDeviceMacro>()), E_INVALIDARG);
+  EXPECT_EQ(apps->DeleteApplication(foreign.As<IDeviceApplication>()), E_INVALIDARG);
+  // The service's own objects, of the wrong kind.
+  EXPECT_EQ(pm->DeleteProfile(reinterpret_cast<IDeviceProfile*>(macro.Get())), E_INVALIDARG);
+  EXPECT_EQ(macros->DeleteMacro(reinterpret_cast<IDeviceMacro*>(app.Get())), E_INVALIDARG);
+  EXPECT_EQ(Dump(), before);
+  EXPECT_EQ(macros->DeleteMacro(macro.Get()), S_OK);
+  EXPECT_EQ(apps->DeleteApplication(app.Get()), S_OK);
+}
+
+// Every creation, import and event write stops at the service's limits, and a state
+// at every limit, each name at its longest, is written and read again at a restart.
+TEST_F(ServiceCoreTest, AStateAtEveryLimitSurvivesARestart) {
+  const std::wstring longest(kMaxSimText, L'\u20AC');  // three bytes each in the file
+  auto pm = Profiles();
+  ComRef<IMacroManager> macros;
+  ComRef<IApplicationManager> apps;
+  ASSERT_EQ(session_.Feature(macros), S_OK);
+  ASSERT_EQ(session_.Feature(apps), S_OK);
+  const std::wstring macroFile = folder_ + L"one.qxm";
+  const std::wstring profileFile = folder_ + L"one.qxp";
+  {
+    ComRef<IDeviceMacro> m;
+    ASSERT_EQ(macros->CreateMacro(m.Out()), S_OK);
+    GUID id{};
+    ASSERT_EQ(m->GetId(&id), S_OK);
+    ASSERT_EQ(core_->ExportMacroFile(id, macroFile), S_OK);
+    ASSERT_EQ(core_->ExportProfileFile(core_->State().profiles[0].id, profileFile), S_OK);
+    ASSERT_EQ(macros->DeleteMacro(m.Get()), S_OK);
+  }
+  for (auto& p : core_->State().profiles) p.name = longest;
+  while (core_->State().profiles.size() < kMaxSimProfiles) {
+    ComRef<IDeviceProfile> p;
+    ASSERT_EQ(pm->CreateProfile(p.Out()), S_OK);
+    ASSERT_EQ(p->SetName(longest.c_str()), S_OK);
+  }
+  ComRef<IDeviceMacro> big;
+  while (core_->State().macros.size() < kMaxSimMacros) {
+    ComRef<IDeviceMacro> m;
+    ASSERT_EQ(macros->CreateMacro(m.Out()), S_OK);
+    ASSERT_EQ(m->SetName(longest.c_str()), S_OK);
+    if (!big) big = std::move(m);
+  }
+  while (core_->State().apps.size() < kMaxSimApps) {
+    ComRef<IDeviceApplication> a;
+    ASSERT_EQ(apps->CreateApplication(a.Out()), S_OK);
+    ASSERT_EQ(a->SetName(longest.c_str()), S_OK);
+  }
+  const size_t bytes = 16 + 8 * kMaxSimEventsTotal;
+  auto* blob = static_cast<DeviceMacroBlob*>(CoTaskMemAlloc(bytes));
+  ASSERT_NE(blob, nullptr);
+  std::memset(blob, 0, bytes);
+  blob->count = static_cast<LONG>(kMaxSimEventsTotal);
+  for (size_t i = 0; i < kMaxSimEventsTotal; ++i) blob->events[i] = {3, 0xFFFFFFFFu};
+  ASSERT_EQ(big->SetEvents(blob), S_OK) << "the whole allowance in one macro";
+  EXPECT_EQ(big->SetEvents(blob), S_OK) << "replacing a macro's events counts its old ones out";
+  CoTaskMemFree(blob);
+
+  // One more of anything is refused, with the service's status.
+  ComRef<IDeviceProfile> p;
+  EXPECT_EQ(pm->CreateProfile(p.Out()), kErrFull);
+  EXPECT_EQ(pm->ImportProfile(profileFile.c_str(), p.Out()), kErrFull);
+  ComRef<IDeviceMacro> m;
+  EXPECT_EQ(macros->CreateMacro(m.Out()), kErrFull);
+  EXPECT_EQ(macros->ImportMacro(macroFile.c_str(), m.Out()), kErrFull);
+  ComRef<IDeviceApplication> a;
+  EXPECT_EQ(apps->CreateApplication(a.Out()), kErrFull);
+  ASSERT_EQ(macros->GetMacro(1, m.Out()), S_OK);
+  auto* one = static_cast<DeviceMacroBlob*>(CoTaskMemAlloc(24));
+  std::memset(one, 0, 24);
+  one->count = 1;
+  one->events[0] = {3, 1};
+  EXPECT_EQ(m->SetEvents(one), kErrFull) << "no event beyond the total";
+  CoTaskMemFree(one);
+  m.Reset();
+  big.Reset();
+
+  Restart();
+  EXPECT_EQ(core_->StartNotice().rfind(L"state read", 0), 0u) << std::string(core_->StartNotice().begin(),
+                                                                            core_->StartNotice().end());
+  EXPECT_EQ(core_->State().profiles.size(), kMaxSimProfiles);
+  EXPECT_EQ(core_->State().macros.size(), kMaxSimMacros);
+  EXPECT_EQ(core_->State().apps.size(), kMaxSimApps);
+  EXPECT_EQ(core_->TotalEvents(), kMaxSimEventsTotal);
+  EXPECT_TRUE(core_->State().profiles.back().name == longest);
+  EXPECT_TRUE(core_->State().apps.back().path == longest);
+}
+
+TEST(ServiceLog, IsMovedAsideWheneverItPassesItsLimit) {
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  {
+    const std::wstring folder = NewTempFolder();
+    CServiceCore::Options options;
+    options.logFile = folder + L"DeviceService.log";
+    options.keyboard = SimKeyboardKeys();
+    options.logLimitBytes = 2000;
+    auto core = CServiceCore::Create(options);
+    for (int i = 0; i < 200; ++i) core->Log(L"line " + std::to_wstring(i) + L" of a service that stays resident");
+    const std::string current = ReadAll(options.logFile);
+    const std::string old = ReadAll(options.logFile + L".old");
+    EXPECT_LE(current.size(), 2000u);
+    EXPECT_GT(old.size(), 2000u) << "moved aside once past the limit";
+    EXPECT_LT(old.size(), 2200u);
+    EXPECT_NE(current.find("line 199 "), std::string::npos);
+  }
+  CoUninitialize();
+}
+
 // As the configurator's write thread does: a worker calls the objects it was given.
 TEST(InProcessDeviceService, ChangesFromAWorkerThreadAreWrittenAfterTheDelay) {
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
@@ -608,9 +758,9 @@ TEST(InProcessDeviceService, ChangesFromAWorkerThreadAreWrittenAfterTheDelay) {
     ASSERT_TRUE(service.Registered());
     ServiceSession session;
     ASSERT_EQ(session.Open(), S_OK);
-    Com<IProfileManager> pm;
+    ComRef<IProfileManager> pm;
     ASSERT_EQ(session.Feature(pm), S_OK);
-    Com<IDeviceProfile> p;
+    ComRef<IDeviceProfile> p;
     ASSERT_EQ(pm->GetProfile(0, p.Out()), S_OK);
     HRESULT hr = E_FAIL;
     std::thread worker([&] { hr = p->SetName(L"From the worker"); });

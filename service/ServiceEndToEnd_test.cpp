@@ -32,7 +32,7 @@ class ServiceEndToEnd : public ::testing::Test {
     CoUninitialize();
   }
   void SetUp() override {
-    Com<IDeviceServiceControl> control;
+    ComRef<IDeviceServiceControl> control;
     ASSERT_TRUE(SUCCEEDED(Control(control)));
     control->ResetToFactory();
     ASSERT_TRUE(SUCCEEDED(session_.Open()));
@@ -43,12 +43,12 @@ class ServiceEndToEnd : public ::testing::Test {
     CoDisconnectObject(static_cast<_IProfileManagerEvents*>(&sink_), 0);
   }
 
-  static HRESULT Control(Com<IDeviceServiceControl>& out) {
+  static HRESULT Control(ComRef<IDeviceServiceControl>& out) {
     return CoCreateInstance(CLSID_DeviceServiceControl, nullptr, CLSCTX_LOCAL_SERVER, __uuidof(IDeviceServiceControl),
                             out.OutVoid());
   }
   static std::wstring Dump() {
-    Com<IDeviceServiceControl> control;
+    ComRef<IDeviceServiceControl> control;
     BSTR text = nullptr;
     if (FAILED(Control(control)) || FAILED(control->DumpState(&text))) return L"<no dump>";
     std::wstring s(text, SysStringLen(text));
@@ -68,7 +68,7 @@ class ServiceEndToEnd : public ::testing::Test {
 };
 
 TEST_F(ServiceEndToEnd, TwoClientsShareStateAndActivationEventsReachTheOtherClientsThread) {
-  Com<IProfileManager> pm;
+  ComRef<IProfileManager> pm;
   ASSERT_EQ(session_.Feature(pm), S_OK);
   const DWORD cookie = AdviseOn(pm.Get(), __uuidof(_IProfileManagerEvents), static_cast<_IProfileManagerEvents*>(&sink_));
   ASSERT_NE(cookie, 0u);
@@ -78,12 +78,12 @@ TEST_F(ServiceEndToEnd, TwoClientsShareStateAndActivationEventsReachTheOtherClie
   ASSERT_EQ(Client(L"create-profile \"From B\" \"" + idFile + L"\""), 0u);
   GUID idB{};
   ASSERT_TRUE(ParseGuid(ReadAll(idFile), idB));
-  Com<IDeviceProfile> p;
+  ComRef<IDeviceProfile> p;
   ASSERT_EQ(pm->GetProfileById(idB, p.Out()), S_OK);
   EXPECT_EQ(NameOf(p.Get()), L"From B");
 
   // Written here, read by the other process.
-  Com<IDeviceProfile> first;
+  ComRef<IDeviceProfile> first;
   ASSERT_EQ(pm->GetProfile(0, first.Out()), S_OK);
   ASSERT_EQ(first->SetName(L"Written by A"), S_OK);
   const std::wstring nameFile = folder_ + L"name.txt";
@@ -108,13 +108,13 @@ TEST_F(ServiceEndToEnd, EveryMarshalledFormCrossesTheProcessIntact) {
   ASSERT_NE(info.text, nullptr);
   CoTaskMemFree(info.text);
 
-  Com<IProfileManager> pm;
+  ComRef<IProfileManager> pm;
   ASSERT_EQ(session_.Feature(pm), S_OK);
-  Com<IDeviceProfile> p;
+  ComRef<IDeviceProfile> p;
   ASSERT_EQ(pm->GetActiveProfile(p.Out()), S_OK);
   EXPECT_EQ(NameOf(p.Get()), L"Profile 1");
 
-  Com<IProfileProperties> props;
+  ComRef<IProfileProperties> props;
   ASSERT_EQ(p->GetFeature(__uuidof(IProfileProperties), props.OutVoid()), S_OK);
   wchar_t program[128] = L"game.exe";
   ASSERT_EQ(props->SetProperty(kPropertyProgramFile, program, 0, 256, 0), S_OK);
@@ -131,7 +131,7 @@ TEST_F(ServiceEndToEnd, EveryMarshalledFormCrossesTheProcessIntact) {
   ASSERT_EQ(props->GetProperty(kPropertyFlags, 0, &flags, 0, &size), S_OK);
   EXPECT_EQ(flags, 4);
 
-  Com<IKeyAssignments> keys;
+  ComRef<IKeyAssignments> keys;
   ASSERT_EQ(p->GetFeature(__uuidof(IKeyAssignments), keys.OutVoid()), S_OK);
   DeviceAssignmentCount count{};
   ASSERT_EQ(keys->GetCount(&count), S_OK);
@@ -154,9 +154,9 @@ TEST_F(ServiceEndToEnd, EveryMarshalledFormCrossesTheProcessIntact) {
   EXPECT_EQ(std::memcmp(&few[4], &changed, sizeof(changed)), 0);
   CoTaskMemFree(all);
 
-  Com<IMacroManager> macros;
+  ComRef<IMacroManager> macros;
   ASSERT_EQ(session_.Feature(macros), S_OK);
-  Com<IDeviceMacro> m;
+  ComRef<IDeviceMacro> m;
   ASSERT_EQ(macros->CreateMacro(m.Out()), S_OK);
   ASSERT_EQ(m->SetName(L"New Macro1"), S_OK);
   auto* blob = static_cast<DeviceMacroBlob*>(CoTaskMemAlloc(16 + 8 * 2));
@@ -174,31 +174,31 @@ TEST_F(ServiceEndToEnd, EveryMarshalledFormCrossesTheProcessIntact) {
   CoTaskMemFree(back);
   EXPECT_EQ(NameOf(m.Get()), L"New Macro1");
 
-  Com<IDeviceProfile> none;
+  ComRef<IDeviceProfile> none;
   EXPECT_LT(pm->GetProfileById(GUID{}, none.Out()), 0);
   EXPECT_LT(pm->GetProfile(5, none.Out()), 0);
 }
 
 TEST_F(ServiceEndToEnd, KeyboardActionsFromTheControlToolRaiseEvents) {
-  Com<IApplicationManager> apps;
+  ComRef<IApplicationManager> apps;
   ASSERT_EQ(session_.Feature(apps), S_OK);
-  Com<IDeviceApplication> app;
+  ComRef<IDeviceApplication> app;
   ASSERT_EQ(apps->CreateApplication(app.Out()), S_OK);
   ASSERT_EQ(app->SetName(L"C:\\Tools\\calc.exe"), S_OK);
   GUID appId{};
   ASSERT_EQ(app->GetId(&appId), S_OK);
   ASSERT_NE(AdviseOn(apps.Get(), __uuidof(_IApplicationEvent), static_cast<_IApplicationEvent*>(&sink_)), 0u);
-  Com<IOTFMacroRecording> recording;
+  ComRef<IOTFMacroRecording> recording;
   ASSERT_EQ(session_.Feature(recording), S_OK);
   ASSERT_NE(AdviseOn(recording.Get(), __uuidof(_IOTFMacroRecordingEvents),
                      static_cast<_IOTFMacroRecordingEvents*>(&sink_)),
             0u);
 
-  Com<IProfileManager> pm;
+  ComRef<IProfileManager> pm;
   ASSERT_EQ(session_.Feature(pm), S_OK);
-  Com<IDeviceProfile> p;
+  ComRef<IDeviceProfile> p;
   ASSERT_EQ(pm->GetActiveProfile(p.Out()), S_OK);
-  Com<IKeyAssignments> keys;
+  ComRef<IKeyAssignments> keys;
   ASSERT_EQ(p->GetFeature(__uuidof(IKeyAssignments), keys.OutVoid()), S_OK);
   DeviceKeyAssignment r{};
   r.header = 1;
@@ -207,7 +207,7 @@ TEST_F(ServiceEndToEnd, KeyboardActionsFromTheControlToolRaiseEvents) {
   std::memcpy(r.payload, &appId, sizeof(appId));
   ASSERT_EQ(keys->SetAssignments(1, &r), S_OK);
 
-  Com<IDeviceServiceControl> control;
+  ComRef<IDeviceServiceControl> control;
   ASSERT_EQ(Control(control), S_OK);
   EXPECT_EQ(control->PressKey(0x1E), S_OK);
   EXPECT_EQ(control->Recording(1, 0), S_OK);
@@ -232,7 +232,7 @@ TEST_F(ServiceEndToEnd, TheControlToolDrivesTheSimulatedKeyboard) {
   };
   EXPECT_EQ(ctl(L"layout 0x409"), 0u);
   EXPECT_EQ(ctl(L"versions 2 7 3 1"), 0u);
-  Com<IDeviceStatus> status;
+  ComRef<IDeviceStatus> status;
   ASSERT_EQ(session_.device->QueryInterface(__uuidof(IDeviceStatus), status.OutVoid()), S_OK);
   DWORD layout = 0;
   ASSERT_EQ(status->GetValue(&layout), S_OK);
@@ -245,9 +245,9 @@ TEST_F(ServiceEndToEnd, TheControlToolDrivesTheSimulatedKeyboard) {
   EXPECT_EQ(info.secondMajor, 3u);
 
   EXPECT_EQ(ctl(L"fail IProfileManager::GetProfile 0x80004005"), 0u);
-  Com<IProfileManager> pm;
+  ComRef<IProfileManager> pm;
   ASSERT_EQ(session_.Feature(pm), S_OK);
-  Com<IDeviceProfile> p;
+  ComRef<IDeviceProfile> p;
   EXPECT_EQ(pm->GetProfile(0, p.Out()), E_FAIL);
   EXPECT_EQ(ctl(L"clear-faults"), 0u);
   EXPECT_EQ(pm->GetProfile(0, p.Out()), S_OK);
@@ -271,9 +271,9 @@ TEST_F(ServiceEndToEnd, TheControlToolDrivesTheSimulatedKeyboard) {
 }
 
 TEST_F(ServiceEndToEnd, StateSurvivesARestartAndAnUnreadableStateFileIsKeptAside) {
-  Com<IProfileManager> pm;
+  ComRef<IProfileManager> pm;
   ASSERT_EQ(session_.Feature(pm), S_OK);
-  Com<IDeviceProfile> p;
+  ComRef<IDeviceProfile> p;
   ASSERT_EQ(pm->CreateProfile(p.Out()), S_OK);
   ASSERT_EQ(p->SetName(L"Survivor"), S_OK);
   p.Reset();
@@ -285,9 +285,9 @@ TEST_F(ServiceEndToEnd, StateSurvivesARestartAndAnUnreadableStateFileIsKeptAside
   {
     ServiceSession s;
     ASSERT_EQ(s.Open(), S_OK);
-    Com<IProfileManager> m;
+    ComRef<IProfileManager> m;
     ASSERT_EQ(s.Feature(m), S_OK);
-    Com<IDeviceProfile> imported;
+    ComRef<IDeviceProfile> imported;
     EXPECT_LT(m->ImportProfile(malformed.c_str(), imported.Out()), 0);
     EXPECT_LT(m->ImportProfile((folder_ + L"absent.qxp").c_str(), imported.Out()), 0);
   }

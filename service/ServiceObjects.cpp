@@ -7,7 +7,42 @@
 #include <cstring>
 #include <tuple>
 
+namespace service {
+
+enum class OwnKind { Profile, Macro, Application };
+
+// Implemented by the service's own profile, macro and program objects and by nothing
+// else. No proxy is registered for it, so no foreign object (another server's proxy,
+// a client's own object) ever hands it out: asking for it is how the service tells
+// its own objects from anything else a client passes, where a cast would read the
+// foreign object's memory as if it were one of ours.
+class IServiceOwnObject : public IUnknown {
+ public:
+  virtual OwnKind STDMETHODCALLTYPE Kind() = 0;
+  virtual GUID STDMETHODCALLTYPE ObjectId() = 0;
+};
+
+}  // namespace service
+
+__CRT_UUID_DECL(service::IServiceOwnObject, 0x2e6b0c4d, 0x8a51, 0x4f0b, 0x9c, 0x3e, 0x7d, 0x1a, 0x5b, 0x6f, 0x4e,
+                0x21)
+
 namespace {
+
+using service::IServiceOwnObject;
+using service::OwnKind;
+
+// The id of one of the service's own objects of that kind; E_INVALIDARG for anything else.
+HRESULT OwnObjectId(IUnknown* object, OwnKind kind, GUID& id) {
+  if (!object) return E_INVALIDARG;
+  IServiceOwnObject* own = nullptr;
+  if (FAILED(object->QueryInterface(__uuidof(IServiceOwnObject), reinterpret_cast<void**>(&own))) || !own)
+    return E_INVALIDARG;
+  const bool match = own->Kind() == kind;
+  if (match) id = own->ObjectId();
+  own->Release();
+  return match ? S_OK : E_INVALIDARG;
+}
 
 // ---- plumbing
 
@@ -401,10 +436,11 @@ class CKeysObject : public CObject<IKeyAssignments> {
 
 // ---- profiles
 
-class CProfileObject : public CObject<IDeviceProfile> {
+class CProfileObject : public CObject<IDeviceProfile, IServiceOwnObject> {
  public:
   CProfileObject(std::shared_ptr<CServiceCore> core, const GUID& id) : CObject(std::move(core)), id_(id) {}
-  const GUID& Id() const { return id_; }
+  OwnKind STDMETHODCALLTYPE Kind() override { return OwnKind::Profile; }
+  GUID STDMETHODCALLTYPE ObjectId() override { return id_; }
 
   STDMETHODIMP GetFeature(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
@@ -451,12 +487,7 @@ class CProfileObject : public CObject<IDeviceProfile> {
   GUID id_;
 };
 
-HRESULT ProfileIdOf(IDeviceProfile* profile, GUID& id) {
-  auto* own = dynamic_cast<CProfileObject*>(profile);
-  if (!own) return E_INVALIDARG;
-  id = own->Id();
-  return S_OK;
-}
+HRESULT ProfileIdOf(IDeviceProfile* profile, GUID& id) { return OwnObjectId(profile, OwnKind::Profile, id); }
 
 class CProfileManagerObject : public CEventSource<EventSource::Profile, IProfileManager> {
  public:
@@ -498,6 +529,7 @@ class CProfileManagerObject : public CEventSource<EventSource::Profile, IProfile
     if (!profile) return E_POINTER;
     *profile = nullptr;
     ENTER(L"IProfileManager::CreateProfile");
+    if (const HRESULT room = core_->CheckRoom(L"new profile", 1, 0, 0, 0); FAILED(room)) return room;
     const GUID id = core_->NewId();
     core_->State().profiles.push_back(NewSimProfile(id, core_->Keyboard()));
     core_->Changed();
@@ -528,10 +560,11 @@ class CProfileManagerObject : public CEventSource<EventSource::Profile, IProfile
 
 // ---- macros
 
-class CMacroObject : public CObject<IDeviceMacro> {
+class CMacroObject : public CObject<IDeviceMacro, IServiceOwnObject> {
  public:
   CMacroObject(std::shared_ptr<CServiceCore> core, const GUID& id) : CObject(std::move(core)), id_(id) {}
-  const GUID& Id() const { return id_; }
+  OwnKind STDMETHODCALLTYPE Kind() override { return OwnKind::Macro; }
+  GUID STDMETHODCALLTYPE ObjectId() override { return id_; }
 
   STDMETHODIMP GetId(GUID* id) override {
     if (!id) return E_POINTER;
@@ -583,6 +616,10 @@ class CMacroObject : public CObject<IDeviceMacro> {
     if (blob->count < 0 || static_cast<size_t>(blob->count) > kMaxMacroEvents) return E_INVALIDARG;
     SimMacro* m = core_->FindMacro(id_);
     if (!m) return kErrNotFound;
+    if (const HRESULT room =
+            core_->CheckRoom(L"macro events", 0, 0, 0, static_cast<size_t>(blob->count), m->events.size());
+        FAILED(room))
+      return room;
     std::vector<DeviceMacroEvent> events(blob->events, blob->events + blob->count);
     for (const auto& e : events)
       if (!IsStorableMacroEvent(e)) {
@@ -623,6 +660,7 @@ class CMacroManagerObject : public CObject<IMacroManager> {
     if (!macro) return E_POINTER;
     *macro = nullptr;
     ENTER(L"IMacroManager::CreateMacro");
+    if (const HRESULT room = core_->CheckRoom(L"new macro", 0, 1, 0, 0); FAILED(room)) return room;
     SimMacro m;
     m.id = core_->NewId();
     core_->State().macros.push_back(m);
@@ -633,14 +671,14 @@ class CMacroManagerObject : public CObject<IMacroManager> {
   }
   STDMETHODIMP DeleteMacro(IDeviceMacro* macro) override {
     ENTER(L"IMacroManager::DeleteMacro");
-    auto* own = dynamic_cast<CMacroObject*>(macro);
-    if (!own) return E_INVALIDARG;
+    GUID id{};
+    if (FAILED(OwnObjectId(macro, OwnKind::Macro, id))) return E_INVALIDARG;
     auto& list = core_->State().macros;
     for (size_t i = 0; i < list.size(); ++i)
-      if (SameGuid(list[i].id, own->Id())) {
+      if (SameGuid(list[i].id, id)) {
         list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
         core_->Changed();
-        core_->Log(L"macro deleted " + GuidText(own->Id()));
+        core_->Log(L"macro deleted " + GuidText(id));
         return S_OK;
       }
     return kErrNotFound;
@@ -661,10 +699,11 @@ class CMacroManagerObject : public CObject<IMacroManager> {
 
 // ---- linked applications
 
-class CAppObject : public CObject<IDeviceApplication> {
+class CAppObject : public CObject<IDeviceApplication, IServiceOwnObject> {
  public:
   CAppObject(std::shared_ptr<CServiceCore> core, const GUID& id) : CObject(std::move(core)), id_(id) {}
-  const GUID& Id() const { return id_; }
+  OwnKind STDMETHODCALLTYPE Kind() override { return OwnKind::Application; }
+  GUID STDMETHODCALLTYPE ObjectId() override { return id_; }
 
   STDMETHODIMP GetId(GUID* id) override {
     if (!id) return E_POINTER;
@@ -720,6 +759,7 @@ class CAppManagerObject : public CEventSource<EventSource::Application, IApplica
     if (!app) return E_POINTER;
     *app = nullptr;
     ENTER(L"IApplicationManager::CreateApplication");
+    if (const HRESULT room = core_->CheckRoom(L"new program link", 0, 0, 1, 0); FAILED(room)) return room;
     SimApp a;
     a.id = core_->NewId();
     core_->State().apps.push_back(a);
@@ -729,11 +769,11 @@ class CAppManagerObject : public CEventSource<EventSource::Application, IApplica
   }
   STDMETHODIMP DeleteApplication(IDeviceApplication* app) override {
     ENTER(L"IApplicationManager::DeleteApplication");
-    auto* own = dynamic_cast<CAppObject*>(app);
-    if (!own) return E_INVALIDARG;
+    GUID id{};
+    if (FAILED(OwnObjectId(app, OwnKind::Application, id))) return E_INVALIDARG;
     auto& list = core_->State().apps;
     for (size_t i = 0; i < list.size(); ++i)
-      if (SameGuid(list[i].id, own->Id())) {
+      if (SameGuid(list[i].id, id)) {
         list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
         core_->Changed();
         return S_OK;

@@ -9,7 +9,9 @@
 namespace {
 
 constexpr int kVersion = 1;
-constexpr size_t kMaxProfiles = 1024;
+// Read more generously than the service creates (a state written by hand may hold
+// more macros or programs); the file's size bounds the rest.
+constexpr size_t kMaxProfiles = kMaxSimProfiles;
 constexpr size_t kMaxMacros = 65536;
 constexpr size_t kMaxApps = 65536;
 constexpr size_t kMaxKeysPerProfile = 4096;

@@ -19,6 +19,16 @@ inline constexpr size_t kMaxSimText = 259;
 inline constexpr size_t kMaxProgramFileName = 127;
 inline constexpr size_t kMaxMacroEvents = 1048576;
 
+// What the service holds at most. The loader refuses a state file over 64 MiB and
+// more than kMaxSimProfiles profiles; every creation, import and event write is
+// refused beyond these limits, so every state the service can reach loads again
+// (the largest such state, every name at its longest, is far below 64 MiB).
+inline constexpr size_t kMaxSimProfiles = 1024;
+inline constexpr size_t kMaxSimMacros = 4096;
+inline constexpr size_t kMaxSimApps = 4096;
+inline constexpr size_t kMaxSimEventsTotal = 1048576;  // over all macros together
+inline constexpr size_t kMaxStateFileBytes = 64u << 20;
+
 inline constexpr DWORD kPropertyProgramFile = 0x80000002;
 inline constexpr DWORD kPropertyFlags = 0x80000003;
 

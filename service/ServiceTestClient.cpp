@@ -27,23 +27,23 @@ int Run(int argc, wchar_t** argv) {
   const std::wstring cmd = argv[1];
   ServiceSession session;
   if (FAILED(session.Open())) return 3;
-  Com<IProfileManager> pm;
+  ComRef<IProfileManager> pm;
   if (FAILED(session.Feature(pm))) return 4;
   if (cmd == L"create-profile" && argc == 4) {
-    Com<IDeviceProfile> p;
+    ComRef<IDeviceProfile> p;
     GUID id{};
     if (FAILED(pm->CreateProfile(p.Out())) || FAILED(p->SetName(argv[2])) || FAILED(p->GetId(&id))) return 5;
     return WriteText(argv[3], GuidText(id)) ? 0 : 6;
   }
   if (cmd == L"activate" && argc == 3) {
     for (int i = 0;; ++i) {
-      Com<IDeviceProfile> p;
+      ComRef<IDeviceProfile> p;
       if (FAILED(pm->GetProfile(i, p.Out()))) return 5;
       if (NameOf(p.Get()) == argv[2]) return SUCCEEDED(pm->SetActiveProfile(p.Get())) ? 0 : 6;
     }
   }
   if (cmd == L"name-of" && argc == 4) {
-    Com<IDeviceProfile> p;
+    ComRef<IDeviceProfile> p;
     if (FAILED(pm->GetProfile(_wtoi(argv[2]), p.Out()))) return 5;
     return WriteText(argv[3], NameOf(p.Get())) ? 0 : 6;
   }

@@ -1,5 +1,5 @@
-// Helpers shared by the service's tests: whole-file reads and writes, an owning
-// COM pointer, a message pump, and an event sink that records what it hears.
+// Helpers shared by the service's tests: whole-file reads and writes, a message
+// pump, and an event sink that records what it hears.
 #pragma once
 #include <windows.h>
 
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "device/DeviceCom.h"
 #include "service/DeviceServiceIds.h"
 
 // A whole file's bytes; empty when it cannot be read.
@@ -29,30 +30,9 @@ inline void WriteAll(const std::wstring& path, const std::string& text) {
   CloseHandle(h);
 }
 
+// The owner of COM pointers is the device layer's ComRef; Com is its older name.
 template <typename T>
-class Com {
- public:
-  Com() = default;
-  ~Com() { Reset(); }
-  Com(const Com&) = delete;
-  Com& operator=(const Com&) = delete;
-  Com(Com&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
-  T** Out() {
-    Reset();
-    return &p_;
-  }
-  void** OutVoid() { return reinterpret_cast<void**>(Out()); }
-  T* operator->() const { return p_; }
-  T* Get() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-  void Reset() {
-    if (p_) p_->Release();
-    p_ = nullptr;
-  }
-
- private:
-  T* p_ = nullptr;
-};
+using Com = ComRef<T>;
 
 // Dispatches this thread's messages until `done` holds or the time is up.
 template <typename F>
@@ -131,8 +111,8 @@ class CTestSink : public _IProfileManagerEvents,
 
 // Advises `sink` on the event source `source` for `iid`; the cookie, or 0.
 inline DWORD AdviseOn(IUnknown* source, REFIID iid, IUnknown* sink) {
-  Com<IConnectionPointContainer> container;
-  Com<IConnectionPoint> point;
+  ComRef<IConnectionPointContainer> container;
+  ComRef<IConnectionPoint> point;
   DWORD cookie = 0;
   if (FAILED(source->QueryInterface(IID_IConnectionPointContainer, container.OutVoid()))) return 0;
   if (FAILED(container->FindConnectionPoint(iid, point.Out()))) return 0;
@@ -141,8 +121,8 @@ inline DWORD AdviseOn(IUnknown* source, REFIID iid, IUnknown* sink) {
 }
 
 inline bool UnadviseOn(IUnknown* source, REFIID iid, DWORD cookie) {
-  Com<IConnectionPointContainer> container;
-  Com<IConnectionPoint> point;
+  ComRef<IConnectionPointContainer> container;
+  ComRef<IConnectionPoint> point;
   if (FAILED(source->QueryInterface(IID_IConnectionPointContainer, container.OutVoid()))) return false;
   if (FAILED(container->FindConnectionPoint(iid, point.Out()))) return false;
   return SUCCEEDED(point->Unadvise(cookie));
@@ -150,8 +130,8 @@ inline bool UnadviseOn(IUnknown* source, REFIID iid, DWORD cookie) {
 
 // The service's device (index 0) and one of its features.
 struct ServiceSession {
-  Com<IDeviceManager> manager;
-  Com<IDevice> device;
+  ComRef<IDeviceManager> manager;
+  ComRef<IDevice> device;
   HRESULT Open() {
     HRESULT hr = CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext,
                                   __uuidof(IDeviceManager), manager.OutVoid());
@@ -159,7 +139,7 @@ struct ServiceSession {
     return hr;
   }
   template <typename T>
-  HRESULT Feature(Com<T>& out) {
+  HRESULT Feature(ComRef<T>& out) {
     return device->GetFeature(__uuidof(T), out.OutVoid());
   }
   void Close() {
