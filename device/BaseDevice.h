@@ -189,6 +189,9 @@ class CDeviceConnection {
   uint32_t keyCount_ = 0;
   HANDLE writeThread_ = nullptr;
 
+  // The window thread's record. While a write runs no operation can connect, so
+  // nothing here changes it; the write changes its own copy, which replaces this
+  // one when the write is collected.
   KnownDeviceObjects known_;
 
  private:

@@ -83,21 +83,6 @@ void SetDeviceRecordByte(DeviceKeyAssignment& r, size_t offset, uint8_t value) {
   reinterpret_cast<uint8_t*>(&r)[offset] = value;
 }
 
-uint16_t DeviceKeyScanCode(uint32_t code) { return static_cast<uint16_t>(code & 0xFFFF); }
-
-uint8_t DeviceKeyDefinitionFlag(uint32_t code) {
-  switch (code >> 16) {
-    case 2: return 1;
-    case 4: return 2;
-    default: return 0;
-  }
-}
-
-uint32_t MakeDeviceKeyCode(uint16_t scanCode, uint8_t flag) {
-  const uint32_t group = flag == 1 ? 2 : flag == 2 ? 4 : 0;
-  return scanCode | (group << 16);
-}
-
 bool MakeProgramFileProperty(std::wstring_view fileName, BYTE (&buffer)[kProgramFilePropertyBytes]) {
   std::memset(buffer, 0, sizeof(buffer));
   if (fileName.size() > kMaxProgramFileChars) return false;

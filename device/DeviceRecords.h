@@ -14,6 +14,7 @@
 
 #include "device/KeyAssignment.h"
 #include "device/Macro.h"
+#include "service/DeviceServiceFormats.h"
 #include "service/DeviceServiceIds.h"
 
 // ---- the supported keyboard
@@ -101,31 +102,7 @@ void SetDeviceRecordGuid(DeviceKeyAssignment& record, size_t offset, const GUID&
 uint8_t DeviceRecordByte(const DeviceKeyAssignment& record, size_t offset);
 void SetDeviceRecordByte(DeviceKeyAssignment& record, size_t offset, uint8_t value);
 
-// Device key codes: scan code in bits 0-15, prefix group in bits 16-31 (2 for the
-// key-definition flag 1, 4 for flag 2, anything else flag 0).
-uint16_t DeviceKeyScanCode(uint32_t deviceKeyCode);
-uint8_t DeviceKeyDefinitionFlag(uint32_t deviceKeyCode);
-uint32_t MakeDeviceKeyCode(uint16_t scanCode, uint8_t definitionFlag);
-
-// ---- profile properties
-
-inline constexpr DWORD kProfilePropertyProgramFile = 0x80000002;
-inline constexpr DWORD kProfilePropertyFlags = 0x80000003;
-inline constexpr DWORD kProgramFilePropertyBytes = 256;
-inline constexpr size_t kMaxProgramFileChars = 127;
-
-enum ProfileFlagBits : uint16_t {
-  PROFILEFLAG_AUTOSWITCH = 1,  // switch to the profile while its program is in the foreground
-  PROFILEFLAG_UNUSED = 2,      // always written as 0, ignored when read
-  PROFILEFLAG_SHOWOSD = 4,     // show the profile's name when it becomes active
-};
-
-// One write of property 0x80000003: exactly one bit and its new value.
-struct ProfileFlagWrite {
-  WORD mask;
-  WORD value;
-};
-static_assert(sizeof(ProfileFlagWrite) == 4);
+// ---- profile properties (their ids and flag bits: service/DeviceServiceFormats.h)
 
 // The 256-byte buffer of property 0x80000002; false (buffer all zero) for a name of
 // 128 characters or more.

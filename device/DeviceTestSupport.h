@@ -1,7 +1,7 @@
 // For the device layer's tests: the stand-in service's core hosted in the test
 // process and handed to a CKeyboard through its device-manager seam, the key files
-// the build writes, and a message pump (the core serves its calls on this thread,
-// so the write thread's calls are answered while the test pumps).
+// the build writes, and the service tests' message pump (the core serves its calls
+// on this thread, so the write thread's calls are answered while the test pumps).
 #pragma once
 #include <windows.h>
 
@@ -21,6 +21,7 @@
 #include "device/KeyboardDef.h"
 #include "service/ServiceCore.h"
 #include "service/ServiceObjects.h"
+#include "service/ServiceTestSupport.h"
 #include "service/SimKeyboard.h"
 
 namespace devtest {
@@ -53,20 +54,7 @@ inline void RegisterProxyStub() {
   ASSERT_TRUE(SUCCEEDED(status)) << std::hex << status;
 }
 
-template <typename F>
-bool PumpUntil(F done, DWORD timeoutMs = 20000) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    if (done()) return true;
-    if (GetTickCount64() >= end) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  }
-}
+using ::PumpUntil;
 
 // The waits of the background write under the test's control. The linger after the
 // job returns at once, or (holdLinger) blocks until the test releases it; the

@@ -90,7 +90,10 @@ TEST_F(KeyboardConfig, RenameReplacesTheObjectInPlace) {
     local.AddNewProfile(L"Third");
     local.SetActiveProfile(old);
     local.SetLedState(0, old);
-    local.SetKeyAssignment(42, KeyAssignment{}, old);
+    KeyAssignment single;
+    single.kind = KEYKIND_SINGLEKEY;
+    single.payload.key.scanCode = 0x2C;
+    ASSERT_TRUE(local.SetKeyAssignment(42, single, old));
 
     IKeyboardProfile* result = local.RenameProfile(old, c.newName);
     if (!c.renamed) {
@@ -104,7 +107,10 @@ TEST_F(KeyboardConfig, RenameReplacesTheObjectInPlace) {
     EXPECT_EQ(local.GetActiveProfile(), result);
     EXPECT_EQ(local.GetProfileCount(), 3);
     EXPECT_EQ(local.GetLedState(result), 1);  // a copy starts with the LED on
-    EXPECT_TRUE(local.HasKeyAssignments(0));
+    KeyAssignment kept;
+    local.GetKeyAssignment(kept, 42, result);
+    EXPECT_EQ(kept.kind, KEYKIND_SINGLEKEY) << "the renamed profile keeps its keys";
+    EXPECT_EQ(kept.payload.key.scanCode, 0x2C);
   }
 }
 

@@ -130,7 +130,7 @@ KeyCode CKeyboardDef::GetKeyDefault(int32_t keyId) const {
 
 const KeyDefinition* CKeyboardDef::FindDefinition(int32_t keyId) const {
   const auto found = byId_.find(keyId);
-  // The skin loader may leave empty entries behind its subscript look-ups.
+  // A record without a name (a definitions file may hold one) is no key to look up.
   if (found == byId_.end() || found->second.name.empty()) return nullptr;
   return &found->second;
 }

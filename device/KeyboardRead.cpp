@@ -189,14 +189,11 @@ bool CKeyboard::ReadProfileProperties(IDeviceProfile* deviceProfile, IKeyboardPr
 
   ComRef<IProfileProperties> properties;
   if (FAILED(GetFeatureOf(deviceProfile, properties))) return false;
-  // Room for the field and a terminator that the service never has to supply.
-  wchar_t program[kProgramFilePropertyBytes / sizeof(wchar_t) + 1] = {};
+  BYTE program[kProgramFilePropertyBytes] = {};
   DWORD size = kProgramFilePropertyBytes;
   if (SUCCEEDED(properties->GetProperty(kProfilePropertyProgramFile, 0, program, 0, &size)) && size != 0) {
-    const std::size_t units = std::min<std::size_t>(size, kProgramFilePropertyBytes) / sizeof(wchar_t);
     // At most 127 characters fit the field beside its terminator.
-    const std::size_t chars = std::min<std::size_t>(wcsnlen(program, units), kProgramFilePropertyBytes / sizeof(wchar_t) - 1);
-    profile->SetFileName(std::wstring(program, chars));
+    profile->SetFileName(CutToField(ProgramFileFromProperty(program, sizeof program, size), kMaxProgramFileChars));
     WORD flags = 0;
     size = sizeof flags;
     if (SUCCEEDED(properties->GetProperty(kProfilePropertyFlags, 0, &flags, 0, &size)) && size != 0)

@@ -232,10 +232,9 @@ bool CKeyboard::WriteProfileProperties(IDeviceProfile* deviceProfile, IProfilePr
   if (deviceProfile == nullptr || properties == nullptr || profile == nullptr) return false;
   deviceProfile->SetName(profile->GetName().c_str());
   const std::wstring& fileName = profile->GetFileName();
-  if (fileName.size() >= kProgramFilePropertyBytes / sizeof(wchar_t)) return false;
+  BYTE program[kProgramFilePropertyBytes];
+  if (!MakeProgramFileProperty(fileName, program)) return false;  // 128 characters or more
   bool written = true;
-  wchar_t program[kProgramFilePropertyBytes / sizeof(wchar_t)] = {};
-  std::memcpy(program, fileName.data(), fileName.size() * sizeof(wchar_t));
   if (SUCCEEDED(properties->SetProperty(kProfilePropertyProgramFile, program, 0, kProgramFilePropertyBytes, 0))) {
     const WORD autoSwitch[2] = {PROFILEFLAG_AUTOSWITCH,
                                 static_cast<WORD>(!fileName.empty() && profile->GetAutoSwitch() != 0)};

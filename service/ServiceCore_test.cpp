@@ -260,23 +260,23 @@ TEST_F(ServiceCoreTest, ProfileProperties) {
 
   BYTE buffer[256] = {};
   DWORD size = sizeof(buffer);
-  ASSERT_EQ(props->GetProperty(kPropertyProgramFile, 0, buffer, 0, &size), S_OK);
+  ASSERT_EQ(props->GetProperty(kProfilePropertyProgramFile, 0, buffer, 0, &size), S_OK);
   EXPECT_EQ(size, 0u) << "unset";
 
   wchar_t name[128] = L"game.exe";
-  ASSERT_EQ(props->SetProperty(kPropertyProgramFile, name, 0, 256, 0), S_OK);
+  ASSERT_EQ(props->SetProperty(kProfilePropertyProgramFile, name, 0, 256, 0), S_OK);
   size = sizeof(buffer);
-  ASSERT_EQ(props->GetProperty(kPropertyProgramFile, 0, buffer, 0, &size), S_OK);
+  ASSERT_EQ(props->GetProperty(kProfilePropertyProgramFile, 0, buffer, 0, &size), S_OK);
   EXPECT_EQ(size, 18u);
   EXPECT_EQ(std::wstring(reinterpret_cast<wchar_t*>(buffer)), L"game.exe");
   size = 4;
-  EXPECT_LT(props->GetProperty(kPropertyProgramFile, 0, buffer, 0, &size), 0) << "too small a buffer";
+  EXPECT_LT(props->GetProperty(kProfilePropertyProgramFile, 0, buffer, 0, &size), 0) << "too small a buffer";
   EXPECT_EQ(size, 0u);
 
   wchar_t full[128];
   std::fill(full, full + 128, L'x');  // 128 characters and no terminator
-  EXPECT_EQ(props->SetProperty(kPropertyProgramFile, full, 0, 256, 0), E_INVALIDARG);
-  EXPECT_EQ(props->SetProperty(kPropertyProgramFile, full, 0, 258, 0), E_INVALIDARG);
+  EXPECT_EQ(props->SetProperty(kProfilePropertyProgramFile, full, 0, 256, 0), E_INVALIDARG);
+  EXPECT_EQ(props->SetProperty(kProfilePropertyProgramFile, full, 0, 258, 0), E_INVALIDARG);
 
   struct Case {
     WORD mask, value;
@@ -288,10 +288,10 @@ TEST_F(ServiceCoreTest, ProfileProperties) {
   };
   for (const auto& c : cases) {
     WORD write[2] = {c.mask, c.value};
-    EXPECT_EQ(props->SetProperty(kPropertyFlags, write, 0, 4, 0), c.expected) << c.mask << " " << c.value;
+    EXPECT_EQ(props->SetProperty(kProfilePropertyFlags, write, 0, 4, 0), c.expected) << c.mask << " " << c.value;
     WORD flags = 0xFFFF;
     size = 2;
-    ASSERT_EQ(props->GetProperty(kPropertyFlags, 0, &flags, 0, &size), S_OK);
+    ASSERT_EQ(props->GetProperty(kProfilePropertyFlags, 0, &flags, 0, &size), S_OK);
     EXPECT_EQ(size, 2u);
     EXPECT_EQ(flags, c.flagsAfter) << c.mask << " " << c.value;
   }

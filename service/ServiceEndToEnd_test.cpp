@@ -117,18 +117,18 @@ TEST_F(ServiceEndToEnd, EveryMarshalledFormCrossesTheProcessIntact) {
   ComRef<IProfileProperties> props;
   ASSERT_EQ(p->GetFeature(__uuidof(IProfileProperties), props.OutVoid()), S_OK);
   wchar_t program[128] = L"game.exe";
-  ASSERT_EQ(props->SetProperty(kPropertyProgramFile, program, 0, 256, 0), S_OK);
+  ASSERT_EQ(props->SetProperty(kProfilePropertyProgramFile, program, 0, 256, 0), S_OK);
   BYTE buffer[256];
   std::memset(buffer, 0xCC, sizeof(buffer));
   DWORD size = 256;
-  ASSERT_EQ(props->GetProperty(kPropertyProgramFile, 0, buffer, 0, &size), S_OK);
+  ASSERT_EQ(props->GetProperty(kProfilePropertyProgramFile, 0, buffer, 0, &size), S_OK);
   EXPECT_EQ(size, 18u);
   EXPECT_EQ(std::wstring(reinterpret_cast<wchar_t*>(buffer)), L"game.exe");
   WORD flagWrite[2] = {4, 1};
-  ASSERT_EQ(props->SetProperty(kPropertyFlags, flagWrite, 0, 4, 0), S_OK);
+  ASSERT_EQ(props->SetProperty(kProfilePropertyFlags, flagWrite, 0, 4, 0), S_OK);
   WORD flags = 0;
   size = 2;
-  ASSERT_EQ(props->GetProperty(kPropertyFlags, 0, &flags, 0, &size), S_OK);
+  ASSERT_EQ(props->GetProperty(kProfilePropertyFlags, 0, &flags, 0, &size), S_OK);
   EXPECT_EQ(flags, 4);
 
   ComRef<IKeyAssignments> keys;

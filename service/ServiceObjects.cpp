@@ -313,7 +313,7 @@ class CPropertiesObject : public CObject<IProfileProperties> {
     ENTER(L"IProfileProperties::GetProperty");
     SimProfile* p = core_->FindProfile(profile_);
     if (!p) return kErrNotFound;
-    if (id == kPropertyProgramFile) {
+    if (id == kProfilePropertyProgramFile) {
       const DWORD needed = p->program.empty() ? 0 : static_cast<DWORD>((p->program.size() + 1) * sizeof(wchar_t));
       if (needed > capacity) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
       if (needed && !buffer) return E_POINTER;
@@ -321,7 +321,7 @@ class CPropertiesObject : public CObject<IProfileProperties> {
       *size = needed;
       return S_OK;
     }
-    if (id == kPropertyFlags) {
+    if (id == kProfilePropertyFlags) {
       if (capacity < sizeof(WORD)) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
       if (!buffer) return E_POINTER;
       const WORD flags = p->flags;
@@ -337,7 +337,7 @@ class CPropertiesObject : public CObject<IProfileProperties> {
     SimProfile* p = core_->FindProfile(profile_);
     if (!p) return kErrNotFound;
     if (size && !buffer) return E_POINTER;
-    if (id == kPropertyProgramFile) {
+    if (id == kProfilePropertyProgramFile) {
       if (size > 256) return E_INVALIDARG;
       // Up to the first NUL within the given size; a name that fills the buffer
       // without one is longer than 127 characters and refused.
@@ -349,7 +349,7 @@ class CPropertiesObject : public CObject<IProfileProperties> {
         if (c == 0) break;
         name += c;
       }
-      if (name.size() > kMaxProgramFileName) {
+      if (name.size() > kMaxProgramFileChars) {
         core_->Log(L"refused: program file name longer than 127 characters");
         return E_INVALIDARG;
       }
@@ -357,7 +357,7 @@ class CPropertiesObject : public CObject<IProfileProperties> {
       core_->Changed();
       return S_OK;
     }
-    if (id == kPropertyFlags) {
+    if (id == kProfilePropertyFlags) {
       if (size != 2 * sizeof(WORD)) return E_INVALIDARG;
       WORD word[2];
       std::memcpy(word, buffer, sizeof(word));

@@ -311,7 +311,7 @@ bool ReadSimDocument(SimDocKind kind, std::string_view text, ServiceState& out, 
                out.profiles.size() < kMaxProfiles) {
       SimProfile p;
       ok = ParseGuid(f[1], p.id) && Unescape(f[2], p.name) && Unescape(f[3], p.program) &&
-           p.program.size() <= kMaxProgramFileName && ParseField(f[4], 0, 0xFFFF, p.flags);
+           p.program.size() <= kMaxProgramFileChars && ParseField(f[4], 0, 0xFFFF, p.flags);
       out.profiles.push_back(std::move(p));
       owner = Owner::Profile;
     } else if (tag == "key" && f.size() == 2 && owner == Owner::Profile &&

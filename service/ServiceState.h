@@ -10,13 +10,15 @@
 #include <vector>
 
 #include "service/DeviceService.h"
+#include "service/DeviceServiceFormats.h"
 
 inline constexpr DWORD kSimProductId = 0x0C41;
 inline constexpr DWORD kSimVendorId = 0x2F7A;
 // Longest name or path the service stores (the clients' fields hold 260 units).
 inline constexpr size_t kMaxSimText = 259;
-// Longest program file name of property 0x80000002 (127 units and the NUL in 256 bytes).
-inline constexpr size_t kMaxProgramFileName = 127;
+// The longest program file name of property 0x80000002, under the name the
+// service's mutation tests know it by.
+inline constexpr size_t kMaxProgramFileName = kMaxProgramFileChars;
 inline constexpr size_t kMaxMacroEvents = 1048576;
 
 // What the service holds at most. The loader refuses a state file over 64 MiB and
@@ -29,8 +31,6 @@ inline constexpr size_t kMaxSimApps = 4096;
 inline constexpr size_t kMaxSimEventsTotal = 1048576;  // over all macros together
 inline constexpr size_t kMaxStateFileBytes = 64u << 20;
 
-inline constexpr DWORD kPropertyProgramFile = 0x80000002;
-inline constexpr DWORD kPropertyFlags = 0x80000003;
 
 // One key of the keyboard: its device key code and its code in the default layout.
 struct SimKey {

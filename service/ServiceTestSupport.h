@@ -34,9 +34,10 @@ inline void WriteAll(const std::wstring& path, const std::string& text) {
 template <typename T>
 using Com = ComRef<T>;
 
-// Dispatches this thread's messages until `done` holds or the time is up.
+// Dispatches this thread's messages until `done` holds or the time is up (the one
+// pump of the service's and the device layer's tests).
 template <typename F>
-bool PumpUntil(F done, DWORD timeoutMs = 5000) {
+bool PumpUntil(F done, DWORD timeoutMs = 20000) {
   const ULONGLONG end = GetTickCount64() + timeoutMs;
   for (;;) {
     MSG msg;
@@ -46,7 +47,7 @@ bool PumpUntil(F done, DWORD timeoutMs = 5000) {
     }
     if (done()) return true;
     if (GetTickCount64() >= end) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
   }
 }
 

@@ -17,16 +17,11 @@ const KeyEntry kKeys[] = {
 
 }  // namespace
 
-uint32_t DeviceKeyCode(uint16_t scanCode, uint8_t prefixFlag) {
-  const uint32_t group = prefixFlag == 1 ? 2 : prefixFlag == 2 ? 4 : 0;
-  return scanCode | (group << 16);
-}
-
 std::vector<SimKey> SimKeyboardKeys() {
   std::vector<SimKey> keys;
   for (const auto& k : kKeys) {
     SimKey key;
-    key.keyCode = DeviceKeyCode(k.scan, k.prefix);
+    key.keyCode = MakeDeviceKeyCode(k.scan, k.prefix);
     key.defaultScan = k.defaultScan;
     // E0 keys are extended; Pause (the E1 key) travels with the same bit, which is
     // what tells it apart from Num Lock on scan code 0x45.

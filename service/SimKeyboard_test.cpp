@@ -34,7 +34,7 @@ TEST(SimKeyboard, MatchesTheKeyFiles) {
 
   std::map<uint32_t, int> fromFiles;
   for (const auto& [id, d] : def.DefinitionsById()) {
-    const uint32_t code = DeviceKeyCode(static_cast<uint16_t>(d.scanCode), d.extended);
+    const uint32_t code = MakeDeviceKeyCode(static_cast<uint16_t>(d.scanCode), d.extended);
     fromFiles[code] = id;
     auto it = sim.find(code);
     ASSERT_NE(it, sim.end()) << "key " << id << " code 0x" << std::hex << code;
