@@ -49,9 +49,9 @@ DeviceThreadParams::~DeviceThreadParams() {
 }
 
 CDeviceConnection::CDeviceConnection()
-    : descriptor_(&kOvrixDeviceDescriptor),
-      factory_(DefaultDeviceManagerFactory()),
-      waits_(std::make_shared<device::WriteWaits>()) {}
+    : m_descriptor(&kOvrixDeviceDescriptor),
+      m_factory(DefaultDeviceManagerFactory()),
+      m_waits(std::make_shared<device::WriteWaits>()) {}
 
 CDeviceConnection::~CDeviceConnection() {
   WaitForWriteOnDestruction();
@@ -60,21 +60,21 @@ CDeviceConnection::~CDeviceConnection() {
 
 void CDeviceConnection::ReleaseDeviceState() {
   Disconnect();
-  present_ = false;
+  m_present = false;
   ClearKeyCodes();
-  firmwareVersion_.clear();
-  secondVersion_.clear();
-  if (device_ != nullptr) std::exchange(device_, nullptr)->Release();
-  if (manager_ != nullptr) std::exchange(manager_, nullptr)->Release();
+  m_firmwareVersion.clear();
+  m_secondVersion.clear();
+  if (m_device != nullptr) std::exchange(m_device, nullptr)->Release();
+  if (m_manager != nullptr) std::exchange(m_manager, nullptr)->Release();
 }
 
 bool CDeviceConnection::Connect() {
   CollectFinishedWrite();
-  if (descriptor_->productId == 0) return false;
+  if (m_descriptor->productId == 0) return false;
   // Another connection is open (a running write holds one): leave it alone.
-  if (device_ != nullptr || manager_ != nullptr) return false;
+  if (m_device != nullptr || m_manager != nullptr) return false;
   ComRef<IDeviceManager> manager;
-  if (!factory_ || FAILED(factory_(manager.Out())) || !manager) return false;
+  if (!m_factory || FAILED(m_factory(manager.Out())) || !manager) return false;
   ComRef<IDevice> found;
   for (int index = 0; index < kMaxDeviceObjects; ++index) {
     ComRef<IDevice> candidate;
@@ -83,22 +83,22 @@ bool CDeviceConnection::Connect() {
     const HRESULT hr = candidate->GetInfo(&info);
     CoTaskMemFree(info.text);
     if (FAILED(hr)) continue;  // the candidate is released with its owner
-    if (info.productId == descriptor_->productId) {
+    if (info.productId == m_descriptor->productId) {
       found = std::move(candidate);
       break;
     }
   }
-  present_ = static_cast<bool>(found);
+  m_present = static_cast<bool>(found);
   if (!found) return false;  // the manager goes with its owner
-  manager_ = manager.Detach();
-  device_ = found.Detach();
+  m_manager = manager.Detach();
+  m_device = found.Detach();
   return true;
 }
 
 void CDeviceConnection::Disconnect() {
-  if (descriptor_->productId == 0) return;
-  if (device_ != nullptr) std::exchange(device_, nullptr)->Release();
-  if (manager_ != nullptr) std::exchange(manager_, nullptr)->Release();
+  if (m_descriptor->productId == 0) return;
+  if (m_device != nullptr) std::exchange(m_device, nullptr)->Release();
+  if (m_manager != nullptr) std::exchange(m_manager, nullptr)->Release();
 }
 
 bool CDeviceConnection::CallConnected(const DeviceThreadParams::Job& job, IKeyboardConfig* config,
@@ -111,29 +111,29 @@ bool CDeviceConnection::CallConnected(const DeviceThreadParams::Job& job, IKeybo
 
 bool CDeviceConnection::StartWriteThread(std::unique_ptr<DeviceThreadParams> params) {
   CollectFinishedWrite();
-  if (params == nullptr || writeThread_ != nullptr) return false;
+  if (params == nullptr || m_writeThread != nullptr) return false;
   if (!Connect()) return false;
   params->device = this;
-  params->keyCodes = keyCodes_;
-  params->known = known_;
-  params->waits = waits_;
+  params->keyCodes = m_keyCodes;
+  params->known = m_known;
+  params->waits = m_waits;
   // The thread enters its own apartment and reaches the connection's device through
   // a marshalled reference, never through this thread's pointer.
   if (params->wake == nullptr ||
-      FAILED(CoMarshalInterThreadInterfaceInStream(__uuidof(IDevice), device_, &params->deviceStream))) {
+      FAILED(CoMarshalInterThreadInterfaceInStream(__uuidof(IDevice), m_device, &params->deviceStream))) {
     Disconnect();
     return false;
   }
-  params_ = std::move(params);
-  writing_ = true;
-  HANDLE thread = CreateThread(nullptr, 0, WriteThreadRoutine, params_.get(), 0, nullptr);
+  m_params = std::move(params);
+  m_writing = true;
+  HANDLE thread = CreateThread(nullptr, 0, WriteThreadRoutine, m_params.get(), 0, nullptr);
   if (thread == nullptr) {
-    writing_ = false;
-    params_.reset();
+    m_writing = false;
+    m_params.reset();
     Disconnect();
     return false;
   }
-  writeThread_ = thread;
+  m_writeThread = thread;
   return true;
 }
 
@@ -154,42 +154,42 @@ DWORD WINAPI CDeviceConnection::WriteThreadRoutine(void* param) {
     }  // the thread's own references go here, in its own apartment
     CoUninitialize();
   }
-  if (params->device != nullptr) params->device->writing_ = false;
+  if (params->device != nullptr) params->device->m_writing = false;
   return exitCode;
 }
 
 void CDeviceConnection::CollectFinishedWrite() {
   // Only a thread that has ended completely is collected, so the window thread never
   // waits here (and never dispatches anything while it would).
-  if (destroying_ || writeThread_ == nullptr || writing_.load() ||
-      WaitForSingleObject(writeThread_, 0) != WAIT_OBJECT_0)
+  if (m_destroying || m_writeThread == nullptr || m_writing.load() ||
+      WaitForSingleObject(m_writeThread, 0) != WAIT_OBJECT_0)
     return;
   EndWrite(true);
 }
 
 void CDeviceConnection::EndWrite(bool runCompletion) {
-  WaitForThreadEnd(writeThread_, INFINITE);
-  CloseHandle(std::exchange(writeThread_, nullptr));
-  std::unique_ptr<DeviceThreadParams> params = std::move(params_);
+  WaitForThreadEnd(m_writeThread, INFINITE);
+  CloseHandle(std::exchange(m_writeThread, nullptr));
+  std::unique_ptr<DeviceThreadParams> params = std::move(m_params);
   ReleaseMarshalledStream(params->deviceStream);
   Disconnect();  // the connection the write was started with
-  lastWriteSucceeded_ = params->result;
+  m_lastWriteSucceeded = params->result;
   if (!runCompletion) return;
-  known_ = std::move(params->known);
+  m_known = std::move(params->known);
   if (params->completion) params->completion(*params);
 }
 
 void CDeviceConnection::WaitForWriteOnDestruction() {
-  if (writeThread_ == nullptr) return;
+  if (m_writeThread == nullptr) return;
   // The waits below serve incoming calls and sent messages; a handler that asks
   // IsWriting meanwhile must not collect the write from under this wait.
-  destroying_ = true;
-  if (!waits_->WaitForThread(writeThread_, kWriteWaitMs)) {
+  m_destroying = true;
+  if (!m_waits->WaitForThread(m_writeThread, kWriteWaitMs)) {
     // Asked to stop between two service calls, and waited for until it has: until
     // then it still uses its connection and its copies.
-    params_->stop = true;
-    SetEvent(params_->wake);
-    WaitForThreadEnd(writeThread_, INFINITE);
+    m_params->stop = true;
+    SetEvent(m_params->wake);
+    WaitForThreadEnd(m_writeThread, INFINITE);
   }
   EndWrite(false);
 }

@@ -122,15 +122,15 @@ class CDeviceConnection {
   CDeviceConnection(const CDeviceConnection&) = delete;
   CDeviceConnection& operator=(const CDeviceConnection&) = delete;
 
-  void SetDeviceManagerFactory(DeviceManagerFactory factory) { factory_ = std::move(factory); }
-  void SetWriteWaits(std::shared_ptr<device::WriteWaits> waits) { waits_ = std::move(waits); }
-  const DeviceDescriptor& Descriptor() const { return *descriptor_; }
-  bool HasCapability(CapabilityCode capability) const { return descriptor_->Has(capability); }
-  bool PresentFlag() const { return present_.load(); }
-  bool WriteRunning() const { return writing_.load(); }
-  bool LastWriteResult() const { return lastWriteSucceeded_; }
-  const std::vector<uint32_t>& KeyCodes() const { return keyCodes_; }
-  uint32_t KeyCount() const { return keyCount_; }
+  void SetDeviceManagerFactory(DeviceManagerFactory factory) { m_factory = std::move(factory); }
+  void SetWriteWaits(std::shared_ptr<device::WriteWaits> waits) { m_waits = std::move(waits); }
+  const DeviceDescriptor& Descriptor() const { return *m_descriptor; }
+  bool HasCapability(CapabilityCode capability) const { return m_descriptor->Has(capability); }
+  bool PresentFlag() const { return m_present.load(); }
+  bool WriteRunning() const { return m_writing.load(); }
+  bool LastWriteResult() const { return m_lastWriteSucceeded; }
+  const std::vector<uint32_t>& KeyCodes() const { return m_keyCodes; }
+  uint32_t KeyCount() const { return m_keyCount; }
 
   // How long the destructor waits for a running write before it asks it to stop.
   static constexpr DWORD kWriteWaitMs = 7500;
@@ -142,17 +142,17 @@ class CDeviceConnection {
   // destruction only if this very object connected.
   class ScopedConnection {
    public:
-    explicit ScopedConnection(CDeviceConnection& owner) : owner_(owner), held_(owner.Connect()) {}
+    explicit ScopedConnection(CDeviceConnection& owner) : m_owner(owner), m_held(owner.Connect()) {}
     ~ScopedConnection() {
-      if (held_) owner_.Disconnect();
+      if (m_held) m_owner.Disconnect();
     }
     ScopedConnection(const ScopedConnection&) = delete;
     ScopedConnection& operator=(const ScopedConnection&) = delete;
-    explicit operator bool() const { return held_; }
+    explicit operator bool() const { return m_held; }
 
    private:
-    CDeviceConnection& owner_;
-    bool held_;
+    CDeviceConnection& m_owner;
+    bool m_held;
   };
 
   bool Connect();
@@ -169,43 +169,43 @@ class CDeviceConnection {
   // until it has ended) without running its completion.
   void WaitForWriteOnDestruction();
   // The session of the window thread's connection.
-  DeviceSession WindowSession() { return DeviceSession{device_, &keyCodes_, &known_, nullptr}; }
+  DeviceSession WindowSession() { return DeviceSession{m_device, &m_keyCodes, &m_known, nullptr}; }
   void ReleaseDeviceState();
 
   void SetKeyCodes(std::vector<uint32_t> codes) {
-    keyCodes_ = std::move(codes);
-    keyCount_ = static_cast<uint32_t>(keyCodes_.size());
+    m_keyCodes = std::move(codes);
+    m_keyCount = static_cast<uint32_t>(m_keyCodes.size());
   }
   void ClearKeyCodes() { SetKeyCodes({}); }
 
   // Fields, in the order the connection state is described.
-  IDeviceManager* manager_ = nullptr;
-  IDevice* device_ = nullptr;
-  const DeviceDescriptor* descriptor_;
-  std::atomic<bool> present_{false};
-  std::wstring firmwareVersion_;
-  std::wstring secondVersion_;
-  std::vector<uint32_t> keyCodes_;
-  uint32_t keyCount_ = 0;
-  HANDLE writeThread_ = nullptr;
+  IDeviceManager* m_manager = nullptr;
+  IDevice* m_device = nullptr;
+  const DeviceDescriptor* m_descriptor;
+  std::atomic<bool> m_present{false};
+  std::wstring m_firmwareVersion;
+  std::wstring m_secondVersion;
+  std::vector<uint32_t> m_keyCodes;
+  uint32_t m_keyCount = 0;
+  HANDLE m_writeThread = nullptr;
 
   // The window thread's record. While a write runs no operation can connect, so
   // nothing here changes it; the write changes its own copy, which replaces this
   // one when the write is collected.
-  KnownDeviceObjects known_;
+  KnownDeviceObjects m_known;
 
  private:
   static DWORD WINAPI WriteThreadRoutine(void* param);
   void EndWrite(bool runCompletion);
 
-  DeviceManagerFactory factory_;
-  std::shared_ptr<device::WriteWaits> waits_;
-  std::unique_ptr<DeviceThreadParams> params_;
-  std::atomic<bool> writing_{false};
-  bool lastWriteSucceeded_ = true;
+  DeviceManagerFactory m_factory;
+  std::shared_ptr<device::WriteWaits> m_waits;
+  std::unique_ptr<DeviceThreadParams> m_params;
+  std::atomic<bool> m_writing{false};
+  bool m_lastWriteSucceeded = true;
   // Set once destruction waits for the write: from then on only the destructor
   // collects it, even when a message dispatched during its wait asks IsWriting.
-  bool destroying_ = false;
+  bool m_destroying = false;
 };
 
 // The generic bodies of the device operations, over the configuration and profile

@@ -30,8 +30,8 @@ template <class TConfig, class TProfile, class TDevice>
 void CBaseDevice<TConfig, TProfile, TDevice>::ReleaseAll() {
   CollectFinishedWrite();
   // A running write keeps its own connection until it has ended.
-  if (writeThread_ == nullptr) Disconnect();
-  present_ = false;
+  if (m_writeThread == nullptr) Disconnect();
+  m_present = false;
   ClearKeyCodes();
 }
 
@@ -41,7 +41,7 @@ bool CBaseDevice<TConfig, TProfile, TDevice>::ImportMacroFile(const std::wstring
   ScopedConnection connection(*this);
   if (!connection) return false;
   ComRef<IMacroManager> macros;
-  if (FAILED(GetFeatureOf(device_, macros))) return false;
+  if (FAILED(GetFeatureOf(m_device, macros))) return false;
   ComRef<IDeviceMacro> imported;
   if (FAILED(macros->ImportMacro(path.c_str(), imported.Out())) || !imported) return false;
   // From here on the service holds the imported macro. When the configuration does
@@ -51,7 +51,7 @@ bool CBaseDevice<TConfig, TProfile, TDevice>::ImportMacroFile(const std::wstring
     if (IsZeroGuid(id))
       macros->DeleteMacro(imported.Get());
     else
-      known_.macros.insert(id);
+      m_known.macros.insert(id);
     return false;
   };
   auto importedId = [&] {
@@ -81,7 +81,7 @@ bool CBaseDevice<TConfig, TProfile, TDevice>::ImportMacroFile(const std::wstring
     return giveUp(id);
   }
   if (!events.empty()) macro->events = std::move(events);
-  known_.macros.insert(id);
+  m_known.macros.insert(id);
   return true;
 }
 
@@ -91,7 +91,7 @@ bool CBaseDevice<TConfig, TProfile, TDevice>::ExportMacroFile(const std::wstring
   ScopedConnection connection(*this);
   if (!connection) return false;
   ComRef<IMacroManager> macros;
-  if (FAILED(GetFeatureOf(device_, macros))) return false;
+  if (FAILED(GetFeatureOf(m_device, macros))) return false;
   ComRef<IDeviceMacro> found;
   if (FAILED(macros->GetMacroById(macro->id, found.Out())) || !found || IsZeroGuid(macro->id)) return false;
   return SUCCEEDED(found->ExportToFile(path.c_str()));
@@ -103,7 +103,7 @@ bool CBaseDevice<TConfig, TProfile, TDevice>::MacroExists(CMacro* macro) {
   ScopedConnection connection(*this);
   if (!connection) return false;
   ComRef<IMacroManager> macros;
-  if (FAILED(GetFeatureOf(device_, macros))) return false;
+  if (FAILED(GetFeatureOf(m_device, macros))) return false;
   ComRef<IDeviceMacro> found;
   return SUCCEEDED(macros->GetMacroById(macro->id, found.Out()));
 }
@@ -114,7 +114,7 @@ bool CBaseDevice<TConfig, TProfile, TDevice>::ExportProfileFile(const std::wstri
   ScopedConnection connection(*this);
   if (!connection) return false;
   ComRef<IProfileManager> profiles;
-  if (FAILED(GetFeatureOf(device_, profiles))) return false;
+  if (FAILED(GetFeatureOf(m_device, profiles))) return false;
   ComRef<IDeviceProfile> found;
   if (FAILED(profiles->GetProfileById(profile->GetId(), found.Out())) || !found) return false;
   return SUCCEEDED(found->ExportToFile(path.c_str()));
@@ -126,7 +126,7 @@ bool CBaseDevice<TConfig, TProfile, TDevice>::ProfileExists(TProfile profile) {
   ScopedConnection connection(*this);
   if (!connection) return false;
   ComRef<IProfileManager> profiles;
-  if (FAILED(GetFeatureOf(device_, profiles))) return false;
+  if (FAILED(GetFeatureOf(m_device, profiles))) return false;
   ComRef<IDeviceProfile> found;
   return SUCCEEDED(profiles->GetProfileById(profile->GetId(), found.Out()));
 }
@@ -137,7 +137,7 @@ int CBaseDevice<TConfig, TProfile, TDevice>::CountObjects(HRESULT (STDMETHODCALL
   ScopedConnection connection(*this);
   if (!connection) return 0;
   ComRef<TManager> manager;
-  if (FAILED(GetFeatureOf(device_, manager))) return 0;
+  if (FAILED(GetFeatureOf(m_device, manager))) return 0;
   int count = 0;
   while (count < kMaxDeviceObjects) {
     ComRef<TObject> object;
@@ -160,10 +160,10 @@ int CBaseDevice<TConfig, TProfile, TDevice>::GetMacroCount() {
 template <class TConfig, class TProfile, class TDevice>
 bool CBaseDevice<TConfig, TProfile, TDevice>::IsWriting() {
   CollectFinishedWrite();
-  return writeThread_ != nullptr;
+  return m_writeThread != nullptr;
 }
 
 template <class TConfig, class TProfile, class TDevice>
 bool CBaseDevice<TConfig, TProfile, TDevice>::IsPresent() {
-  return present_.load();
+  return m_present.load();
 }

@@ -44,20 +44,20 @@ TEST_F(Bootstrap, WithoutAKeyboardTheDeviceStillExists) {
 class RegistryString : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = L"Software\\OvrixDeviceLayerTest-" + std::to_wstring(GetCurrentProcessId());
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
+    m_path = L"Software\\OvrixDeviceLayerTest-" + std::to_wstring(GetCurrentProcessId());
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key,
                               nullptr),
               ERROR_SUCCESS);
   }
   void TearDown() override {
-    RegCloseKey(key_);
-    RegDeleteKeyW(HKEY_CURRENT_USER, path_.c_str());
+    RegCloseKey(m_key);
+    RegDeleteKeyW(HKEY_CURRENT_USER, m_path.c_str());
   }
   void Set(const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
-    ASSERT_EQ(RegSetValueExW(key_, name, 0, type, static_cast<const BYTE*>(data), bytes), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(m_key, name, 0, type, static_cast<const BYTE*>(data), bytes), ERROR_SUCCESS);
   }
-  std::wstring path_;
-  HKEY key_ = nullptr;
+  std::wstring m_path;
+  HKEY m_key = nullptr;
 };
 
 TEST_F(RegistryString, OnlyATerminatedStringThatFitsIsRead) {
@@ -86,7 +86,7 @@ TEST_F(RegistryString, OnlyATerminatedStringThatFitsIsRead) {
   for (const Case& c : cases) {
     wchar_t buffer[kRegistryStringChars];
     std::fill(std::begin(buffer), std::end(buffer), L'?');
-    const LONG status = ReadRegistryString(buffer, key_, c.name);
+    const LONG status = ReadRegistryString(buffer, m_key, c.name);
     if (c.status == ERROR_INVALID_DATA)
       EXPECT_NE(status, ERROR_SUCCESS);
     else

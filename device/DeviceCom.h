@@ -12,15 +12,15 @@ template <typename T>
 class ComRef {
  public:
   ComRef() = default;
-  explicit ComRef(T* adopted) : p_(adopted) {}
+  explicit ComRef(T* adopted) : m_p(adopted) {}
   ~ComRef() { Reset(); }
   ComRef(const ComRef&) = delete;
   ComRef& operator=(const ComRef&) = delete;
-  ComRef(ComRef&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+  ComRef(ComRef&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
   ComRef& operator=(ComRef&& other) noexcept {
     if (this != &other) {
       Reset();
-      p_ = std::exchange(other.p_, nullptr);
+      m_p = std::exchange(other.m_p, nullptr);
     }
     return *this;
   }
@@ -28,19 +28,19 @@ class ComRef {
   // For an out parameter: releases what is held first.
   T** Out() {
     Reset();
-    return &p_;
+    return &m_p;
   }
   void** OutVoid() { return reinterpret_cast<void**>(Out()); }
-  T* Get() const { return p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-  T* Detach() { return std::exchange(p_, nullptr); }
+  T* Get() const { return m_p; }
+  T* operator->() const { return m_p; }
+  explicit operator bool() const { return m_p != nullptr; }
+  T* Detach() { return std::exchange(m_p, nullptr); }
   void Reset() {
-    if (T* p = std::exchange(p_, nullptr)) p->Release();
+    if (T* p = std::exchange(m_p, nullptr)) p->Release();
   }
 
  private:
-  T* p_ = nullptr;
+  T* m_p = nullptr;
 };
 
 // A feature interface of a device or profile (GetFeature(IID, void**)).

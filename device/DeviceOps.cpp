@@ -7,7 +7,7 @@ bool CKeyboard::ImportProfileFile(const std::wstring& path, IKeyboardConfig* con
   ScopedConnection connection(*this);
   if (!connection) return false;
   ComRef<IProfileManager> profiles;
-  if (FAILED(GetFeatureOf(device_, profiles))) return false;
+  if (FAILED(GetFeatureOf(m_device, profiles))) return false;
   ComRef<IDeviceProfile> imported;
   if (FAILED(profiles->ImportProfile(path.c_str(), imported.Out())) || !imported) return false;
   // From here on the service holds the imported profile: if the configuration does
@@ -16,7 +16,7 @@ bool CKeyboard::ImportProfileFile(const std::wstring& path, IKeyboardConfig* con
   auto giveUp = [&] {
     GUID id{};
     if (SUCCEEDED(imported->GetId(&id)) && !IsZeroGuid(id))
-      known_.profiles.insert(id);
+      m_known.profiles.insert(id);
     else
       profiles->DeleteProfile(imported.Get());
   };
@@ -34,7 +34,7 @@ bool CKeyboard::ImportProfileFile(const std::wstring& path, IKeyboardConfig* con
     giveUp();
   } else if (SUCCEEDED(imported->GetId(&id)) && !IsZeroGuid(id)) {
     added->SetId(id);
-    known_.profiles.insert(id);
+    m_known.profiles.insert(id);
     result = true;
   } else {
     config->DeleteProfile(added);  // without its id the next write would make a second one
@@ -53,14 +53,14 @@ bool CKeyboard::ImportProfileFile(const std::wstring& path, IKeyboardConfig* con
   }
   if (HasCapability(CAPABILITY_MACROS)) {
     ComRef<IMacroManager> macros;
-    result = result && SUCCEEDED(GetFeatureOf(device_, macros)) && ReadMacros(session, config, macros.Get());
+    result = result && SUCCEEDED(GetFeatureOf(m_device, macros)) && ReadMacros(session, config, macros.Get());
   }
   if (HasCapability(CAPABILITY_APPLICATIONS)) {
     // The imported profile may have brought applications with it: they are taken in
     // first, so that writing the list back keeps them.
     ComRef<IApplicationManager> apps;
     GuidMap recreated;
-    result = result && SUCCEEDED(GetFeatureOf(device_, apps)) && ReadApplications(session, config, apps.Get()) &&
+    result = result && SUCCEEDED(GetFeatureOf(m_device, apps)) && ReadApplications(session, config, apps.Get()) &&
              DeleteStaleApplications(session, apps.Get(), config) &&
              WriteApplications(session, apps.Get(), config, recreated);
     // Keys that launch an application made anew follow it; the next write sends them.
@@ -72,9 +72,9 @@ bool CKeyboard::ImportProfileFile(const std::wstring& path, IKeyboardConfig* con
 
 bool CKeyboard::SetRemappingMode(int mode) {
   ScopedConnection connection(*this);
-  if (!connection || device_ == nullptr) return false;
+  if (!connection || m_device == nullptr) return false;
   ComRef<IDeviceMode> deviceMode;
-  if (FAILED(GetFeatureOf(device_, deviceMode))) return false;
+  if (FAILED(GetFeatureOf(m_device, deviceMode))) return false;
   return SUCCEEDED(deviceMode->SetMode(mode));
 }
 
@@ -87,7 +87,7 @@ bool CKeyboard::ReadValue(DWORD* out) {
   ScopedConnection connection(*this);
   if (!connection) return false;
   ComRef<IDeviceStatus> status;
-  if (FAILED(device_->QueryInterface(__uuidof(IDeviceStatus), status.OutVoid())) || !status) return false;
+  if (FAILED(m_device->QueryInterface(__uuidof(IDeviceStatus), status.OutVoid())) || !status) return false;
   DWORD value = 0;
   if (FAILED(status->GetValue(&value))) return false;
   *out = value;

@@ -22,27 +22,27 @@ class DeviceOps : public DeviceTest {
   void SetUp() override {
     DeviceTest::SetUp();
     SimProfile& old = AddDeviceProfile(L"Old");
-    app_ = AddDeviceApp(L"C:\\Games\\launch.exe");
+    m_app = AddDeviceApp(L"C:\\Games\\launch.exe");
     // Key A of "Old" launches the program.
     DeviceKeyAssignment& a = KeyRecordToEdit(old, kKeyA);
     std::memset(a.payload, 0, sizeof a.payload);
     a.type = 9;
-    std::memcpy(a.payload, &app_.id, sizeof app_.id);
+    std::memcpy(a.payload, &m_app.id, sizeof m_app.id);
     AddDeviceMacro(L"Read macro", {{2, 0x1E}, {3, 25}, {2, 0x1E | (1u << 16)}});
     ReadAll();
     core_->ClearCallLog();
   }
   void TearDown() override {
-    for (const std::wstring& file : files_) DeleteFileW(file.c_str());
+    for (const std::wstring& file : m_files) DeleteFileW(file.c_str());
     DeviceTest::TearDown();
   }
   std::wstring File(const wchar_t* name) {
-    files_.push_back(TempFile(name));
-    return files_.back();
+    m_files.push_back(TempFile(name));
+    return m_files.back();
   }
 
-  SimApp app_;
-  std::vector<std::wstring> files_;
+  SimApp m_app;
+  std::vector<std::wstring> m_files;
 };
 
 TEST_F(DeviceOps, MacroFilesRoundTrip) {

@@ -76,20 +76,20 @@ class DeviceServiceEndToEnd : public ::testing::Test {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     LoadKeyFiles();
     ASSERT_TRUE(StopService());
-    folder_ = NewDataFolder(L"ovrix-devlayer-e2e-");
-    ASSERT_TRUE(StartService(kServiceExe, folder_));
+    m_folder = NewDataFolder(L"ovrix-devlayer-e2e-");
+    ASSERT_TRUE(StartService(kServiceExe, m_folder));
   }
   void TearDown() override {
     // The session's service is started again by the test harness afterwards: one
     // started from here would keep this process's output open after it has ended.
     StopService();
-    for (const std::wstring& file : files_) DeleteFileW(file.c_str());
+    for (const std::wstring& file : m_files) DeleteFileW(file.c_str());
     CoUninitialize();
   }
-  bool RestartService() { return StopService() && StartService(kServiceExe, folder_); }
+  bool RestartService() { return StopService() && StartService(kServiceExe, m_folder); }
   std::wstring File(const wchar_t* name) {
-    files_.push_back(TempFile(name));
-    return files_.back();
+    m_files.push_back(TempFile(name));
+    return m_files.back();
   }
   static bool Read(CKeyboard& keyboard, IKeyboardConfig* config) {
     return keyboard.ReadFromDevice(config) &&
@@ -130,8 +130,8 @@ class DeviceServiceEndToEnd : public ::testing::Test {
     }
   }
 
-  std::vector<std::wstring> files_;
-  std::wstring folder_;
+  std::vector<std::wstring> m_files;
+  std::wstring m_folder;
 };
 
 TEST_F(DeviceServiceEndToEnd, ReadChangeWriteRestartReadBack) {

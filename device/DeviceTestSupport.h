@@ -62,8 +62,8 @@ using ::PumpUntil;
 // or reports a timeout as soon as giveUpWhen holds.
 class FakeWriteWaits : public device::WriteWaits {
  public:
-  FakeWriteWaits() : release_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-  ~FakeWriteWaits() override { CloseHandle(release_); }
+  FakeWriteWaits() : m_release(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  ~FakeWriteWaits() override { CloseHandle(m_release); }
   FakeWriteWaits(const FakeWriteWaits&) = delete;
   FakeWriteWaits& operator=(const FakeWriteWaits&) = delete;
 
@@ -71,7 +71,7 @@ class FakeWriteWaits : public device::WriteWaits {
     lingerMs = ms;
     if (!holdLinger) return;
     lingering = true;
-    HANDLE handles[2] = {wake, release_};
+    HANDLE handles[2] = {wake, m_release};
     WaitForMultipleObjects(2, handles, FALSE, INFINITE);
     lingering = false;
   }
@@ -84,7 +84,7 @@ class FakeWriteWaits : public device::WriteWaits {
       if ((giveUpWhen && giveUpWhen()) || GetTickCount64() > bound) return false;
     }
   }
-  void ReleaseLinger() { SetEvent(release_); }
+  void ReleaseLinger() { SetEvent(m_release); }
 
   std::atomic<bool> holdLinger{false};
   std::atomic<bool> lingering{false};
@@ -93,7 +93,7 @@ class FakeWriteWaits : public device::WriteWaits {
   std::function<bool()> giveUpWhen;  // asked on the window thread
 
  private:
-  HANDLE release_;
+  HANDLE m_release;
 };
 
 inline std::wstring WideOf(const char* text) { return std::wstring(text, text + std::strlen(text)); }

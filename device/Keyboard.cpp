@@ -121,12 +121,12 @@ bool CKeyboard::LastWriteSucceeded() {
 }
 
 bool CKeyboard::GetFirmwareVersion(std::wstring& out) {
-  out = firmwareVersion_;
+  out = m_firmwareVersion;
   return true;
 }
 
 bool CKeyboard::GetSecondVersion(std::wstring& out) {
-  out = secondVersion_;
+  out = m_secondVersion;
   return true;
 }
 
@@ -137,47 +137,47 @@ uint32_t CKeyboard::GetProductId() { return Descriptor().productId; }
 CConfigSnapshot::CConfigSnapshot() = default;
 CConfigSnapshot::~CConfigSnapshot() = default;
 
-IKeyboardConfig* CConfigSnapshot::Copy() const { return copy_.get(); }
+IKeyboardConfig* CConfigSnapshot::Copy() const { return m_copy.get(); }
 
 bool CConfigSnapshot::Take(IKeyboardConfig* live) {
   if (live == nullptr) return false;
-  copy_ = std::make_unique<CMorvelConfig>(std::wstring());
+  m_copy = std::make_unique<CMorvelConfig>(std::wstring());
   IKeyboardProfile* liveActive = live->GetActiveProfile();
   for (int i = 0; i < live->GetProfileCount(); ++i) {
     IKeyboardProfile* source = live->GetProfile(i);
-    IKeyboardProfile* copied = copy_->AddProfileCopy(source);
+    IKeyboardProfile* copied = m_copy->AddProfileCopy(source);
     const auto* keys = dynamic_cast<const CBaseProfile*>(source);
     if (copied == nullptr || keys == nullptr) return false;
     ProfileLink link{source, copied, source->GetId(), {}};
     for (const auto& [keyId, record] : keys->KeyMap())
       if (IsRewritableKind(record.kind)) link.rewritableKeys.emplace(keyId, record);
-    profiles_.push_back(std::move(link));
-    if (source == liveActive) copy_->SetActiveProfile(copied);
+    m_profiles.push_back(std::move(link));
+    if (source == liveActive) m_copy->SetActiveProfile(copied);
   }
   for (int i = 0; i < live->GetMacroCount(); ++i) {
     CMacro* source = live->GetMacro(i);
     if (source == nullptr) return false;
-    CMacro* copied = copy_->CreateMacro(source->GetName());
+    CMacro* copied = m_copy->CreateMacro(source->GetName());
     if (copied == nullptr) return false;
     copied->id = source->id;
     copied->events = source->events;
     copied->filePath = source->filePath;
-    macros_.push_back(MacroLink{source, copied, source->id});
+    m_macros.push_back(MacroLink{source, copied, source->id});
   }
   for (int i = 0; i < live->GetAppCount(); ++i) {
     CQxApp* source = live->GetApp(i);
     if (source == nullptr) return false;
-    CQxApp* copied = copy_->CreateApp(source->path);
+    CQxApp* copied = m_copy->CreateApp(source->path);
     if (copied == nullptr) return false;
     copied->id = source->id;
-    apps_.push_back(AppLink{source, copied, source->id});
+    m_apps.push_back(AppLink{source, copied, source->id});
   }
   return true;
 }
 
 void CConfigSnapshot::CarryBack(IKeyboardConfig* live) const {
-  if (live == nullptr || copy_ == nullptr) return;
-  for (const ProfileLink& link : profiles_) {
+  if (live == nullptr || m_copy == nullptr) return;
+  for (const ProfileLink& link : m_profiles) {
     if (!Contains(live->GetProfileCount(), [&](int i) { return static_cast<void*>(live->GetProfile(i)); }, link.live))
       continue;  // deleted (or replaced by a rename) meanwhile
     const GUID written = link.copy->GetId();
@@ -186,19 +186,19 @@ void CConfigSnapshot::CarryBack(IKeyboardConfig* live) const {
     if (current == nullptr) continue;
     for (const auto& [keyId, original] : link.rewritableKeys) {
       KeyAssignment rewritten;
-      copy_->GetKeyAssignment(rewritten, keyId, link.copy);
+      m_copy->GetKeyAssignment(rewritten, keyId, link.copy);
       if (SameRecord(rewritten, original)) continue;  // not changed (a name not resolved stays by name)
       const auto now = current->KeyMap().find(keyId);
       if (now == current->KeyMap().end() || !SameRecord(now->second, original)) continue;  // changed meanwhile
       live->SetKeyAssignment(keyId, rewritten, link.live);
     }
   }
-  for (const MacroLink& link : macros_) {
+  for (const MacroLink& link : m_macros) {
     if (!Contains(live->GetMacroCount(), [&](int i) { return static_cast<void*>(live->GetMacro(i)); }, link.live))
       continue;
     if (IsNewId(link.id, link.copy->id, link.live->id)) link.live->id = link.copy->id;
   }
-  for (const AppLink& link : apps_) {
+  for (const AppLink& link : m_apps) {
     if (!Contains(live->GetAppCount(), [&](int i) { return static_cast<void*>(live->GetApp(i)); }, link.live))
       continue;
     if (IsNewId(link.id, link.copy->id, link.live->id)) link.live->id = link.copy->id;

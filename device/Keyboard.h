@@ -155,8 +155,8 @@ class CConfigSnapshot {
     GUID id;
   };
 
-  std::unique_ptr<CMorvelConfig> copy_;
-  std::vector<ProfileLink> profiles_;
-  std::vector<MacroLink> macros_;
-  std::vector<AppLink> apps_;
+  std::unique_ptr<CMorvelConfig> m_copy;
+  std::vector<ProfileLink> m_profiles;
+  std::vector<MacroLink> m_macros;
+  std::vector<AppLink> m_apps;
 };

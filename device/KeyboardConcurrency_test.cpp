@@ -179,7 +179,7 @@ TEST_F(KeyboardConcurrency, DestructionWithinItsWaitLetsTheWriteFinish) {
 // main window's handlers do.
 class AskingWindow {
  public:
-  explicit AskingWindow(std::function<void()> onMessage) : onMessage_(std::move(onMessage)) {
+  explicit AskingWindow(std::function<void()> onMessage) : m_onMessage(std::move(onMessage)) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = Proc;
     wc.hInstance = GetModuleHandleW(nullptr);
@@ -195,12 +195,12 @@ class AskingWindow {
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     auto* self = reinterpret_cast<AskingWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self != nullptr && msg == WM_APP) {
-      self->onMessage_();
+      self->m_onMessage();
       return 0;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
   }
-  std::function<void()> onMessage_;
+  std::function<void()> m_onMessage;
 };
 
 TEST_F(KeyboardConcurrency, AHandlerAskingDuringDestructionDoesNotCollectTheWrite) {

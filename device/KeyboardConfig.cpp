@@ -57,13 +57,13 @@ CMorvelProfile* CMorvelConfig::Own(IKeyboardProfile* profile) const {
 }
 
 CMorvelProfile* CMorvelConfig::OwnOrActive(IKeyboardProfile* profile) const {
-  return profile == nullptr ? active_ : Own(profile);
+  return profile == nullptr ? m_active : Own(profile);
 }
 
 void CMorvelConfig::ClearProfiles() { DeleteAllProfiles(); }
 
 void CMorvelConfig::SetDevice(IGenDevice* device) {
-  if (device != nullptr) device_ = device;
+  if (device != nullptr) m_device = device;
 }
 
 IKeyboardProfile* CMorvelConfig::AddNewProfile(const std::wstring& name) {
@@ -92,12 +92,12 @@ IKeyboardProfile* CMorvelConfig::FindProfileByName(const std::wstring& name) {
 
 bool CMorvelConfig::SetActiveProfile(IKeyboardProfile* profile) {
   if (profile == nullptr) {
-    active_ = nullptr;
+    m_active = nullptr;
     return true;
   }
   CMorvelProfile* own = Own(profile);
   if (own == nullptr) return false;
-  active_ = own;
+  m_active = own;
   return true;
 }
 

@@ -100,40 +100,40 @@ class CProfileList {
   CProfileList(const CProfileList&) = delete;
   CProfileList& operator=(const CProfileList&) = delete;
 
-  int Count() const { return static_cast<int>(profiles_.size()); }
+  int Count() const { return static_cast<int>(m_profiles.size()); }
   TProfile* At(int index) const {
     if (index < 0 || index >= Count()) return nullptr;
-    return profiles_[static_cast<std::size_t>(index)].get();
+    return m_profiles[static_cast<std::size_t>(index)].get();
   }
   // The index of this very profile, -1 when it is not in the list.
   template <class TPointer>
   int IndexOf(const TPointer* profile) const {
     if (profile == nullptr) return -1;
-    for (std::size_t i = 0; i < profiles_.size(); ++i)
-      if (static_cast<const TPointer*>(profiles_[i].get()) == profile) return static_cast<int>(i);
+    for (std::size_t i = 0; i < m_profiles.size(); ++i)
+      if (static_cast<const TPointer*>(m_profiles[i].get()) == profile) return static_cast<int>(i);
     return -1;
   }
   TProfile* Append(std::unique_ptr<TProfile> profile) {
-    profiles_.push_back(std::move(profile));
-    return profiles_.back().get();
+    m_profiles.push_back(std::move(profile));
+    return m_profiles.back().get();
   }
   // Puts `profile` at `index` and hands back the one that was there.
   std::unique_ptr<TProfile> ReplaceAt(int index, std::unique_ptr<TProfile> profile) {
-    std::swap(profiles_[static_cast<std::size_t>(index)], profile);
+    std::swap(m_profiles[static_cast<std::size_t>(index)], profile);
     return profile;
   }
   std::unique_ptr<TProfile> RemoveAt(int index) {
-    auto removed = std::move(profiles_[static_cast<std::size_t>(index)]);
-    profiles_.erase(profiles_.begin() + index);
+    auto removed = std::move(m_profiles[static_cast<std::size_t>(index)]);
+    m_profiles.erase(m_profiles.begin() + index);
     return removed;
   }
   // Deletes every profile, the last first.
   void DeleteAll() {
-    while (!profiles_.empty()) profiles_.pop_back();
+    while (!m_profiles.empty()) m_profiles.pop_back();
   }
 
  private:
-  std::vector<std::unique_ptr<TProfile>> profiles_;
+  std::vector<std::unique_ptr<TProfile>> m_profiles;
 };
 
 // The settings-file side: "save\Morvel.qxc", section "SETTINGS".
@@ -152,24 +152,24 @@ class CBaseConfig : public CProfileList<TProfile> {
  public:
   // programFolder ends with a backslash.
   explicit CBaseConfig(const std::wstring& programFolder)
-      : settingsPath_(programFolder + L"save\\" + L"Morvel" + L"." + L"qxc"),
-        profileFolder_(programFolder + L"save\\"),
-        macroFolder_(programFolder + L"save\\") {}
+      : m_settingsPath(programFolder + L"save\\" + L"Morvel" + L"." + L"qxc"),
+        m_profileFolder(programFolder + L"save\\"),
+        m_macroFolder(programFolder + L"save\\") {}
 
-  const std::wstring& SettingsPath() const { return settingsPath_; }
-  const std::wstring& ProfileFolder() const { return profileFolder_; }
-  const std::wstring& MacroFolder() const { return macroFolder_; }
+  const std::wstring& SettingsPath() const { return m_settingsPath; }
+  const std::wstring& ProfileFolder() const { return m_profileFolder; }
+  const std::wstring& MacroFolder() const { return m_macroFolder; }
 
  protected:
-  TProfile* active_ = nullptr;
-  CMacroList macros_;
-  CQxAppList apps_;
-  IGenDevice* device_ = nullptr;
+  TProfile* m_active = nullptr;
+  CMacroList m_macros;
+  CQxAppList m_apps;
+  IGenDevice* m_device = nullptr;
 
  private:
-  std::wstring settingsPath_;
-  std::wstring profileFolder_;
-  std::wstring macroFolder_;
+  std::wstring m_settingsPath;
+  std::wstring m_profileFolder;
+  std::wstring m_macroFolder;
 };
 
 inline bool FitsMaxPath(const std::wstring& path) { return path.size() < MAX_PATH; }
@@ -183,7 +183,7 @@ class CKeyboardConfig : public CBaseConfig<TProfile> {
   using Base::Base;
 
   void DeleteAllProfiles() {
-    this->active_ = nullptr;
+    this->m_active = nullptr;
     this->DeleteAll();
   }
 
@@ -204,7 +204,7 @@ class CKeyboardConfig : public CBaseConfig<TProfile> {
     std::unique_ptr<TProfile> oldOwner = this->ReplaceAt(index, std::move(renamed));
     // The old file goes only once the renamed profile is safely in its own.
     if (oldOwner->HasString() && SaveOne(result)) DeleteFileW(oldOwner->GetString().c_str());
-    if (this->active_ == oldOwner.get()) this->active_ = result;
+    if (this->m_active == oldOwner.get()) this->m_active = result;
     return result;
   }
 
@@ -217,7 +217,7 @@ class CKeyboardConfig : public CBaseConfig<TProfile> {
 
   void DeleteAt(int index) {
     TProfile* profile = this->At(index);
-    if (this->active_ == profile) this->active_ = nullptr;
+    if (this->m_active == profile) this->m_active = nullptr;
     if (profile->HasString()) DeleteFileW(profile->GetString().c_str());
     this->RemoveAt(index);
   }
@@ -256,10 +256,10 @@ class CKeyboardConfig : public CBaseConfig<TProfile> {
     const int loaded = LoadProfileFolder();
     const std::wstring activeName = settings_file::ReadActiveProfileName(this->SettingsPath());
     if (loaded <= 0) return false;
-    this->active_ = this->At(0);
+    this->m_active = this->At(0);
     for (int i = 0; !activeName.empty() && i < this->Count(); ++i) {
       if (platform::EqualsNoCase(this->At(i)->GetName(), activeName)) {
-        this->active_ = this->At(i);
+        this->m_active = this->At(i);
         break;
       }
     }
@@ -269,12 +269,12 @@ class CKeyboardConfig : public CBaseConfig<TProfile> {
   // Every profile's own file (where it has one), then the active profile's name.
   bool SaveAllProfiles() {
     for (int i = 0; i < this->Count(); ++i) SaveOne(this->At(i));
-    if (this->active_ == nullptr) return false;
-    return settings_file::WriteActiveProfileName(this->SettingsPath(), this->active_->GetName());
+    if (this->m_active == nullptr) return false;
+    return settings_file::WriteActiveProfileName(this->SettingsPath(), this->m_active->GetName());
   }
 
-  TProfile* ActiveProfile() const { return this->active_; }
-  void SetActive(TProfile* profile) { this->active_ = profile; }
+  TProfile* ActiveProfile() const { return this->m_active; }
+  void SetActive(TProfile* profile) { this->m_active = profile; }
 
   static std::wstring ProfileExtension() { return L"qxp"; }
 };
@@ -291,28 +291,28 @@ class CMorvelConfig final : public CKeyboardConfig<CMorvelProfile>, public IKeyb
   void SetDevice(IGenDevice* device) override;
   int GetMaxCount() const override { return 1024; }
   int GetProfileCount() const override { return Count(); }
-  int GetMacroCount() const override { return static_cast<int>(macros_.Count()); }
+  int GetMacroCount() const override { return static_cast<int>(m_macros.Count()); }
   IKeyboardProfile* AddNewProfile(const std::wstring& name) override;
   IKeyboardProfile* AddProfileCopy(IKeyboardProfile* source) override;
   IKeyboardProfile* FindProfileByGuid(GUID id) override;
   IKeyboardProfile* FindProfileByName(const std::wstring& name) override;
   IKeyboardProfile* GetProfile(int index) override { return At(index); }
-  IKeyboardProfile* GetActiveProfile() override { return active_; }
+  IKeyboardProfile* GetActiveProfile() override { return m_active; }
   bool SetActiveProfile(IKeyboardProfile* profile) override;
   IKeyboardProfile* RenameProfile(IKeyboardProfile* profile, const std::wstring& name) override;
   IKeyboardProfile* CreateProfileFrom(IKeyboardProfile* source, const std::wstring& name) override;
   void DeleteProfile(IKeyboardProfile* profile) override;
-  CMacro* CreateMacro(const std::wstring& name) override { return macros_.Create(name, {}); }
-  void DeleteMacro(CMacro* macro) override { macros_.Delete(macro); }
-  CMacro* FindMacroByGuid(GUID id) override { return macros_.FindById(id); }
-  CMacro* FindMacroByName(const std::wstring& name) override { return macros_.FindByName(name); }
-  CMacro* GetMacro(int index) override { return macros_.At(index); }
-  int GetAppCount() const override { return static_cast<int>(apps_.Count()); }
-  CQxApp* CreateApp(const std::wstring& path) override { return apps_.Create(path); }
-  void DeleteApp(CQxApp* app) override { apps_.Delete(app); }
-  CQxApp* FindAppByGuid(GUID id) override { return apps_.FindById(id); }
-  CQxApp* FindAppByName(const std::wstring& path) override { return apps_.FindByName(path); }
-  CQxApp* GetApp(int index) override { return apps_.At(index); }
+  CMacro* CreateMacro(const std::wstring& name) override { return m_macros.Create(name, {}); }
+  void DeleteMacro(CMacro* macro) override { m_macros.Delete(macro); }
+  CMacro* FindMacroByGuid(GUID id) override { return m_macros.FindById(id); }
+  CMacro* FindMacroByName(const std::wstring& name) override { return m_macros.FindByName(name); }
+  CMacro* GetMacro(int index) override { return m_macros.At(index); }
+  int GetAppCount() const override { return static_cast<int>(m_apps.Count()); }
+  CQxApp* CreateApp(const std::wstring& path) override { return m_apps.Create(path); }
+  void DeleteApp(CQxApp* app) override { m_apps.Delete(app); }
+  CQxApp* FindAppByGuid(GUID id) override { return m_apps.FindById(id); }
+  CQxApp* FindAppByName(const std::wstring& path) override { return m_apps.FindByName(path); }
+  CQxApp* GetApp(int index) override { return m_apps.At(index); }
   bool LoadAll() override;
   bool SaveAll() override;
   int LoadProfiles() override { return LoadProfileFolder(); }
@@ -325,8 +325,8 @@ class CMorvelConfig final : public CKeyboardConfig<CMorvelProfile>, public IKeyb
   void SetProfileOsdForAll(uint8_t value) override { ApplyOsdToAll(value); }
 
   // The macro list itself, for renaming (which keeps names unique).
-  CMacroList& Macros() { return macros_; }
-  IGenDevice* Device() const { return device_; }
+  CMacroList& Macros() { return m_macros; }
+  IGenDevice* Device() const { return m_device; }
 
  private:
   // The list's profile behind an interface pointer; null for anything else.

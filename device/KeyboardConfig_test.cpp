@@ -15,12 +15,12 @@ class TempProgramFolder {
   TempProgramFolder() {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    folder_ = std::wstring(temp) + L"ovrix_model_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-              std::to_wstring(counter_++) + L"\\";
-    CreateDirectoryW(folder_.c_str(), nullptr);
+    m_folder = std::wstring(temp) + L"ovrix_model_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+              std::to_wstring(m_counter++) + L"\\";
+    CreateDirectoryW(m_folder.c_str(), nullptr);
   }
   ~TempProgramFolder() {
-    const std::wstring save = folder_ + L"save\\";
+    const std::wstring save = m_folder + L"save\\";
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((save + L"*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
@@ -29,13 +29,13 @@ class TempProgramFolder {
       FindClose(search);
     }
     RemoveDirectoryW(save.c_str());
-    RemoveDirectoryW(folder_.c_str());
+    RemoveDirectoryW(m_folder.c_str());
   }
-  const std::wstring& Path() const { return folder_; }
+  const std::wstring& Path() const { return m_folder; }
 
  private:
-  static inline int counter_ = 0;
-  std::wstring folder_;
+  static inline int m_counter = 0;
+  std::wstring m_folder;
 };
 
 class KeyboardConfig : public ::testing::Test {
@@ -291,16 +291,16 @@ namespace {
 class StoredProfile : public CKeyboardProfile {
  public:
   StoredProfile(const std::wstring& name, const std::wstring& file, const bool* saveWorks)
-      : CKeyboardProfile(name), file_(file), saveWorks_(saveWorks) {}
-  bool HasString() const override { return !file_.empty(); }
-  const std::wstring& GetString() const override { return file_; }
+      : CKeyboardProfile(name), m_file(file), m_saveWorks(saveWorks) {}
+  bool HasString() const override { return !m_file.empty(); }
+  const std::wstring& GetString() const override { return m_file; }
   bool SaveToFile(std::wstring&, const std::wstring&, const std::wstring&) override {
-    return *saveWorks_;
+    return *m_saveWorks;
   }
 
  private:
-  std::wstring file_;
-  const bool* saveWorks_;
+  std::wstring m_file;
+  const bool* m_saveWorks;
 };
 
 TEST(KeyboardConfigRename, TheOldFileGoesOnlyAfterTheCopyWasSaved) {

@@ -49,8 +49,8 @@ CKeyboardDef::CKeyboardDef() = default;
 
 bool CKeyboardDef::LoadKeyDefinitions(std::size_t size, const uint8_t* bytes) {
   if (bytes == nullptr || size == 0) return false;
-  if (loaded_) return true;
-  loaded_ = 1;
+  if (m_loaded) return true;
+  m_loaded = 1;
   // Positions are 64-bit so that no length in the file can wrap them.
   const uint64_t end = size;
   if (end < 4) return false;
@@ -86,8 +86,8 @@ bool CKeyboardDef::LoadKeyDefinitions(std::size_t size, const uint8_t* bytes) {
     definition.scanCode = derived.code;
     definition.extended = derived.flag;
     definition.id = HashKeyName(definition.name);
-    definitions_.push_back(definition);
-    if (IsUsableKeyName(definition)) byId_[definition.id] = definition;
+    m_definitions.push_back(definition);
+    if (IsUsableKeyName(definition)) m_byId[definition.id] = definition;
 
     pos += kNameLengthBytes + nameBytes + kValuesBytes + kBlocksBytes;
     ++read;
@@ -104,7 +104,7 @@ bool CKeyboardDef::LoadKeyDefaults(const uint8_t* bytes, std::size_t size) {
     const uint8_t* pair = bytes + 4 + 8 * i;
     const int32_t keyId = static_cast<int32_t>(ReadU32(pair));
     const uint32_t value = ReadU32(pair + 4);
-    defaults_[keyId] = {static_cast<int16_t>(value & 0xFFFF), static_cast<uint8_t>(value >> 16)};
+    m_defaults[keyId] = {static_cast<int16_t>(value & 0xFFFF), static_cast<uint8_t>(value >> 16)};
   }
   return true;
 }
@@ -112,7 +112,7 @@ bool CKeyboardDef::LoadKeyDefaults(const uint8_t* bytes, std::size_t size) {
 int32_t CKeyboardDef::FindKeyByScanCode(uint32_t keyCode) const {
   const auto scanCode = static_cast<int16_t>(keyCode & 0xFFFF);
   const auto flag = static_cast<uint8_t>(keyCode >> 16);
-  for (const auto& [id, definition] : byId_)
+  for (const auto& [id, definition] : m_byId)
     if (definition.scanCode == scanCode && definition.extended == flag) return id;
   return 0;
 }
@@ -124,14 +124,14 @@ KeyCode CKeyboardDef::GetKeyScanCode(int32_t keyId) const {
 }
 
 KeyCode CKeyboardDef::GetKeyDefault(int32_t keyId) const {
-  const auto found = defaults_.find(keyId);
-  return found == defaults_.end() ? KeyCode{} : found->second;
+  const auto found = m_defaults.find(keyId);
+  return found == m_defaults.end() ? KeyCode{} : found->second;
 }
 
 const KeyDefinition* CKeyboardDef::FindDefinition(int32_t keyId) const {
-  const auto found = byId_.find(keyId);
+  const auto found = m_byId.find(keyId);
   // A record without a name (a definitions file may hold one) is no key to look up.
-  if (found == byId_.end() || found->second.name.empty()) return nullptr;
+  if (found == m_byId.end() || found->second.name.empty()) return nullptr;
   return &found->second;
 }
 

@@ -66,17 +66,17 @@ class CKeyboardDef : public CGUIItem {
   // The key's usable definition, or null.
   const KeyDefinition* FindDefinition(int32_t keyId) const;
 
-  const std::vector<KeyDefinition>& Definitions() const { return definitions_; }
-  const std::map<int32_t, KeyDefinition>& DefinitionsById() const { return byId_; }
-  std::map<int32_t, KeyDefinition>& DefinitionsById() { return byId_; }
-  const std::map<int32_t, KeyCode>& Defaults() const { return defaults_; }
-  bool IsLoaded() const { return loaded_ != 0; }
+  const std::vector<KeyDefinition>& Definitions() const { return m_definitions; }
+  const std::map<int32_t, KeyDefinition>& DefinitionsById() const { return m_byId; }
+  std::map<int32_t, KeyDefinition>& DefinitionsById() { return m_byId; }
+  const std::map<int32_t, KeyCode>& Defaults() const { return m_defaults; }
+  bool IsLoaded() const { return m_loaded != 0; }
 
  private:
-  std::vector<KeyDefinition> definitions_;
-  std::map<int32_t, KeyDefinition> byId_;
-  std::map<int32_t, KeyCode> defaults_;
-  uint8_t loaded_ = 0;
+  std::vector<KeyDefinition> m_definitions;
+  std::map<int32_t, KeyDefinition> m_byId;
+  std::map<int32_t, KeyCode> m_defaults;
+  uint8_t m_loaded = 0;
 };
 
 // The program's one keyboard definition, filled by the skin loader.

@@ -51,9 +51,9 @@ bool CKeyboard::ReadFromDevice(IKeyboardConfig* config) {
   if (HasCapability(CAPABILITY_VERSIONS)) ok = ReadVersionStrings();
   if (HasCapability(CAPABILITY_PROFILES)) {
     config->ClearProfiles();
-    known_.profiles.clear();
+    m_known.profiles.clear();
     ComRef<IProfileManager> profiles;
-    if (FAILED(GetFeatureOf(device_, profiles))) ok = false;
+    if (FAILED(GetFeatureOf(m_device, profiles))) ok = false;
     for (int index = 0; profiles && index < kMaxDeviceObjects; ++index) {
       ComRef<IDeviceProfile> deviceProfile;
       if (FAILED(profiles->GetProfile(index, deviceProfile.Out())) || !deviceProfile) break;
@@ -74,7 +74,7 @@ bool CKeyboard::ReadFromDevice(IKeyboardConfig* config) {
         continue;
       }
       added->SetId(id);
-      known_.profiles.insert(id);
+      m_known.profiles.insert(id);
     }
     GUID activeId{};
     if (ok && profiles) ok = ReadActiveProfileId(profiles.Get(), activeId);
@@ -84,16 +84,16 @@ bool CKeyboard::ReadFromDevice(IKeyboardConfig* config) {
       ok = SUCCEEDED(profiles->GetProfileById(activeId, active.Out())) && active && ReadKeyCodeList(active.Get());
     }
   }
-  return device_ != nullptr && ok;
+  return m_device != nullptr && ok;
 }
 
 bool CKeyboard::ReadVersionStrings() {
   bool ok = true;
   for (int which = 0; which < 2; ++which) {
     DeviceInfo info{};
-    const HRESULT hr = device_->GetInfo(&info);
+    const HRESULT hr = m_device->GetInfo(&info);
     CoTaskMemFree(info.text);
-    std::wstring& target = which == 0 ? firmwareVersion_ : secondVersion_;
+    std::wstring& target = which == 0 ? m_firmwareVersion : m_secondVersion;
     if (FAILED(hr)) {
       wchar_t text[32];
       swprintf(text, 32, L"%.2f", 0.0);

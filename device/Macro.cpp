@@ -55,14 +55,14 @@ bool CMacro::operator==(const CMacro& other) const {
 }
 
 CMacro* CMacroList::FindByName(std::wstring_view macroName) const {
-  for (const auto& macro : macros_)
+  for (const auto& macro : m_macros)
     if (platform::EqualsNoCase(macro->GetName(), macroName)) return macro.get();
   return nullptr;
 }
 
 CMacro* CMacroList::FindById(const GUID& id) const {
   if (IsZeroGuid(id)) return nullptr;
-  for (const auto& macro : macros_)
+  for (const auto& macro : m_macros)
     if (IsEqualGUID(macro->id, id)) return macro.get();
   return nullptr;
 }
@@ -72,30 +72,30 @@ CMacro* CMacroList::Create(std::wstring_view macroName, const MacroEventList& ev
   // an existing macro whose name is its cut form.
   const std::wstring_view cut = CutName(macroName);
   if (FindByName(cut) != nullptr) return nullptr;
-  macros_.push_back(std::make_unique<CMacro>(cut, events));
-  return macros_.back().get();
+  m_macros.push_back(std::make_unique<CMacro>(cut, events));
+  return m_macros.back().get();
 }
 
 void CMacroList::Delete(CMacro* macro) {
-  const auto found = std::find_if(macros_.begin(), macros_.end(),
+  const auto found = std::find_if(m_macros.begin(), m_macros.end(),
                                   [macro](const auto& entry) { return entry.get() == macro; });
-  if (found != macros_.end()) macros_.erase(found);
+  if (found != m_macros.end()) m_macros.erase(found);
 }
 
 bool CMacroList::Rename(CMacro* macro, std::wstring_view newName) {
-  const auto found = std::find_if(macros_.begin(), macros_.end(),
+  const auto found = std::find_if(m_macros.begin(), m_macros.end(),
                                   [macro](const auto& entry) { return entry.get() == macro; });
-  if (macro == nullptr || found == macros_.end()) return false;
+  if (macro == nullptr || found == m_macros.end()) return false;
   const std::wstring_view cut = CutName(newName);
-  for (const auto& other : macros_)
+  for (const auto& other : m_macros)
     if (other.get() != macro && platform::EqualsNoCase(other->GetName(), cut)) return false;
   macro->SetName(cut);
   return true;
 }
 
 CMacro* CMacroList::At(std::ptrdiff_t index) const {
-  if (index < 0 || static_cast<std::size_t>(index) >= macros_.size()) return nullptr;
-  return macros_[static_cast<std::size_t>(index)].get();
+  if (index < 0 || static_cast<std::size_t>(index) >= m_macros.size()) return nullptr;
+  return m_macros[static_cast<std::size_t>(index)].get();
 }
 
 bool CQxApp::operator==(const CQxApp& other) const {
@@ -103,31 +103,31 @@ bool CQxApp::operator==(const CQxApp& other) const {
 }
 
 CQxApp* CQxAppList::FindByName(std::wstring_view programPath) const {
-  for (const auto& app : apps_)
+  for (const auto& app : m_apps)
     if (platform::EqualsNoCase(app->path, programPath)) return app.get();
   return nullptr;
 }
 
 CQxApp* CQxAppList::FindById(const GUID& id) const {
   if (IsZeroGuid(id)) return nullptr;
-  for (const auto& app : apps_)
+  for (const auto& app : m_apps)
     if (IsEqualGUID(app->id, id)) return app.get();
   return nullptr;
 }
 
 CQxApp* CQxAppList::Create(std::wstring_view programPath) {
   if (FindByName(programPath) != nullptr) return nullptr;
-  apps_.push_back(std::make_unique<CQxApp>(programPath));
-  return apps_.back().get();
+  m_apps.push_back(std::make_unique<CQxApp>(programPath));
+  return m_apps.back().get();
 }
 
 void CQxAppList::Delete(CQxApp* app) {
-  const auto found = std::find_if(apps_.begin(), apps_.end(),
+  const auto found = std::find_if(m_apps.begin(), m_apps.end(),
                                   [app](const auto& entry) { return entry.get() == app; });
-  if (found != apps_.end()) apps_.erase(found);
+  if (found != m_apps.end()) m_apps.erase(found);
 }
 
 CQxApp* CQxAppList::At(std::ptrdiff_t index) const {
-  if (index < 0 || static_cast<std::size_t>(index) >= apps_.size()) return nullptr;
-  return apps_[static_cast<std::size_t>(index)].get();
+  if (index < 0 || static_cast<std::size_t>(index) >= m_apps.size()) return nullptr;
+  return m_apps[static_cast<std::size_t>(index)].get();
 }

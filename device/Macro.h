@@ -94,13 +94,13 @@ class CMacroList {
   // list; a change of letter case of its own name is allowed.
   bool Rename(CMacro* macro, std::wstring_view name);
 
-  std::size_t Count() const { return macros_.size(); }
+  std::size_t Count() const { return m_macros.size(); }
   // Null for an index outside 0..count-1.
   CMacro* At(std::ptrdiff_t index) const;
-  void Clear() { macros_.clear(); }
+  void Clear() { m_macros.clear(); }
 
  private:
-  std::vector<std::unique_ptr<CMacro>> macros_;
+  std::vector<std::unique_ptr<CMacro>> m_macros;
 };
 
 class CQxApp {
@@ -128,10 +128,10 @@ class CQxAppList {
   CQxApp* Create(std::wstring_view path);
   void Delete(CQxApp* app);
 
-  std::size_t Count() const { return apps_.size(); }
+  std::size_t Count() const { return m_apps.size(); }
   CQxApp* At(std::ptrdiff_t index) const;
-  void Clear() { apps_.clear(); }
+  void Clear() { m_apps.clear(); }
 
  private:
-  std::vector<std::unique_ptr<CQxApp>> apps_;
+  std::vector<std::unique_ptr<CQxApp>> m_apps;
 };

@@ -4,31 +4,31 @@
 #include "device/KeyboardDef.h"
 
 CBaseProfile::CBaseProfile(const CBaseProfile& other)
-    : keyMap_(other.keyMap_),
-      name_(other.name_),
-      path_(other.path_),
-      fileName_(other.fileName_),
-      storageFile_(other.storageFile_),
-      id_(other.id_),
-      autoSwitch_(other.autoSwitch_),
-      showOsd_(other.showOsd_),
-      ledState_(1) {}
+    : m_keyMap(other.m_keyMap),
+      m_name(other.m_name),
+      m_path(other.m_path),
+      m_fileName(other.m_fileName),
+      m_storageFile(other.m_storageFile),
+      m_id(other.m_id),
+      m_autoSwitch(other.m_autoSwitch),
+      m_showOsd(other.m_showOsd),
+      m_ledState(1) {}
 
 void CBaseProfile::SetPath(const std::wstring& path) {
-  path_ = path;
+  m_path = path;
   // The last component, whatever its length: the device stores name and extension.
   const std::size_t separator = path.find_last_of(L"\\/:");
-  fileName_ = separator == std::wstring::npos ? path : path.substr(separator + 1);
+  m_fileName = separator == std::wstring::npos ? path : path.substr(separator + 1);
 }
 
 bool CBaseProfile::SetKeyAssignment(int32_t keyId, KeyAssignment record) {
   if (!IsAssignmentKindSupported(record.kind)) return false;
-  keyMap_[keyId] = record;
+  m_keyMap[keyId] = record;
   return true;
 }
 
 void CBaseProfile::GetKeyAssignment(KeyAssignment& out, int32_t keyId) {
-  out = keyMap_[keyId];
+  out = m_keyMap[keyId];
 }
 
 bool CBaseProfile::SaveToFile(std::wstring&, const std::wstring&, const std::wstring&) {
@@ -41,7 +41,7 @@ bool CBaseProfile::LoadFromFile(const std::wstring&, const std::wstring&, const 
 
 void CBaseProfile::ResetKeysToDefaults() {
   const CKeyboardDef& keyboard = GlobalKeyboardDef();
-  for (auto& [keyId, record] : keyMap_) {
+  for (auto& [keyId, record] : m_keyMap) {
     const KeyCode code = keyboard.GetKeyDefault(keyId);
     KeyAssignment reset;
     reset.kind = KEYKIND_DEFAULT;

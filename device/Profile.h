@@ -45,21 +45,21 @@ class IKeyboardProfile {
 class CBaseProfile {
  public:
   CBaseProfile() = default;
-  explicit CBaseProfile(const std::wstring& name) : name_(name) {}
+  explicit CBaseProfile(const std::wstring& name) : m_name(name) {}
   // A copy carries everything but the LED state, which starts at 1.
   CBaseProfile(const CBaseProfile& other);
   CBaseProfile& operator=(const CBaseProfile&) = delete;
   virtual ~CBaseProfile() = default;
 
-  virtual const std::wstring& GetName() const { return name_; }
-  virtual void SetName(const std::wstring& name) { name_ = name; }
-  virtual GUID GetId() const { return id_; }
-  virtual void SetId(const GUID& id) { id_ = id; }
-  virtual bool HasString() const { return !storageFile_.empty(); }
-  virtual const std::wstring& GetString() const { return storageFile_; }
-  virtual const std::wstring& GetFileName() const { return fileName_; }
-  virtual void SetFileName(const std::wstring& fileName) { fileName_ = fileName; }
-  virtual const std::wstring& GetPath() const { return path_; }
+  virtual const std::wstring& GetName() const { return m_name; }
+  virtual void SetName(const std::wstring& name) { m_name = name; }
+  virtual GUID GetId() const { return m_id; }
+  virtual void SetId(const GUID& id) { m_id = id; }
+  virtual bool HasString() const { return !m_storageFile.empty(); }
+  virtual const std::wstring& GetString() const { return m_storageFile; }
+  virtual const std::wstring& GetFileName() const { return m_fileName; }
+  virtual void SetFileName(const std::wstring& fileName) { m_fileName = fileName; }
+  virtual const std::wstring& GetPath() const { return m_path; }
   // Stores the path and makes its last component the program file name.
   virtual void SetPath(const std::wstring& path);
   // Stores the record when the profile accepts its kind; true when stored.
@@ -67,12 +67,12 @@ class CBaseProfile {
   // The key's record; a key never assigned gets (and returns) an all-zero record.
   virtual void GetKeyAssignment(KeyAssignment& out, int32_t keyId);
   virtual bool IsAssignmentKindSupported(int32_t kind) const = 0;
-  virtual void SetAutoSwitch(uint8_t value) { autoSwitch_ = value; }
-  virtual uint8_t GetAutoSwitch() const { return autoSwitch_; }
-  virtual void SetLedState(uint8_t value) { ledState_ = value; }
-  virtual uint8_t GetLedState() const { return ledState_; }
-  virtual void SetShowOsd(uint8_t value) { showOsd_ = value; }
-  virtual uint8_t GetShowOsd() const { return showOsd_; }
+  virtual void SetAutoSwitch(uint8_t value) { m_autoSwitch = value; }
+  virtual uint8_t GetAutoSwitch() const { return m_autoSwitch; }
+  virtual void SetLedState(uint8_t value) { m_ledState = value; }
+  virtual uint8_t GetLedState() const { return m_ledState; }
+  virtual void SetShowOsd(uint8_t value) { m_showOsd = value; }
+  virtual uint8_t GetShowOsd() const { return m_showOsd; }
   // Profiles are not kept in files of their own: both fail and change nothing.
   virtual bool SaveToFile(std::wstring& outPath, const std::wstring& folder,
                           const std::wstring& extension);
@@ -81,18 +81,18 @@ class CBaseProfile {
 
   // Every key in the map back to its layout default.
   void ResetKeysToDefaults();
-  const std::map<int32_t, KeyAssignment>& KeyMap() const { return keyMap_; }
+  const std::map<int32_t, KeyAssignment>& KeyMap() const { return m_keyMap; }
 
  private:
-  std::map<int32_t, KeyAssignment> keyMap_;
-  std::wstring name_;
-  std::wstring path_;
-  std::wstring fileName_;
-  std::wstring storageFile_;
-  GUID id_{};
-  uint8_t autoSwitch_ = 0;
-  uint8_t showOsd_ = 1;
-  uint8_t ledState_ = 1;
+  std::map<int32_t, KeyAssignment> m_keyMap;
+  std::wstring m_name;
+  std::wstring m_path;
+  std::wstring m_fileName;
+  std::wstring m_storageFile;
+  GUID m_id{};
+  uint8_t m_autoSwitch = 0;
+  uint8_t m_showOsd = 1;
+  uint8_t m_ledState = 1;
 };
 
 class CKeyboardProfile : public CBaseProfile {

@@ -16,22 +16,22 @@ class CInProcessDeviceService {
     CServiceCore::Options options;
     options.stateFile = stateFile;
     options.keyboard = SimKeyboardKeys();
-    core_ = CServiceCore::Create(std::move(options));
-    registration_ = std::make_unique<CServiceClassRegistration>(core_);
+    m_core = CServiceCore::Create(std::move(options));
+    m_registration = std::make_unique<CServiceClassRegistration>(m_core);
   }
   ~CInProcessDeviceService() {
-    registration_.reset();
-    core_.reset();
+    m_registration.reset();
+    m_core.reset();
   }
   CInProcessDeviceService(const CInProcessDeviceService&) = delete;
   CInProcessDeviceService& operator=(const CInProcessDeviceService&) = delete;
 
-  bool Registered() const { return SUCCEEDED(registration_->Status()); }
+  bool Registered() const { return SUCCEEDED(m_registration->Status()); }
   // The call log, injected failures and delays, the keyboard's own actions
   // (PressKey, RaiseRecording, SetPlugged), and the state itself.
-  CServiceCore& Core() { return *core_; }
+  CServiceCore& Core() { return *m_core; }
 
  private:
-  std::shared_ptr<CServiceCore> core_;
-  std::unique_ptr<CServiceClassRegistration> registration_;
+  std::shared_ptr<CServiceCore> m_core;
+  std::unique_ptr<CServiceClassRegistration> m_registration;
 };

@@ -71,23 +71,23 @@ std::shared_ptr<CServiceCore> CServiceCore::Create(Options options) {
   return core;
 }
 
-CServiceCore::CServiceCore(Options options) : options_(std::move(options)) {
+CServiceCore::CServiceCore(Options options) : m_options(std::move(options)) {
   WNDCLASSW wc = {};
   wc.lpfnWndProc = WindowProc;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.lpszClassName = kWindowClass;
   RegisterClassW(&wc);  // fails harmlessly when a second core registers it again
-  window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-  if (window_) SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  m_window = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  if (m_window) SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 CServiceCore::~CServiceCore() {
   Flush();
-  if (window_) {
-    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    DestroyWindow(window_);
+  if (m_window) {
+    SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
+    DestroyWindow(m_window);
   }
-  for (auto& list : sinks_)
+  for (auto& list : m_sinks)
     for (auto& s : list) s.sink->Release();
 }
 
@@ -98,7 +98,7 @@ LRESULT CALLBACK CServiceCore::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
     return 0;
   }
   if (core && msg == kArmFlushMessage) {
-    SetTimer(hwnd, kFlushTimer, core->options_.flushDelayMs, nullptr);
+    SetTimer(hwnd, kFlushTimer, core->m_options.flushDelayMs, nullptr);
     return 0;
   }
   if (core && msg == WM_TIMER && wp == kFlushTimer) {
@@ -111,22 +111,22 @@ LRESULT CALLBACK CServiceCore::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
 // ---- seams
 
 HRESULT CServiceCore::Enter(const wchar_t* method, bool needsDevice) {
-  if (callLog_.size() >= kMaxCallLog) callLog_.pop_front();
-  callLog_.emplace_back(method);
-  if (!faults_.empty()) {
-    auto it = faults_.find(method);
-    if (it == faults_.end()) {
+  if (m_callLog.size() >= kMaxCallLog) m_callLog.pop_front();
+  m_callLog.emplace_back(method);
+  if (!m_faults.empty()) {
+    auto it = m_faults.find(method);
+    if (it == m_faults.end()) {
       const wchar_t* bare = wcsstr(method, L"::");
-      if (bare) it = faults_.find(bare + 2);
+      if (bare) it = m_faults.find(bare + 2);
     }
-    if (it != faults_.end() && it->second.onCall != 0) {
+    if (it != m_faults.end() && it->second.onCall != 0) {
       if (++it->second.seen == it->second.onCall) {
         const HRESULT status = it->second.status;
-        faults_.erase(it);
+        m_faults.erase(it);
         Log(L"injected failure " + Hr(status) + L" in " + method);
         return status;
       }
-    } else if (it != faults_.end()) {
+    } else if (it != m_faults.end()) {
       if (it->second.delayMs) Sleep(it->second.delayMs);
       if (FAILED(it->second.status)) {
         Log(L"injected failure " + Hr(it->second.status) + L" in " + method);
@@ -134,43 +134,43 @@ HRESULT CServiceCore::Enter(const wchar_t* method, bool needsDevice) {
       }
     }
   }
-  if (needsDevice && !plugged_) return kErrUnplugged;
+  if (needsDevice && !m_plugged) return kErrUnplugged;
   return S_OK;
 }
 
 void CServiceCore::SetFault(const std::wstring& method, HRESULT status, DWORD delayMs) {
   if (SUCCEEDED(status) && delayMs == 0)
-    faults_.erase(method);
+    m_faults.erase(method);
   else
-    faults_[method] = Fault{status, delayMs};
+    m_faults[method] = Fault{status, delayMs};
   Log(L"fault set: " + method + L" status " + Hr(status) + L" delay " + std::to_wstring(delayMs) + L" ms");
 }
 
 void CServiceCore::SetFaultOnCall(const std::wstring& method, HRESULT status, DWORD call) {
   if (SUCCEEDED(status) || call == 0) {
-    faults_.erase(method);
+    m_faults.erase(method);
   } else {
     Fault fault;
     fault.status = status;
     fault.onCall = call;
-    faults_[method] = fault;
+    m_faults[method] = fault;
   }
   Log(L"fault set: " + method + L" status " + Hr(status) + L" on call " + std::to_wstring(call));
 }
 
-void CServiceCore::ClearFaults() { faults_.clear(); }
+void CServiceCore::ClearFaults() { m_faults.clear(); }
 
-std::vector<std::wstring> CServiceCore::CallLog() const { return {callLog_.begin(), callLog_.end()}; }
+std::vector<std::wstring> CServiceCore::CallLog() const { return {m_callLog.begin(), m_callLog.end()}; }
 
-void CServiceCore::ClearCallLog() { callLog_.clear(); }
+void CServiceCore::ClearCallLog() { m_callLog.clear(); }
 
 void CServiceCore::SetPlugged(bool plugged) {
-  if (plugged_ != plugged) Log(plugged ? L"keyboard plugged in" : L"keyboard unplugged");
-  plugged_ = plugged;
+  if (m_plugged != plugged) Log(plugged ? L"keyboard plugged in" : L"keyboard unplugged");
+  m_plugged = plugged;
 }
 
 void CServiceCore::SetMode(int mode) {
-  mode_ = mode;
+  m_mode = mode;
   Log(L"remapping mode " + std::to_wstring(mode));
 }
 
@@ -178,21 +178,21 @@ void CServiceCore::SetMode(int mode) {
 
 SimProfile* CServiceCore::FindProfile(const GUID& id) {
   if (IsZeroId(id)) return nullptr;
-  for (auto& p : state_.profiles)
+  for (auto& p : m_state.profiles)
     if (SameGuid(p.id, id)) return &p;
   return nullptr;
 }
 
 SimMacro* CServiceCore::FindMacro(const GUID& id) {
   if (IsZeroId(id)) return nullptr;
-  for (auto& m : state_.macros)
+  for (auto& m : m_state.macros)
     if (SameGuid(m.id, id)) return &m;
   return nullptr;
 }
 
 SimApp* CServiceCore::FindApp(const GUID& id) {
   if (IsZeroId(id)) return nullptr;
-  for (auto& a : state_.apps)
+  for (auto& a : m_state.apps)
     if (SameGuid(a.id, id)) return &a;
   return nullptr;
 }
@@ -207,8 +207,8 @@ GUID CServiceCore::NewId() {
 HRESULT CServiceCore::CheckRoom(const wchar_t* what, size_t profiles, size_t macros, size_t apps,
                                 size_t addedEvents, size_t removedEvents) {
   const size_t events = TotalEvents() - std::min(removedEvents, TotalEvents());
-  const bool fits = state_.profiles.size() + profiles <= kMaxSimProfiles &&
-                    state_.macros.size() + macros <= kMaxSimMacros && state_.apps.size() + apps <= kMaxSimApps &&
+  const bool fits = m_state.profiles.size() + profiles <= kMaxSimProfiles &&
+                    m_state.macros.size() + macros <= kMaxSimMacros && m_state.apps.size() + apps <= kMaxSimApps &&
                     addedEvents <= kMaxSimEventsTotal - events;
   if (fits) return S_OK;
   Log(std::wstring(L"refused: ") + what + L": the keyboard holds as much as it can");
@@ -217,44 +217,44 @@ HRESULT CServiceCore::CheckRoom(const wchar_t* what, size_t profiles, size_t mac
 
 size_t CServiceCore::TotalEvents() const {
   size_t total = 0;
-  for (const auto& m : state_.macros) total += m.events.size();
+  for (const auto& m : m_state.macros) total += m.events.size();
   return total;
 }
 
 void CServiceCore::Changed() {
-  dirty_ = true;
-  if (!timerArmed_ && window_) {
+  m_dirty = true;
+  if (!m_timerArmed && m_window) {
     // A timer belongs to its window's thread; a call on another thread (an
     // in-process host's worker) asks that thread to arm it.
-    if (GetWindowThreadProcessId(window_, nullptr) == GetCurrentThreadId())
-      SetTimer(window_, kFlushTimer, options_.flushDelayMs, nullptr);
+    if (GetWindowThreadProcessId(m_window, nullptr) == GetCurrentThreadId())
+      SetTimer(m_window, kFlushTimer, m_options.flushDelayMs, nullptr);
     else
-      PostMessageW(window_, kArmFlushMessage, 0, 0);
-    timerArmed_ = true;
+      PostMessageW(m_window, kArmFlushMessage, 0, 0);
+    m_timerArmed = true;
   }
 }
 
-void CServiceCore::OperationStarted() { ++operations_; }
+void CServiceCore::OperationStarted() { ++m_operations; }
 
 void CServiceCore::OperationEnded() {
-  if (operations_ > 0) --operations_;
+  if (m_operations > 0) --m_operations;
   Flush();
 }
 
 bool CServiceCore::Flush() {
-  if (!dirty_) return true;
-  if (options_.stateFile.empty()) {
-    dirty_ = false;
+  if (!m_dirty) return true;
+  if (m_options.stateFile.empty()) {
+    m_dirty = false;
   } else {
     std::wstring error;
-    if (!WriteFileAtomically(options_.stateFile, WriteSimDocument(SimDocKind::State, state_), error)) {
+    if (!WriteFileAtomically(m_options.stateFile, WriteSimDocument(SimDocKind::State, m_state), error)) {
       Log(L"state not written: " + error);
       return false;  // the timer stays armed and tries again
     }
-    dirty_ = false;
+    m_dirty = false;
   }
-  if (timerArmed_ && window_) KillTimer(window_, kFlushTimer);
-  timerArmed_ = false;
+  if (m_timerArmed && m_window) KillTimer(m_window, kFlushTimer);
+  m_timerArmed = false;
   return true;
 }
 
@@ -302,49 +302,49 @@ bool CServiceCore::WriteFileAtomically(const std::wstring& path, const std::stri
 void CServiceCore::Load() {
   // The log is kept short: a long one is moved aside at start (and by Log as it grows).
   WIN32_FILE_ATTRIBUTE_DATA logInfo;
-  if (!options_.logFile.empty() &&
-      GetFileAttributesExW(options_.logFile.c_str(), GetFileExInfoStandard, &logInfo) &&
-      (logInfo.nFileSizeHigh != 0 || logInfo.nFileSizeLow > options_.logLimitBytes))
+  if (!m_options.logFile.empty() &&
+      GetFileAttributesExW(m_options.logFile.c_str(), GetFileExInfoStandard, &logInfo) &&
+      (logInfo.nFileSizeHigh != 0 || logInfo.nFileSizeLow > m_options.logLimitBytes))
     MoveAsideLog();
   auto factory = [&] {
-    state_ = FactoryState(options_.keyboard, NewId());
+    m_state = FactoryState(m_options.keyboard, NewId());
     Changed();
   };
-  if (options_.stateFile.empty()) {
+  if (m_options.stateFile.empty()) {
     factory();
-    startNotice_ = L"factory state (not persisted)";
-  } else if (GetFileAttributesW(options_.stateFile.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    m_startNotice = L"factory state (not persisted)";
+  } else if (GetFileAttributesW(m_options.stateFile.c_str()) == INVALID_FILE_ATTRIBUTES) {
     factory();
-    startNotice_ = L"no state file; factory state";
+    m_startNotice = L"no state file; factory state";
   } else {
     std::string text;
     std::wstring error;
     ServiceState loaded;
-    if (ReadFileText(options_.stateFile, text, error) && ReadSimDocument(SimDocKind::State, text, loaded, error)) {
-      state_ = std::move(loaded);
-      for (auto& p : state_.profiles) FitProfileToKeyboard(p, options_.keyboard);
-      if (!FindProfile(state_.active)) state_.active = state_.profiles.empty() ? GUID{} : state_.profiles[0].id;
-      startNotice_ = L"state read from " + options_.stateFile;
+    if (ReadFileText(m_options.stateFile, text, error) && ReadSimDocument(SimDocKind::State, text, loaded, error)) {
+      m_state = std::move(loaded);
+      for (auto& p : m_state.profiles) FitProfileToKeyboard(p, m_options.keyboard);
+      if (!FindProfile(m_state.active)) m_state.active = m_state.profiles.empty() ? GUID{} : m_state.profiles[0].id;
+      m_startNotice = L"state read from " + m_options.stateFile;
     } else {
       SYSTEMTIME t;
       GetLocalTime(&t);
       wchar_t suffix[64];
       swprintf(suffix, 64, L".bad-%04u%02u%02u-%02u%02u%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
                t.wSecond);
-      const std::wstring aside = options_.stateFile + suffix;
-      MoveFileExW(options_.stateFile.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING);
+      const std::wstring aside = m_options.stateFile + suffix;
+      MoveFileExW(m_options.stateFile.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING);
       factory();
-      startNotice_ = L"state file unreadable (" + error + L"); kept aside as " + aside + L"; factory state";
+      m_startNotice = L"state file unreadable (" + error + L"); kept aside as " + aside + L"; factory state";
     }
   }
-  Log(L"start: " + startNotice_);
+  Log(L"start: " + m_startNotice);
 }
 
 // ---- operations
 
 HRESULT CServiceCore::ActivateProfile(const GUID& id) {
   if (!FindProfile(id)) return kErrNotFound;
-  state_.active = id;
+  m_state.active = id;
   Changed();
   Log(L"active profile " + GuidText(id));
   RaiseProfileChanged(id);
@@ -352,16 +352,16 @@ HRESULT CServiceCore::ActivateProfile(const GUID& id) {
 }
 
 HRESULT CServiceCore::DeleteProfile(const GUID& id) {
-  auto& list = state_.profiles;
+  auto& list = m_state.profiles;
   for (size_t i = 0; i < list.size(); ++i) {
     if (!SameGuid(list[i].id, id)) continue;
     list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
     Changed();
     Log(L"profile deleted " + GuidText(id));
-    if (SameGuid(state_.active, id)) {
+    if (SameGuid(m_state.active, id)) {
       // The keyboard always plays some profile while it has one.
       if (list.empty()) {
-        state_.active = GUID{};
+        m_state.active = GUID{};
       } else {
         ActivateProfile(list[0].id);
       }
@@ -372,10 +372,10 @@ HRESULT CServiceCore::DeleteProfile(const GUID& id) {
 }
 
 HRESULT CServiceCore::PressKey(DWORD keyCode) {
-  SimProfile* profile = FindProfile(state_.active);
-  if (!plugged_) return kErrUnplugged;
+  SimProfile* profile = FindProfile(m_state.active);
+  if (!m_plugged) return kErrUnplugged;
   if (!profile) return S_FALSE;
-  if (mode_ == 2) {
+  if (m_mode == 2) {
     Log(L"key 0x" + std::to_wstring(keyCode) + L" pressed while remapping is suspended");
     return S_FALSE;
   }
@@ -385,7 +385,7 @@ HRESULT CServiceCore::PressKey(DWORD keyCode) {
   if (!record) return kErrNotFound;
   if (record->type == 3) {
     const int32_t sub = PayloadInt(*record, 0);
-    auto& list = state_.profiles;
+    auto& list = m_state.profiles;
     size_t at = 0;
     while (at < list.size() && !SameGuid(list[at].id, profile->id)) ++at;
     if (sub == 3) {
@@ -413,11 +413,11 @@ HRESULT CServiceCore::PressKey(DWORD keyCode) {
 }
 
 void CServiceCore::ResetToFactory() {
-  state_ = FactoryState(options_.keyboard, NewId());
-  mode_ = 1;
+  m_state = FactoryState(m_options.keyboard, NewId());
+  m_mode = 1;
   Changed();
   Log(L"reset to the factory state");
-  RaiseProfileChanged(state_.active);
+  RaiseProfileChanged(m_state.active);
 }
 
 HRESULT CServiceCore::ExportProfileFile(const GUID& id, const std::wstring& path) {
@@ -466,7 +466,7 @@ HRESULT CServiceCore::ImportProfileFile(const std::wstring& path, GUID& newId) {
     }
   for (const auto& a : doc.apps) {
     bool known = FindApp(a.id) != nullptr;
-    for (size_t i = 0; !known && i < state_.apps.size(); ++i) known = platform::EqualsNoCase(state_.apps[i].path, a.path);
+    for (size_t i = 0; !known && i < m_state.apps.size(); ++i) known = platform::EqualsNoCase(m_state.apps[i].path, a.path);
     if (!known) ++newApps;
   }
   if (const HRESULT room = CheckRoom(L"profile import", 1, newMacros, newApps, newEvents); FAILED(room)) return room;
@@ -480,13 +480,13 @@ HRESULT CServiceCore::ImportProfileFile(const std::wstring& path, GUID& newId) {
     SimMacro copy = m;
     copy.id = NewId();
     macroIds[GuidText(m.id)] = copy.id;
-    state_.macros.push_back(std::move(copy));
+    m_state.macros.push_back(std::move(copy));
   }
   for (const auto& a : doc.apps) {
     GUID id = a.id;
     if (!FindApp(id)) {
       bool found = false;
-      for (const auto& existing : state_.apps)
+      for (const auto& existing : m_state.apps)
         if (platform::EqualsNoCase(existing.path, a.path)) {
           id = existing.id;
           found = true;
@@ -495,7 +495,7 @@ HRESULT CServiceCore::ImportProfileFile(const std::wstring& path, GUID& newId) {
       if (!found) {
         SimApp copy = a;
         copy.id = id = NewId();
-        state_.apps.push_back(std::move(copy));
+        m_state.apps.push_back(std::move(copy));
       }
     }
     appIds[GuidText(a.id)] = id;
@@ -509,10 +509,10 @@ HRESULT CServiceCore::ImportProfileFile(const std::wstring& path, GUID& newId) {
       if (it != ids.end()) SetPayloadGuid(r, 0, it->second);
     }
   }
-  FitProfileToKeyboard(profile, options_.keyboard);
+  FitProfileToKeyboard(profile, m_options.keyboard);
   newId = profile.id;
-  state_.profiles.push_back(std::move(profile));
-  if (IsZeroId(state_.active)) state_.active = newId;
+  m_state.profiles.push_back(std::move(profile));
+  if (IsZeroId(m_state.active)) m_state.active = newId;
   Changed();
   Log(L"profile imported from " + path + L" as " + GuidText(newId));
   return S_OK;
@@ -548,7 +548,7 @@ HRESULT CServiceCore::ImportMacroFile(const std::wstring& path, GUID& newId) {
     return room;
   SimMacro macro = doc.macros[0];
   macro.id = newId = NewId();
-  state_.macros.push_back(std::move(macro));
+  m_state.macros.push_back(std::move(macro));
   Changed();
   Log(L"macro imported from " + path + L" as " + GuidText(newId));
   return S_OK;
@@ -560,14 +560,14 @@ DWORD CServiceCore::AddSink(EventSource source, IUnknown* sink) {
   if (!sink) return 0;
   IUnknown* events = nullptr;
   if (FAILED(sink->QueryInterface(EventIid(source), reinterpret_cast<void**>(&events))) || !events) return 0;
-  const DWORD cookie = nextCookie_++;
-  sinks_[static_cast<int>(source)].push_back(Sink{cookie, events});
+  const DWORD cookie = m_nextCookie++;
+  m_sinks[static_cast<int>(source)].push_back(Sink{cookie, events});
   Log(L"sink " + std::to_wstring(cookie) + L" connected");
   return cookie;
 }
 
 bool CServiceCore::RemoveSink(EventSource source, DWORD cookie) {
-  auto& list = sinks_[static_cast<int>(source)];
+  auto& list = m_sinks[static_cast<int>(source)];
   for (size_t i = 0; i < list.size(); ++i) {
     if (list[i].cookie != cookie) continue;
     IUnknown* sink = list[i].sink;
@@ -579,24 +579,24 @@ bool CServiceCore::RemoveSink(EventSource source, DWORD cookie) {
   return false;
 }
 
-size_t CServiceCore::SinkCount(EventSource source) const { return sinks_[static_cast<int>(source)].size(); }
+size_t CServiceCore::SinkCount(EventSource source) const { return m_sinks[static_cast<int>(source)].size(); }
 
 void CServiceCore::Post(std::function<void()> event) {
   {
-    std::lock_guard<std::mutex> lock(pendingLock_);
-    pending_.push_back(std::move(event));
+    std::lock_guard<std::mutex> lock(m_pendingLock);
+    m_pending.push_back(std::move(event));
   }
-  if (window_) PostMessageW(window_, kPostedEventMessage, 0, 0);
+  if (m_window) PostMessageW(m_window, kPostedEventMessage, 0, 0);
 }
 
 void CServiceCore::DispatchPending() {
   for (;;) {
     std::function<void()> event;
     {
-      std::lock_guard<std::mutex> lock(pendingLock_);
-      if (pending_.empty()) return;
-      event = std::move(pending_.front());
-      pending_.pop_front();
+      std::lock_guard<std::mutex> lock(m_pendingLock);
+      if (m_pending.empty()) return;
+      event = std::move(m_pending.front());
+      m_pending.pop_front();
     }
     event();
   }
@@ -604,7 +604,7 @@ void CServiceCore::DispatchPending() {
 
 void CServiceCore::Fire(EventSource source, const std::function<HRESULT(IUnknown*)>& call, const wchar_t* name) {
   // A copy: a sink may connect or disconnect re-entrantly while it is called.
-  std::vector<Sink> targets = sinks_[static_cast<int>(source)];
+  std::vector<Sink> targets = m_sinks[static_cast<int>(source)];
   for (auto& t : targets) t.sink->AddRef();
   for (auto& t : targets) {
     const HRESULT hr = call(t.sink);
@@ -658,15 +658,15 @@ void CServiceCore::RaiseApplication(int kind, const std::wstring& path) {
 // ---- log and shutdown
 
 void CServiceCore::Log(const std::wstring& line) {
-  if (options_.logFile.empty()) return;
-  HANDLE h = CreateFileW(options_.logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  if (m_options.logFile.empty()) return;
+  HANDLE h = CreateFileW(m_options.logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return;
   const std::string text = platform::WideToUtf8(Timestamp() + L" " + line + L"\r\n");
   DWORD written = 0;
   WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   LARGE_INTEGER size{};
-  const bool full = GetFileSizeEx(h, &size) && size.QuadPart > options_.logLimitBytes;
+  const bool full = GetFileSizeEx(h, &size) && size.QuadPart > m_options.logLimitBytes;
   CloseHandle(h);
   // The service stays resident for days: the log is kept short while it runs, not
   // only at start.
@@ -674,11 +674,11 @@ void CServiceCore::Log(const std::wstring& line) {
 }
 
 void CServiceCore::MoveAsideLog() const {
-  MoveFileExW(options_.logFile.c_str(), (options_.logFile + L".old").c_str(), MOVEFILE_REPLACE_EXISTING);
+  MoveFileExW(m_options.logFile.c_str(), (m_options.logFile + L".old").c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 void CServiceCore::RequestShutdown() {
   Log(L"stop requested");
   Flush();
-  if (shutdown_) shutdown_();
+  if (m_shutdown) m_shutdown();
 }

@@ -68,11 +68,11 @@ class CServiceCore {
   std::vector<std::wstring> CallLog() const;
   void ClearCallLog();
 
-  ServiceState& State() { return state_; }
-  const std::vector<SimKey>& Keyboard() const { return options_.keyboard; }
-  bool Plugged() const { return plugged_; }
+  ServiceState& State() { return m_state; }
+  const std::vector<SimKey>& Keyboard() const { return m_options.keyboard; }
+  bool Plugged() const { return m_plugged; }
   void SetPlugged(bool plugged);
-  int Mode() const { return mode_; }
+  int Mode() const { return m_mode; }
   void SetMode(int mode);
 
   SimProfile* FindProfile(const GUID& id);
@@ -93,7 +93,7 @@ class CServiceCore {
   void OperationEnded();
   // Writes the state now if it changed (temporary file, flushed, then replacing).
   bool Flush();
-  bool Dirty() const { return dirty_; }
+  bool Dirty() const { return m_dirty; }
 
   // Operations the interfaces and the control tool share.
   HRESULT ActivateProfile(const GUID& id);
@@ -120,9 +120,9 @@ class CServiceCore {
 
   void Log(const std::wstring& line);
   // What the start found (state file read, missing, or kept aside).
-  const std::wstring& StartNotice() const { return startNotice_; }
+  const std::wstring& StartNotice() const { return m_startNotice; }
 
-  void SetShutdownHandler(std::function<void()> handler) { shutdown_ = std::move(handler); }
+  void SetShutdownHandler(std::function<void()> handler) { m_shutdown = std::move(handler); }
   void RequestShutdown();
 
  private:
@@ -146,20 +146,20 @@ class CServiceCore {
     IUnknown* sink;  // the event interface, one reference held
   };
 
-  Options options_;
-  ServiceState state_;
-  bool plugged_ = true;
-  int mode_ = 1;
-  bool dirty_ = false;
-  bool timerArmed_ = false;
-  int operations_ = 0;
-  HWND window_ = nullptr;
-  std::map<std::wstring, Fault> faults_;
-  std::deque<std::wstring> callLog_;
-  std::vector<Sink> sinks_[kEventSourceCount];
-  DWORD nextCookie_ = 1;
-  std::mutex pendingLock_;
-  std::deque<std::function<void()>> pending_;
-  std::wstring startNotice_;
-  std::function<void()> shutdown_;
+  Options m_options;
+  ServiceState m_state;
+  bool m_plugged = true;
+  int m_mode = 1;
+  bool m_dirty = false;
+  bool m_timerArmed = false;
+  int m_operations = 0;
+  HWND m_window = nullptr;
+  std::map<std::wstring, Fault> m_faults;
+  std::deque<std::wstring> m_callLog;
+  std::vector<Sink> m_sinks[kEventSourceCount];
+  DWORD m_nextCookie = 1;
+  std::mutex m_pendingLock;
+  std::deque<std::function<void()>> m_pending;
+  std::wstring m_startNotice;
+  std::function<void()> m_shutdown;
 };

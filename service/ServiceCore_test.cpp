@@ -41,43 +41,43 @@ class ServiceCoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    folder_ = NewTempFolder();
+    m_folder = NewTempFolder();
     Start();
   }
   void TearDown() override {
-    session_.Close();
+    m_session.Close();
     Stop();
     CoUninitialize();
   }
   CServiceCore::Options Options() const {
     CServiceCore::Options o;
-    o.stateFile = folder_ + L"DeviceService.state";
-    o.logFile = folder_ + L"DeviceService.log";
+    o.stateFile = m_folder + L"DeviceService.state";
+    o.logFile = m_folder + L"DeviceService.log";
     o.keyboard = SimKeyboardKeys();
     o.flushDelayMs = 100;
     return o;
   }
   void Start() {
-    core_ = CServiceCore::Create(Options());
-    registration_ = std::make_unique<CServiceClassRegistration>(core_);
-    ASSERT_TRUE(SUCCEEDED(registration_->Status()));
-    ASSERT_TRUE(SUCCEEDED(session_.Open()));
-    ASSERT_FALSE(core_->CallLog().empty()) << "the in-process core must serve the calls";
+    m_core = CServiceCore::Create(Options());
+    m_registration = std::make_unique<CServiceClassRegistration>(m_core);
+    ASSERT_TRUE(SUCCEEDED(m_registration->Status()));
+    ASSERT_TRUE(SUCCEEDED(m_session.Open()));
+    ASSERT_FALSE(m_core->CallLog().empty()) << "the in-process core must serve the calls";
   }
   void Stop() {
-    session_.Close();
-    registration_.reset();
-    core_.reset();
+    m_session.Close();
+    m_registration.reset();
+    m_core.reset();
   }
   void Restart() {
     Stop();
     Start();
   }
-  std::wstring Dump() const { return DumpSimState(core_->State(), 1, true); }
+  std::wstring Dump() const { return DumpSimState(m_core->State(), 1, true); }
 
   ComRef<IProfileManager> Profiles() {
     ComRef<IProfileManager> pm;
-    EXPECT_TRUE(SUCCEEDED(session_.Feature(pm)));
+    EXPECT_TRUE(SUCCEEDED(m_session.Feature(pm)));
     return pm;
   }
   std::wstring NameAt(IProfileManager* pm, int index) {
@@ -92,27 +92,27 @@ class ServiceCoreTest : public ::testing::Test {
   }
 
   // Sinks outlive the core, which releases its sinks when it ends.
-  CTestSink sink_, sink2_;
-  std::wstring folder_;
-  std::shared_ptr<CServiceCore> core_;
-  std::unique_ptr<CServiceClassRegistration> registration_;
-  ServiceSession session_;
+  CTestSink m_sink, m_sink2;
+  std::wstring m_folder;
+  std::shared_ptr<CServiceCore> m_core;
+  std::unique_ptr<CServiceClassRegistration> m_registration;
+  ServiceSession m_session;
 };
 
 TEST_F(ServiceCoreTest, DeviceIdentityInfoAndEnumerationEnd) {
   ComRef<IDevice> second;
-  EXPECT_LT(session_.manager->GetDevice(1, second.Out()), 0);
+  EXPECT_LT(m_session.manager->GetDevice(1, second.Out()), 0);
   EXPECT_FALSE(second);
 
   ComRef<IDeviceIdentity> identity;
-  ASSERT_TRUE(SUCCEEDED(session_.device->QueryInterface(__uuidof(IDeviceIdentity), identity.OutVoid())));
+  ASSERT_TRUE(SUCCEEDED(m_session.device->QueryInterface(__uuidof(IDeviceIdentity), identity.OutVoid())));
   DWORD vendor = 0, product = 0;
   ASSERT_EQ(identity->GetIds(&vendor, &product), S_OK);
   EXPECT_EQ(vendor, 0x2F7Au);
   EXPECT_EQ(product, 0x0C41u);
 
   DeviceInfo info{};
-  ASSERT_EQ(session_.device->GetInfo(&info), S_OK);
+  ASSERT_EQ(m_session.device->GetInfo(&info), S_OK);
   EXPECT_EQ(info.productId, 0x0C41u);
   EXPECT_EQ(info.firmwareMajor, 1u);
   EXPECT_EQ(info.firmwareMinor, 5u);
@@ -120,13 +120,13 @@ TEST_F(ServiceCoreTest, DeviceIdentityInfoAndEnumerationEnd) {
   CoTaskMemFree(info.text);
 
   ComRef<IDeviceStatus> status;
-  ASSERT_TRUE(SUCCEEDED(session_.device->QueryInterface(__uuidof(IDeviceStatus), status.OutVoid())));
+  ASSERT_TRUE(SUCCEEDED(m_session.device->QueryInterface(__uuidof(IDeviceStatus), status.OutVoid())));
   DWORD layout = 99;
   EXPECT_EQ(status->GetValue(&layout), S_OK);
   EXPECT_EQ(layout, 0u);
 
   ComRef<IUnknown> none;
-  EXPECT_EQ(session_.device->GetFeature(__uuidof(IColorRangeList), none.OutVoid()), E_NOINTERFACE);
+  EXPECT_EQ(m_session.device->GetFeature(__uuidof(IColorRangeList), none.OutVoid()), E_NOINTERFACE);
 }
 
 TEST_F(ServiceCoreTest, FactoryStateHasOneActiveProfileWithEveryKeyAtItsDefault) {
@@ -152,7 +152,7 @@ TEST_F(ServiceCoreTest, FactoryStateHasOneActiveProfileWithEveryKeyAtItsDefault)
     EXPECT_EQ(static_cast<uint32_t>(static_cast<uint16_t>(scan)), r.keyCode & 0xFFFF);
   }
   ComRef<IMacroManager> macros;
-  ASSERT_EQ(session_.Feature(macros), S_OK);
+  ASSERT_EQ(m_session.Feature(macros), S_OK);
   ComRef<IDeviceMacro> m;
   EXPECT_LT(macros->GetMacro(0, m.Out()), 0);
 }
@@ -195,8 +195,8 @@ TEST_F(ServiceCoreTest, NamesAndPathsAreBounded) {
 TEST_F(ServiceCoreTest, EveryActivationRaisesTheProfileEventOnEverySink) {
   auto listener = Profiles();
   auto other = Profiles();  // another client's profile manager
-  CTestSink& sink1 = sink_;
-  CTestSink& sink2 = sink2_;
+  CTestSink& sink1 = m_sink;
+  CTestSink& sink2 = m_sink2;
   const DWORD c1 = AdviseOn(listener.Get(), __uuidof(_IProfileManagerEvents), static_cast<_IProfileManagerEvents*>(&sink1));
   const DWORD c2 = AdviseOn(listener.Get(), __uuidof(_IProfileManagerEvents), static_cast<_IProfileManagerEvents*>(&sink2));
   ASSERT_NE(c1, 0u);
@@ -213,14 +213,14 @@ TEST_F(ServiceCoreTest, EveryActivationRaisesTheProfileEventOnEverySink) {
   sink2.answer = RPC_E_DISCONNECTED;
   ASSERT_EQ(other->SetActiveProfile(p.Get()), S_OK);
   ASSERT_TRUE(PumpUntil([&] { return sink1.calls.size() == 3; }));
-  EXPECT_EQ(core_->SinkCount(EventSource::Profile), 1u);
+  EXPECT_EQ(m_core->SinkCount(EventSource::Profile), 1u);
   ASSERT_EQ(other->SetActiveProfile(p.Get()), S_OK);
   ASSERT_TRUE(PumpUntil([&] { return sink1.calls.size() == 4; }));
   EXPECT_EQ(sink2.calls.size(), 3u);
 
   EXPECT_TRUE(UnadviseOn(listener.Get(), __uuidof(_IProfileManagerEvents), c1));
   EXPECT_FALSE(UnadviseOn(listener.Get(), __uuidof(_IProfileManagerEvents), c1));
-  EXPECT_EQ(core_->SinkCount(EventSource::Profile), 0u);
+  EXPECT_EQ(m_core->SinkCount(EventSource::Profile), 0u);
 }
 
 TEST_F(ServiceCoreTest, KeyAssignmentsAreCheckedWholeAndClampedToTheCallersBuffer) {
@@ -300,7 +300,7 @@ TEST_F(ServiceCoreTest, ProfileProperties) {
 
 TEST_F(ServiceCoreTest, MacroEventsTravelAsBlobs) {
   ComRef<IMacroManager> macros;
-  ASSERT_EQ(session_.Feature(macros), S_OK);
+  ASSERT_EQ(m_session.Feature(macros), S_OK);
   ComRef<IDeviceMacro> m;
   ASSERT_EQ(macros->CreateMacro(m.Out()), S_OK);
   ASSERT_EQ(m->SetName(L"New Macro1"), S_OK);
@@ -339,8 +339,8 @@ TEST_F(ServiceCoreTest, ProfileFileCarriesItsMacrosAndProgramsToAnotherKeyboard)
   const auto keyboard = SimKeyboardKeys();
   ComRef<IMacroManager> macros;
   ComRef<IApplicationManager> apps;
-  ASSERT_EQ(session_.Feature(macros), S_OK);
-  ASSERT_EQ(session_.Feature(apps), S_OK);
+  ASSERT_EQ(m_session.Feature(macros), S_OK);
+  ASSERT_EQ(m_session.Feature(apps), S_OK);
   ComRef<IDeviceMacro> m;
   ASSERT_EQ(macros->CreateMacro(m.Out()), S_OK);
   ASSERT_EQ(m->SetName(L"Combo"), S_OK);
@@ -363,12 +363,12 @@ TEST_F(ServiceCoreTest, ProfileFileCarriesItsMacrosAndProgramsToAnotherKeyboard)
   r[0].payload[17] = 5;  // repeat count
   PutGuid(r[1], 0, appId);
   ASSERT_EQ(keys->SetAssignments(2, r), S_OK);
-  const std::wstring file = folder_ + L"shooter.qxp";
+  const std::wstring file = m_folder + L"shooter.qxp";
   ASSERT_EQ(p->ExportToFile(file.c_str()), S_OK);
 
   // A keyboard that has never seen the macro or the program.
   Stop();
-  folder_ = NewTempFolder();
+  m_folder = NewTempFolder();
   Start();
   auto pm2 = Profiles();
   ComRef<IDeviceProfile> imported;
@@ -376,7 +376,7 @@ TEST_F(ServiceCoreTest, ProfileFileCarriesItsMacrosAndProgramsToAnotherKeyboard)
   EXPECT_EQ(NameOf(imported.Get()), L"Shooter");
   EXPECT_EQ(NameAt(pm2.Get(), 1), L"Shooter");
 
-  const auto& state = core_->State();
+  const auto& state = m_core->State();
   ASSERT_EQ(state.macros.size(), 1u);
   ASSERT_EQ(state.apps.size(), 1u);
   EXPECT_EQ(state.macros[0].name, L"Combo");
@@ -394,7 +394,7 @@ TEST_F(ServiceCoreTest, ProfileFileCarriesItsMacrosAndProgramsToAnotherKeyboard)
 
 TEST_F(ServiceCoreTest, MacroFileRoundTrip) {
   ComRef<IMacroManager> macros;
-  ASSERT_EQ(session_.Feature(macros), S_OK);
+  ASSERT_EQ(m_session.Feature(macros), S_OK);
   ComRef<IDeviceMacro> m;
   ASSERT_EQ(macros->CreateMacro(m.Out()), S_OK);
   ASSERT_EQ(m->SetName(L"Tab\tand \\ new\nline"), S_OK);
@@ -402,7 +402,7 @@ TEST_F(ServiceCoreTest, MacroFileRoundTrip) {
   blob.count = 1;
   blob.events[0] = {1, 0x1};
   ASSERT_EQ(m->SetEvents(&blob), S_OK);
-  const std::wstring file = folder_ + L"m.qxm";
+  const std::wstring file = m_folder + L"m.qxm";
   ASSERT_EQ(m->ExportToFile(file.c_str()), S_OK);
   ComRef<IDeviceMacro> copy;
   ASSERT_EQ(macros->ImportMacro(file.c_str(), copy.Out()), S_OK);
@@ -422,14 +422,14 @@ TEST_F(ServiceCoreTest, BadFilesAreRefusedAndChangeNothing) {
   auto pm = Profiles();
   ComRef<IDeviceProfile> p;
   ASSERT_EQ(pm->GetProfile(0, p.Out()), S_OK);
-  const std::wstring good = folder_ + L"good.qxp";
+  const std::wstring good = m_folder + L"good.qxp";
   ASSERT_EQ(p->ExportToFile(good.c_str()), S_OK);
   const std::string text = ReadAll(good);
   ComRef<IMacroManager> macros;
-  ASSERT_EQ(session_.Feature(macros), S_OK);
+  ASSERT_EQ(m_session.Feature(macros), S_OK);
   ComRef<IDeviceMacro> m;
   ASSERT_EQ(macros->CreateMacro(m.Out()), S_OK);
-  const std::wstring macroFile = folder_ + L"m.qxm";
+  const std::wstring macroFile = m_folder + L"m.qxm";
   ASSERT_EQ(m->ExportToFile(macroFile.c_str()), S_OK);
 
   std::string otherVersion = text;
@@ -452,7 +452,7 @@ TEST_F(ServiceCoreTest, BadFilesAreRefusedAndChangeNothing) {
   const std::wstring before = Dump();
   ComRef<IDeviceProfile> imported;
   for (const auto& c : cases) {
-    const std::wstring bad = folder_ + L"bad.qxp";
+    const std::wstring bad = m_folder + L"bad.qxp";
     WriteAll(bad, c.content);
     EXPECT_LT(pm->ImportProfile(bad.c_str(), imported.Out()), 0) << c.what;
     EXPECT_FALSE(imported) << c.what;
@@ -461,7 +461,7 @@ TEST_F(ServiceCoreTest, BadFilesAreRefusedAndChangeNothing) {
       EXPECT_LT(macros->ImportMacro(bad.c_str(), mi.Out()), 0) << c.what;
     }
   }
-  EXPECT_LT(pm->ImportProfile((folder_ + L"missing.qxp").c_str(), imported.Out()), 0);
+  EXPECT_LT(pm->ImportProfile((m_folder + L"missing.qxp").c_str(), imported.Out()), 0);
   EXPECT_EQ(Dump(), before);
   EXPECT_EQ(pm->ImportProfile(good.c_str(), imported.Out()), S_OK) << "the intact file still imports";
 }
@@ -474,9 +474,9 @@ TEST_F(ServiceCoreTest, ChangesAreDurableWhenTheOperationEnds) {
     ASSERT_EQ(pm->CreateProfile(p.Out()), S_OK);
     ASSERT_EQ(p->SetName(L"Kept"), S_OK);
   }
-  EXPECT_TRUE(core_->Dirty()) << "not written after every call";
-  session_.Close();  // the client releases its device manager
-  EXPECT_FALSE(core_->Dirty());
+  EXPECT_TRUE(m_core->Dirty()) << "not written after every call";
+  m_session.Close();  // the client releases its device manager
+  EXPECT_FALSE(m_core->Dirty());
   EXPECT_NE(ReadAll(stateFile).find("Kept"), std::string::npos);
   const std::wstring before = Dump();
   Restart();
@@ -488,12 +488,12 @@ TEST_F(ServiceCoreTest, ChangesAreDurableAfterTheIdleDelay) {
   ComRef<IDeviceProfile> p;
   ASSERT_EQ(pm->GetProfile(0, p.Out()), S_OK);
   ASSERT_EQ(p->SetName(L"Idle"), S_OK);
-  ASSERT_TRUE(PumpUntil([&] { return !core_->Dirty(); }));
+  ASSERT_TRUE(PumpUntil([&] { return !m_core->Dirty(); }));
   EXPECT_NE(ReadAll(Options().stateFile).find("Idle"), std::string::npos);
 }
 
 TEST_F(ServiceCoreTest, UnreadableStateFileIsKeptAsideAndTheServiceStartsFresh) {
-  session_.Close();
+  m_session.Close();
   Stop();
   const std::wstring stateFile = Options().stateFile;
   std::string text = ReadAll(stateFile);
@@ -501,8 +501,8 @@ TEST_F(ServiceCoreTest, UnreadableStateFileIsKeptAsideAndTheServiceStartsFresh) 
   WriteAll(stateFile, text.substr(0, text.size() - 10));  // torn
   WriteAll(stateFile + L".tmp", "half a write");           // a write that never finished
   Start();
-  EXPECT_NE(core_->StartNotice().find(L"kept aside"), std::wstring::npos) << core_->StartNotice();
-  EXPECT_EQ(core_->State().profiles.size(), 1u);
+  EXPECT_NE(m_core->StartNotice().find(L"kept aside"), std::wstring::npos) << m_core->StartNotice();
+  EXPECT_EQ(m_core->State().profiles.size(), 1u);
   WIN32_FIND_DATAW found;
   HANDLE h = FindFirstFileW((stateFile + L".bad-*").c_str(), &found);
   ASSERT_NE(h, INVALID_HANDLE_VALUE) << "the unreadable file is kept";
@@ -517,7 +517,7 @@ TEST_F(ServiceCoreTest, KeyPressesOfTheSimulatedKeyboard) {
   ASSERT_EQ(pm->GetProfile(0, first.Out()), S_OK);
   ASSERT_EQ(pm->CreateProfile(second.Out()), S_OK);
   ComRef<IApplicationManager> apps;
-  ASSERT_EQ(session_.Feature(apps), S_OK);
+  ASSERT_EQ(m_session.Feature(apps), S_OK);
   ComRef<IDeviceApplication> app;
   ASSERT_EQ(apps->CreateApplication(app.Out()), S_OK);
   ASSERT_EQ(app->SetName(L"notepad.exe"), S_OK);
@@ -533,29 +533,29 @@ TEST_F(ServiceCoreTest, KeyPressesOfTheSimulatedKeyboard) {
   PutGuid(r[1], 0, appId);
   ASSERT_EQ(keys->SetAssignments(2, r), S_OK);
 
-  CTestSink& sink = sink_;
+  CTestSink& sink = m_sink;
   ASSERT_NE(AdviseOn(pm.Get(), __uuidof(_IProfileManagerEvents), static_cast<_IProfileManagerEvents*>(&sink)), 0u);
   ASSERT_NE(AdviseOn(apps.Get(), __uuidof(_IApplicationEvent), static_cast<_IApplicationEvent*>(&sink)), 0u);
 
-  EXPECT_EQ(core_->PressKey(keyboard[6].keyCode), S_OK);
-  EXPECT_EQ(core_->PressKey(keyboard[7].keyCode), S_FALSE) << "a key at its default";
+  EXPECT_EQ(m_core->PressKey(keyboard[6].keyCode), S_OK);
+  EXPECT_EQ(m_core->PressKey(keyboard[7].keyCode), S_FALSE) << "a key at its default";
   ComRef<IDeviceMode> mode;
-  ASSERT_EQ(session_.Feature(mode), S_OK);
+  ASSERT_EQ(m_session.Feature(mode), S_OK);
   ASSERT_EQ(mode->SetMode(2), S_OK);
-  EXPECT_EQ(core_->PressKey(keyboard[5].keyCode), S_FALSE) << "remapping suspended";
+  EXPECT_EQ(m_core->PressKey(keyboard[5].keyCode), S_FALSE) << "remapping suspended";
   ASSERT_EQ(mode->SetMode(1), S_OK);
   EXPECT_EQ(mode->SetMode(3), E_INVALIDARG);
-  EXPECT_EQ(core_->PressKey(keyboard[5].keyCode), S_OK);
+  EXPECT_EQ(m_core->PressKey(keyboard[5].keyCode), S_OK);
   ASSERT_TRUE(PumpUntil([&] { return sink.calls.size() == 2; }));
   EXPECT_EQ(sink.calls[0], L"app 1 notepad.exe");
   EXPECT_EQ(sink.calls[1], L"profile");
-  EXPECT_TRUE(SameGuid(core_->State().active, IdOf(second.Get())));
+  EXPECT_TRUE(SameGuid(m_core->State().active, IdOf(second.Get())));
 }
 
 TEST_F(ServiceCoreTest, RecordingEventsReachTheRecordingSource) {
   ComRef<IOTFMacroRecording> recording;
-  ASSERT_EQ(session_.Feature(recording), S_OK);
-  CTestSink& sink = sink_;
+  ASSERT_EQ(m_session.Feature(recording), S_OK);
+  CTestSink& sink = m_sink;
   ASSERT_NE(AdviseOn(recording.Get(), __uuidof(_IOTFMacroRecordingEvents),
                      static_cast<_IOTFMacroRecordingEvents*>(&sink)),
             0u);
@@ -563,36 +563,36 @@ TEST_F(ServiceCoreTest, RecordingEventsReachTheRecordingSource) {
   EXPECT_EQ(AdviseOn(recording.Get(), __uuidof(_IProfileManagerEvents), static_cast<_IProfileManagerEvents*>(&sink)),
             0u)
       << "each source offers only its own events";
-  for (int step = 1; step <= 4; ++step) core_->RaiseRecording(step, 0x2001D);
+  for (int step = 1; step <= 4; ++step) m_core->RaiseRecording(step, 0x2001D);
   ASSERT_TRUE(PumpUntil([&] { return sink.calls.size() == 4; }));
   EXPECT_EQ(sink.calls, (std::vector<std::wstring>{L"started", L"stopped", L"finished 0 131101", L"cancelled"}));
 }
 
 TEST_F(ServiceCoreTest, UnpluggedKeyboardAndInjectedFaults) {
-  core_->SetPlugged(false);
+  m_core->SetPlugged(false);
   ComRef<IDevice> device;
-  EXPECT_LT(session_.manager->GetDevice(0, device.Out()), 0) << "no matching device while unplugged";
+  EXPECT_LT(m_session.manager->GetDevice(0, device.Out()), 0) << "no matching device while unplugged";
   ComRef<IProfileManager> pm;
-  EXPECT_EQ(session_.Feature(pm), kErrUnplugged) << "objects already held fail too";
-  core_->SetPlugged(true);
-  ASSERT_EQ(session_.Feature(pm), S_OK);
+  EXPECT_EQ(m_session.Feature(pm), kErrUnplugged) << "objects already held fail too";
+  m_core->SetPlugged(true);
+  ASSERT_EQ(m_session.Feature(pm), S_OK);
 
   ComRef<IDeviceProfile> p;
-  core_->SetFault(L"GetProfile", E_ACCESSDENIED, 0);
+  m_core->SetFault(L"GetProfile", E_ACCESSDENIED, 0);
   EXPECT_EQ(pm->GetProfile(0, p.Out()), E_ACCESSDENIED);
-  core_->SetFault(L"GetProfile", S_OK, 0);
+  m_core->SetFault(L"GetProfile", S_OK, 0);
   EXPECT_EQ(pm->GetProfile(0, p.Out()), S_OK);
-  core_->SetFault(L"IDeviceProfile::GetId", E_FAIL, 30);
+  m_core->SetFault(L"IDeviceProfile::GetId", E_FAIL, 30);
   GUID id{};
   EXPECT_EQ(p->GetId(&id), E_FAIL);
-  core_->ClearFaults();
+  m_core->ClearFaults();
   EXPECT_EQ(p->GetId(&id), S_OK);
-  const auto log = core_->CallLog();
+  const auto log = m_core->CallLog();
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(log.back(), L"IDeviceProfile::GetId");
 
   // Only the third call from now fails, once; a bare name counts every interface's.
-  core_->SetFaultOnCall(L"GetId", E_ACCESSDENIED, 3);
+  m_core->SetFaultOnCall(L"GetId", E_ACCESSDENIED, 3);
   HRESULT results[5];
   for (HRESULT& hr : results) hr = p->GetId(&id);
   const HRESULT expected[5] = {S_OK, S_OK, E_ACCESSDENIED, S_OK, S_OK};
@@ -631,8 +631,8 @@ TEST_F(ServiceCoreTest, ObjectsThatAreNotTheServicesOwnAreRefused) {
   auto pm = Profiles();
   ComRef<IMacroManager> macros;
   ComRef<IApplicationManager> apps;
-  ASSERT_EQ(session_.Feature(macros), S_OK);
-  ASSERT_EQ(session_.Feature(apps), S_OK);
+  ASSERT_EQ(m_session.Feature(macros), S_OK);
+  ASSERT_EQ(m_session.Feature(apps), S_OK);
   ComRef<IDeviceMacro> macro;
   ASSERT_EQ(macros->CreateMacro(macro.Out()), S_OK);
   ComRef<IDeviceApplication> app;
@@ -658,33 +658,33 @@ TEST_F(ServiceCoreTest, AStateAtEveryLimitSurvivesARestart) {
   auto pm = Profiles();
   ComRef<IMacroManager> macros;
   ComRef<IApplicationManager> apps;
-  ASSERT_EQ(session_.Feature(macros), S_OK);
-  ASSERT_EQ(session_.Feature(apps), S_OK);
-  const std::wstring macroFile = folder_ + L"one.qxm";
-  const std::wstring profileFile = folder_ + L"one.qxp";
+  ASSERT_EQ(m_session.Feature(macros), S_OK);
+  ASSERT_EQ(m_session.Feature(apps), S_OK);
+  const std::wstring macroFile = m_folder + L"one.qxm";
+  const std::wstring profileFile = m_folder + L"one.qxp";
   {
     ComRef<IDeviceMacro> m;
     ASSERT_EQ(macros->CreateMacro(m.Out()), S_OK);
     GUID id{};
     ASSERT_EQ(m->GetId(&id), S_OK);
-    ASSERT_EQ(core_->ExportMacroFile(id, macroFile), S_OK);
-    ASSERT_EQ(core_->ExportProfileFile(core_->State().profiles[0].id, profileFile), S_OK);
+    ASSERT_EQ(m_core->ExportMacroFile(id, macroFile), S_OK);
+    ASSERT_EQ(m_core->ExportProfileFile(m_core->State().profiles[0].id, profileFile), S_OK);
     ASSERT_EQ(macros->DeleteMacro(m.Get()), S_OK);
   }
-  for (auto& p : core_->State().profiles) p.name = longest;
-  while (core_->State().profiles.size() < kMaxSimProfiles) {
+  for (auto& p : m_core->State().profiles) p.name = longest;
+  while (m_core->State().profiles.size() < kMaxSimProfiles) {
     ComRef<IDeviceProfile> p;
     ASSERT_EQ(pm->CreateProfile(p.Out()), S_OK);
     ASSERT_EQ(p->SetName(longest.c_str()), S_OK);
   }
   ComRef<IDeviceMacro> big;
-  while (core_->State().macros.size() < kMaxSimMacros) {
+  while (m_core->State().macros.size() < kMaxSimMacros) {
     ComRef<IDeviceMacro> m;
     ASSERT_EQ(macros->CreateMacro(m.Out()), S_OK);
     ASSERT_EQ(m->SetName(longest.c_str()), S_OK);
     if (!big) big = std::move(m);
   }
-  while (core_->State().apps.size() < kMaxSimApps) {
+  while (m_core->State().apps.size() < kMaxSimApps) {
     ComRef<IDeviceApplication> a;
     ASSERT_EQ(apps->CreateApplication(a.Out()), S_OK);
     ASSERT_EQ(a->SetName(longest.c_str()), S_OK);
@@ -719,14 +719,14 @@ TEST_F(ServiceCoreTest, AStateAtEveryLimitSurvivesARestart) {
   big.Reset();
 
   Restart();
-  EXPECT_EQ(core_->StartNotice().rfind(L"state read", 0), 0u) << std::string(core_->StartNotice().begin(),
-                                                                            core_->StartNotice().end());
-  EXPECT_EQ(core_->State().profiles.size(), kMaxSimProfiles);
-  EXPECT_EQ(core_->State().macros.size(), kMaxSimMacros);
-  EXPECT_EQ(core_->State().apps.size(), kMaxSimApps);
-  EXPECT_EQ(core_->TotalEvents(), kMaxSimEventsTotal);
-  EXPECT_TRUE(core_->State().profiles.back().name == longest);
-  EXPECT_TRUE(core_->State().apps.back().path == longest);
+  EXPECT_EQ(m_core->StartNotice().rfind(L"state read", 0), 0u) << std::string(m_core->StartNotice().begin(),
+                                                                            m_core->StartNotice().end());
+  EXPECT_EQ(m_core->State().profiles.size(), kMaxSimProfiles);
+  EXPECT_EQ(m_core->State().macros.size(), kMaxSimMacros);
+  EXPECT_EQ(m_core->State().apps.size(), kMaxSimApps);
+  EXPECT_EQ(m_core->TotalEvents(), kMaxSimEventsTotal);
+  EXPECT_TRUE(m_core->State().profiles.back().name == longest);
+  EXPECT_TRUE(m_core->State().apps.back().path == longest);
 }
 
 TEST(ServiceLog, IsMovedAsideWheneverItPassesItsLimit) {

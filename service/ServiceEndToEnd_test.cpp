@@ -21,26 +21,26 @@ class ServiceEndToEnd : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    residentWasRunning_ = IsServiceRunning();
+    m_residentWasRunning = IsServiceRunning();
     ASSERT_TRUE(StopService());
-    folder_ = NewDataFolder(L"ovrix-e2e-");
-    ASSERT_TRUE(StartService(kServiceExe, folder_));
+    m_folder = NewDataFolder(L"ovrix-e2e-");
+    ASSERT_TRUE(StartService(kServiceExe, m_folder));
   }
   static void TearDownTestSuite() {
     StopService();
-    if (residentWasRunning_) StartService(kServiceExe, L"");
+    if (m_residentWasRunning) StartService(kServiceExe, L"");
     CoUninitialize();
   }
   void SetUp() override {
     ComRef<IDeviceServiceControl> control;
     ASSERT_TRUE(SUCCEEDED(Control(control)));
     control->ResetToFactory();
-    ASSERT_TRUE(SUCCEEDED(session_.Open()));
+    ASSERT_TRUE(SUCCEEDED(m_session.Open()));
   }
   void TearDown() override {
-    session_.Close();
+    m_session.Close();
     // The service may still hold the sink: cut it off before the sink is destroyed.
-    CoDisconnectObject(static_cast<_IProfileManagerEvents*>(&sink_), 0);
+    CoDisconnectObject(static_cast<_IProfileManagerEvents*>(&m_sink), 0);
   }
 
   static HRESULT Control(ComRef<IDeviceServiceControl>& out) {
@@ -61,20 +61,20 @@ class ServiceEndToEnd : public ::testing::Test {
     return code;
   }
 
-  static inline std::wstring folder_;
-  static inline bool residentWasRunning_ = false;
-  ServiceSession session_;
-  CTestSink sink_;
+  static inline std::wstring m_folder;
+  static inline bool m_residentWasRunning = false;
+  ServiceSession m_session;
+  CTestSink m_sink;
 };
 
 TEST_F(ServiceEndToEnd, TwoClientsShareStateAndActivationEventsReachTheOtherClientsThread) {
   ComRef<IProfileManager> pm;
-  ASSERT_EQ(session_.Feature(pm), S_OK);
-  const DWORD cookie = AdviseOn(pm.Get(), __uuidof(_IProfileManagerEvents), static_cast<_IProfileManagerEvents*>(&sink_));
+  ASSERT_EQ(m_session.Feature(pm), S_OK);
+  const DWORD cookie = AdviseOn(pm.Get(), __uuidof(_IProfileManagerEvents), static_cast<_IProfileManagerEvents*>(&m_sink));
   ASSERT_NE(cookie, 0u);
 
   // Written by the other process, read here.
-  const std::wstring idFile = folder_ + L"id.txt";
+  const std::wstring idFile = m_folder + L"id.txt";
   ASSERT_EQ(Client(L"create-profile \"From B\" \"" + idFile + L"\""), 0u);
   GUID idB{};
   ASSERT_TRUE(ParseGuid(ReadAll(idFile), idB));
@@ -86,30 +86,30 @@ TEST_F(ServiceEndToEnd, TwoClientsShareStateAndActivationEventsReachTheOtherClie
   ComRef<IDeviceProfile> first;
   ASSERT_EQ(pm->GetProfile(0, first.Out()), S_OK);
   ASSERT_EQ(first->SetName(L"Written by A"), S_OK);
-  const std::wstring nameFile = folder_ + L"name.txt";
+  const std::wstring nameFile = m_folder + L"name.txt";
   ASSERT_EQ(Client(L"name-of 0 \"" + nameFile + L"\""), 0u);
   EXPECT_EQ(ReadAll(nameFile), "Written by A");
 
   // The other process activates; the event arrives on this thread's message loop.
-  sink_.calls.clear();
-  sink_.threads.clear();
-  sink_.profiles.clear();
+  m_sink.calls.clear();
+  m_sink.threads.clear();
+  m_sink.profiles.clear();
   ASSERT_EQ(Client(L"activate \"From B\""), 0u);
-  ASSERT_TRUE(PumpUntil([&] { return !sink_.profiles.empty(); }));
-  EXPECT_TRUE(SameGuid(sink_.profiles.back(), idB));
-  EXPECT_EQ(sink_.threads.back(), GetCurrentThreadId());
+  ASSERT_TRUE(PumpUntil([&] { return !m_sink.profiles.empty(); }));
+  EXPECT_TRUE(SameGuid(m_sink.profiles.back(), idB));
+  EXPECT_EQ(m_sink.threads.back(), GetCurrentThreadId());
   EXPECT_TRUE(UnadviseOn(pm.Get(), __uuidof(_IProfileManagerEvents), cookie));
 }
 
 TEST_F(ServiceEndToEnd, EveryMarshalledFormCrossesTheProcessIntact) {
   DeviceInfo info{};
-  ASSERT_EQ(session_.device->GetInfo(&info), S_OK);
+  ASSERT_EQ(m_session.device->GetInfo(&info), S_OK);
   EXPECT_EQ(info.productId, 0x0C41u);
   ASSERT_NE(info.text, nullptr);
   CoTaskMemFree(info.text);
 
   ComRef<IProfileManager> pm;
-  ASSERT_EQ(session_.Feature(pm), S_OK);
+  ASSERT_EQ(m_session.Feature(pm), S_OK);
   ComRef<IDeviceProfile> p;
   ASSERT_EQ(pm->GetActiveProfile(p.Out()), S_OK);
   EXPECT_EQ(NameOf(p.Get()), L"Profile 1");
@@ -155,7 +155,7 @@ TEST_F(ServiceEndToEnd, EveryMarshalledFormCrossesTheProcessIntact) {
   CoTaskMemFree(all);
 
   ComRef<IMacroManager> macros;
-  ASSERT_EQ(session_.Feature(macros), S_OK);
+  ASSERT_EQ(m_session.Feature(macros), S_OK);
   ComRef<IDeviceMacro> m;
   ASSERT_EQ(macros->CreateMacro(m.Out()), S_OK);
   ASSERT_EQ(m->SetName(L"New Macro1"), S_OK);
@@ -181,21 +181,21 @@ TEST_F(ServiceEndToEnd, EveryMarshalledFormCrossesTheProcessIntact) {
 
 TEST_F(ServiceEndToEnd, KeyboardActionsFromTheControlToolRaiseEvents) {
   ComRef<IApplicationManager> apps;
-  ASSERT_EQ(session_.Feature(apps), S_OK);
+  ASSERT_EQ(m_session.Feature(apps), S_OK);
   ComRef<IDeviceApplication> app;
   ASSERT_EQ(apps->CreateApplication(app.Out()), S_OK);
   ASSERT_EQ(app->SetName(L"C:\\Tools\\calc.exe"), S_OK);
   GUID appId{};
   ASSERT_EQ(app->GetId(&appId), S_OK);
-  ASSERT_NE(AdviseOn(apps.Get(), __uuidof(_IApplicationEvent), static_cast<_IApplicationEvent*>(&sink_)), 0u);
+  ASSERT_NE(AdviseOn(apps.Get(), __uuidof(_IApplicationEvent), static_cast<_IApplicationEvent*>(&m_sink)), 0u);
   ComRef<IOTFMacroRecording> recording;
-  ASSERT_EQ(session_.Feature(recording), S_OK);
+  ASSERT_EQ(m_session.Feature(recording), S_OK);
   ASSERT_NE(AdviseOn(recording.Get(), __uuidof(_IOTFMacroRecordingEvents),
-                     static_cast<_IOTFMacroRecordingEvents*>(&sink_)),
+                     static_cast<_IOTFMacroRecordingEvents*>(&m_sink)),
             0u);
 
   ComRef<IProfileManager> pm;
-  ASSERT_EQ(session_.Feature(pm), S_OK);
+  ASSERT_EQ(m_session.Feature(pm), S_OK);
   ComRef<IDeviceProfile> p;
   ASSERT_EQ(pm->GetActiveProfile(p.Out()), S_OK);
   ComRef<IKeyAssignments> keys;
@@ -212,10 +212,10 @@ TEST_F(ServiceEndToEnd, KeyboardActionsFromTheControlToolRaiseEvents) {
   EXPECT_EQ(control->PressKey(0x1E), S_OK);
   EXPECT_EQ(control->Recording(1, 0), S_OK);
   EXPECT_EQ(control->Recording(3, 0x2001D), S_OK);
-  ASSERT_TRUE(PumpUntil([&] { return sink_.calls.size() == 3; }));
-  EXPECT_EQ(sink_.calls[0], L"app 1 C:\\Tools\\calc.exe");
-  EXPECT_EQ(sink_.calls[1], L"started");
-  EXPECT_EQ(sink_.calls[2], L"finished 0 131101");
+  ASSERT_TRUE(PumpUntil([&] { return m_sink.calls.size() == 3; }));
+  EXPECT_EQ(m_sink.calls[0], L"app 1 C:\\Tools\\calc.exe");
+  EXPECT_EQ(m_sink.calls[1], L"started");
+  EXPECT_EQ(m_sink.calls[2], L"finished 0 131101");
 
   EXPECT_EQ(control->SetPlugged(FALSE), S_OK);
   ServiceSession unplugged;
@@ -224,7 +224,7 @@ TEST_F(ServiceEndToEnd, KeyboardActionsFromTheControlToolRaiseEvents) {
 }
 
 TEST_F(ServiceEndToEnd, TheControlToolDrivesTheSimulatedKeyboard) {
-  const std::wstring out = folder_ + L"ctl.txt";
+  const std::wstring out = m_folder + L"ctl.txt";
   auto ctl = [&](const std::wstring& args) {
     DWORD code = 99;
     EXPECT_TRUE(RunProgramToFile(L"\"" + kControlExe + L"\" " + args, out, &code)) << args;
@@ -233,12 +233,12 @@ TEST_F(ServiceEndToEnd, TheControlToolDrivesTheSimulatedKeyboard) {
   EXPECT_EQ(ctl(L"layout 0x409"), 0u);
   EXPECT_EQ(ctl(L"versions 2 7 3 1"), 0u);
   ComRef<IDeviceStatus> status;
-  ASSERT_EQ(session_.device->QueryInterface(__uuidof(IDeviceStatus), status.OutVoid()), S_OK);
+  ASSERT_EQ(m_session.device->QueryInterface(__uuidof(IDeviceStatus), status.OutVoid()), S_OK);
   DWORD layout = 0;
   ASSERT_EQ(status->GetValue(&layout), S_OK);
   EXPECT_EQ(layout, 0x409u);
   DeviceInfo info{};
-  ASSERT_EQ(session_.device->GetInfo(&info), S_OK);
+  ASSERT_EQ(m_session.device->GetInfo(&info), S_OK);
   CoTaskMemFree(info.text);
   EXPECT_EQ(info.firmwareMajor, 2u);
   EXPECT_EQ(info.firmwareMinor, 7u);
@@ -246,7 +246,7 @@ TEST_F(ServiceEndToEnd, TheControlToolDrivesTheSimulatedKeyboard) {
 
   EXPECT_EQ(ctl(L"fail IProfileManager::GetProfile 0x80004005"), 0u);
   ComRef<IProfileManager> pm;
-  ASSERT_EQ(session_.Feature(pm), S_OK);
+  ASSERT_EQ(m_session.Feature(pm), S_OK);
   ComRef<IDeviceProfile> p;
   EXPECT_EQ(pm->GetProfile(0, p.Out()), E_FAIL);
   EXPECT_EQ(ctl(L"clear-faults"), 0u);
@@ -272,15 +272,15 @@ TEST_F(ServiceEndToEnd, TheControlToolDrivesTheSimulatedKeyboard) {
 
 TEST_F(ServiceEndToEnd, StateSurvivesARestartAndAnUnreadableStateFileIsKeptAside) {
   ComRef<IProfileManager> pm;
-  ASSERT_EQ(session_.Feature(pm), S_OK);
+  ASSERT_EQ(m_session.Feature(pm), S_OK);
   ComRef<IDeviceProfile> p;
   ASSERT_EQ(pm->CreateProfile(p.Out()), S_OK);
   ASSERT_EQ(p->SetName(L"Survivor"), S_OK);
   p.Reset();
   pm.Reset();
-  session_.Close();  // the operation ends: durable now
+  m_session.Close();  // the operation ends: durable now
   const std::wstring before = Dump();
-  const std::wstring malformed = folder_ + L"malformed.qxp";
+  const std::wstring malformed = m_folder + L"malformed.qxp";
   WriteAll(malformed, "OvrixProfileFile\t1\nprofile\tnot a guid\n");
   {
     ServiceSession s;
@@ -289,7 +289,7 @@ TEST_F(ServiceEndToEnd, StateSurvivesARestartAndAnUnreadableStateFileIsKeptAside
     ASSERT_EQ(s.Feature(m), S_OK);
     ComRef<IDeviceProfile> imported;
     EXPECT_LT(m->ImportProfile(malformed.c_str(), imported.Out()), 0);
-    EXPECT_LT(m->ImportProfile((folder_ + L"absent.qxp").c_str(), imported.Out()), 0);
+    EXPECT_LT(m->ImportProfile((m_folder + L"absent.qxp").c_str(), imported.Out()), 0);
   }
   EXPECT_EQ(Dump(), before) << "a refused import changes nothing";
 
@@ -298,19 +298,19 @@ TEST_F(ServiceEndToEnd, StateSurvivesARestartAndAnUnreadableStateFileIsKeptAside
   EXPECT_EQ(code, 2u) << "a second start exits at once";
 
   ASSERT_TRUE(StopService());
-  ASSERT_TRUE(StartService(kServiceExe, folder_));
+  ASSERT_TRUE(StartService(kServiceExe, m_folder));
   EXPECT_EQ(Dump(), before);
 
   ASSERT_TRUE(StopService());
-  WriteAll(folder_ + L"DeviceService.state", "OvrixDeviceServiceState\t1\ndevice\t0\t1");
-  ASSERT_TRUE(StartService(kServiceExe, folder_));
+  WriteAll(m_folder + L"DeviceService.state", "OvrixDeviceServiceState\t1\ndevice\t0\t1");
+  ASSERT_TRUE(StartService(kServiceExe, m_folder));
   EXPECT_EQ(Dump().find(L"Survivor"), std::wstring::npos) << "factory state";
   WIN32_FIND_DATAW found;
-  HANDLE h = FindFirstFileW((folder_ + L"DeviceService.state.bad-*").c_str(), &found);
+  HANDLE h = FindFirstFileW((m_folder + L"DeviceService.state.bad-*").c_str(), &found);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   FindClose(h);
-  EXPECT_NE(ReadAll(folder_ + L"DeviceService.log").find("kept aside"), std::string::npos);
-  ASSERT_EQ(session_.Open(), S_OK);
+  EXPECT_NE(ReadAll(m_folder + L"DeviceService.log").find("kept aside"), std::string::npos);
+  ASSERT_EQ(m_session.Open(), S_OK);
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ HRESULT OwnObjectId(IUnknown* object, OwnKind kind, GUID& id) {
 template <typename... I>
 class CObject : public I... {
  public:
-  explicit CObject(std::shared_ptr<CServiceCore> core) : core_(std::move(core)) {}
+  explicit CObject(std::shared_ptr<CServiceCore> core) : m_core(std::move(core)) {}
   virtual ~CObject() = default;
 
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
@@ -69,29 +69,29 @@ class CObject : public I... {
     AddRef();
     return S_OK;
   }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
   STDMETHODIMP_(ULONG) Release() override {
-    const ULONG n = --refs_;
+    const ULONG n = --m_refs;
     if (n == 0) delete this;
     return n;
   }
 
  protected:
   virtual void* QueryExtra(REFIID) { return nullptr; }
-  std::shared_ptr<CServiceCore> core_;
+  std::shared_ptr<CServiceCore> m_core;
 
  private:
-  ULONG refs_ = 1;
+  ULONG m_refs = 1;
 };
 
 #define ENTER(name)                                     \
   do {                                                  \
-    const HRESULT enter_ = core_->Enter(name);          \
+    const HRESULT enter_ = m_core->Enter(name);          \
     if (FAILED(enter_)) return enter_;                  \
   } while (0)
 #define ENTER_NO_DEVICE(name)                           \
   do {                                                  \
-    const HRESULT enter_ = core_->Enter(name, false);   \
+    const HRESULT enter_ = m_core->Enter(name, false);   \
     if (FAILED(enter_)) return enter_;                  \
   } while (0)
 
@@ -122,20 +122,20 @@ HRESULT CheckText(LPCWSTR text) {
 class CConnectionPoint : public CObject<IConnectionPoint> {
  public:
   CConnectionPoint(std::shared_ptr<CServiceCore> core, EventSource source, IConnectionPointContainer* container)
-      : CObject(std::move(core)), source_(source), container_(container) {
-    container_->AddRef();
+      : CObject(std::move(core)), m_source(source), m_container(container) {
+    m_container->AddRef();
   }
-  ~CConnectionPoint() override { container_->Release(); }
+  ~CConnectionPoint() override { m_container->Release(); }
 
   STDMETHODIMP GetConnectionInterface(IID* iid) override {
     if (!iid) return E_POINTER;
-    *iid = EventIid(source_);
+    *iid = EventIid(m_source);
     return S_OK;
   }
   STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** out) override {
     if (!out) return E_POINTER;
-    container_->AddRef();
-    *out = container_;
+    m_container->AddRef();
+    *out = m_container;
     return S_OK;
   }
   STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
@@ -143,12 +143,12 @@ class CConnectionPoint : public CObject<IConnectionPoint> {
     *cookie = 0;
     ENTER_NO_DEVICE(L"IConnectionPoint::Advise");
     if (!sink) return E_POINTER;
-    *cookie = core_->AddSink(source_, sink);
+    *cookie = m_core->AddSink(m_source, sink);
     return *cookie ? S_OK : CONNECT_E_CANNOTCONNECT;
   }
   STDMETHODIMP Unadvise(DWORD cookie) override {
     ENTER_NO_DEVICE(L"IConnectionPoint::Unadvise");
-    return core_->RemoveSink(source_, cookie) ? S_OK : CONNECT_E_NOCONNECTION;
+    return m_core->RemoveSink(m_source, cookie) ? S_OK : CONNECT_E_NOCONNECTION;
   }
   STDMETHODIMP EnumConnections(IEnumConnections** out) override {
     if (out) *out = nullptr;
@@ -156,8 +156,8 @@ class CConnectionPoint : public CObject<IConnectionPoint> {
   }
 
  private:
-  EventSource source_;
-  IConnectionPointContainer* container_;
+  EventSource m_source;
+  IConnectionPointContainer* m_container;
 };
 
 // An object that raises one kind of event.
@@ -174,7 +174,7 @@ class CEventSource : public CObject<I..., IConnectionPointContainer> {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (riid != EventIid(Source)) return CONNECT_E_NOCONNECTION;
-    *out = new CConnectionPoint(this->core_, Source, this);
+    *out = new CConnectionPoint(this->m_core, Source, this);
     return S_OK;
   }
 };
@@ -188,7 +188,7 @@ class CModeObject : public CObject<IDeviceMode> {
   STDMETHODIMP SetMode(int mode) override {
     ENTER(L"IDeviceMode::SetMode");
     if (mode != 1 && mode != 2) return E_INVALIDARG;
-    core_->SetMode(mode);
+    m_core->SetMode(mode);
     return S_OK;
   }
 };
@@ -201,7 +201,7 @@ class CRecordingObject : public CEventSource<EventSource::Recording, IOTFMacroRe
 class CLedObject : public CObject<ILed, ILedColor, ILedEffect, ILedBrightness> {
  public:
   CLedObject(std::shared_ptr<CServiceCore> core, const GUID& profile, size_t index)
-      : CObject(std::move(core)), profile_(profile), index_(index) {}
+      : CObject(std::move(core)), m_profile(profile), m_index(index) {}
 
   STDMETHODIMP TurnOn() override { return Change(L"ILed::TurnOn", [](SimLed& l) { l.on = 1; }); }
   STDMETHODIMP TurnOff() override { return Change(L"ILed::TurnOff", [](SimLed& l) { l.on = 0; }); }
@@ -239,8 +239,8 @@ class CLedObject : public CObject<ILed, ILedColor, ILedEffect, ILedBrightness> {
 
  private:
   SimLed* Led() {
-    SimProfile* p = core_->FindProfile(profile_);
-    return p && index_ < p->leds.size() ? &p->leds[index_] : nullptr;
+    SimProfile* p = m_core->FindProfile(m_profile);
+    return p && m_index < p->leds.size() ? &p->leds[m_index] : nullptr;
   }
   template <typename F>
   HRESULT Change(const wchar_t* name, F f) {
@@ -248,7 +248,7 @@ class CLedObject : public CObject<ILed, ILedColor, ILedEffect, ILedBrightness> {
     SimLed* l = Led();
     if (!l) return kErrNotFound;
     f(*l);
-    core_->Changed();
+    m_core->Changed();
     return S_OK;
   }
   HRESULT Read(const wchar_t* name, int* out, int32_t SimLed::*field) {
@@ -259,27 +259,27 @@ class CLedObject : public CObject<ILed, ILedColor, ILedEffect, ILedBrightness> {
     *out = l->*field;
     return S_OK;
   }
-  GUID profile_;
-  size_t index_;
+  GUID m_profile;
+  size_t m_index;
 };
 
 class CLedManagerObject : public CObject<ILedManager> {
  public:
   CLedManagerObject(std::shared_ptr<CServiceCore> core, const GUID& profile)
-      : CObject(std::move(core)), profile_(profile) {}
+      : CObject(std::move(core)), m_profile(profile) {}
   STDMETHODIMP GetLed(int index, ILed** led) override {
     if (!led) return E_POINTER;
     *led = nullptr;
     ENTER(L"ILedManager::GetLed");
-    SimProfile* p = core_->FindProfile(profile_);
+    SimProfile* p = m_core->FindProfile(m_profile);
     if (!p) return kErrNotFound;
     if (index < 0 || static_cast<size_t>(index) >= p->leds.size()) return kErrNoMoreItems;
-    *led = new CLedObject(core_, profile_, static_cast<size_t>(index));
+    *led = new CLedObject(m_core, m_profile, static_cast<size_t>(index));
     return S_OK;
   }
 
  private:
-  GUID profile_;
+  GUID m_profile;
 };
 
 class CDpiObject : public CEventSource<EventSource::Dpi, IDPI> {
@@ -304,14 +304,14 @@ class CDpiObject : public CEventSource<EventSource::Dpi, IDPI> {
 class CPropertiesObject : public CObject<IProfileProperties> {
  public:
   CPropertiesObject(std::shared_ptr<CServiceCore> core, const GUID& profile)
-      : CObject(std::move(core)), profile_(profile) {}
+      : CObject(std::move(core)), m_profile(profile) {}
 
   STDMETHODIMP GetProperty(DWORD id, DWORD, void* buffer, DWORD, DWORD* size) override {
     if (!size) return E_POINTER;
     const DWORD capacity = *size;
     *size = 0;
     ENTER(L"IProfileProperties::GetProperty");
-    SimProfile* p = core_->FindProfile(profile_);
+    SimProfile* p = m_core->FindProfile(m_profile);
     if (!p) return kErrNotFound;
     if (id == kProfilePropertyProgramFile) {
       const DWORD needed = p->program.empty() ? 0 : static_cast<DWORD>((p->program.size() + 1) * sizeof(wchar_t));
@@ -334,7 +334,7 @@ class CPropertiesObject : public CObject<IProfileProperties> {
 
   STDMETHODIMP SetProperty(DWORD id, const void* buffer, DWORD, DWORD size, DWORD) override {
     ENTER(L"IProfileProperties::SetProperty");
-    SimProfile* p = core_->FindProfile(profile_);
+    SimProfile* p = m_core->FindProfile(m_profile);
     if (!p) return kErrNotFound;
     if (size && !buffer) return E_POINTER;
     if (id == kProfilePropertyProgramFile) {
@@ -350,11 +350,11 @@ class CPropertiesObject : public CObject<IProfileProperties> {
         name += c;
       }
       if (name.size() > kMaxProgramFileChars) {
-        core_->Log(L"refused: program file name longer than 127 characters");
+        m_core->Log(L"refused: program file name longer than 127 characters");
         return E_INVALIDARG;
       }
       p->program = name;
-      core_->Changed();
+      m_core->Changed();
       return S_OK;
     }
     if (id == kProfilePropertyFlags) {
@@ -363,29 +363,29 @@ class CPropertiesObject : public CObject<IProfileProperties> {
       std::memcpy(word, buffer, sizeof(word));
       const WORD mask = word[0], value = word[1];
       if ((mask != 1 && mask != 2 && mask != 4) || value > 1) {
-        core_->Log(L"refused: profile flag write with mask " + std::to_wstring(mask) + L" value " +
+        m_core->Log(L"refused: profile flag write with mask " + std::to_wstring(mask) + L" value " +
                    std::to_wstring(value));
         return E_INVALIDARG;
       }
       p->flags = static_cast<uint16_t>(value ? (p->flags | mask) : (p->flags & ~mask));
-      core_->Changed();
+      m_core->Changed();
       return S_OK;
     }
     return E_INVALIDARG;
   }
 
  private:
-  GUID profile_;
+  GUID m_profile;
 };
 
 class CKeysObject : public CObject<IKeyAssignments> {
  public:
-  CKeysObject(std::shared_ptr<CServiceCore> core, const GUID& profile) : CObject(std::move(core)), profile_(profile) {}
+  CKeysObject(std::shared_ptr<CServiceCore> core, const GUID& profile) : CObject(std::move(core)), m_profile(profile) {}
 
   STDMETHODIMP GetCount(DeviceAssignmentCount* count) override {
     if (!count) return E_POINTER;
     ENTER(L"IKeyAssignments::GetCount");
-    SimProfile* p = core_->FindProfile(profile_);
+    SimProfile* p = m_core->FindProfile(m_profile);
     if (!p) return kErrNotFound;
     count->reserved = 0;
     count->count = static_cast<DWORD>(p->keys.size());
@@ -398,7 +398,7 @@ class CKeysObject : public CObject<IKeyAssignments> {
     *count = 0;
     if (capacity && !*buffer) return E_POINTER;
     ENTER(L"IKeyAssignments::GetAssignments");
-    SimProfile* p = core_->FindProfile(profile_);
+    SimProfile* p = m_core->FindProfile(m_profile);
     if (!p) return kErrNotFound;
     const DWORD n = std::min<DWORD>(capacity, static_cast<DWORD>(p->keys.size()));
     if (n) std::memcpy(*buffer, p->keys.data(), n * sizeof(DeviceKeyAssignment));
@@ -410,7 +410,7 @@ class CKeysObject : public CObject<IKeyAssignments> {
     ENTER(L"IKeyAssignments::SetAssignments");
     if (count < 0) return E_INVALIDARG;
     if (count && !records) return E_POINTER;
-    SimProfile* p = core_->FindProfile(profile_);
+    SimProfile* p = m_core->FindProfile(m_profile);
     if (!p) return kErrNotFound;
     // Checked whole before anything is stored.
     std::vector<size_t> slots;
@@ -419,72 +419,72 @@ class CKeysObject : public CObject<IKeyAssignments> {
       size_t slot = 0;
       while (slot < p->keys.size() && p->keys[slot].keyCode != r.keyCode) ++slot;
       if (slot == p->keys.size() || !IsStorableAssignment(r)) {
-        core_->Log(L"refused: key record for key code " + std::to_wstring(r.keyCode) + L" of type " +
+        m_core->Log(L"refused: key record for key code " + std::to_wstring(r.keyCode) + L" of type " +
                    std::to_wstring(r.type));
         return E_INVALIDARG;
       }
       slots.push_back(slot);
     }
     for (int i = 0; i < count; ++i) p->keys[slots[static_cast<size_t>(i)]] = records[i];
-    if (count) core_->Changed();
+    if (count) m_core->Changed();
     return S_OK;
   }
 
  private:
-  GUID profile_;
+  GUID m_profile;
 };
 
 // ---- profiles
 
 class CProfileObject : public CObject<IDeviceProfile, IServiceOwnObject> {
  public:
-  CProfileObject(std::shared_ptr<CServiceCore> core, const GUID& id) : CObject(std::move(core)), id_(id) {}
+  CProfileObject(std::shared_ptr<CServiceCore> core, const GUID& id) : CObject(std::move(core)), m_id(id) {}
   OwnKind STDMETHODCALLTYPE Kind() override { return OwnKind::Profile; }
-  GUID STDMETHODCALLTYPE ObjectId() override { return id_; }
+  GUID STDMETHODCALLTYPE ObjectId() override { return m_id; }
 
   STDMETHODIMP GetFeature(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     ENTER(L"IDeviceProfile::GetFeature");
-    if (!core_->FindProfile(id_)) return kErrNotFound;
-    if (riid == __uuidof(IProfileProperties)) return Give(new CPropertiesObject(core_, id_), riid, ppv);
-    if (riid == __uuidof(IKeyAssignments)) return Give(new CKeysObject(core_, id_), riid, ppv);
-    if (riid == __uuidof(ILedManager)) return Give(new CLedManagerObject(core_, id_), riid, ppv);
-    if (riid == __uuidof(IDPI)) return Give(new CDpiObject(core_), riid, ppv);
+    if (!m_core->FindProfile(m_id)) return kErrNotFound;
+    if (riid == __uuidof(IProfileProperties)) return Give(new CPropertiesObject(m_core, m_id), riid, ppv);
+    if (riid == __uuidof(IKeyAssignments)) return Give(new CKeysObject(m_core, m_id), riid, ppv);
+    if (riid == __uuidof(ILedManager)) return Give(new CLedManagerObject(m_core, m_id), riid, ppv);
+    if (riid == __uuidof(IDPI)) return Give(new CDpiObject(m_core), riid, ppv);
     return E_NOINTERFACE;
   }
   STDMETHODIMP GetId(GUID* id) override {
     if (!id) return E_POINTER;
     ENTER(L"IDeviceProfile::GetId");
-    if (!core_->FindProfile(id_)) return kErrNotFound;
-    *id = id_;
+    if (!m_core->FindProfile(m_id)) return kErrNotFound;
+    *id = m_id;
     return S_OK;
   }
   STDMETHODIMP GetName(LPWSTR* name) override {
     if (!name) return E_POINTER;
     *name = nullptr;
     ENTER(L"IDeviceProfile::GetName");
-    SimProfile* p = core_->FindProfile(id_);
+    SimProfile* p = m_core->FindProfile(m_id);
     return p ? CopyOut(p->name, name) : kErrNotFound;
   }
   STDMETHODIMP SetName(LPCWSTR name) override {
     ENTER(L"IDeviceProfile::SetName");
     if (const HRESULT hr = CheckText(name); FAILED(hr)) return hr;
-    SimProfile* p = core_->FindProfile(id_);
+    SimProfile* p = m_core->FindProfile(m_id);
     if (!p) return kErrNotFound;
     p->name = name;
-    core_->Changed();
+    m_core->Changed();
     return S_OK;
   }
   STDMETHODIMP Reserved7() override { return E_NOTIMPL; }
   STDMETHODIMP ExportToFile(LPCWSTR path) override {
     ENTER(L"IDeviceProfile::ExportToFile");
     if (!path || !*path) return E_INVALIDARG;
-    return core_->ExportProfileFile(id_, path);
+    return m_core->ExportProfileFile(m_id, path);
   }
 
  private:
-  GUID id_;
+  GUID m_id;
 };
 
 HRESULT ProfileIdOf(IDeviceProfile* profile, GUID& id) { return OwnObjectId(profile, OwnKind::Profile, id); }
@@ -497,52 +497,52 @@ class CProfileManagerObject : public CEventSource<EventSource::Profile, IProfile
     if (!profile) return E_POINTER;
     *profile = nullptr;
     ENTER(L"IProfileManager::GetProfile");
-    const auto& list = core_->State().profiles;
+    const auto& list = m_core->State().profiles;
     if (index < 0 || static_cast<size_t>(index) >= list.size()) return kErrNoMoreItems;
-    *profile = new CProfileObject(core_, list[static_cast<size_t>(index)].id);
+    *profile = new CProfileObject(m_core, list[static_cast<size_t>(index)].id);
     return S_OK;
   }
   STDMETHODIMP GetProfileById(GUID id, IDeviceProfile** profile) override {
     if (!profile) return E_POINTER;
     *profile = nullptr;
     ENTER(L"IProfileManager::GetProfileById");
-    if (!core_->FindProfile(id)) return kErrNotFound;
-    *profile = new CProfileObject(core_, id);
+    if (!m_core->FindProfile(id)) return kErrNotFound;
+    *profile = new CProfileObject(m_core, id);
     return S_OK;
   }
   STDMETHODIMP SetActiveProfile(IDeviceProfile* profile) override {
     ENTER(L"IProfileManager::SetActiveProfile");
     GUID id{};
     if (!profile || FAILED(ProfileIdOf(profile, id))) return E_INVALIDARG;
-    return core_->ActivateProfile(id);
+    return m_core->ActivateProfile(id);
   }
   STDMETHODIMP GetActiveProfile(IDeviceProfile** profile) override {
     if (!profile) return E_POINTER;
     *profile = nullptr;
     ENTER(L"IProfileManager::GetActiveProfile");
-    const GUID active = core_->State().active;
-    if (!core_->FindProfile(active)) return kErrNotFound;
-    *profile = new CProfileObject(core_, active);
+    const GUID active = m_core->State().active;
+    if (!m_core->FindProfile(active)) return kErrNotFound;
+    *profile = new CProfileObject(m_core, active);
     return S_OK;
   }
   STDMETHODIMP CreateProfile(IDeviceProfile** profile) override {
     if (!profile) return E_POINTER;
     *profile = nullptr;
     ENTER(L"IProfileManager::CreateProfile");
-    if (const HRESULT room = core_->CheckRoom(L"new profile", 1, 0, 0, 0); FAILED(room)) return room;
-    const GUID id = core_->NewId();
-    core_->State().profiles.push_back(NewSimProfile(id, core_->Keyboard()));
-    core_->Changed();
-    core_->Log(L"profile created " + GuidText(id));
-    if (!core_->FindProfile(core_->State().active)) core_->ActivateProfile(id);
-    *profile = new CProfileObject(core_, id);
+    if (const HRESULT room = m_core->CheckRoom(L"new profile", 1, 0, 0, 0); FAILED(room)) return room;
+    const GUID id = m_core->NewId();
+    m_core->State().profiles.push_back(NewSimProfile(id, m_core->Keyboard()));
+    m_core->Changed();
+    m_core->Log(L"profile created " + GuidText(id));
+    if (!m_core->FindProfile(m_core->State().active)) m_core->ActivateProfile(id);
+    *profile = new CProfileObject(m_core, id);
     return S_OK;
   }
   STDMETHODIMP DeleteProfile(IDeviceProfile* profile) override {
     ENTER(L"IProfileManager::DeleteProfile");
     GUID id{};
     if (!profile || FAILED(ProfileIdOf(profile, id))) return E_INVALIDARG;
-    return core_->DeleteProfile(id);
+    return m_core->DeleteProfile(id);
   }
   STDMETHODIMP Reserved9() override { return E_NOTIMPL; }
   STDMETHODIMP ImportProfile(LPCWSTR path, IDeviceProfile** profile) override {
@@ -551,9 +551,9 @@ class CProfileManagerObject : public CEventSource<EventSource::Profile, IProfile
     ENTER(L"IProfileManager::ImportProfile");
     if (!path || !*path) return E_INVALIDARG;
     GUID id{};
-    const HRESULT hr = core_->ImportProfileFile(path, id);
+    const HRESULT hr = m_core->ImportProfileFile(path, id);
     if (FAILED(hr)) return hr;
-    *profile = new CProfileObject(core_, id);
+    *profile = new CProfileObject(m_core, id);
     return S_OK;
   }
 };
@@ -562,43 +562,43 @@ class CProfileManagerObject : public CEventSource<EventSource::Profile, IProfile
 
 class CMacroObject : public CObject<IDeviceMacro, IServiceOwnObject> {
  public:
-  CMacroObject(std::shared_ptr<CServiceCore> core, const GUID& id) : CObject(std::move(core)), id_(id) {}
+  CMacroObject(std::shared_ptr<CServiceCore> core, const GUID& id) : CObject(std::move(core)), m_id(id) {}
   OwnKind STDMETHODCALLTYPE Kind() override { return OwnKind::Macro; }
-  GUID STDMETHODCALLTYPE ObjectId() override { return id_; }
+  GUID STDMETHODCALLTYPE ObjectId() override { return m_id; }
 
   STDMETHODIMP GetId(GUID* id) override {
     if (!id) return E_POINTER;
     ENTER(L"IDeviceMacro::GetId");
-    if (!core_->FindMacro(id_)) return kErrNotFound;
-    *id = id_;
+    if (!m_core->FindMacro(m_id)) return kErrNotFound;
+    *id = m_id;
     return S_OK;
   }
   STDMETHODIMP GetName(LPWSTR* name) override {
     if (!name) return E_POINTER;
     *name = nullptr;
     ENTER(L"IDeviceMacro::GetName");
-    SimMacro* m = core_->FindMacro(id_);
+    SimMacro* m = m_core->FindMacro(m_id);
     return m ? CopyOut(m->name, name) : kErrNotFound;
   }
   STDMETHODIMP SetName(LPCWSTR name) override {
     ENTER(L"IDeviceMacro::SetName");
     if (const HRESULT hr = CheckText(name); FAILED(hr)) return hr;
-    SimMacro* m = core_->FindMacro(id_);
+    SimMacro* m = m_core->FindMacro(m_id);
     if (!m) return kErrNotFound;
     m->name = name;
-    core_->Changed();
+    m_core->Changed();
     return S_OK;
   }
   STDMETHODIMP ExportToFile(LPCWSTR path) override {
     ENTER(L"IDeviceMacro::ExportToFile");
     if (!path || !*path) return E_INVALIDARG;
-    return core_->ExportMacroFile(id_, path);
+    return m_core->ExportMacroFile(m_id, path);
   }
   STDMETHODIMP GetEvents(DeviceMacroBlob** blob) override {
     if (!blob) return E_POINTER;
     *blob = nullptr;
     ENTER(L"IDeviceMacro::GetEvents");
-    SimMacro* m = core_->FindMacro(id_);
+    SimMacro* m = m_core->FindMacro(m_id);
     if (!m) return kErrNotFound;
     // Header, the events, and one spare zero record.
     const size_t bytes = sizeof(DeviceMacroBlob) + m->events.size() * sizeof(DeviceMacroEvent);
@@ -614,25 +614,25 @@ class CMacroObject : public CObject<IDeviceMacro, IServiceOwnObject> {
     ENTER(L"IDeviceMacro::SetEvents");
     if (!blob) return E_POINTER;
     if (blob->count < 0 || static_cast<size_t>(blob->count) > kMaxMacroEvents) return E_INVALIDARG;
-    SimMacro* m = core_->FindMacro(id_);
+    SimMacro* m = m_core->FindMacro(m_id);
     if (!m) return kErrNotFound;
     if (const HRESULT room =
-            core_->CheckRoom(L"macro events", 0, 0, 0, static_cast<size_t>(blob->count), m->events.size());
+            m_core->CheckRoom(L"macro events", 0, 0, 0, static_cast<size_t>(blob->count), m->events.size());
         FAILED(room))
       return room;
     std::vector<DeviceMacroEvent> events(blob->events, blob->events + blob->count);
     for (const auto& e : events)
       if (!IsStorableMacroEvent(e)) {
-        core_->Log(L"refused: macro event of type " + std::to_wstring(e.type));
+        m_core->Log(L"refused: macro event of type " + std::to_wstring(e.type));
         return E_INVALIDARG;
       }
     m->events = std::move(events);
-    core_->Changed();
+    m_core->Changed();
     return S_OK;
   }
 
  private:
-  GUID id_;
+  GUID m_id;
 };
 
 class CMacroManagerObject : public CObject<IMacroManager> {
@@ -643,42 +643,42 @@ class CMacroManagerObject : public CObject<IMacroManager> {
     if (!macro) return E_POINTER;
     *macro = nullptr;
     ENTER(L"IMacroManager::GetMacro");
-    const auto& list = core_->State().macros;
+    const auto& list = m_core->State().macros;
     if (index < 0 || static_cast<size_t>(index) >= list.size()) return kErrNoMoreItems;
-    *macro = new CMacroObject(core_, list[static_cast<size_t>(index)].id);
+    *macro = new CMacroObject(m_core, list[static_cast<size_t>(index)].id);
     return S_OK;
   }
   STDMETHODIMP GetMacroById(GUID id, IDeviceMacro** macro) override {
     if (!macro) return E_POINTER;
     *macro = nullptr;
     ENTER(L"IMacroManager::GetMacroById");
-    if (!core_->FindMacro(id)) return kErrNotFound;
-    *macro = new CMacroObject(core_, id);
+    if (!m_core->FindMacro(id)) return kErrNotFound;
+    *macro = new CMacroObject(m_core, id);
     return S_OK;
   }
   STDMETHODIMP CreateMacro(IDeviceMacro** macro) override {
     if (!macro) return E_POINTER;
     *macro = nullptr;
     ENTER(L"IMacroManager::CreateMacro");
-    if (const HRESULT room = core_->CheckRoom(L"new macro", 0, 1, 0, 0); FAILED(room)) return room;
+    if (const HRESULT room = m_core->CheckRoom(L"new macro", 0, 1, 0, 0); FAILED(room)) return room;
     SimMacro m;
-    m.id = core_->NewId();
-    core_->State().macros.push_back(m);
-    core_->Changed();
-    core_->Log(L"macro created " + GuidText(m.id));
-    *macro = new CMacroObject(core_, m.id);
+    m.id = m_core->NewId();
+    m_core->State().macros.push_back(m);
+    m_core->Changed();
+    m_core->Log(L"macro created " + GuidText(m.id));
+    *macro = new CMacroObject(m_core, m.id);
     return S_OK;
   }
   STDMETHODIMP DeleteMacro(IDeviceMacro* macro) override {
     ENTER(L"IMacroManager::DeleteMacro");
     GUID id{};
     if (FAILED(OwnObjectId(macro, OwnKind::Macro, id))) return E_INVALIDARG;
-    auto& list = core_->State().macros;
+    auto& list = m_core->State().macros;
     for (size_t i = 0; i < list.size(); ++i)
       if (SameGuid(list[i].id, id)) {
         list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
-        core_->Changed();
-        core_->Log(L"macro deleted " + GuidText(id));
+        m_core->Changed();
+        m_core->Log(L"macro deleted " + GuidText(id));
         return S_OK;
       }
     return kErrNotFound;
@@ -690,9 +690,9 @@ class CMacroManagerObject : public CObject<IMacroManager> {
     ENTER(L"IMacroManager::ImportMacro");
     if (!path || !*path) return E_INVALIDARG;
     GUID id{};
-    const HRESULT hr = core_->ImportMacroFile(path, id);
+    const HRESULT hr = m_core->ImportMacroFile(path, id);
     if (FAILED(hr)) return hr;
-    *macro = new CMacroObject(core_, id);
+    *macro = new CMacroObject(m_core, id);
     return S_OK;
   }
 };
@@ -701,15 +701,15 @@ class CMacroManagerObject : public CObject<IMacroManager> {
 
 class CAppObject : public CObject<IDeviceApplication, IServiceOwnObject> {
  public:
-  CAppObject(std::shared_ptr<CServiceCore> core, const GUID& id) : CObject(std::move(core)), id_(id) {}
+  CAppObject(std::shared_ptr<CServiceCore> core, const GUID& id) : CObject(std::move(core)), m_id(id) {}
   OwnKind STDMETHODCALLTYPE Kind() override { return OwnKind::Application; }
-  GUID STDMETHODCALLTYPE ObjectId() override { return id_; }
+  GUID STDMETHODCALLTYPE ObjectId() override { return m_id; }
 
   STDMETHODIMP GetId(GUID* id) override {
     if (!id) return E_POINTER;
     ENTER(L"IDeviceApplication::GetId");
-    if (!core_->FindApp(id_)) return kErrNotFound;
-    *id = id_;
+    if (!m_core->FindApp(m_id)) return kErrNotFound;
+    *id = m_id;
     return S_OK;
   }
   STDMETHODIMP Reserved4() override { return E_NOTIMPL; }
@@ -717,21 +717,21 @@ class CAppObject : public CObject<IDeviceApplication, IServiceOwnObject> {
     if (!path) return E_POINTER;
     *path = nullptr;
     ENTER(L"IDeviceApplication::GetName");
-    SimApp* a = core_->FindApp(id_);
+    SimApp* a = m_core->FindApp(m_id);
     return a ? CopyOut(a->path, path) : kErrNotFound;
   }
   STDMETHODIMP SetName(LPCWSTR path) override {
     ENTER(L"IDeviceApplication::SetName");
     if (const HRESULT hr = CheckText(path); FAILED(hr)) return hr;
-    SimApp* a = core_->FindApp(id_);
+    SimApp* a = m_core->FindApp(m_id);
     if (!a) return kErrNotFound;
     a->path = path;
-    core_->Changed();
+    m_core->Changed();
     return S_OK;
   }
 
  private:
-  GUID id_;
+  GUID m_id;
 };
 
 class CAppManagerObject : public CEventSource<EventSource::Application, IApplicationManager> {
@@ -742,40 +742,40 @@ class CAppManagerObject : public CEventSource<EventSource::Application, IApplica
     if (!app) return E_POINTER;
     *app = nullptr;
     ENTER(L"IApplicationManager::GetApplication");
-    const auto& list = core_->State().apps;
+    const auto& list = m_core->State().apps;
     if (index < 0 || static_cast<size_t>(index) >= list.size()) return kErrNoMoreItems;
-    *app = new CAppObject(core_, list[static_cast<size_t>(index)].id);
+    *app = new CAppObject(m_core, list[static_cast<size_t>(index)].id);
     return S_OK;
   }
   STDMETHODIMP GetApplicationById(GUID id, IDeviceApplication** app) override {
     if (!app) return E_POINTER;
     *app = nullptr;
     ENTER(L"IApplicationManager::GetApplicationById");
-    if (!core_->FindApp(id)) return kErrNotFound;
-    *app = new CAppObject(core_, id);
+    if (!m_core->FindApp(id)) return kErrNotFound;
+    *app = new CAppObject(m_core, id);
     return S_OK;
   }
   STDMETHODIMP CreateApplication(IDeviceApplication** app) override {
     if (!app) return E_POINTER;
     *app = nullptr;
     ENTER(L"IApplicationManager::CreateApplication");
-    if (const HRESULT room = core_->CheckRoom(L"new program link", 0, 0, 1, 0); FAILED(room)) return room;
+    if (const HRESULT room = m_core->CheckRoom(L"new program link", 0, 0, 1, 0); FAILED(room)) return room;
     SimApp a;
-    a.id = core_->NewId();
-    core_->State().apps.push_back(a);
-    core_->Changed();
-    *app = new CAppObject(core_, a.id);
+    a.id = m_core->NewId();
+    m_core->State().apps.push_back(a);
+    m_core->Changed();
+    *app = new CAppObject(m_core, a.id);
     return S_OK;
   }
   STDMETHODIMP DeleteApplication(IDeviceApplication* app) override {
     ENTER(L"IApplicationManager::DeleteApplication");
     GUID id{};
     if (FAILED(OwnObjectId(app, OwnKind::Application, id))) return E_INVALIDARG;
-    auto& list = core_->State().apps;
+    auto& list = m_core->State().apps;
     for (size_t i = 0; i < list.size(); ++i)
       if (SameGuid(list[i].id, id)) {
         list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
-        core_->Changed();
+        m_core->Changed();
         return S_OK;
       }
     return kErrNotFound;
@@ -792,7 +792,7 @@ class CDeviceObject : public CObject<IDevice, IDeviceIdentity, IDeviceStatus> {
     if (!info) return E_POINTER;
     info->text = nullptr;
     ENTER(L"IDevice::GetInfo");
-    const SimDevice& d = core_->State().device;
+    const SimDevice& d = m_core->State().device;
     info->productId = kSimProductId;
     info->secondMajor = d.secondMajor;
     info->secondMinor = d.secondMinor;
@@ -804,11 +804,11 @@ class CDeviceObject : public CObject<IDevice, IDeviceIdentity, IDeviceStatus> {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     ENTER(L"IDevice::GetFeature");
-    if (riid == __uuidof(IDeviceMode)) return Give(new CModeObject(core_), riid, ppv);
-    if (riid == __uuidof(IProfileManager)) return Give(new CProfileManagerObject(core_), riid, ppv);
-    if (riid == __uuidof(IMacroManager)) return Give(new CMacroManagerObject(core_), riid, ppv);
-    if (riid == __uuidof(IApplicationManager)) return Give(new CAppManagerObject(core_), riid, ppv);
-    if (riid == __uuidof(IOTFMacroRecording)) return Give(new CRecordingObject(core_), riid, ppv);
+    if (riid == __uuidof(IDeviceMode)) return Give(new CModeObject(m_core), riid, ppv);
+    if (riid == __uuidof(IProfileManager)) return Give(new CProfileManagerObject(m_core), riid, ppv);
+    if (riid == __uuidof(IMacroManager)) return Give(new CMacroManagerObject(m_core), riid, ppv);
+    if (riid == __uuidof(IApplicationManager)) return Give(new CAppManagerObject(m_core), riid, ppv);
+    if (riid == __uuidof(IOTFMacroRecording)) return Give(new CRecordingObject(m_core), riid, ppv);
     return E_NOINTERFACE;
   }
   STDMETHODIMP GetIds(DWORD* vendorId, DWORD* productId) override {
@@ -822,7 +822,7 @@ class CDeviceObject : public CObject<IDevice, IDeviceIdentity, IDeviceStatus> {
   STDMETHODIMP GetValue(DWORD* layoutCode) override {
     if (!layoutCode) return E_POINTER;
     ENTER(L"IDeviceStatus::GetValue");
-    *layoutCode = core_->State().device.layoutCode;
+    *layoutCode = m_core->State().device.layoutCode;
     return S_OK;
   }
 };
@@ -831,20 +831,20 @@ class CDeviceObject : public CObject<IDevice, IDeviceIdentity, IDeviceStatus> {
 class CDeviceManagerObject : public CObject<IDeviceManager> {
  public:
   explicit CDeviceManagerObject(std::shared_ptr<CServiceCore> core) : CObject(std::move(core)) {
-    core_->OperationStarted();
-    core_->Log(L"client connected");
+    m_core->OperationStarted();
+    m_core->Log(L"client connected");
   }
   ~CDeviceManagerObject() override {
-    core_->Log(L"client released");
-    core_->OperationEnded();
+    m_core->Log(L"client released");
+    m_core->OperationEnded();
   }
 
   STDMETHODIMP GetDevice(int index, IDevice** device) override {
     if (!device) return E_POINTER;
     *device = nullptr;
     ENTER_NO_DEVICE(L"IDeviceManager::GetDevice");
-    if (index != 0 || !core_->Plugged()) return kErrNoMoreItems;
-    *device = new CDeviceObject(core_);
+    if (index != 0 || !m_core->Plugged()) return kErrNoMoreItems;
+    *device = new CDeviceObject(m_core);
     return S_OK;
   }
 };
@@ -857,77 +857,77 @@ class CControlObject : public CObject<IDeviceServiceControl> {
 
   STDMETHODIMP SetPlugged(BOOL plugged) override {
     ENTER_NO_DEVICE(L"IDeviceServiceControl::SetPlugged");
-    core_->SetPlugged(plugged != FALSE);
+    m_core->SetPlugged(plugged != FALSE);
     return S_OK;
   }
   STDMETHODIMP SetLayoutCode(DWORD layoutCode) override {
     ENTER_NO_DEVICE(L"IDeviceServiceControl::SetLayoutCode");
-    core_->State().device.layoutCode = layoutCode;
-    core_->Changed();
+    m_core->State().device.layoutCode = layoutCode;
+    m_core->Changed();
     return S_OK;
   }
   STDMETHODIMP SetVersions(DWORD fwMajor, DWORD fwMinor, DWORD secondMajor, DWORD secondMinor) override {
     ENTER_NO_DEVICE(L"IDeviceServiceControl::SetVersions");
-    SimDevice& d = core_->State().device;
+    SimDevice& d = m_core->State().device;
     d.firmwareMajor = fwMajor;
     d.firmwareMinor = fwMinor;
     d.secondMajor = secondMajor;
     d.secondMinor = secondMinor;
-    core_->Changed();
+    m_core->Changed();
     return S_OK;
   }
   STDMETHODIMP PressKey(DWORD keyCode) override {
     ENTER_NO_DEVICE(L"IDeviceServiceControl::PressKey");
-    return core_->PressKey(keyCode);
+    return m_core->PressKey(keyCode);
   }
   STDMETHODIMP Recording(int step, DWORD keyCode) override {
     ENTER_NO_DEVICE(L"IDeviceServiceControl::Recording");
     if (step < 1 || step > 4) return E_INVALIDARG;
-    if (!core_->Plugged()) return kErrUnplugged;
-    core_->RaiseRecording(step, keyCode);
+    if (!m_core->Plugged()) return kErrUnplugged;
+    m_core->RaiseRecording(step, keyCode);
     return S_OK;
   }
   STDMETHODIMP SetFault(LPCWSTR method, HRESULT status, DWORD delayMs) override {
     ENTER_NO_DEVICE(L"IDeviceServiceControl::SetFault");
     if (const HRESULT hr = CheckText(method); FAILED(hr)) return hr;
     if (delayMs > 60000) return E_INVALIDARG;
-    core_->SetFault(method, status, delayMs);
+    m_core->SetFault(method, status, delayMs);
     return S_OK;
   }
   STDMETHODIMP ClearFaults() override {
-    core_->ClearFaults();
+    m_core->ClearFaults();
     return S_OK;
   }
   STDMETHODIMP ResetToFactory() override {
     ENTER_NO_DEVICE(L"IDeviceServiceControl::ResetToFactory");
-    core_->ResetToFactory();
+    m_core->ResetToFactory();
     return S_OK;
   }
   STDMETHODIMP DumpState(BSTR* text) override {
     if (!text) return E_POINTER;
-    *text = SysAllocString(DumpSimState(core_->State(), static_cast<DWORD>(core_->Mode()), core_->Plugged()).c_str());
+    *text = SysAllocString(DumpSimState(m_core->State(), static_cast<DWORD>(m_core->Mode()), m_core->Plugged()).c_str());
     return *text ? S_OK : E_OUTOFMEMORY;
   }
   STDMETHODIMP GetCallLog(BSTR* text) override {
     if (!text) return E_POINTER;
     std::wstring all;
-    for (const auto& line : core_->CallLog()) all += line + L"\n";
+    for (const auto& line : m_core->CallLog()) all += line + L"\n";
     *text = SysAllocString(all.c_str());
     return *text ? S_OK : E_OUTOFMEMORY;
   }
   STDMETHODIMP ClearCallLog() override {
-    core_->ClearCallLog();
+    m_core->ClearCallLog();
     return S_OK;
   }
   STDMETHODIMP Shutdown() override {
-    core_->RequestShutdown();
+    m_core->RequestShutdown();
     return S_OK;
   }
   STDMETHODIMP SetFaultOnCall(LPCWSTR method, HRESULT status, DWORD call) override {
     ENTER_NO_DEVICE(L"IDeviceServiceControl::SetFaultOnCall");
     if (const HRESULT hr = CheckText(method); FAILED(hr)) return hr;
     if (SUCCEEDED(status) || call == 0) return E_INVALIDARG;
-    core_->SetFaultOnCall(method, status, call);
+    m_core->SetFaultOnCall(method, status, call);
     return S_OK;
   }
 };
@@ -940,7 +940,7 @@ class CFactory : public CObject<IClassFactory> {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    return Give(new T(core_), riid, ppv);
+    return Give(new T(m_core), riid, ppv);
   }
   STDMETHODIMP LockServer(BOOL) override { return S_OK; }  // the service stays resident anyway
 };
@@ -958,16 +958,16 @@ IClassFactory* NewDeviceServiceControlFactory(std::shared_ptr<CServiceCore> core
 CServiceClassRegistration::CServiceClassRegistration(std::shared_ptr<CServiceCore> core) {
   IClassFactory* service = NewDeviceServiceFactory(core);
   IClassFactory* control = NewDeviceServiceControlFactory(core);
-  status_ = CoRegisterClassObject(CLSID_DeviceServiceClass, service, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
-                                  &serviceCookie_);
-  if (SUCCEEDED(status_))
-    status_ = CoRegisterClassObject(CLSID_DeviceServiceControl, control, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
-                                    &controlCookie_);
+  m_status = CoRegisterClassObject(CLSID_DeviceServiceClass, service, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
+                                  &m_serviceCookie);
+  if (SUCCEEDED(m_status))
+    m_status = CoRegisterClassObject(CLSID_DeviceServiceControl, control, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
+                                    &m_controlCookie);
   service->Release();
   control->Release();
 }
 
 CServiceClassRegistration::~CServiceClassRegistration() {
-  if (serviceCookie_) CoRevokeClassObject(serviceCookie_);
-  if (controlCookie_) CoRevokeClassObject(controlCookie_);
+  if (m_serviceCookie) CoRevokeClassObject(m_serviceCookie);
+  if (m_controlCookie) CoRevokeClassObject(m_controlCookie);
 }

@@ -21,10 +21,10 @@ class CServiceClassRegistration {
   ~CServiceClassRegistration();
   CServiceClassRegistration(const CServiceClassRegistration&) = delete;
   CServiceClassRegistration& operator=(const CServiceClassRegistration&) = delete;
-  HRESULT Status() const { return status_; }
+  HRESULT Status() const { return m_status; }
 
  private:
-  DWORD serviceCookie_ = 0;
-  DWORD controlCookie_ = 0;
-  HRESULT status_ = E_FAIL;
+  DWORD m_serviceCookie = 0;
+  DWORD m_controlCookie = 0;
+  HRESULT m_status = E_FAIL;
 };
