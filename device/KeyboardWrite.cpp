@@ -130,7 +130,7 @@ bool CKeyboard::WriteConfigJob(DeviceSession& session, IKeyboardConfig* config, 
     } else {
       ok = false;
     }
-    if (ok && !recreated.empty() && profiles)
+    if (ok && !recreated.empty())
       ok = RewriteMovedKeys(session, profiles.Get(), config, written, KEYKIND_MACRO, recreated);
   }
   if (HasCapability(CAPABILITY_APPLICATIONS) && (mask & 0x200)) {
@@ -143,7 +143,7 @@ bool CKeyboard::WriteConfigJob(DeviceSession& session, IKeyboardConfig* config, 
     } else {
       ok = false;
     }
-    if (ok && !recreated.empty() && profiles)
+    if (ok && !recreated.empty())
       ok = RewriteMovedKeys(session, profiles.Get(), config, written, KEYKIND_LAUNCH, recreated);
   }
   if (profileStep && ok) {
@@ -160,10 +160,13 @@ bool CKeyboard::RewriteMovedKeys(DeviceSession& session, IProfileManager* profil
                                  const std::vector<IKeyboardProfile*>& written, int32_t kind, const GuidMap& moved) {
   if (session.keys == nullptr) return false;
   bool ok = true;
-  for (IKeyboardProfile* profile : written) {
+  for (int i = 0; i < config->GetProfileCount(); ++i) {
     if (session.Stopped()) return false;
+    // Every profile's keys follow (and go back to the live configuration); those of
+    // the profiles whose keys this write sent go to the device again now.
+    IKeyboardProfile* profile = config->GetProfile(i);
     const std::vector<int32_t> changed = device::RepointKeys(config, profile, kind, moved);
-    if (changed.empty()) continue;
+    if (changed.empty() || std::find(written.begin(), written.end(), profile) == written.end()) continue;
     std::vector<DeviceKeyAssignment> records;
     for (const device::ResolvedKey& key : *session.keys) {
       if (key.keyId == 0 || std::find(changed.begin(), changed.end(), key.keyId) == changed.end()) continue;
@@ -173,8 +176,8 @@ bool CKeyboard::RewriteMovedKeys(DeviceSession& session, IProfileManager* profil
     }
     ComRef<IDeviceProfile> deviceProfile;
     ComRef<IKeyAssignments> keys;
-    if (FAILED(profiles->GetProfileById(profile->GetId(), deviceProfile.Out())) || !deviceProfile ||
-        FAILED(GetFeatureOf(deviceProfile.Get(), keys))) {
+    if (profiles == nullptr || FAILED(profiles->GetProfileById(profile->GetId(), deviceProfile.Out())) ||
+        !deviceProfile || FAILED(GetFeatureOf(deviceProfile.Get(), keys))) {
       ok = false;
       continue;
     }
