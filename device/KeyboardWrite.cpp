@@ -239,17 +239,17 @@ bool CKeyboard::WriteProfileProperties(IDeviceProfile* deviceProfile, IProfilePr
   if (!MakeProgramFileProperty(fileName, program)) return false;  // 128 characters or more
   bool written = true;
   if (SUCCEEDED(properties->SetProperty(kProfilePropertyProgramFile, program, 0, kProgramFilePropertyBytes, 0))) {
-    const WORD autoSwitch[2] = {PROFILEFLAG_AUTOSWITCH,
-                                static_cast<WORD>(!fileName.empty() && profile->GetAutoSwitch() != 0)};
-    written = SUCCEEDED(properties->SetProperty(kProfilePropertyFlags, autoSwitch, 0, sizeof autoSwitch, 0));
+    const ProfileFlagWrite autoSwitch{PROFILEFLAG_AUTOSWITCH,
+                                      static_cast<WORD>(!fileName.empty() && profile->GetAutoSwitch() != 0)};
+    written = SUCCEEDED(properties->SetProperty(kProfilePropertyFlags, &autoSwitch, 0, sizeof autoSwitch, 0));
   }
   if (written) {
-    const WORD unused[2] = {PROFILEFLAG_UNUSED, 0};
-    written = SUCCEEDED(properties->SetProperty(kProfilePropertyFlags, unused, 0, sizeof unused, 0));
+    const ProfileFlagWrite unused{PROFILEFLAG_UNUSED, 0};
+    written = SUCCEEDED(properties->SetProperty(kProfilePropertyFlags, &unused, 0, sizeof unused, 0));
   }
   if (written) {
-    const WORD showOsd[2] = {PROFILEFLAG_SHOWOSD, static_cast<WORD>(profile->GetShowOsd() != 0)};
-    written = SUCCEEDED(properties->SetProperty(kProfilePropertyFlags, showOsd, 0, sizeof showOsd, 0));
+    const ProfileFlagWrite showOsd{PROFILEFLAG_SHOWOSD, static_cast<WORD>(profile->GetShowOsd() != 0)};
+    written = SUCCEEDED(properties->SetProperty(kProfilePropertyFlags, &showOsd, 0, sizeof showOsd, 0));
   }
   return written;
 }

@@ -39,3 +39,10 @@ enum ProfileFlagBits : uint16_t {
   PROFILEFLAG_UNUSED = 2,      // always written as 0, ignored when read
   PROFILEFLAG_SHOWOSD = 4,     // show the profile's name when it becomes active
 };
+
+// One write of property 0x80000003: exactly one bit and its new value.
+struct ProfileFlagWrite {
+  WORD mask;
+  WORD value;
+};
+static_assert(sizeof(ProfileFlagWrite) == 4);
