@@ -52,8 +52,8 @@ void BringForward(HWND mainWindow) {
 void ForgetSkinTables() {
   CurrentLangTable = nullptr;
   LanguageTables.clear();
-  KeyboardLayoutSwitcher.settings.clear();
-  KeyboardLayoutSwitcher.selected = nullptr;
+  KeyboardLayoutSwitcher.m_settings.clear();
+  KeyboardLayoutSwitcher.m_selected = nullptr;
 }
 
 }  // namespace
@@ -141,7 +141,7 @@ void CMorvelAppApp::ChooseKeyboardLayout() {
     if (mapped != -1) layoutId = mapped;
   }
   LoadSkinFile(m_layouts, L"KeyboardLayout.xml", nullptr);
-  if (KeyboardLayoutSwitcher.settings.count(layoutId) == 0) layoutId = kEnglishLayoutId;
+  if (KeyboardLayoutSwitcher.m_settings.count(layoutId) == 0) layoutId = kEnglishLayoutId;
   SelectKeyboardLayout(layoutId);
   m_layoutId = layoutId;
 }

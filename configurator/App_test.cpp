@@ -35,7 +35,7 @@ class StartChoices : public StartupTest, public ::testing::WithParamInterface<St
 
 TEST_P(StartChoices, FollowTheRegistryAndTheKeyboard) {
   const StartCase& c = GetParam();
-  const std::wstring install = testing_bitmaps::MakeTempFolder(L"cfginstall");
+  const std::wstring install = gui::testing::MakeTempFolder(L"cfginstall");
   registry_.present = c.keyPresent;
   if (c.language != nullptr) registry_.values[L"Language"] = c.language;
   if (c.installDir == 1) registry_.values[L"InstallDir"] = install;

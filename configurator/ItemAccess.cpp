@@ -10,7 +10,7 @@ namespace configurator {
 namespace {
 
 bool HasWindow(const CGUIItem* item) {
-  return item != nullptr && item->hwnd != nullptr && item->hwnd != kNoItemWindowYet && ::IsWindow(item->hwnd);
+  return item != nullptr && item->hwnd != nullptr && item->hwnd != gui::kNoItemWindowYet && ::IsWindow(item->hwnd);
 }
 
 bool IsButton(const CGUIItem* item) {

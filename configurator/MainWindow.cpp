@@ -80,8 +80,8 @@ BOOL CMorvelAppDlg::OnInitDialog() {
   SetWindowText(kTitle);
 
   LoadSkinFile(m_assignKeysItems, L"AssignKeys.xml", m_hWnd);
-  const CKeyboardLayoutSetting* layout = KeyboardLayoutSwitcher.selected;
-  if (layout != nullptr && !layout->itemSet.empty()) LoadSkinFile(m_layoutItems, layout->itemSet, m_hWnd);
+  const CKeyboardLayoutSetting* layout = KeyboardLayoutSwitcher.m_selected;
+  if (layout != nullptr && !layout->m_itemSet.empty()) LoadSkinFile(m_layoutItems, layout->m_itemSet, m_hWnd);
   LoadSkinFile(m_profileItems, L"ManageProfiles.xml", m_hWnd);
   LoadSkinFile(m_macroItems, L"ManageMacros.xml", m_hWnd);
 

@@ -52,8 +52,8 @@ class KeyFiles : public ::testing::Test {
 
 TEST_F(KeyFiles, EveryKeyButtonHasAUsableDefinitionAndADefault) {
   std::set<std::wstring> buttons;
-  for (std::size_t i = 0; i < ovrix::tables::kSkinElementCount; ++i) {
-    const std::wstring name = ovrix::tables::kSkinElements[i].name;
+  for (std::size_t i = 0; i < gui::tables::kSkinElementCount; ++i) {
+    const std::wstring name = gui::tables::kSkinElements[i].name;
     if (name.starts_with(L"BUTTON_KB_")) buttons.insert(name);
   }
   ASSERT_FALSE(buttons.empty());

@@ -50,7 +50,7 @@ IKeyboardText& KeyboardText() { return *g_inForce; }
 void SetKeyboardText(IKeyboardText* text) { g_inForce = text ? text : &g_system; }
 
 HKL CurrentKeyboardLayout() {
-  if (KeyboardLayoutSwitcher.layoutInUse) return KeyboardLayoutSwitcher.layoutInUse;
+  if (KeyboardLayoutSwitcher.m_layoutInUse) return KeyboardLayoutSwitcher.m_layoutInUse;
   return ::GetKeyboardLayout(0);
 }
 

@@ -38,7 +38,7 @@ void ShowItem(CGUIItem* item, int show) {
   if (!item || !HasWindow(item->kind)) return;
   const int command = show == 1 ? SW_SHOW : SW_HIDE;
   if (item->kind == GUIKIND_MACRODISPLAY) item->ShowItemParts(command);
-  if (item->hwnd && item->hwnd != kNoItemWindowYet) ShowWindow(item->hwnd, command);
+  if (item->hwnd && item->hwnd != gui::kNoItemWindowYet) ShowWindow(item->hwnd, command);
 }
 
 void ShowItems(const GUIItemList& list, int show) {

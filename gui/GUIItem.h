@@ -36,7 +36,9 @@ enum GUIItemKind : int32_t {
 };
 
 // The window handle of an item whose window has not been created yet.
+namespace gui {
 inline HWND const kNoItemWindowYet = reinterpret_cast<HWND>(static_cast<intptr_t>(-1));
+}  // namespace gui
 
 class CGUIItem {
  public:
@@ -53,7 +55,7 @@ class CGUIItem {
 
   int32_t id = -1;    // skin element id; -1 until a builder sets it
   int32_t kind = -1;  // GUIItemKind; -1 until a builder sets it
-  HWND hwnd = kNoItemWindowYet;  // the item's window; 0 for items without one
+  HWND hwnd = gui::kNoItemWindowYet;  // the item's window; 0 for items without one
   HWND parent = nullptr;         // the parent window the loader passed to the builder
 };
 

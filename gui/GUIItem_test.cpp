@@ -10,22 +10,22 @@ namespace {
 // An item that records its own deletion and its parts being shown.
 struct RecordingItem : CGUIItem {
   RecordingItem(std::vector<std::string>& log, std::string name, int32_t itemId, int32_t itemKind)
-      : log_(log), name_(std::move(name)) {
+      : m_log(log), m_name(std::move(name)) {
     id = itemId;
     kind = itemKind;
     hwnd = nullptr;
   }
-  ~RecordingItem() override { log_.push_back("delete " + name_); }
-  void ShowItemParts(int command) override { log_.push_back("parts " + name_ + " " + std::to_string(command)); }
-  std::vector<std::string>& log_;
-  std::string name_;
+  ~RecordingItem() override { m_log.push_back("delete " + m_name); }
+  void ShowItemParts(int command) override { m_log.push_back("parts " + m_name + " " + std::to_string(command)); }
+  std::vector<std::string>& m_log;
+  std::string m_name;
 };
 
 TEST(ItemList, FreshItemHeader) {
   CGUIItem item;
   EXPECT_EQ(item.id, -1);
   EXPECT_EQ(item.kind, -1);
-  EXPECT_EQ(item.hwnd, kNoItemWindowYet);
+  EXPECT_EQ(item.hwnd, gui::kNoItemWindowYet);
   EXPECT_EQ(item.parent, nullptr);
 }
 
@@ -42,8 +42,8 @@ TEST(ItemList, LookupsReturnTheFirstMatch) {
   std::vector<std::string> log;
   GUIItemList list = {new RecordingItem(log, "a", 14, GUIKIND_BUTTON), new RecordingItem(log, "b", 14, GUIKIND_BUTTON),
                       new RecordingItem(log, "c", 15, GUIKIND_TEXTITEM)};
-  EXPECT_EQ(static_cast<RecordingItem*>(FindItemById(list, 14))->name_, "a");
-  EXPECT_EQ(static_cast<RecordingItem*>(FindItemById(list, 15))->name_, "c");
+  EXPECT_EQ(static_cast<RecordingItem*>(FindItemById(list, 14))->m_name, "a");
+  EXPECT_EQ(static_cast<RecordingItem*>(FindItemById(list, 15))->m_name, "c");
   EXPECT_EQ(FindItemById(list, 16), nullptr);
   list[2]->hwnd = reinterpret_cast<HWND>(0x1234);
   EXPECT_EQ(FindItemByHwnd(list, reinterpret_cast<HWND>(0x1234)), list[2]);

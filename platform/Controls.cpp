@@ -31,7 +31,7 @@ BOOL CButton::Create(const wchar_t* caption, DWORD style, const RECT& rect, CWnd
 }
 
 bool CButton::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-  if (msg == Reflected(WM_DRAWITEM)) {
+  if (msg == platform::Reflected(WM_DRAWITEM)) {
     DrawItem(reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
     result = TRUE;
     return true;

@@ -9,6 +9,8 @@
 
 namespace {
 
+using platform::testing::GuiTestHost;
+
 TEST(Controls, OwnerDrawnButtonDrawsItselfAndItsClickReachesTheOwner) {
   struct DrawnButton : CButton {
     int draws = 0;
@@ -59,7 +61,7 @@ TEST(Controls, ListViewCustomDrawIsReflectedToTheListObject) {
   struct DrawnList : CListCtrl {
     int prePaints = 0;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
-      if (msg == Reflected(WM_NOTIFY)) {
+      if (msg == platform::Reflected(WM_NOTIFY)) {
         const auto* cd = reinterpret_cast<const NMLVCUSTOMDRAW*>(lp);
         if (cd->nmcd.hdr.code == static_cast<UINT>(NM_CUSTOMDRAW) && cd->nmcd.dwDrawStage == CDDS_PREPAINT) {
           ++prePaints;
@@ -153,10 +155,10 @@ TEST(FileDialog, FiltersFromTheBarForm) {
 }
 
 TEST(FileDialog, AnsweredThroughTheSeam) {
-  struct Fake : IFileDialogs {
-    FileDialogRequest seen;
+  struct Fake : platform::IFileDialogs {
+    platform::FileDialogRequest seen;
     bool answer = true;
-    bool Show(const FileDialogRequest& request, std::wstring& path) override {
+    bool Show(const platform::FileDialogRequest& request, std::wstring& path) override {
       seen = request;
       if (answer) path = L"C:\\save\\Gaming.qxp";
       return answer;

@@ -9,6 +9,8 @@
 
 namespace {
 
+using platform::testing::GuiTestHost;
+
 constexpr UINT kPopupTemplate = 129;  // holds an edit control, id 1000
 constexpr int kEditId = 1000;
 constexpr UINT kStep = WM_APP + 1;

@@ -10,9 +10,9 @@ namespace {
 // themselves instead of the dialog failing.
 constexpr size_t kPathBuffer = 4096;
 
-class SystemFileDialogs : public IFileDialogs {
+class SystemFileDialogs : public platform::IFileDialogs {
  public:
-  bool Show(const FileDialogRequest& request, std::wstring& path) override {
+  bool Show(const platform::FileDialogRequest& request, std::wstring& path) override {
     const std::wstring filter = platform::FilterFromBars(request.filter);
     std::vector<wchar_t> buffer(kPathBuffer, L'\0');
     request.fileName.copy(buffer.data(), kPathBuffer - 1);
@@ -34,7 +34,7 @@ class SystemFileDialogs : public IFileDialogs {
 };
 
 SystemFileDialogs g_system;
-IFileDialogs* g_dialogs = &g_system;
+platform::IFileDialogs* g_dialogs = &g_system;
 
 }  // namespace
 

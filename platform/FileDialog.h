@@ -10,6 +10,8 @@
 
 #include "platform/Window.h"
 
+namespace platform {
+
 struct FileDialogRequest {
   bool open = true;
   std::wstring defaultExtension;
@@ -26,8 +28,6 @@ class IFileDialogs {
   // Shows the dialog; true with the chosen path when the user pressed OK.
   virtual bool Show(const FileDialogRequest& request, std::wstring& path) = 0;
 };
-
-namespace platform {
 
 // The dialogs in use: the system's unless a test set its own (null restores them).
 IFileDialogs& FileDialogs();
@@ -49,7 +49,7 @@ class CFileDialog {
   std::wstring GetFileName() const;   // the path's last part
   std::wstring GetFileExt() const;    // without the dot
 
-  FileDialogRequest m_request;
+  platform::FileDialogRequest m_request;
 
  private:
   std::wstring m_path;

@@ -257,6 +257,8 @@ class CClientDC : public CDC {
   HWND m_hWnd;
 };
 
+namespace platform {
+
 // Selects an object into a DC for a scope and puts the previous one back, so an
 // owner can delete its object afterwards (a selected object cannot be deleted).
 class SelectGuard {
@@ -272,3 +274,5 @@ class SelectGuard {
   HDC m_dc;
   HGDIOBJ m_previous;
 };
+
+}  // namespace platform

@@ -62,7 +62,7 @@ TEST(Gdi, SelectGuardRestoresAndCompatibleDcIsDeleted) {
     raw = dc.m_hDC;
     HGDIOBJ original = ::GetCurrentObject(dc, OBJ_BITMAP);
     {
-      SelectGuard guard(dc, bitmap.GetSafeHandle());
+      platform::SelectGuard guard(dc, bitmap.GetSafeHandle());
       EXPECT_EQ(::GetCurrentObject(dc, OBJ_BITMAP), bitmap.GetSafeHandle());
       dc.FillSolidRect(RECT{0, 0, 8, 8}, RGB(10, 20, 30));
       EXPECT_EQ(::GetPixel(dc, 3, 3), RGB(10, 20, 30));

@@ -110,12 +110,12 @@ namespace {
 // The hook stays installed for the thread's life: it costs one call per window
 // created, and nested creation (children made during a parent's WM_CREATE)
 // needs no bookkeeping beyond the saved pending object.
-CWnd::BindingScope::BindingScope(CWnd* wnd) : previous_(t_pendingObject) {
+CWnd::BindingScope::BindingScope(CWnd* wnd) : m_previous(t_pendingObject) {
   if (!t_creationHook) t_creationHook = ::SetWindowsHookExW(WH_CBT, CreationHook, nullptr, ::GetCurrentThreadId());
   t_pendingObject = wnd;
 }
 
-CWnd::BindingScope::~BindingScope() { t_pendingObject = previous_; }
+CWnd::BindingScope::~BindingScope() { t_pendingObject = m_previous; }
 
 namespace platform {
 
@@ -339,7 +339,7 @@ bool CWnd::ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
   CWnd* wnd = FromHandlePermanent(child);
   if (!wnd) return false;
   result = 0;
-  return wnd->OnMessage(Reflected(msg), wParam, lParam, result);
+  return wnd->OnMessage(platform::Reflected(msg), wParam, lParam, result);
 }
 
 bool CWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {

@@ -19,8 +19,10 @@
 // WM_NOTIFY, WM_DRAWITEM, WM_MEASUREITEM, WM_CTLCOLOR*) are first offered to the
 // child's own object as kReflectBase + message. When the child handles it, the
 // parent never sees it.
+namespace platform {
 constexpr UINT kReflectBase = 0x2000;
 constexpr UINT Reflected(UINT message) { return kReflectBase + message; }
+}  // namespace platform
 
 class CWnd {
  public:
@@ -130,7 +132,7 @@ class CWnd {
 
  protected:
   // The class's message handler: true (with result set) when handled, else the
-  // base class's. Also receives reflected notifications (Reflected(message)).
+  // base class's. Also receives reflected notifications (platform::Reflected(message)).
   virtual bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
   // Reflection to the sending child, then OnMessage, then Default().
   virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -145,7 +147,7 @@ class CWnd {
     BindingScope& operator=(const BindingScope&) = delete;
 
    private:
-    CWnd* previous_;
+    CWnd* m_previous;
   };
 
  private:

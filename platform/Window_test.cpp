@@ -11,6 +11,8 @@
 
 namespace {
 
+using platform::testing::GuiTestHost;
+
 // Records every message it is handed, and the reflected ones apart.
 class RecordingWnd : public CWnd {
  public:
@@ -31,8 +33,8 @@ class RecordingWnd : public CWnd {
     if (deleteSelf) delete this;
   }
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
-    if (msg >= kReflectBase && msg < kReflectBase + 0x200) {
-      reflected.push_back(msg - kReflectBase);
+    if (msg >= platform::kReflectBase && msg < platform::kReflectBase + 0x200) {
+      reflected.push_back(msg - platform::kReflectBase);
       if (takeReflected) {
         result = 0x55;
         return true;

@@ -62,7 +62,7 @@ class Scripted : public Popup {
   static constexpr UINT kRun = WM_APP + 70, kEnd = WM_APP + 71;
 };
 
-class PopupTest : public SkinTestFolder {
+class PopupTest : public gui::testing::SkinTestFolder {
  protected:
   void SetUp() override {
     MakeFolder(L"cfgpopup");
@@ -83,7 +83,7 @@ class PopupTest : public SkinTestFolder {
   }
   void TearDown() override {
     CurrentLangTable = nullptr;
-    SkinTestFolder::TearDown();
+    gui::testing::SkinTestFolder::TearDown();
   }
   // A popup file: background, OK and Cancel, the heading, and the given items.
   void WritePopup(const std::wstring& name, const std::string& items) {
@@ -95,7 +95,7 @@ class PopupTest : public SkinTestFolder {
                    "<RECT left=\"10\" top=\"10\" right=\"280\" bottom=\"20\"/></TEXTITEM>" + extraTexts_ + "</TEXTLIST>"
                    "<EDITCTRLLIST>" + items + "</EDITCTRLLIST></GUIPANEL>");
   }
-  GuiTestHost host_;
+  platform::testing::GuiTestHost host_;
   std::unique_ptr<CLangTable> table_;
   std::string extraButtons_, extraTexts_;
 };

@@ -108,7 +108,7 @@ class StartupTest : public devtest::DeviceTest {
 
   // The installation folder: languages English (default) and German, layouts
   // English and German; each language file has the key "$Hello".
-  struct Folder : SkinTestFolder {
+  struct Folder : gui::testing::SkinTestFolder {
     void TestBody() override {}
     void Make(const std::wstring& prefix) {
       MakeFolder(prefix);
@@ -123,9 +123,9 @@ class StartupTest : public devtest::DeviceTest {
           <KBLAYOUT name="KBLAYOUT_GERMAN" kbdlayout="00000407"/></KBLAYOUTLIST></ITEMLIST>)");
     }
     void Clear() { TearDown(); }
-    using SkinTestFolder::WriteBytes;
-    using SkinTestFolder::WriteImage;
-    using SkinTestFolder::WriteXml;
+    using gui::testing::SkinTestFolder::WriteBytes;
+    using gui::testing::SkinTestFolder::WriteImage;
+    using gui::testing::SkinTestFolder::WriteXml;
   } folder_;
 
   static std::wstring Translate(const wchar_t* key) {

@@ -132,7 +132,7 @@ void CBitmapBtn::DrawCaptionAndCopy(const DRAWITEMSTRUCT* dis, HDC surface, COLO
     ::SetTextColor(surface, textColour);
     CFont paintFont;
     if (!m_font) paintFont = gui::MakeDefaultControlFont();
-    SelectGuard font(surface, m_font ? m_font->GetSafeHandle() : paintFont.GetSafeHandle());
+    platform::SelectGuard font(surface, m_font ? m_font->GetSafeHandle() : paintFont.GetSafeHandle());
     RECT area = client;
     gui::DrawControlText(surface, m_caption, &area, m_drawTextFormat);
   }
@@ -150,13 +150,13 @@ void CBitmapBtn::DrawItem(DRAWITEMSTRUCT* dis) {
   memory.CreateCompatibleDC(dis->hDC);
   CBitmap surface;
   surface.CreateCompatibleBitmap(dis->hDC, width, height);
-  SelectGuard selectSurface(memory, surface.GetSafeHandle());
+  platform::SelectGuard selectSurface(memory, surface.GetSafeHandle());
   // What the button's DC shows now lies under the face: the mask lets it through.
   memory.BitBlt(0, 0, width, height, dis->hDC, 0, 0, SRCCOPY);
   if (!face.IsNull()) {
     CDC faceDc;
     faceDc.CreateCompatibleDC(dis->hDC);
-    SelectGuard selectFace(faceDc, face.GetSafeHandle());
+    platform::SelectGuard selectFace(faceDc, face.GetSafeHandle());
     if (m_bmpMask.IsNull()) {
       memory.BitBlt(0, 0, width, height, faceDc, 0, 0, SRCCOPY);
     } else {
@@ -164,7 +164,7 @@ void CBitmapBtn::DrawItem(DRAWITEMSTRUCT* dis) {
       // ^ face again: the face where the mask is black, the background where white.
       CDC maskDc;
       maskDc.CreateCompatibleDC(dis->hDC);
-      SelectGuard selectMask(maskDc, m_bmpMask.GetSafeHandle());
+      platform::SelectGuard selectMask(maskDc, m_bmpMask.GetSafeHandle());
       memory.BitBlt(0, 0, width, height, faceDc, 0, 0, SRCINVERT);
       memory.BitBlt(0, 0, width, height, maskDc, 0, 0, SRCAND);
       memory.BitBlt(0, 0, width, height, faceDc, 0, 0, SRCINVERT);

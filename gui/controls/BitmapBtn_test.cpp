@@ -22,14 +22,14 @@ constexpr COLORREF kNormal = RGB(10, 20, 200), kOver = RGB(20, 200, 20), kDown =
                    kDisabled = RGB(90, 90, 90), kBehind = RGB(250, 0, 250);
 
 HBITMAP Solid(int w, int h, COLORREF c) {
-  return testing_bitmaps::MakeBitmap(w, h, [c](int, int) { return c; });
+  return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; });
 }
 
 // A language table with a few keys, in force while it lives.
 class ScopedLanguage {
  public:
   ScopedLanguage() {
-    table.pairs = {{L"caption", L"first\\nsecond\\nthird"}, {L"lower", L"MiXeD"}, {L"tip", L"one\\ntwo\\nthree"}};
+    table.m_pairs = {{L"caption", L"first\\nsecond\\nthird"}, {L"lower", L"MiXeD"}, {L"tip", L"one\\ntwo\\nthree"}};
     previous = CurrentLangTable;
     CurrentLangTable = &table;
   }
@@ -69,7 +69,7 @@ class BitmapBtnTest : public ::testing::Test {
     return host.ReceivedOf(WM_COMMAND).size();
   }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CWnd other;
   std::vector<HBITMAP> images;
   std::unique_ptr<CBitmapBtn> button = std::make_unique<CBitmapBtn>();
@@ -144,7 +144,7 @@ TEST_F(BitmapBtnTest, CaptionColourFollowsTheStateAndZeroMeansDefault) {
 }
 
 TEST_F(BitmapBtnTest, MaskLetsTheBackgroundThroughAndShapesTheWindow) {
-  HBITMAP mask = testing_bitmaps::MakeBitmap(kW, kH, [](int x, int) { return x < 20 ? RGB(0, 0, 0) : RGB(255, 255, 255); });
+  HBITMAP mask = gui::testing::MakeBitmap(kW, kH, [](int x, int) { return x < 20 ? RGB(0, 0, 0) : RGB(255, 255, 255); });
   button = std::make_unique<CBitmapBtn>();
   Make(*button, mask);
   ::DeleteObject(mask);  // the button keeps its own piece
@@ -332,7 +332,7 @@ TEST_F(BitmapBtnTest, DeletedThroughItsHeaderWithItsWindow) {
   HWND hwnd = onList->m_hWnd, tip = onList->m_toolTip.m_hWnd;
   EXPECT_EQ(onList->id, -1);
   EXPECT_EQ(onList->kind, -1);
-  EXPECT_EQ(onList->hwnd, kNoItemWindowYet);
+  EXPECT_EQ(onList->hwnd, gui::kNoItemWindowYet);
   EXPECT_EQ(onList->m_toggleMode, 1);
   CGUIItem* header = onList;
   delete header;

@@ -33,7 +33,7 @@ bool CBitmapItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
     if (!m_image.IsNull()) {
       CDC memory;
       memory.CreateCompatibleDC(dc);
-      SelectGuard select(memory, m_image.GetSafeHandle());
+      platform::SelectGuard select(memory, m_image.GetSafeHandle());
       RECT client;
       GetClientRect(&client);
       dc.BitBlt(0, 0, client.right - client.left, client.bottom - client.top, memory, 0, 0, SRCCOPY);

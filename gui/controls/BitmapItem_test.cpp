@@ -7,11 +7,13 @@
 
 namespace {
 
+using platform::testing::GuiTestHost;
+
 constexpr COLORREF kRed = RGB(200, 0, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 200);
 
 HBITMAP Solid(int w, int h, COLORREF c) {
-  return testing_bitmaps::MakeBitmap(w, h, [c](int, int) { return c; });
+  return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; });
 }
 
 // The colour the item shows at (x, y), through WM_PAINT into the screen DC.
@@ -36,7 +38,7 @@ class BitmapItemTest : public ::testing::Test {
 
 TEST_F(BitmapItemTest, ShowsItsOwnCopyOfTheImageCorner) {
   // The source's (0, 0) corner of the item's size is copied, whatever left and top say.
-  HBITMAP source = testing_bitmaps::MakeBitmap(100, 100, [](int x, int) { return x < 40 ? kRed : kBlue; });
+  HBITMAP source = gui::testing::MakeBitmap(100, 100, [](int x, int) { return x < 40 ? kRed : kBlue; });
   item.SetBitmap(source, 50, 50, 90, 80);
   ::DeleteObject(source);  // the item's copy is its own
   EXPECT_EQ(item.m_image.GetSize().cx, 40);
@@ -52,7 +54,7 @@ TEST_F(BitmapItemTest, ShowsItsOwnCopyOfTheImageCorner) {
 TEST_F(BitmapItemTest, MaskGivesTheWindowItsShape) {
   HBITMAP source = Solid(40, 30, kBlue);
   // Black where the window is, white (transparent) in the right half.
-  HBITMAP mask = testing_bitmaps::MakeBitmap(40, 30, [](int x, int) { return x < 20 ? RGB(0, 0, 0) : RGB(255, 255, 255); });
+  HBITMAP mask = gui::testing::MakeBitmap(40, 30, [](int x, int) { return x < 20 ? RGB(0, 0, 0) : RGB(255, 255, 255); });
   item.SetBitmapAndRegion(mask, source, 0, 0, 40, 30);
   HRGN region = ::CreateRectRgn(0, 0, 0, 0);
   ASSERT_NE(::GetWindowRgn(item.m_hWnd, region), ERROR);
@@ -112,7 +114,7 @@ TEST_F(BitmapItemTest, ItemsAreDeletedThroughTheirHeader) {
   CPanelBitmap empty(nullptr, nullptr);
   EXPECT_TRUE(empty.IsNull());
   EXPECT_EQ(empty.id, -1);
-  EXPECT_EQ(empty.hwnd, kNoItemWindowYet);
+  EXPECT_EQ(empty.hwnd, gui::kNoItemWindowYet);
 }
 
 TEST(MemDC, ReachesTheTargetOnceWhenDestroyed) {
@@ -122,7 +124,7 @@ TEST(MemDC, ReachesTheTargetOnceWhenDestroyed) {
   CBitmap surface;
   surface.CreateCompatibleBitmap(screen, 20, 20);
   ::ReleaseDC(nullptr, screen);
-  SelectGuard select(target, surface.GetSafeHandle());
+  platform::SelectGuard select(target, surface.GetSafeHandle());
   target.FillSolidRect(RECT{0, 0, 20, 20}, kBlue);
   ::SetBkColor(target, RGB(0, 200, 0));
 

@@ -100,7 +100,7 @@ void CBitmapWindow::DrawKeyPicture(HDC surface, const RECT& area) const {
   if (m_keyPicture->normal) {
     // The crop of the keyboard picture centred on the key.
     const int centreX = key.left + keyWidth / 2, centreY = key.top + keyHeight / 2;
-    SelectGuard select(source, m_keyPicture->normal);
+    platform::SelectGuard select(source, m_keyPicture->normal);
     ::BitBlt(surface, area.left, area.top, areaWidth, areaHeight, source, centreX - areaWidth / 2,
              centreY - areaHeight / 2, SRCCOPY);
   }
@@ -117,7 +117,7 @@ void CBitmapWindow::DrawKeyPicture(HDC surface, const RECT& area) const {
       }
     }
     if (width <= 0 || height <= 0) return;
-    SelectGuard select(source, m_keyPicture->down);
+    platform::SelectGuard select(source, m_keyPicture->down);
     const int x = area.left + (areaWidth - width) / 2, y = area.top + (areaHeight - height) / 2;
     ::SetStretchBltMode(surface, COLORONCOLOR);
     ::StretchBlt(surface, x, y, width, height, source, key.left, key.top, keyWidth, keyHeight, SRCCOPY);
@@ -130,7 +130,7 @@ void CBitmapWindow::DrawAssignment(HDC surface) const {
   HBITMAP icon = GetCachedBitmap(AssignmentIconName(m_assignmentKind));
   CFont paintFont;
   if (!m_font) paintFont = gui::MakeDefaultControlFont();
-  SelectGuard font(surface, m_font ? m_font->GetSafeHandle() : paintFont.GetSafeHandle());
+  platform::SelectGuard font(surface, m_font ? m_font->GetSafeHandle() : paintFont.GetSafeHandle());
   ::SetBkMode(surface, TRANSPARENT);
   ::SetTextColor(surface, gui::ControlTextColour(m_textColour));
   const UINT format = m_drawTextFormat | DT_END_ELLIPSIS;
@@ -147,7 +147,7 @@ void CBitmapWindow::DrawAssignment(HDC surface) const {
   {
     CDC iconDc;
     iconDc.CreateCompatibleDC(surface);
-    SelectGuard select(iconDc, icon);
+    platform::SelectGuard select(iconDc, icon);
     ::BitBlt(surface, x, y, iconSize.cx, iconSize.cy, iconDc, 0, 0, SRCCOPY);
   }
   band.left = x + iconSize.cx;
@@ -168,11 +168,11 @@ void CBitmapWindow::Paint(HDC target) {
   memory.CreateCompatibleDC(target);
   CBitmap surface;
   surface.CreateCompatibleBitmap(target, width, height);
-  SelectGuard selectSurface(memory, surface.GetSafeHandle());
+  platform::SelectGuard selectSurface(memory, surface.GetSafeHandle());
   if (state) {
     CDC stateDc;
     stateDc.CreateCompatibleDC(target);
-    SelectGuard selectState(stateDc, state->GetSafeHandle());
+    platform::SelectGuard selectState(stateDc, state->GetSafeHandle());
     memory.BitBlt(0, 0, width, height, stateDc, 0, 0, SRCCOPY);
   }
 
@@ -183,7 +183,7 @@ void CBitmapWindow::Paint(HDC target) {
   if (assignment) {
     CPen pen;
     pen.CreatePen(PS_SOLID, 1, RGB(0, 0xFF, 0));
-    SelectGuard selectPen(memory, pen.GetSafeHandle());
+    platform::SelectGuard selectPen(memory, pen.GetSafeHandle());
     ::MoveToEx(memory, m_rect.left, m_rect.bottom - kBandHeight, nullptr);
     ::LineTo(memory, m_rect.right, m_rect.bottom - kBandHeight);
   }

@@ -22,19 +22,19 @@ constexpr COLORREF kNormal = RGB(10, 20, 200), kOver = RGB(20, 200, 20), kDown =
                    kKey = RGB(250, 250, 0), kGreen = RGB(0, 255, 0), kText = RGB(1, 2, 250);
 
 HBITMAP Solid(int w, int h, COLORREF c) {
-  return testing_bitmaps::MakeBitmap(w, h, [c](int, int) { return c; });
+  return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; });
 }
 
-class BitmapWindowTest : public SkinTestFolder {
+class BitmapWindowTest : public gui::testing::SkinTestFolder {
  protected:
   void SetUp() override {
-    SkinTestFolder::SetUp();
+    gui::testing::SkinTestFolder::SetUp();
     previous = CurrentLangTable;
     CurrentLangTable = &language;
     images = {Solid(kSide, kSide, RGB(1, 1, 1)), Solid(kSide, kSide, kNormal), Solid(kSide, kSide, kOver),
               Solid(kSide, kSide, kDown)};
     // A keyboard picture whose colour tells the position: red = x, green = y.
-    images.push_back(testing_bitmaps::MakeBitmap(250, 250, [](int x, int y) { return RGB(x, y, 0); }));
+    images.push_back(gui::testing::MakeBitmap(250, 250, [](int x, int y) { return RGB(x, y, 0); }));
     images.push_back(Solid(250, 250, kKey));
     Make();
   }
@@ -42,7 +42,7 @@ class BitmapWindowTest : public SkinTestFolder {
     pane.reset();
     CurrentLangTable = previous;
     for (HBITMAP b : images) ::DeleteObject(b);
-    SkinTestFolder::TearDown();
+    gui::testing::SkinTestFolder::TearDown();
   }
   // The size image gives the pane's rectangle; a pane of another height gets one of its own.
   void Make(int height = kSide) {
@@ -59,7 +59,7 @@ class BitmapWindowTest : public SkinTestFolder {
     return surface;
   }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CLangTable language;
   CLangTable* previous = nullptr;
   std::vector<HBITMAP> images;
@@ -101,7 +101,7 @@ TEST_F(BitmapWindowTest, LockedPaneIgnoresTextAndRepaintsNothing) {
   EXPECT_FALSE(::GetUpdateRect(pane->m_hWnd, &update, FALSE));
 
   // Unlocked: translated and case-converted; without a language the text is empty.
-  language.pairs = {{L"name", L"Key\\nName"}};
+  language.m_pairs = {{L"name", L"Key\\nName"}};
   pane->m_locked = 0;
   pane->m_caseMode = 1;
   pane->SetText(L"$name");

@@ -94,13 +94,13 @@ void CDPIStageWindow::Paint(HDC target) {
   if (!memory.CreateCompatibleDC(target)) return;
   CBitmap canvas;
   if (!canvas.CreateCompatibleBitmap(target, width, height)) return;
-  SelectGuard selectCanvas(memory, canvas.GetSafeHandle());
+  platform::SelectGuard selectCanvas(memory, canvas.GetSafeHandle());
 
   auto blit = [&](HBITMAP bitmap, const RECT& at) {
     if (!bitmap || Width(at) <= 0 || Height(at) <= 0) return;
     CDC source;
     if (!source.CreateCompatibleDC(target)) return;
-    SelectGuard select(source, bitmap);
+    platform::SelectGuard select(source, bitmap);
     ::BitBlt(memory, at.left, at.top, Width(at), Height(at), source, 0, 0, SRCCOPY);
   };
   const HBITMAP face = m_selected == 1 && !m_blocks[0].second.IsNull() ? m_blocks[0].second : m_blocks[0].bitmap;
@@ -112,7 +112,7 @@ void CDPIStageWindow::Paint(HDC target) {
     fallback = gui::MakeDefaultControlFont();
     font = fallback;
   }
-  SelectGuard selectFont(memory, font);
+  platform::SelectGuard selectFont(memory, font);
   memory.SetTextColor(gui::ControlTextColour(m_textColour));
   memory.SetBkMode(TRANSPARENT);
   auto text = [&](const std::wstring& s, RECT at, UINT format) {
@@ -137,9 +137,9 @@ void CDPIStageWindow::Paint(HDC target) {
       CBitmap boxBitmap;
       if (!box.CreateCompatibleDC(target) || !boxBitmap.CreateCompatibleBitmap(target, Width(inner), Height(inner)))
         continue;
-      SelectGuard selectBox(box, boxBitmap.GetSafeHandle());
+      platform::SelectGuard selectBox(box, boxBitmap.GetSafeHandle());
       box.FillSolidRect(RECT{0, 0, Width(inner), Height(inner)}, RGB(0, 0, 0));
-      SelectGuard boxFont(box, font);
+      platform::SelectGuard boxFont(box, font);
       box.SetTextColor(gui::ControlTextColour(m_textColour));
       box.SetBkMode(TRANSPARENT);
       RECT local{0, 0, Width(inner), Height(inner)};

@@ -12,7 +12,7 @@
 
 namespace {
 
-HBITMAP Solid(int w, int h, COLORREF c) { return testing_bitmaps::MakeBitmap(w, h, [c](int, int) { return c; }); }
+HBITMAP Solid(int w, int h, COLORREF c) { return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; }); }
 
 constexpr COLORREF kFace = RGB(0, 150, 0), kSelectedFace = RGB(150, 150, 0), kBox = RGB(0, 0, 150),
                    kPrefill = RGB(1, 2, 3);
@@ -42,7 +42,7 @@ class DpiStageTest : public ::testing::Test {
   }
 
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   std::vector<CBitmap> images;
   CDPIStageWindow pane{2};
 };

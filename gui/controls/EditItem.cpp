@@ -135,8 +135,8 @@ bool CEditItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
       Invalidate();
       if (m_font) SetFont(static_cast<HFONT>(m_font->GetSafeHandle()), TRUE);
       return true;
-    case Reflected(WM_CTLCOLOREDIT):
-    case Reflected(WM_CTLCOLORSTATIC):
+    case platform::Reflected(WM_CTLCOLOREDIT):
+    case platform::Reflected(WM_CTLCOLORSTATIC):
       result = OnCtlColor(reinterpret_cast<HDC>(wParam));
       return true;
     case WM_ERASEBKGND:
@@ -158,7 +158,7 @@ bool CEditItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
         return true;
       }
       break;
-    case Reflected(WM_COMMAND):
+    case platform::Reflected(WM_COMMAND):
       switch (HIWORD(wParam)) {
         case EN_UPDATE:
           result = 0;

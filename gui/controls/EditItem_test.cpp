@@ -31,7 +31,7 @@ class EditItemTest : public ::testing::Test {
     ::CloseClipboard();
   }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CEditItem edit;
 };
 
@@ -146,7 +146,7 @@ TEST_F(EditItemTest, ChangesReachTheParentAsEditChangedOnly) {
 }
 
 TEST(EditItemColours, EnabledAndDisabledSetsFromTheReflectedColourMessages) {
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CEditItem edit;
   edit.SetTextColor(RGB(1, 2, 3));
   edit.SetBackColor(RGB(200, 10, 10));
@@ -162,7 +162,7 @@ TEST(EditItemColours, EnabledAndDisabledSetsFromTheReflectedColourMessages) {
   CBitmap surface;
   surface.CreateCompatibleBitmap(screen, 4, 4);
   ::ReleaseDC(nullptr, screen);
-  SelectGuard select(dc, surface);
+  platform::SelectGuard select(dc, surface);
 
   struct Row {
     BOOL enabled;

@@ -54,7 +54,7 @@ void CKeyboardKeyItem::DrawItem(DRAWITEMSTRUCT* dis) {
 
   CDC faceDc;
   faceDc.CreateCompatibleDC(dis->hDC);
-  SelectGuard selectFace(faceDc, face.GetSafeHandle());
+  platform::SelectGuard selectFace(faceDc, face.GetSafeHandle());
   if (m_caption.empty()) {
     if (!face.IsNull()) ::BitBlt(dis->hDC, 0, 0, width, height, faceDc, 0, 0, SRCCOPY);
     return;
@@ -63,7 +63,7 @@ void CKeyboardKeyItem::DrawItem(DRAWITEMSTRUCT* dis) {
   memory.CreateCompatibleDC(dis->hDC);
   CBitmap surface;
   surface.CreateCompatibleBitmap(dis->hDC, width, height);
-  SelectGuard selectSurface(memory, surface.GetSafeHandle());
+  platform::SelectGuard selectSurface(memory, surface.GetSafeHandle());
   memory.BitBlt(0, 0, width, height, dis->hDC, 0, 0, SRCCOPY);
   if (!face.IsNull()) memory.BitBlt(0, 0, width, height, faceDc, 0, 0, SRCCOPY);
   DrawCaptionAndCopy(dis, memory, ChooseTextColour(dis->itemState));

@@ -22,7 +22,7 @@ constexpr int kW = 40, kH = 40, kElementId = 1234;
 constexpr COLORREF kNormal = RGB(10, 20, 200), kOver = RGB(20, 200, 20), kDown = RGB(200, 20, 20);
 
 HBITMAP Solid(int w, int h, COLORREF c) {
-  return testing_bitmaps::MakeBitmap(w, h, [c](int, int) { return c; });
+  return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; });
 }
 
 // The program's keyboard definition from the key files the build writes.
@@ -72,7 +72,7 @@ class KeyboardKeyTest : public ::testing::Test {
   }
   void Send(UINT msg, int x = 5, int y = 5, WPARAM flags = 0) { key.SendMessage(msg, flags, MAKELPARAM(x, y)); }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CLangTable language;
   CLangTable* previous = nullptr;
   std::vector<HBITMAP> images;
@@ -178,7 +178,7 @@ TEST_F(KeyboardKeyTest, LabelFromTheKeyDefinition) {
 TEST_F(KeyboardKeyTest, RegionComesFromTheKeysOwnPieceOfTheMaskSheet) {
   // A keyboard-wide mask sheet, black only at (130, 50)-(150, 70); the key sits
   // at (120, 40)-(160, 80) of the sheet.
-  HBITMAP sheet = testing_bitmaps::MakeBitmap(200, 100, [](int x, int y) {
+  HBITMAP sheet = gui::testing::MakeBitmap(200, 100, [](int x, int y) {
     return x >= 130 && x < 150 && y >= 50 && y < 70 ? RGB(0, 0, 0) : RGB(255, 255, 255);
   });
   HBITMAP picture = Solid(200, 100, kNormal);

@@ -27,7 +27,7 @@ int FontHeight(HFONT font) {
   HDC screen = ::GetDC(nullptr);
   int height = 0;
   {
-    SelectGuard select(screen, font);
+    platform::SelectGuard select(screen, font);
     TEXTMETRICW tm{};
     if (::GetTextMetricsW(screen, &tm)) height = tm.tmHeight;
   }

@@ -511,7 +511,7 @@ void CMacroDisplayItem::DrawCell(HDC hdc, int row, int column) {
       const SIZE size = bitmap.GetSize();
       CDC source;
       source.CreateCompatibleDC(hdc);
-      SelectGuard select(source, bitmap.GetSafeHandle());
+      platform::SelectGuard select(source, bitmap.GetSafeHandle());
       dc.BitBlt(cell.left, cell.top, std::min<int>(size.cx, cell.right - cell.left),
                 std::min<int>(size.cy, cell.bottom - cell.top), source, 0, 0, SRCCOPY);
     }
@@ -521,7 +521,7 @@ void CMacroDisplayItem::DrawCell(HDC hdc, int row, int column) {
     if (!text.empty()) {
       CFont bold;
       if (m_font && !m_font->IsNull()) bold.Attach(gui::MakeBoldCopy(static_cast<HFONT>(m_font->GetSafeHandle())));
-      SelectGuard font(hdc, bold.IsNull() ? static_cast<HGDIOBJ>(GetFont()) : bold.GetSafeHandle());
+      platform::SelectGuard font(hdc, bold.IsNull() ? static_cast<HGDIOBJ>(GetFont()) : bold.GetSafeHandle());
       dc.SetTextColor(selected ? m_selectedTextColour : m_textColour);
       dc.SetBkMode(TRANSPARENT);
       const UINT align = alignment == 2 ? DT_CENTER : alignment == 1 ? DT_RIGHT : DT_LEFT;
@@ -554,7 +554,7 @@ void CMacroDisplayItem::OnMouseMove() {
 bool CMacroDisplayItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
   switch (msg) {
-    case Reflected(WM_NOTIFY): {
+    case platform::Reflected(WM_NOTIFY): {
       auto* header = reinterpret_cast<NMHDR*>(lParam);
       switch (header->code) {
         case NM_CUSTOMDRAW:

@@ -62,7 +62,7 @@ class MacroDisplayTest : public ::testing::Test {
 
   device::testing::FakeRawInput raw;
   device::testing::FakeKeyboardText keyText;
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   DWORD now = 1000;
   std::unique_ptr<CMacroDisplayItem> item;
 };
@@ -275,7 +275,7 @@ TEST_F(MacroDisplayTest, RowTexts) {
 
 TEST_F(MacroDisplayTest, SkinnedBarScrollsTheList) {
   std::vector<HBITMAP> images;
-  for (int i = 0; i < 6; ++i) images.push_back(testing_bitmaps::MakeBitmap(12, i == 5 ? 20 : 10, [](int, int) { return RGB(5, 5, 5); }));
+  for (int i = 0; i < 6; ++i) images.push_back(gui::testing::MakeBitmap(12, i == 5 ? 20 : 10, [](int, int) { return RGB(5, 5, 5); }));
   auto* bar = new CVScrollBar;
   bar->SetBitmaps(images[0], images[1], images[2], images[3], images[4], images[5]);
   Make(false, bar, 12);

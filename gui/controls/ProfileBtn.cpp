@@ -60,7 +60,7 @@ void CProfileBtn::DrawItem(DRAWITEMSTRUCT* dis) {
   const CBitmap& face = ChooseBitmap(dis->itemState);
   CDC faceDc;
   faceDc.CreateCompatibleDC(dis->hDC);
-  SelectGuard selectFace(faceDc, face.GetSafeHandle());
+  platform::SelectGuard selectFace(faceDc, face.GetSafeHandle());
   if (m_columns[0].empty()) {
     if (!face.IsNull()) ::BitBlt(dis->hDC, 0, 0, width, height, faceDc, 0, 0, SRCCOPY);
     return;
@@ -69,13 +69,13 @@ void CProfileBtn::DrawItem(DRAWITEMSTRUCT* dis) {
   memory.CreateCompatibleDC(dis->hDC);
   CBitmap surface;
   surface.CreateCompatibleBitmap(dis->hDC, width, height);
-  SelectGuard selectSurface(memory, surface.GetSafeHandle());
+  platform::SelectGuard selectSurface(memory, surface.GetSafeHandle());
   memory.BitBlt(0, 0, width, height, dis->hDC, 0, 0, SRCCOPY);
   if (!face.IsNull()) memory.BitBlt(0, 0, width, height, faceDc, 0, 0, SRCCOPY);
   memory.SetBkMode(TRANSPARENT);
   memory.SetTextColor(RGB(0xE0, 0xE0, 0xE0));
   CFont font = gui::MakeDefaultControlFont();
-  SelectGuard selectFont(memory, font.GetSafeHandle());
+  platform::SelectGuard selectFont(memory, font.GetSafeHandle());
   SIZE first{0, 0};
   ::GetTextExtentPoint32W(memory, m_columns[0].c_str(), static_cast<int>(m_columns[0].size()), &first);
   const int textHeight = first.cy;
@@ -190,7 +190,7 @@ void CAVIButton::DrawItem(DRAWITEMSTRUCT* dis) {
   const SIZE poster = m_poster.GetSize();
   CDC posterDc;
   posterDc.CreateCompatibleDC(dis->hDC);
-  SelectGuard select(posterDc, m_poster.GetSafeHandle());
+  platform::SelectGuard select(posterDc, m_poster.GetSafeHandle());
   ::BitBlt(dis->hDC, 0, 0, client.right, client.bottom, posterDc, poster.cx / 2 - client.right / 2 - 10,
            poster.cy / 2 - client.bottom / 2 - 5, SRCCOPY);
 }
@@ -206,7 +206,7 @@ bool CAVIButton::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
     default:
       break;
   }
-  if (msg == Reflected(WM_COMMAND)) {
+  if (msg == platform::Reflected(WM_COMMAND)) {
     // A single click does nothing; a double click plays the clip.
     if (HIWORD(wParam) == BN_CLICKED) {
       result = 0;

@@ -20,7 +20,7 @@ constexpr COLORREF kNormal = RGB(10, 20, 200), kOver = RGB(20, 200, 20), kDown =
                    kDisabled = RGB(90, 90, 90);
 
 HBITMAP Solid(int w, int h, COLORREF c) {
-  return testing_bitmaps::MakeBitmap(w, h, [c](int, int) { return c; });
+  return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; });
 }
 
 class ProfileBtnTest : public ::testing::Test {
@@ -47,7 +47,7 @@ class ProfileBtnTest : public ::testing::Test {
   }
   void Send(UINT msg, int x = 5, int y = 5, WPARAM flags = 0) { button->SendMessage(msg, flags, MAKELPARAM(x, y)); }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   std::vector<HBITMAP> images;
   std::unique_ptr<CProfileBtn> button;
 };
@@ -147,7 +147,7 @@ class AviButtonTest : public ::testing::Test {
   }
   void Send(UINT msg) { button.SendMessage(msg, msg == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(5, 5)); }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CAVIButton button;
 };
 
@@ -190,7 +190,7 @@ TEST_F(AviButtonTest, PosterIsDrawnOnlyWhileNothingPlays) {
   EXPECT_EQ(empty.Pixel(10, 10), RGB(255, 0, 255));  // no poster: nothing drawn
 
   // Poster 100 x 80, left half red: the piece starts at (50 - 30 - 10, 40 - 20 - 5) = (10, 15).
-  button.m_poster.Attach(testing_bitmaps::MakeBitmap(100, 80, [](int x, int) { return x < 50 ? RGB(200, 0, 0) : RGB(0, 0, 200); }));
+  button.m_poster.Attach(gui::testing::MakeBitmap(100, 80, [](int x, int) { return x < 50 ? RGB(200, 0, 0) : RGB(0, 0, 200); }));
   DrawSurface posted(60, 40, RGB(255, 0, 255));
   SendDrawItem(host.m_hWnd, button.m_hWnd, 0, posted);
   EXPECT_EQ(posted.Pixel(39, 5), RGB(200, 0, 0));

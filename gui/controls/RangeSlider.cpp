@@ -113,7 +113,7 @@ void CAPMSlider::Paint(HDC target) const {
   if (!memory.CreateCompatibleDC(target)) return;
   CBitmap canvas;
   if (!canvas.CreateCompatibleBitmap(target, width, height)) return;
-  SelectGuard select(memory, canvas.GetSafeHandle());
+  platform::SelectGuard select(memory, canvas.GetSafeHandle());
   DebugLine("CAPMSlider::OnPaint(0x%lld)\n", reinterpret_cast<intptr_t>(m_hWnd));
   for (size_t i = 0; i < m_colours.size(); ++i)
     DebugLine("CAPMSlider::OnPaint Color(%lld): 0x%llx\n", static_cast<long long>(i), m_colours[i]);
@@ -139,7 +139,7 @@ void CAPMSlider::Paint(HDC target) const {
   if (!m_trackBitmap.IsNull()) {
     CDC track;
     if (track.CreateCompatibleDC(target)) {
-      SelectGuard selectTrack(track, m_trackBitmap.GetSafeHandle());
+      platform::SelectGuard selectTrack(track, m_trackBitmap.GetSafeHandle());
       const SIZE size = m_trackBitmap.GetSize();
       BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(std::clamp(m_alpha, 0, 255)), 0};
       ::AlphaBlend(memory, 0, 0, width, height, track, 0, 0, size.cx, size.cy, blend);
@@ -237,7 +237,7 @@ void CDMarker::Paint(HDC target) const {
   if (!memory.CreateCompatibleDC(target)) return;
   CBitmap canvas;
   if (!canvas.CreateCompatibleBitmap(target, width, height)) return;
-  SelectGuard select(memory, canvas.GetSafeHandle());
+  platform::SelectGuard select(memory, canvas.GetSafeHandle());
   gui::DrawBitmap(memory, m_bmpBack, 0, 0, width, height);
   if (m_max > m_min) {
     const int value = std::clamp(m_value, m_min, m_max);

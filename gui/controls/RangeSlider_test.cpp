@@ -13,7 +13,7 @@
 
 namespace {
 
-HBITMAP Solid(int w, int h, COLORREF c) { return testing_bitmaps::MakeBitmap(w, h, [c](int, int) { return c; }); }
+HBITMAP Solid(int w, int h, COLORREF c) { return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; }); }
 
 void SendAtParentPoint(const CWnd& window, UINT msg, POINT parentPoint) {
   ::MapWindowPoints(::GetParent(window), window, &parentPoint, 1);
@@ -72,7 +72,7 @@ class RangeSliderTest : public ::testing::Test {
     return s;
   }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CBitmap track;
   CAPMSlider slider;
 };
@@ -138,7 +138,7 @@ TEST_F(RangeSliderTest, EachRangeShowsItsColourUnderTheTrackPictureAndOneWithout
 }
 
 TEST(RangeSlider, WithoutThumbsTheWholeTrackIsTheFirstColourAndEveryClickRangeZero) {
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CAPMSlider slider;
   ASSERT_TRUE(slider.Create(host, nullptr, nullptr, nullptr, 0, 0, 100, 10));
   slider.SetDefaultStages();
@@ -162,14 +162,14 @@ class MarkerTest : public ::testing::Test {
     marker.SetBitmaps(back, mark, 20, 200, 120, 210);
   }
   void TearDown() override { ::ReleaseCapture(); }
-  std::vector<SentMessage> Posts() {
+  std::vector<platform::testing::SentMessage> Posts() {
     host.Pump();
     auto posts = host.ReceivedOf(MarkerMovedMessage);
     host.ClearReceived();
     return posts;
   }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CBitmap back, mark;
   CDMarker marker;
 };

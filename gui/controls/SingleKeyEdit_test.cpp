@@ -41,7 +41,7 @@ class SingleKeyEditTest : public ::testing::Test {
 
   FakeKeyboardText text;
   FakeRawInput raw;
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CEditItemSingleKeyInput edit;
 };
 
@@ -185,7 +185,7 @@ TEST(CombinationCapture, MachineTable) {
   };
   FakeKeyboardText text;
   for (const Row& row : rows) {
-    GuiTestHost host;
+    platform::testing::GuiTestHost host;
     ReportRecorder owner;
     ASSERT_TRUE(owner.CreateEx(0, CWnd::DefaultClassName(), L"", WS_POPUP, RECT{0, 0, 1, 1}, static_cast<HWND>(nullptr), 0));
     CEditItemSingleKeyInputMMO edit;
@@ -215,7 +215,7 @@ TEST(CombinationCapture, RawRecordsFeedTheMachineWithoutTheFakeKeys) {
   FakeKeyboardText text;
   NameKeys(text);
   FakeRawInput raw;
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CEditItemSingleKeyInputMMO edit;
   ASSERT_TRUE(edit.CreateEx(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, RECT{0, 0, 80, 20}, host.m_hWnd, 11));
   edit.SetClock([] { return int64_t{7}; });
@@ -238,7 +238,7 @@ TEST(CombinationCapture, RawRecordsFeedTheMachineWithoutTheFakeKeys) {
 TEST(CombinationCapture, KeyMessagesShowTheCaptureText) {
   FakeKeyboardText text;
   NameKeys(text);
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CEditItemSingleKeyInputMMO edit;
   ASSERT_TRUE(edit.CreateEx(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, RECT{0, 0, 80, 20}, host.m_hWnd, 11));
   edit.SetFocus();

@@ -10,11 +10,11 @@
 
 namespace {
 
-HBITMAP Solid(int w, int h, COLORREF c) { return testing_bitmaps::MakeBitmap(w, h, [c](int, int) { return c; }); }
+HBITMAP Solid(int w, int h, COLORREF c) { return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; }); }
 
 // A left click by the system's input at a point of the screen; waits until `done`.
 template <typename Done>
-void ClickAt(GuiTestHost& host, POINT screen, Done done) {
+void ClickAt(platform::testing::GuiTestHost& host, POINT screen, Done done) {
   ::SetCursorPos(screen.x, screen.y);
   INPUT input[2] = {};
   input[0].type = input[1].type = INPUT_MOUSE;
@@ -30,7 +30,7 @@ void ClickAt(GuiTestHost& host, POINT screen, Done done) {
 }
 
 TEST(DpiStageOnScreen, ARealClickSelectsTheStageOnceAndTellsTheParentItsIndex) {
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CBitmap face(Solid(100, 60, RGB(0, 150, 0)));
   CDPIStageWindow pane(2);
   ASSERT_TRUE(pane.Create(host, {{L"DPIFRAME", face, nullptr, RECT{0, 0, 100, 60}}}, {}, RECT{50, 50, 150, 110}, 640));

@@ -61,7 +61,7 @@ void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y, int w, int h) {
   if (!bitmap || w <= 0 || h <= 0) return;
   CDC memory;
   if (!memory.CreateCompatibleDC(dc)) return;
-  SelectGuard select(memory, bitmap);
+  platform::SelectGuard select(memory, bitmap);
   ::BitBlt(dc, x, y, w, h, memory, 0, 0, SRCCOPY);
 }
 
@@ -287,7 +287,7 @@ void CPHSlider::Paint(HDC dc) const {
   if (!memory.CreateCompatibleDC(dc)) return;
   CBitmap canvas;
   if (!canvas.CreateCompatibleBitmap(dc, m_thumbWidth, m_thumbHeight)) return;
-  SelectGuard select(memory, canvas.GetSafeHandle());
+  platform::SelectGuard select(memory, canvas.GetSafeHandle());
   gui::DrawBitmap(memory, face, 0, 0, m_thumbWidth, m_thumbHeight);
   ::BitBlt(dc, 0, 0, m_thumbWidth, m_thumbHeight, memory, 0, 0, SRCCOPY);
 }

@@ -12,7 +12,7 @@
 
 namespace {
 
-HBITMAP Solid(int w, int h, COLORREF c) { return testing_bitmaps::MakeBitmap(w, h, [c](int, int) { return c; }); }
+HBITMAP Solid(int w, int h, COLORREF c) { return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; }); }
 
 // Sends a mouse message to the window at a point of its parent's client area,
 // turned into the window's client coordinates as it lies now (thumbs move mid-drag).
@@ -51,14 +51,14 @@ class VertSliderTest : public ::testing::Test {
     slider.SetThumbBitmap(thumb, 30, 10, 50, 210);
   }
   void TearDown() override { ::ReleaseCapture(); }
-  std::vector<SentMessage> Posts() {
+  std::vector<platform::testing::SentMessage> Posts() {
     host.Pump();
     auto posts = host.ReceivedOf(SliderChangedMessage);
     host.ClearReceived();
     return posts;
   }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CBitmap thumb;
   CVertSlider slider;
 };
@@ -143,14 +143,14 @@ class StepThumbTest : public ::testing::Test {
     ASSERT_TRUE(thumb->Create(Solid(10, 12, RGB(0, 200, 0)), host, Solid(10, 12, RGB(200, 0, 0)), makeRegion, 0,
                               40, 310, 52));
   }
-  std::vector<SentMessage> Posts() {
+  std::vector<platform::testing::SentMessage> Posts() {
     host.Pump();
     auto posts = host.ReceivedOf(SliderChangedMessage);
     host.ClearReceived();
     return posts;
   }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   std::unique_ptr<CPHSlider> thumb;
 };
 
@@ -249,7 +249,7 @@ TEST_F(StepThumbTest, TheRegionLeavesOutTheCornersColourAndBelongsToTheWindow) {
   thumb.reset();
   thumb = std::make_unique<CPHSlider>();
   // A thumb drawn as a 6-pixel wide bar on a magenta ground.
-  HBITMAP shaped = testing_bitmaps::MakeBitmap(
+  HBITMAP shaped = gui::testing::MakeBitmap(
       10, 12, [](int x, int) { return x >= 2 && x < 8 ? RGB(0, 200, 0) : RGB(255, 0, 255); });
   ASSERT_TRUE(thumb->Create(shaped, host, Solid(10, 12, RGB(200, 0, 0)), 1, 0, 40, 310, 52));
   CRgn region;
@@ -278,14 +278,14 @@ class MultiSliderTest : public ::testing::Test {
     }
   }
   void TearDown() override { ::ReleaseCapture(); }
-  std::vector<SentMessage> Posts() {
+  std::vector<platform::testing::SentMessage> Posts() {
     host.Pump();
     auto posts = host.ReceivedOf(SliderChangedMessage);
     host.ClearReceived();
     return posts;
   }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   std::unique_ptr<CSliderHMulti> slider;
 };
 
@@ -322,7 +322,7 @@ TEST_F(MultiSliderTest, ATrackClickMovesTheFirstThumbAndTheNewsReachesTheOwnerOn
 }
 
 TEST(MultiSlider, ATrackWithoutThumbsIgnoresClicksAndPostsToNoNullWindow) {
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CSliderHMulti empty({});
   ASSERT_TRUE(empty.Create(host, nullptr, 0, 0, 100, 10));
   empty.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(50, 5));

@@ -47,7 +47,7 @@ void CTextItem::DrawItem(DRAWITEMSTRUCT* dis) {
   if (!dis || !dis->hDC) return;
   CFont paintFont;
   if (!m_font) paintFont = gui::MakeDefaultControlFont();
-  SelectGuard font(dis->hDC, m_font ? m_font->GetSafeHandle() : paintFont.GetSafeHandle());
+  platform::SelectGuard font(dis->hDC, m_font ? m_font->GetSafeHandle() : paintFont.GetSafeHandle());
   const int oldMode = ::SetBkMode(dis->hDC, TRANSPARENT);
   const COLORREF oldColour = ::SetTextColor(dis->hDC, TextColour());
   if (m_drawTextFormat) {
@@ -125,12 +125,12 @@ bool CTextItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
     default:
       break;
   }
-  if (msg == Reflected(WM_DRAWITEM)) {
+  if (msg == platform::Reflected(WM_DRAWITEM)) {
     DrawItem(reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
     result = TRUE;
     return true;
   }
-  if (msg == Reflected(WM_CTLCOLORSTATIC)) {
+  if (msg == platform::Reflected(WM_CTLCOLORSTATIC)) {
     ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
     result = reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
     return true;

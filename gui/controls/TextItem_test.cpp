@@ -22,7 +22,7 @@ constexpr COLORREF kBackground = RGB(0, 0, 0);
 class TextItemTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    language.pairs = {{L"greeting", L"Hello\\nWorld\\nAgain"}, {L"name", L"MiXeD"}};
+    language.m_pairs = {{L"greeting", L"Hello\\nWorld\\nAgain"}, {L"name", L"MiXeD"}};
     previous = CurrentLangTable;
     CurrentLangTable = &language;
     ASSERT_TRUE(box.Create(L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, RECT{10, 10, 30, 30}, &host, kBoxId));
@@ -43,7 +43,7 @@ class TextItemTest : public ::testing::Test {
     return surface;
   }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CLangTable language;
   CLangTable* previous = nullptr;
   CBitmapBtn box;
@@ -122,7 +122,7 @@ TEST_F(TextItemTest, LabelClickTogglesTheLinkedBoxByItsModeAndReports) {
     host.Pump();
     EXPECT_EQ(box.m_checked, mode == 1 ? 1 : 0);
     // The static control's own STN_CLICKED (from the text's window) goes too.
-    std::vector<SentMessage> commands;
+    std::vector<platform::testing::SentMessage> commands;
     for (const auto& m : host.ReceivedOf(WM_COMMAND))
       if (m.lParam != reinterpret_cast<LPARAM>(text->m_hWnd)) commands.push_back(m);
     ASSERT_EQ(commands.size(), 1u) << int(mode);

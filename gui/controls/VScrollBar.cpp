@@ -134,13 +134,13 @@ void CVScrollBar::Draw(HDC target) {
       auto blit = [&](Slot slot, int y, int height) {
         const CBitmap& copy = m_bitmaps->copies[slot];
         if (copy.IsNull()) return;
-        SelectGuard select(source, copy.GetSafeHandle());
+        platform::SelectGuard select(source, copy.GetSafeHandle());
         dc.BitBlt(0, y, width, height, source, 0, 0, SRCCOPY);
       };
       blit(kTop, 0, T);
       blit(kUpArrow, T, U);
       if (!m_bitmaps->copies[kSpan].IsNull()) {
-        SelectGuard select(source, m_bitmaps->copies[kSpan].GetSafeHandle());
+        platform::SelectGuard select(source, m_bitmaps->copies[kSpan].GetSafeHandle());
         for (int y = T + U; y <= H - 1; ++y) dc.BitBlt(0, y, width, S, source, 0, 0, SRCCOPY);
       }
       blit(kDownArrow, H - B - D, D);

@@ -9,6 +9,8 @@
 
 namespace {
 
+using platform::testing::GuiTestHost;
+
 // Image heights: top cap T = 4, bottom cap B = 4, arrows U = D = 10, span 1,
 // thumb 12 x 20. With a client height of 200 the thumb's top runs from 14 to
 // 166 (travel 152); the up arrow covers y 4..14, the down arrow 186..196.
@@ -44,7 +46,7 @@ class FakeOwner : public CWnd {
 class ScrollBarTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    auto solid = [](int w, int h, COLORREF c) { return testing_bitmaps::MakeBitmap(w, h, [c](int, int) { return c; }); };
+    auto solid = [](int w, int h, COLORREF c) { return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; }); };
     images = {solid(kWidth, 4, RGB(9, 9, 9)),  solid(kWidth, 4, RGB(8, 8, 8)),  solid(kWidth, 10, RGB(250, 0, 0)),
               solid(kWidth, 10, RGB(200, 0, 0)), solid(kWidth, 1, kSpanColour), solid(kWidth, kThumbH, kThumbColour)};
     ASSERT_TRUE(owner.CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL,
@@ -72,7 +74,7 @@ class ScrollBarTest : public ::testing::Test {
     return r;
   }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   FakeOwner owner;
   std::vector<HBITMAP> images;
   std::unique_ptr<CVScrollBar> bar;
@@ -191,7 +193,7 @@ TEST_F(ScrollBarTest, DrawsTheImagesAndValidatesWhenPainted) {
   CBitmap surface;
   surface.CreateCompatibleBitmap(screen, kWidth, 200);
   ::ReleaseDC(nullptr, screen);
-  SelectGuard select(dc, surface.GetSafeHandle());
+  platform::SelectGuard select(dc, surface.GetSafeHandle());
   bar->SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.m_hDC), PRF_CLIENT);
   EXPECT_EQ(::GetPixel(dc, 5, 100), kThumbColour);
   EXPECT_EQ(::GetPixel(dc, 5, 50), kSpanColour);
@@ -206,7 +208,7 @@ TEST_F(ScrollBarTest, DrawsTheImagesAndValidatesWhenPainted) {
 }
 
 TEST(ScrollBarWithoutImages, NothingIsDrawnOrHit) {
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   FakeOwner owner;
   ASSERT_TRUE(owner.CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD | WS_VISIBLE, RECT{0, 0, 50, 50}, &host, 1));
   CVScrollBar bar(&owner);

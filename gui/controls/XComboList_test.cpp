@@ -33,7 +33,7 @@ class XComboListTest : public ::testing::Test {
   }
 
   static constexpr int kHeight = 107;
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CXComboList popup{&host};
 };
 

@@ -27,7 +27,7 @@ void CXHeaderCtrl::DrawItem(HDC dc, const RECT& rect, const HDITEMW& item) {
     if (::GetObjectW(item.hbm, sizeof(bm), &bm) && bm.bmWidth <= area.right - area.left) {
       CDC source;
       if (source.CreateCompatibleDC(dc)) {
-        SelectGuard select(source, item.hbm);
+        platform::SelectGuard select(source, item.hbm);
         const int y = (area.top + area.bottom) / 2 - bm.bmHeight / 2;
         ::BitBlt(dc, area.right - bm.bmWidth, y, bm.bmWidth, bm.bmHeight, source, 0, 0, SRCCOPY);
       }
@@ -52,7 +52,7 @@ void CXHeaderCtrl::PaintItems(HDC dc, const RECT& client) {
     return;
   }
   target.FillSolidRect(clip, m_background);
-  SelectGuard font(dc, GetFont());
+  platform::SelectGuard font(dc, GetFont());
   ::SetBkColor(dc, m_background);
   ::SetTextColor(dc, m_textColour);
   const int count = GetItemCount();
@@ -141,7 +141,7 @@ bool CXHeaderCtrl::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
     case WM_SETCURSOR:
       result = TRUE;
       return true;
-    case Reflected(WM_NOTIFY): {
+    case platform::Reflected(WM_NOTIFY): {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
       if (header->code == HDN_BEGINTRACKA || header->code == HDN_BEGINTRACKW) {
         result = TRUE;

@@ -23,7 +23,7 @@ class XHeaderTest : public ::testing::Test {
     header.m_darkLine = kDark;
     for (int i = 0; i < 3; ++i) list.InsertColumn(i, L"$Heading", LVCFMT_LEFT, 100);
   }
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CListCtrl list;
   CXHeaderCtrl header;
 };
@@ -44,8 +44,8 @@ TEST_F(XHeaderTest, RecordsFollowTheItemsAndDividersCannotBeDragged) {
 TEST_F(XHeaderTest, ImagesSeparatorsAndBackground) {
   CImageList images;
   images.Create(10, 10, ILC_COLOR24, 2, 0);
-  HBITMAP a = testing_bitmaps::MakeBitmap(10, 10, [](int, int) { return kImage0; });
-  HBITMAP b = testing_bitmaps::MakeBitmap(10, 10, [](int, int) { return kImage1; });
+  HBITMAP a = gui::testing::MakeBitmap(10, 10, [](int, int) { return kImage0; });
+  HBITMAP b = gui::testing::MakeBitmap(10, 10, [](int, int) { return kImage1; });
   images.Add(a, nullptr);
   images.Add(b, nullptr);
   header.SendMessage(HDM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(static_cast<HIMAGELIST>(images)));

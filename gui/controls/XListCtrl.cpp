@@ -39,8 +39,8 @@ bool CXListEdit::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
       m_brush.CreateSolidBrush(m_backColour);
       if (m_fontItem && !m_fontItem->IsNull()) SetFont(static_cast<HFONT>(m_fontItem->GetSafeHandle()), FALSE);
       return true;
-    case Reflected(WM_CTLCOLOREDIT):
-    case Reflected(WM_CTLCOLORSTATIC): {
+    case platform::Reflected(WM_CTLCOLOREDIT):
+    case platform::Reflected(WM_CTLCOLORSTATIC): {
       HDC dc = reinterpret_cast<HDC>(wParam);
       ::SetTextColor(dc, m_textColour);
       ::SetBkColor(dc, m_backColour);
@@ -318,7 +318,7 @@ void CXListCtrl::DrawTextCell(HDC dc, int row, int column, const RECT& rect, boo
     const ListCellRecord* cell = CellRecord(row, column);
     CFont bold;
     if (cell && cell->bold) bold.Attach(gui::MakeBoldCopy(GetFont()));
-    SelectGuard font(dc, bold.IsNull() ? static_cast<HGDIOBJ>(GetFont()) : bold.GetSafeHandle());
+    platform::SelectGuard font(dc, bold.IsNull() ? static_cast<HGDIOBJ>(GetFont()) : bold.GetSafeHandle());
     ::SetTextColor(dc, text);
     ::SetBkMode(dc, TRANSPARENT);
     RECT r = rect;
@@ -342,7 +342,7 @@ void CXListCtrl::DrawCheckCell(HDC dc, int row, int column, const RECT& rect, bo
     const int y = rect.top + (rect.bottom - rect.top - size.cy) / 2;
     CDC source;
     source.CreateCompatibleDC(dc);
-    SelectGuard selectImage(source, image);
+    platform::SelectGuard selectImage(source, image);
     if (info->maskImage) {
       // Off-screen: background, image XOR, mask AND, image XOR: white mask
       // pixels show the background, black ones the image.
@@ -350,13 +350,13 @@ void CXListCtrl::DrawCheckCell(HDC dc, int row, int column, const RECT& rect, bo
       work.CreateCompatibleDC(dc);
       CBitmap surface;
       surface.CreateCompatibleBitmap(dc, size.cx, size.cy);
-      SelectGuard selectSurface(work, surface.GetSafeHandle());
+      platform::SelectGuard selectSurface(work, surface.GetSafeHandle());
       work.FillSolidRect(RECT{0, 0, size.cx, size.cy}, back);
       work.BitBlt(0, 0, size.cx, size.cy, source, 0, 0, SRCINVERT);
       {
         CDC maskDc;
         maskDc.CreateCompatibleDC(dc);
-        SelectGuard selectMask(maskDc, info->maskImage);
+        platform::SelectGuard selectMask(maskDc, info->maskImage);
         work.BitBlt(0, 0, size.cx, size.cy, maskDc, 0, 0, SRCAND);
       }
       work.BitBlt(0, 0, size.cx, size.cy, source, 0, 0, SRCINVERT);
@@ -706,7 +706,7 @@ bool CXListCtrl::OnToolText(NMTTDISPINFOW* info) {
   if (columnInfo->type != LISTCOL_EDIT && columnInfo->type != LISTCOL_FILEDIALOG) return false;
   const std::wstring text = GetItemText(row, column);
   CClientDC dc(m_hWnd);
-  SelectGuard font(dc, gui::FontOrDefault(m_controlFont));
+  platform::SelectGuard font(dc, gui::FontOrDefault(m_controlFont));
   SIZE extent{};
   ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
   if (GetColumnWidth(column) - 8 < extent.cx) {
@@ -758,7 +758,7 @@ bool CXListCtrl::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
       DestroyDropList();
       result = Default();
       return true;
-    case Reflected(WM_NOTIFY): {
+    case platform::Reflected(WM_NOTIFY): {
       auto* header = reinterpret_cast<NMHDR*>(lParam);
       switch (header->code) {
         case NM_CUSTOMDRAW:

@@ -26,12 +26,12 @@ constexpr int kName = 2, kAuto = 4, kCurrent = 0, kExe = 3;
 constexpr int kAutoIndex = 1, kCurrentIndex = 2;
 
 HBITMAP Solid(int w, int h, COLORREF c) {
-  return testing_bitmaps::MakeBitmap(w, h, [c](int, int) { return c; });
+  return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; });
 }
 
-class FakeFileDialogs : public IFileDialogs {
+class FakeFileDialogs : public platform::IFileDialogs {
  public:
-  bool Show(const FileDialogRequest& request, std::wstring& path) override {
+  bool Show(const platform::FileDialogRequest& request, std::wstring& path) override {
     last = request;
     ++shown;
     if (answer.empty()) return false;
@@ -39,7 +39,7 @@ class FakeFileDialogs : public IFileDialogs {
     return true;
   }
   std::wstring answer;
-  FileDialogRequest last;
+  platform::FileDialogRequest last;
   int shown = 0;
 };
 
@@ -124,7 +124,7 @@ class XListCtrlTest : public ::testing::Test {
     Click(CellCentre(row, 0), WM_RBUTTONDOWN);
   }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CXListCtrl list;
   HBITMAP checked = nullptr, unchecked = nullptr;
 };
@@ -287,7 +287,7 @@ TEST_F(XListCtrlTest, ContextMenuCommands) {
     RightClickChoosing(1, c.entry);
     EXPECT_EQ(ListMessages(), c.messages) << c.entry;
     const auto& received = host.Received();
-    std::vector<SentMessage> lists;
+    std::vector<platform::testing::SentMessage> lists;
     for (const auto& m : received)
       if (m.msg != ListClickDoneMessage && m.msg >= ListAssignApplicationMessage && m.msg <= ListMenuOpeningMessage &&
           m.msg != ListPanelItemChosenMessage)
@@ -370,7 +370,7 @@ TEST_F(XListCtrlTest, CheckBoxPixelsWithAndWithoutMask) {
   EXPECT_EQ(plain.Pixel(other.x, other.y), kUnchecked);
 
   // White mask pixels (left half) show the background, black ones the image.
-  HBITMAP mask = testing_bitmaps::MakeBitmap(12, 12, [](int x, int) { return x < 6 ? RGB(255, 255, 255) : RGB(0, 0, 0); });
+  HBITMAP mask = gui::testing::MakeBitmap(12, 12, [](int x, int) { return x < 6 ? RGB(255, 255, 255) : RGB(0, 0, 0); });
   CXListCtrl masked;
   masked.SetBackgroundColour(kBack);
   ASSERT_TRUE(masked.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT, RECT{10, 310, 210, 400}, &host, 11));

@@ -52,7 +52,7 @@ void CDropdownListItem::Paint(HDC hdc) {
   if (w > 0) {
     CPen pen;
     pen.CreatePen(PS_SOLID, w, border);
-    SelectGuard select(dc, pen.GetSafeHandle());
+    platform::SelectGuard select(dc, pen.GetSafeHandle());
     const POINT points[] = {{client.left, client.bottom - w},
                             {client.left, client.top},
                             {client.right - w, client.top},
@@ -64,7 +64,7 @@ void CDropdownListItem::Paint(HDC hdc) {
   if (textRect.right > textRect.left && textRect.bottom > textRect.top) {
     CMemDC mem(&dc, &textRect);
     mem.FillSolidRect(textRect, back);
-    SelectGuard font(mem, gui::FontOrDefault(m_font));
+    platform::SelectGuard font(mem, gui::FontOrDefault(m_font));
     mem.SetBkMode(TRANSPARENT);
     mem.SetTextColor(text);
     std::wstring shown = m_leftGap + gui::TranslateText(m_shownText);

@@ -53,7 +53,7 @@ void CGUIPanel::PaintBackground(HDC dc, const RECT& rect) const {
   if (!m_created || !m_background || m_background->IsNull() || !dc) return;
   CDC memory;
   if (!memory.CreateCompatibleDC(dc)) return;
-  SelectGuard select(memory, *m_background);
+  platform::SelectGuard select(memory, *m_background);
   ::BitBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, memory, 0, 0, SRCCOPY);
 }
 

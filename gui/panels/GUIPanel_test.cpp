@@ -27,13 +27,13 @@ class RecordingPopup : public CPopupBox {
   int itemsWhenBound = -1;
 };
 
-class GUIPanelTest : public SkinTestFolder {
+class GUIPanelTest : public gui::testing::SkinTestFolder {
  protected:
   void SetUp() override {
-    SkinTestFolder::SetUp();
+    gui::testing::SkinTestFolder::SetUp();
     WriteImage(L"bg.bmp", 40, 30, kBackground);
     // The mask's top-left 10 x 6 corner is white: outside the window's shape.
-    ASSERT_TRUE(testing_bitmaps::WriteBmpFile(AppFolder + L"skins\\mask.bmp", 40, 30, [](int x, int y) {
+    ASSERT_TRUE(gui::testing::WriteBmpFile(AppFolder + L"skins\\mask.bmp", 40, 30, [](int x, int y) {
       return x < 10 && y < 6 ? RGB(255, 255, 255) : RGB(0, 0, 0);
     }));
     WriteImage(L"white.bmp", 40, 30, RGB(255, 255, 255));
@@ -54,7 +54,7 @@ class GUIPanelTest : public SkinTestFolder {
     CBitmap surface;
     surface.CreateCompatibleBitmap(screen, 50, 40);
     ReleaseDC(nullptr, screen);
-    SelectGuard select(dc, surface);
+    platform::SelectGuard select(dc, surface);
     const RECT all{0, 0, 50, 40};
     dc.FillSolidRect(all, kSentinel);
     panel.PaintBackground(dc, all);

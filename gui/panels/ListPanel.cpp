@@ -101,7 +101,7 @@ void CListPanel::Paint(HDC dc) {
   if (w > 0) {
     CPen pen;
     pen.CreatePen(PS_SOLID, w, m_look.border);
-    SelectGuard select(dc, pen.GetSafeHandle());
+    platform::SelectGuard select(dc, pen.GetSafeHandle());
     const POINT points[] = {{client.left, client.top},
                             {client.left, client.bottom - w},
                             {client.right - w, client.bottom - w},
@@ -332,7 +332,7 @@ void CListPanelList::DrawRow(HDC hdc, int row) {
   {
     CMemDC dc(&target, &rect);
     dc.FillSolidRect(rect, back);
-    SelectGuard font(dc, gui::FontOrDefault(look.font));
+    platform::SelectGuard font(dc, gui::FontOrDefault(look.font));
     dc.SetBkMode(TRANSPARENT);
     dc.SetTextColor(text);
     RECT textRect = rect;
@@ -345,7 +345,7 @@ void CListPanelList::DrawRow(HDC hdc, int row) {
 bool CListPanelList::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
   switch (msg) {
-    case Reflected(WM_NOTIFY): {
+    case platform::Reflected(WM_NOTIFY): {
       auto* header = reinterpret_cast<NMHDR*>(lParam);
       if (header->code != NM_CUSTOMDRAW) return false;
       result = OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));

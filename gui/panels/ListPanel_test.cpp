@@ -60,7 +60,7 @@ class ListPanelTest : public ::testing::Test {
     };
   }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CWnd opener;
   CListPanelItem menu{120, 100};
 };
@@ -140,7 +140,7 @@ TEST_F(ListPanelTest, BorderClickClosesOnlyWithoutScrollBar) {
   EXPECT_EQ(Track({borderClick}), -1);
 
   ScrollBarBitmaps images{};
-  for (auto& b : images) b = testing_bitmaps::MakeBitmap(10, 6, [](int, int) { return RGB(1, 2, 3); });
+  for (auto& b : images) b = gui::testing::MakeBitmap(10, 6, [](int, int) { return RGB(1, 2, 3); });
   menu.m_look.scrollBarWidth = 10;
   menu.m_look.scrollBitmaps = images;
   bool stillOpen = false;
@@ -245,7 +245,7 @@ TEST_F(ListPanelTest, LongPopupScrollsByItsBarAndStaysOpen) {
   for (int i = 0; i < 30; ++i) many.push_back(ListPanelEntry{L"entry " + std::to_wstring(i), nullptr, 0});
   menu.SetEntries(many);
   ScrollBarBitmaps images{};
-  for (auto& b : images) b = testing_bitmaps::MakeBitmap(10, 8, [](int, int) { return RGB(1, 2, 3); });
+  for (auto& b : images) b = gui::testing::MakeBitmap(10, 8, [](int, int) { return RGB(1, 2, 3); });
   menu.m_look.scrollBarWidth = 10;
   menu.m_look.scrollBitmaps = images;
   int topAfter = -1;
@@ -324,7 +324,7 @@ class DropdownTest : public ::testing::Test {
     return out;
   }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CDropdownListItem box;
 };
 

@@ -42,10 +42,10 @@ class ScriptedPopup : public Base {
   bool focusOnEdit = false;
 };
 
-class SingleKeyEntryTest : public SkinTestFolder {
+class SingleKeyEntryTest : public gui::testing::SkinTestFolder {
  protected:
   void SetUp() override {
-    SkinTestFolder::SetUp();
+    gui::testing::SkinTestFolder::SetUp();
     WriteImage(L"bg.bmp", 120, 60, RGB(0, 0, 90));
     WriteImage(L"mask.bmp", 120, 60, RGB(0, 0, 0));
     text.names[0x1C << 16] = L"Enter";
@@ -54,7 +54,7 @@ class SingleKeyEntryTest : public SkinTestFolder {
   }
   void TearDown() override {
     FrameworkRawInputRegistrar().Unregister();
-    SkinTestFolder::TearDown();
+    gui::testing::SkinTestFolder::TearDown();
   }
   void WritePopup(const std::wstring& name, const char* element) {
     WriteXml(name, std::string("<GUIPANEL><BACKGROUND>bg.bmp</BACKGROUND><MASK>mask.bmp</MASK><EDITCTRLLIST><") +

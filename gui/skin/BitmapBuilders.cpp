@@ -164,9 +164,9 @@ CGUIItem* BuildAviButton(const pugi::xml_node& element, const BuildContext& cont
   const int32_t id = ReadSkinId(element);
   if (id == -1) return nullptr;
   auto button = std::make_unique<CAVIButton>();
-  const std::wstring video = platform::Trim(ElementText(element.child("VIDEO")));
+  const std::wstring video = platform::Trim(gui::ElementText(element.child("VIDEO")));
   if (!video.empty()) button->SetVideoFile(video);
-  const std::wstring sound = platform::Trim(ElementText(element.child("SOUND")));
+  const std::wstring sound = platform::Trim(gui::ElementText(element.child("SOUND")));
   if (!sound.empty()) button->SetSoundFile(sound);
   const RECT rect = ReadItemRect(element, id);
   if (!button->CreateEx(0, L"BUTTON", L"", kOwnerDrawChild, rect, context.parent, static_cast<UINT>(id)))

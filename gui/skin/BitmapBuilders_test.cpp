@@ -23,13 +23,13 @@ using gui::testing::SendDrawItem;
 
 constexpr COLORREF kNormal = RGB(10, 20, 200), kOther = RGB(200, 20, 10);
 
-class BitmapBuildersTest : public SkinTestFolder {
+class BitmapBuildersTest : public gui::testing::SkinTestFolder {
  protected:
   void SetUp() override {
-    SkinTestFolder::SetUp();
+    gui::testing::SkinTestFolder::SetUp();
     WriteImage(L"n.bmp", 200, 100, kNormal);
     WriteImage(L"other.bmp", 200, 100, kOther);
-    ASSERT_TRUE(testing_bitmaps::WriteBmpFile(AppFolder + L"skins\\panel.bmp", 400, 300,
+    ASSERT_TRUE(gui::testing::WriteBmpFile(AppFolder + L"skins\\panel.bmp", 400, 300,
                                               [](int x, int y) { return RGB(x / 2, y / 2, 7); }));
     previous = CurrentLangTable;
     CurrentLangTable = &language;
@@ -37,7 +37,7 @@ class BitmapBuildersTest : public SkinTestFolder {
   void TearDown() override {
     DestroyItemList(list);
     CurrentLangTable = previous;
-    SkinTestFolder::TearDown();
+    gui::testing::SkinTestFolder::TearDown();
   }
   // Builds one element (its XML text) into the list; null when nothing was built.
   CGUIItem* Build(const std::string& xml) {
@@ -54,7 +54,7 @@ class BitmapBuildersTest : public SkinTestFolder {
     return count;
   }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   GUIItemList list;
   CLangTable language;
   CLangTable* previous = nullptr;
@@ -204,7 +204,7 @@ TEST_F(BitmapBuildersTest, LanguageOverrideOfAStateImageWinsOnlyForButtons) {
   DrawSurface picture(30, 20, RGB(255, 0, 255));
   CDC source;
   source.CreateCompatibleDC(picture.dc());
-  SelectGuard select(source, bitmap->m_image.GetSafeHandle());
+  platform::SelectGuard select(source, bitmap->m_image.GetSafeHandle());
   ::BitBlt(picture.dc(), 0, 0, 30, 20, source, 0, 0, SRCCOPY);
   EXPECT_EQ(picture.Pixel(3, 3), kNormal);
 }
@@ -215,7 +215,7 @@ TEST_F(BitmapBuildersTest, BitmapWindowTextFormatFontColourAndTooltip) {
   font->id = Id(L"FONT_ARIAL12");
   font->kind = GUIKIND_FONT;
   list.push_back(font);
-  language.pairs = {{L"tip", L"pane\\ntip"}};
+  language.m_pairs = {{L"tip", L"pane\\ntip"}};
   struct Case {
     const char* attributes;
     UINT format;

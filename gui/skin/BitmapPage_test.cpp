@@ -44,10 +44,10 @@ std::string Rect(const RECT& r) {
 
 COLORREF PanelColour(int x, int y) { return RGB(x % 256, y % 256, 90); }
 
-class BitmapPageTest : public SkinTestFolder {
+class BitmapPageTest : public gui::testing::SkinTestFolder {
  protected:
   void SetUp() override {
-    SkinTestFolder::SetUp();
+    gui::testing::SkinTestFolder::SetUp();
     previous = CurrentLangTable;
     CurrentLangTable = &language;
     auto corner = [](int size, int w, int h) {
@@ -57,7 +57,7 @@ class BitmapPageTest : public SkinTestFolder {
       };
     };
     WriteImage(L"item.bmp", 200, 120, kBitmapItem);
-    ASSERT_TRUE(testing_bitmaps::WriteBmpFile(AppFolder + L"skins\\item_mask.bmp", 200, 120, [](int x, int y) {
+    ASSERT_TRUE(gui::testing::WriteBmpFile(AppFolder + L"skins\\item_mask.bmp", 200, 120, [](int x, int y) {
       return x < 12 && y < 12 ? kWhite : kBlack;
     }));
     WriteImage(L"pane_size.bmp", 160, 120, RGB(1, 1, 1));
@@ -67,9 +67,9 @@ class BitmapPageTest : public SkinTestFolder {
     WriteImage(L"ok_o.bmp", 80, 30, kWhite);
     WriteImage(L"check_n.bmp", 40, 30, kCheck);
     WriteImage(L"masked_n.bmp", 60, 40, kMasked);
-    ASSERT_TRUE(testing_bitmaps::WriteBmpFile(AppFolder + L"skins\\masked_m.bmp", 60, 40, corner(8, 60, 40)));
+    ASSERT_TRUE(gui::testing::WriteBmpFile(AppFolder + L"skins\\masked_m.bmp", 60, 40, corner(8, 60, 40)));
     WriteImage(L"inner_n.bmp", 40, 20, kInner);
-    ASSERT_TRUE(testing_bitmaps::WriteBmpFile(AppFolder + L"skins\\panel.bmp", 640, 480, PanelColour));
+    ASSERT_TRUE(gui::testing::WriteBmpFile(AppFolder + L"skins\\panel.bmp", 640, 480, PanelColour));
     WriteXml(L"page.xml", "<ITEMLIST><BITMAPLIST>"
                           "<BITMAPITEM name=\"BITMAP_ZANTOR\"><SBMN>item.bmp</SBMN><SBMM>item_mask.bmp</SBMM>" +
                               Rect(kItemRect) +
@@ -108,12 +108,12 @@ class BitmapPageTest : public SkinTestFolder {
   void TearDown() override {
     DestroyItemList(list);
     CurrentLangTable = previous;
-    SkinTestFolder::TearDown();
+    gui::testing::SkinTestFolder::TearDown();
   }
 
   static constexpr int kWidth = 640, kHeight = 480;
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   gui::testing::PageWindow page{kPage};
   CLangTable language;
   CLangTable* previous = nullptr;

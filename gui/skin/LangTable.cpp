@@ -38,7 +38,7 @@ bool CLangTable::ParseTextFile(size_t byteSize, const void* text, CLangTable* ta
   std::wstring data(count, L'\0');
   if (count) std::memcpy(data.data(), text, count * 2);
 
-  const size_t before = table->pairs.size();
+  const size_t before = table->m_pairs.size();
   size_t pos = 0;
   size_t line = 0;
   std::wstring key;
@@ -50,26 +50,26 @@ bool CLangTable::ParseTextFile(size_t byteSize, const void* text, CLangTable* ta
     while (pos < count && (data[pos] == kCR || data[pos] == kLF)) ++pos;
 
     if (line == 0) {
-      table->title = current;
+      table->m_title = current;
     } else if (line >= 2) {
       if (platform::EqualsNoCase(current, L"END OF FILE")) break;
       if (line % 2 == 0) {
         key = std::move(current);
       } else {
-        table->pairs.emplace_back(std::move(key), std::move(current));
+        table->m_pairs.emplace_back(std::move(key), std::move(current));
         key.clear();
       }
     }
     ++line;
   }
-  return table->pairs.size() > before;
+  return table->m_pairs.size() > before;
 }
 
 bool CLangTable::Translate(const CLangTable* table, const std::wstring& text, std::wstring& out) {
   if (table && text.size() > 1 && (text[0] == L'$' || text[0] == L'#')) {
     const std::wstring wanted = text.substr(1);
     const bool whole = text[0] == L'$';
-    for (const auto& [key, value] : table->pairs) {
+    for (const auto& [key, value] : table->m_pairs) {
       const std::wstring normal = NormaliseKey(key);
       bool match;
       if (whole) {
@@ -89,8 +89,8 @@ bool CLangTable::Translate(const CLangTable* table, const std::wstring& text, st
 }
 
 int32_t CLangTable::FontReplacement(int32_t fontId) const {
-  auto it = fontReplacements.find(fontId);
-  return it == fontReplacements.end() ? 0 : it->second;
+  auto it = m_fontReplacements.find(fontId);
+  return it == m_fontReplacements.end() ? 0 : it->second;
 }
 
 void AddLanguageOverride(CLangTable* table, int32_t itemId, const void* value, size_t size, const std::wstring& name) {
@@ -102,12 +102,12 @@ void AddLanguageOverride(CLangTable* table, int32_t itemId, const void* value, s
     const auto* bytes = static_cast<const uint8_t*>(value);
     record.value.assign(bytes, bytes + size);
   }
-  table->overrides.push_back(std::move(record));
+  table->m_overrides.push_back(std::move(record));
 }
 
 const LanguageOverride* FindLanguageOverride(const CLangTable* table, int32_t itemId, const std::wstring& name) {
   if (!table) return nullptr;
-  for (const auto& record : table->overrides)
+  for (const auto& record : table->m_overrides)
     if (record.itemId == itemId && platform::EqualsNoCase(record.name, name)) return &record;
   return nullptr;
 }
@@ -135,7 +135,7 @@ bool FindLanguageOverrideRect(const CLangTable* table, int32_t itemId, RECT& out
 
 namespace {
 
-class SystemKeyboardLayouts : public IKeyboardLayouts {
+class SystemKeyboardLayouts : public gui::IKeyboardLayouts {
  public:
   HKL Current() override { return ::GetKeyboardLayout(0); }
   std::vector<HKL> Installed() override {
@@ -160,57 +160,57 @@ SystemKeyboardLayouts g_systemLayouts;
 
 CKeyboardLayoutSwitcher::CKeyboardLayoutSwitcher() : m_layouts(&g_systemLayouts) {}
 
-void CKeyboardLayoutSwitcher::SetLayouts(IKeyboardLayouts* layouts) {
+void CKeyboardLayoutSwitcher::SetLayouts(gui::IKeyboardLayouts* layouts) {
   m_layouts = layouts ? layouts : &g_systemLayouts;
 }
 
 bool CKeyboardLayoutSwitcher::Select(int32_t layoutId) {
-  auto it = settings.find(layoutId);
-  if (it == settings.end() || !it->second) return false;
+  auto it = m_settings.find(layoutId);
+  if (it == m_settings.end() || !it->second) return false;
   CKeyboardLayoutSetting* entry = it->second;
   Restore();
 
-  selected = entry;
-  previousLayout = m_layouts->Current();
+  m_selected = entry;
+  m_previousLayout = m_layouts->Current();
   const std::vector<HKL> installed = m_layouts->Installed();
   HKL found = nullptr;
   // A layout's name can only be read while it is active, so each installed one
   // is activated in turn; one that cannot be activated cannot be named.
   for (HKL layout : installed) {
     if (!m_layouts->ActivateForProcess(layout)) continue;
-    if (platform::EqualsNoCase(m_layouts->ActiveName(), entry->layoutName)) found = layout;
+    if (platform::EqualsNoCase(m_layouts->ActiveName(), entry->m_layoutName)) found = layout;
   }
 
   if (found) {
-    layoutInUse = found;
-    loadedInUse = false;
+    m_layoutInUse = found;
+    m_loadedInUse = false;
   } else {
-    HKL loaded = m_layouts->Load(entry->layoutName);
+    HKL loaded = m_layouts->Load(entry->m_layoutName);
     if (!loaded) {
       // Nothing to switch to: back to where the process was, with nothing to restore.
-      if (previousLayout) m_layouts->ActivateForProcess(previousLayout);
-      selected = nullptr;
-      previousLayout = nullptr;
-      layoutInUse = nullptr;
-      loadedInUse = false;
+      if (m_previousLayout) m_layouts->ActivateForProcess(m_previousLayout);
+      m_selected = nullptr;
+      m_previousLayout = nullptr;
+      m_layoutInUse = nullptr;
+      m_loadedInUse = false;
       return false;
     }
     // The system hands out an installed layout when it has that one already (or
     // substitutes one); such a layout is the user's and is never unloaded.
     bool wasInstalled = false;
     for (HKL layout : installed) wasInstalled = wasInstalled || layout == loaded;
-    layoutInUse = loaded;
-    loadedInUse = !wasInstalled;
+    m_layoutInUse = loaded;
+    m_loadedInUse = !wasInstalled;
   }
-  return m_layouts->ActivateForProcess(layoutInUse);
+  return m_layouts->ActivateForProcess(m_layoutInUse);
 }
 
 bool CKeyboardLayoutSwitcher::Restore() {
-  if (!layoutInUse || !previousLayout) return false;
-  if (m_layouts->ActivateForProcess(previousLayout)) previousLayout = nullptr;
-  if (loadedInUse) {
-    if (m_layouts->Unload(layoutInUse)) layoutInUse = nullptr;
-    loadedInUse = false;
+  if (!m_layoutInUse || !m_previousLayout) return false;
+  if (m_layouts->ActivateForProcess(m_previousLayout)) m_previousLayout = nullptr;
+  if (m_loadedInUse) {
+    if (m_layouts->Unload(m_layoutInUse)) m_layoutInUse = nullptr;
+    m_loadedInUse = false;
   }
   return true;
 }

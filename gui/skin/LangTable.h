@@ -32,14 +32,14 @@ class CLangTable : public CGUIItem {
   // `out` is the language's text on a match, the input unchanged otherwise.
   static bool Translate(const CLangTable* table, const std::wstring& text, std::wstring& out);
 
-  uint32_t PairCount() const { return static_cast<uint32_t>(pairs.size()); }
+  uint32_t PairCount() const { return static_cast<uint32_t>(m_pairs.size()); }
   // The replacement of a font skin id, 0 when the language replaces none.
   int32_t FontReplacement(int32_t fontId) const;
 
-  std::vector<std::pair<std::wstring, std::wstring>> pairs;  // (key, text) in file order, repeats kept
-  std::wstring title;  // the file's first line, byte-order mark included
-  std::map<int32_t, int32_t> fontReplacements;
-  std::vector<LanguageOverride> overrides;
+  std::vector<std::pair<std::wstring, std::wstring>> m_pairs;  // (key, text) in file order, repeats kept
+  std::wstring m_title;  // the file's first line, byte-order mark included
+  std::map<int32_t, int32_t> m_fontReplacements;
+  std::vector<LanguageOverride> m_overrides;
 };
 
 // The language table in force, or null (then texts are shown as written).
@@ -56,12 +56,13 @@ bool FindLanguageOverrideRect(const CLangTable* table, int32_t itemId, RECT& out
 
 class CKeyboardLayoutSetting : public CGUIItem {
  public:
-  std::wstring layoutName;  // `kbdlayout`: a layout name as LoadKeyboardLayoutW takes it ("00000407")
-  std::wstring itemSet;     // `kbditems`: the skin file of this layout's key page
+  std::wstring m_layoutName;  // `kbdlayout`: a layout name as LoadKeyboardLayoutW takes it ("00000407")
+  std::wstring m_itemSet;     // `kbditems`: the skin file of this layout's key page
 };
 
 // The system's keyboard-layout calls, behind a seam: Wine implements them
 // mostly as stubs, and tests need to know what was loaded and unloaded.
+namespace gui {
 class IKeyboardLayouts {
  public:
   virtual ~IKeyboardLayouts() = default;
@@ -72,12 +73,13 @@ class IKeyboardLayouts {
   virtual HKL Load(const std::wstring& name) = 0;      // LoadKeyboardLayoutW(KLF_ACTIVATE)
   virtual bool Unload(HKL layout) = 0;                 // UnloadKeyboardLayout
 };
+}  // namespace gui
 
 class CKeyboardLayoutSwitcher {
  public:
   CKeyboardLayoutSwitcher();
   // Null puts the system's calls back.
-  void SetLayouts(IKeyboardLayouts* layouts);
+  void SetLayouts(gui::IKeyboardLayouts* layouts);
 
   // Switches the process to the layout of the entry: an installed layout of that
   // name (letter case ignored) is used as it is; otherwise the layout is loaded,
@@ -87,14 +89,14 @@ class CKeyboardLayoutSwitcher {
   // Back to the layout in force before the last switch; false when there is nothing to restore.
   bool Restore();
 
-  std::map<int32_t, CKeyboardLayoutSetting*> settings;  // the entries (owned by their item list)
-  CKeyboardLayoutSetting* selected = nullptr;
-  HKL previousLayout = nullptr;
-  HKL layoutInUse = nullptr;
-  bool loadedInUse = false;  // the switcher loaded layoutInUse itself
+  std::map<int32_t, CKeyboardLayoutSetting*> m_settings;  // the entries (owned by their item list)
+  CKeyboardLayoutSetting* m_selected = nullptr;
+  HKL m_previousLayout = nullptr;
+  HKL m_layoutInUse = nullptr;
+  bool m_loadedInUse = false;  // the switcher loaded m_layoutInUse itself
 
  private:
-  IKeyboardLayouts* m_layouts;
+  gui::IKeyboardLayouts* m_layouts;
 };
 
 extern CKeyboardLayoutSwitcher KeyboardLayoutSwitcher;

@@ -43,9 +43,9 @@ TEST(LangTable, ParsesLinesWithinTheFileSize) {
     const auto bytes = FileBytes(c.file);
     CLangTable table;
     EXPECT_EQ(CLangTable::ParseTextFile(bytes.size(), bytes.data(), &table), !c.pairs.empty()) << c.what;
-    EXPECT_EQ(table.pairs, c.pairs) << c.what;
+    EXPECT_EQ(table.m_pairs, c.pairs) << c.what;
     EXPECT_EQ(table.PairCount(), c.pairs.size()) << c.what;
-    EXPECT_EQ(table.title, c.title) << c.what;
+    EXPECT_EQ(table.m_title, c.title) << c.what;
   }
 }
 
@@ -54,19 +54,19 @@ TEST(LangTable, OddTrailingByteAndShortSizeAreRespected) {
   bytes.push_back(0x41);  // half a character
   CLangTable odd;
   ASSERT_TRUE(CLangTable::ParseTextFile(bytes.size(), bytes.data(), &odd));
-  EXPECT_EQ(odd.pairs, (Pairs{{L"k", L"value"}}));
+  EXPECT_EQ(odd.m_pairs, (Pairs{{L"k", L"value"}}));
 
   // Only the given size is read, even when more bytes follow in memory.
   CLangTable shorter;
   ASSERT_TRUE(CLangTable::ParseTextFile(bytes.size() - 1 - 4, bytes.data(), &shorter));
-  EXPECT_EQ(shorter.pairs, (Pairs{{L"k", L"val"}}));
+  EXPECT_EQ(shorter.m_pairs, (Pairs{{L"k", L"val"}}));
 
   // An unaligned buffer is read as well.
   std::vector<uint8_t> shifted(bytes.size() + 1);
   std::memcpy(shifted.data() + 1, bytes.data(), bytes.size());
   CLangTable unaligned;
   ASSERT_TRUE(CLangTable::ParseTextFile(bytes.size() - 1, shifted.data() + 1, &unaligned));
-  EXPECT_EQ(unaligned.pairs, odd.pairs);
+  EXPECT_EQ(unaligned.m_pairs, odd.m_pairs);
 
   EXPECT_FALSE(CLangTable::ParseTextFile(10, nullptr, &odd));
   EXPECT_FALSE(CLangTable::ParseTextFile(bytes.size(), bytes.data(), nullptr));
@@ -75,7 +75,7 @@ TEST(LangTable, OddTrailingByteAndShortSizeAreRespected) {
 TEST(LangTable, TranslateKeysAndPrefixes) {
   CLangTable table;
   const std::wstring longKey(70, L'a');
-  table.pairs = {{L"Apply Button", L"Apply"},
+  table.m_pairs = {{L"Apply Button", L"Apply"},
                  {L"Cancel", L"Abbrechen"},
                  {L"Profile Name", L"Profilname"},
                  {L"Profile Count", L"Anzahl"},
@@ -144,14 +144,14 @@ TEST(LangTable, OverridesAreReadOnlyWhenTheirSizeFits) {
   ASSERT_TRUE(FindLanguageOverrideText(&table, 45, L"multiline", text));
   EXPECT_EQ(text, L"on");  // read within its size, with no terminator to find
 
-  table.fontReplacements[7] = 9;
+  table.m_fontReplacements[7] = 9;
   EXPECT_EQ(table.FontReplacement(7), 9);
   EXPECT_EQ(table.FontReplacement(8), 0);
 }
 
 // Keyboard layouts of a pretend system: what is installed, what is active, and
 // every load and unload.
-class FakeLayouts : public IKeyboardLayouts {
+class FakeLayouts : public gui::IKeyboardLayouts {
  public:
   std::map<HKL, std::wstring> names;
   std::vector<HKL> installed;
@@ -189,10 +189,10 @@ class LayoutSwitcher : public ::testing::Test {
     fake.names = {{Hkl(0x04090409), L"00000409"}, {Hkl(0x040C040C), L"0000040C"}};
     fake.active = Hkl(0x04090409);
     switcher.SetLayouts(&fake);
-    english.layoutName = L"00000409";
-    french.layoutName = L"0000040c";  // letter case differs from the system's name
-    german.layoutName = L"00000407";
-    switcher.settings = {{366, &english}, {369, &french}, {371, &german}};
+    english.m_layoutName = L"00000409";
+    french.m_layoutName = L"0000040c";  // letter case differs from the system's name
+    german.m_layoutName = L"00000407";
+    switcher.m_settings = {{366, &english}, {369, &french}, {371, &german}};
   }
   FakeLayouts fake;
   CKeyboardLayoutSwitcher switcher;
@@ -214,7 +214,7 @@ TEST_F(LayoutSwitcher, ALayoutLoadedForTheSwitchIsUnloadedByTheNextOne) {
   ASSERT_TRUE(switcher.Select(371));
   EXPECT_EQ(fake.loads, std::vector<std::wstring>{L"00000407"});
   EXPECT_EQ(fake.active, Hkl(0x04070407));
-  EXPECT_TRUE(switcher.loadedInUse);
+  EXPECT_TRUE(switcher.m_loadedInUse);
   ASSERT_TRUE(switcher.Select(369));
   EXPECT_EQ(fake.unloads, std::vector<HKL>{Hkl(0x04070407)});
   EXPECT_EQ(fake.active, Hkl(0x040C040C));
@@ -224,7 +224,7 @@ TEST_F(LayoutSwitcher, ALoadThatYieldsAnInstalledLayoutNeverUnloadsIt) {
   // The system may answer a load with a layout the user has installed.
   fake.loadResult = Hkl(0x04090409);
   ASSERT_TRUE(switcher.Select(371));
-  EXPECT_FALSE(switcher.loadedInUse);
+  EXPECT_FALSE(switcher.m_loadedInUse);
   ASSERT_TRUE(switcher.Select(369));
   EXPECT_TRUE(fake.unloads.empty());
 }
@@ -253,8 +253,8 @@ TEST_F(LayoutSwitcher, NoEntryOrNothingToRestore) {
 TEST(LayoutSwitcherOnTheSystem, SelectAndRestoreDoNotCrash) {
   CKeyboardLayoutSwitcher system;
   CKeyboardLayoutSetting german;
-  german.layoutName = L"00000407";
-  system.settings[371] = &german;
+  german.m_layoutName = L"00000407";
+  system.m_settings[371] = &german;
   system.Select(371);
   system.Restore();
   SUCCEED();

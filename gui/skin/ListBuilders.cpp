@@ -32,7 +32,7 @@ Item* WithHeader(Item* item, int32_t id, GUIItemKind kind, HWND window, HWND par
 // cut to it (a gap of two billion spaces, or twice a border width, must not
 // overflow what is made of them).
 int ReadSize(const pugi::xml_node& node, const char* name) {
-  return std::clamp<int32_t>(ParseSkinInt(node.attribute(name).as_string()), 0, kSkinCoordMax);
+  return std::clamp<int32_t>(gui::ParseSkinInt(node.attribute(name).as_string()), 0, gui::kSkinCoordMax);
 }
 
 CFontItem* FontOf(const pugi::xml_node& element, int32_t id, const BuildContext& context) {
@@ -47,7 +47,7 @@ void ReadColours(const pugi::xml_node& element, std::initializer_list<std::pair<
   }
 }
 
-std::wstring TrimmedText(const pugi::xml_node& node) { return platform::Trim(ElementText(node)); }
+std::wstring TrimmedText(const pugi::xml_node& node) { return platform::Trim(gui::ElementText(node)); }
 
 ScrollBarBitmaps ToArray(const ScrollBitmaps& s) {
   return ScrollBarBitmaps{s.top, s.bottom, s.arrowUp, s.arrowDown, s.span, s.thumb};
@@ -59,7 +59,7 @@ CGUIItem* BuildMacroDisplay(const pugi::xml_node& element, const BuildContext& c
   const int32_t id = ReadSkinId(element);
   if (id == -1) return nullptr;
   const int maximum = ReadSize(element, "max");
-  const bool readOnly = ParseSkinFlag(element.attribute("readonly").as_string());
+  const bool readOnly = gui::ParseSkinFlag(element.attribute("readonly").as_string());
   auto item = std::make_unique<CMacroDisplayItem>(maximum, readOnly);
   ReadColours(element, {{"fontclr", &item->m_textColour},
                         {"fontclrhi", &item->m_selectedTextColour},
@@ -86,8 +86,8 @@ CGUIItem* BuildMacroDisplay(const pugi::xml_node& element, const BuildContext& c
   int listed = 0, added = 0;
   for (pugi::xml_node column = element.child("LISTCOLUMN"); column; column = column.next_sibling("LISTCOLUMN")) {
     ++listed;
-    const int32_t columnId = FindListColumnId(AttrText(column, "name"));
-    if (columnId == -1 || FindColumnTypeId(AttrText(column, "type")) == -1) continue;
+    const int32_t columnId = FindListColumnId(gui::AttrText(column, "name"));
+    if (columnId == -1 || FindColumnTypeId(gui::AttrText(column, "type")) == -1) continue;
     int width = ReadSize(column, "width");
     if (columnId == CMacroDisplayItem::kColumnDescription) width -= 2 * item->m_borderWidth;
     // Nothing left of the width (or less than nothing): no such column.
@@ -135,14 +135,14 @@ CGUIItem* BuildListCtrl(const pugi::xml_node& element, const BuildContext& conte
   int listed = 0, added = 0;
   for (pugi::xml_node column = element.child("LISTCOLUMN"); column; column = column.next_sibling("LISTCOLUMN")) {
     ++listed;
-    const int32_t columnId = FindListColumnId(AttrText(column, "name"));
-    const int32_t type = columnId == -1 ? -1 : FindControlTypeId(AttrText(column, "type"));
+    const int32_t columnId = FindListColumnId(gui::AttrText(column, "name"));
+    const int32_t type = columnId == -1 ? -1 : FindControlTypeId(gui::AttrText(column, "type"));
     if (type == -1) continue;
     const int width = ReadSize(column, "width");
     int exclusive = 0;
     HBITMAP unchecked = nullptr, checked = nullptr, mask = nullptr;
     if (type == LISTCOL_CHECKBOX) {
-      exclusive = ParseSkinFlag(column.attribute("exclusive").as_string()) ? 1 : 0;
+      exclusive = gui::ParseSkinFlag(column.attribute("exclusive").as_string()) ? 1 : 0;
       unchecked = ReadBitmap(column, "SBMN");
       checked = ReadBitmap(column, "SBMD");
       mask = ReadBitmap(column, "SBMM");
@@ -170,7 +170,7 @@ CGUIItem* BuildCombo(const pugi::xml_node& element, const BuildContext& context)
   if (element.attribute("bdrwidth")) item->m_borderWidth = ReadSize(element, "bdrwidth");
   if (element.attribute("lgap")) item->SetLeftGap(ReadSize(element, "lgap"));
   item->m_font = FontOf(element, id, context);
-  item->m_sorted = ParseSkinFlag(element.attribute("sorted").as_string()) ? 1 : 0;
+  item->m_sorted = gui::ParseSkinFlag(element.attribute("sorted").as_string()) ? 1 : 0;
 
   const pugi::xml_node list = element.child("CLIST");
   if (!list) return nullptr;
@@ -194,7 +194,7 @@ CGUIItem* BuildCombo(const pugi::xml_node& element, const BuildContext& context)
 CGUIItem* BuildListPanel(const pugi::xml_node& element, const BuildContext& context) {
   const int32_t id = ReadSkinId(element);
   if (id == -1) return nullptr;
-  const RECT rect = ReadItemRect(element, id, RectForm::Absolute);
+  const RECT rect = ReadItemRect(element, id, gui::RectForm::Absolute);
   auto item = std::make_unique<CListPanelItem>(std::max<int>(0, rect.right), std::max<int>(0, rect.bottom));
   ListPanelLook& look = item->m_look;
   ReadColours(element, {{"fontclr", &look.text},
@@ -206,7 +206,7 @@ CGUIItem* BuildListPanel(const pugi::xml_node& element, const BuildContext& cont
                         {"disbbackclr", &look.disabledBackground}});
   if (element.attribute("bdrwidth")) look.borderWidth = ReadSize(element, "bdrwidth");
   look.font = FontOf(element, id, context);
-  look.sorted = ParseSkinFlag(element.attribute("sorted").as_string());
+  look.sorted = gui::ParseSkinFlag(element.attribute("sorted").as_string());
   std::vector<ListPanelEntry> entries;
   for (pugi::xml_node entry = element.child("LISTPANELITEMS").child("LISTPANELITEM"); entry;
        entry = entry.next_sibling("LISTPANELITEM"))

@@ -31,10 +31,10 @@ const std::string kScroll =
     "<VSCROLL><VSBMP_TOP>cap.bmp</VSBMP_TOP><VSBMP_BOT>cap.bmp</VSBMP_BOT><VSBMP_AUP>arrow.bmp</VSBMP_AUP>"
     "<VSBMP_ADN>arrow.bmp</VSBMP_ADN><VSBMP_SPN>span.bmp</VSBMP_SPN><VSBMP_TMB>thumb.bmp</VSBMP_TMB></VSCROLL>";
 
-class ListBuilders : public SkinTestFolder {
+class ListBuilders : public gui::testing::SkinTestFolder {
  protected:
   void SetUp() override {
-    SkinTestFolder::SetUp();
+    gui::testing::SkinTestFolder::SetUp();
     ::SetCursorPos(730, 570);
     WriteImage(L"cap.bmp", 12, 4, RGB(9, 9, 9));
     WriteImage(L"arrow.bmp", 12, 10, RGB(200, 0, 0));
@@ -48,7 +48,7 @@ class ListBuilders : public SkinTestFolder {
     EXPECT_TRUE(document.load_string(xml.c_str())) << xml;
     return builder(document.first_child(), BuildContext{.parent = host.m_hWnd, .list = &list});
   }
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   GUIItemList list;
   pugi::xml_document document;
 };
@@ -119,7 +119,7 @@ TEST_F(ListBuilders, WhatTheBuildersRead) {
   std::unique_ptr<CGUIItem> wide(Build(BuildCombo, "<COMBO name=\"LIST_GLOBALPROFILELIST\" lgap=\"99999999999\">"
                                                    "<CLIST height=\"10\"/></COMBO>"));
   ASSERT_NE(wide, nullptr);
-  EXPECT_EQ(static_cast<CDropdownListItem*>(wide.get())->m_leftGap.size(), static_cast<size_t>(kSkinCoordMax));
+  EXPECT_EQ(static_cast<CDropdownListItem*>(wide.get())->m_leftGap.size(), static_cast<size_t>(gui::kSkinCoordMax));
 
   std::unique_ptr<CGUIItem> panel(Build(BuildListPanel, "<LISTPANEL name=\"LISTPANEL_PROFILEOPTIONS\" bdrwidth=\"2\">" +
                                                             Rect(50, 50, 120, 200) +

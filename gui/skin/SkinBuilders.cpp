@@ -47,7 +47,7 @@ void AddOverrides(CLangTable* table, const pugi::xml_node& element) {
   }
   for (const char* child : {"SBMN", "SBMO", "SBMD", "SBMDS", "SBMM"})
     if (const pugi::xml_node image = element.child(child))
-      AddTextOverride(table, itemId, platform::Utf8ToWide(child), ElementText(image));
+      AddTextOverride(table, itemId, platform::Utf8ToWide(child), gui::ElementText(image));
 }
 
 const SkinElementBuilder kBuilders[] = {
@@ -100,15 +100,15 @@ CGUIItem* BuildElement(const pugi::xml_node& element, const BuildContext& contex
   return row ? row->build(element, context) : nullptr;
 }
 
-LOGFONTW ReadFontDescription(const pugi::xml_node& element) {
+LOGFONTW gui::ReadFontDescription(const pugi::xml_node& element) {
   LOGFONTW font{};
   font.lfPitchAndFamily = FF_SWISS | DEFAULT_PITCH;
-  const std::wstring face = AttrText(element, "typeface");
+  const std::wstring face = gui::AttrText(element, "typeface");
   // A face name longer than the LOGFONT field is cut to fit (the field keeps its terminator).
   if (!face.empty()) face.copy(font.lfFaceName, LF_FACESIZE - 1);
-  const int32_t pitch = ParseSkinInt(element.attribute("pitch").as_string());
+  const int32_t pitch = gui::ParseSkinInt(element.attribute("pitch").as_string());
   if (pitch > 0) font.lfHeight = pitch;
-  const int32_t weight = ParseSkinInt(element.attribute("boldlevel").as_string());
+  const int32_t weight = gui::ParseSkinInt(element.attribute("boldlevel").as_string());
   if (weight > 0) font.lfWeight = weight;
   return font;
 }
@@ -116,10 +116,10 @@ LOGFONTW ReadFontDescription(const pugi::xml_node& element) {
 CGUIItem* BuildFont(const pugi::xml_node& element, const BuildContext& context) {
   const int32_t id = ReadSkinId(element);
   if (id == -1) return nullptr;
-  const LOGFONTW description = ReadFontDescription(element);
+  const LOGFONTW description = gui::ReadFontDescription(element);
   auto* item = new CFontItem();
   // The font file is registered with the system before the font is made from it.
-  const std::wstring file = platform::Trim(ElementText(element));
+  const std::wstring file = platform::Trim(gui::ElementText(element));
   if (!file.empty()) SkinResourceCache::Get(file, kSkinFont);
   item->CreateFontIndirect(description);
   item->id = id;
@@ -140,11 +140,11 @@ CGUIItem* BuildLanguage(const pugi::xml_node& element, const BuildContext& conte
   CLangTable::ParseTextFile(text.size(), text.data(), table);
 
   for (pugi::xml_node font = element.child("LANGFONT"); font; font = font.next_sibling("LANGFONT")) {
-    const int32_t search = FindSkinElementId(AttrText(font, "fontsearch"));
+    const int32_t search = FindSkinElementId(gui::AttrText(font, "fontsearch"));
     if (search == -1) continue;
-    const int32_t replace = FindSkinElementId(AttrText(font, "fontreplace"));
+    const int32_t replace = FindSkinElementId(gui::AttrText(font, "fontreplace"));
     if (replace == -1) continue;
-    table->fontReplacements[search] = replace;
+    table->m_fontReplacements[search] = replace;
   }
   for (pugi::xml_node o = element.child("LANGOVERRIDE"); o; o = o.next_sibling("LANGOVERRIDE")) AddOverrides(table, o);
 
@@ -159,8 +159,8 @@ CGUIItem* BuildKeyboardLayout(const pugi::xml_node& element, const BuildContext&
   const int32_t id = ReadSkinId(element);
   if (id == -1) return nullptr;
   auto* layout = new CKeyboardLayoutSetting();
-  layout->layoutName = AttrText(element, "kbdlayout");
-  layout->itemSet = AttrText(element, "kbditems");
+  layout->m_layoutName = gui::AttrText(element, "kbdlayout");
+  layout->m_itemSet = gui::AttrText(element, "kbditems");
   layout->id = id;
   layout->kind = GUIKIND_KBLAYOUT;
   layout->hwnd = nullptr;

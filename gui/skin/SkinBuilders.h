@@ -51,7 +51,9 @@ CGUIItem* BuildKeyboardLayout(const pugi::xml_node& element, const BuildContext&
 CGUIItem* BuildFont(const pugi::xml_node& element, const BuildContext& context);
 
 // The LOGFONT a `FONT` element describes (before its font file is registered).
+namespace gui {
 LOGFONTW ReadFontDescription(const pugi::xml_node& element);
+}  // namespace gui
 
 // Bitmaps and buttons (BitmapBuilders.cpp).
 CGUIItem* BuildBitmapItem(const pugi::xml_node& element, const BuildContext& context);

@@ -37,7 +37,7 @@ TEST(FontDescription, AttributesAndTheirDefaults) {
   };
   for (const auto& c : cases) {
     Element e(c.xml);
-    const LOGFONTW font = ReadFontDescription(e.node);
+    const LOGFONTW font = gui::ReadFontDescription(e.node);
     EXPECT_EQ(font.lfHeight, c.height) << c.xml;
     EXPECT_EQ(font.lfWeight, c.weight) << c.xml;
     EXPECT_EQ(std::wstring(font.lfFaceName), c.face) << c.xml;
@@ -46,7 +46,7 @@ TEST(FontDescription, AttributesAndTheirDefaults) {
   }
 }
 
-class FontBuilder : public SkinTestFolder {};
+class FontBuilder : public gui::testing::SkinTestFolder {};
 
 TEST_F(FontBuilder, BuildsAFontItemThatOwnsItsFont) {
   ASSERT_TRUE(CopyFileW(DosPath(OVRIX_TEST_FONT).c_str(), (AppFolder + L"fonts\\Shipped.ttf").c_str(), FALSE));
@@ -83,10 +83,10 @@ TEST_F(FontBuilder, UnknownNameBuildsNothingAndMissingFileStillGivesAFont) {
   EXPECT_NE(static_cast<HFONT>(*static_cast<CFontItem*>(item.get())), nullptr);
 }
 
-class LanguageBuilder : public SkinTestFolder {
+class LanguageBuilder : public gui::testing::SkinTestFolder {
  protected:
   void SetUp() override {
-    SkinTestFolder::SetUp();
+    gui::testing::SkinTestFolder::SetUp();
     WriteLanguageFile(L"en.txt", L"English\nignored\nOK\nOkay\nEND OF FILE\n");
   }
   std::unique_ptr<CLangTable> Build(const std::string& xml) {
@@ -106,8 +106,8 @@ TEST_F(LanguageBuilder, ReadsTheFileAndNeedsIt) {
   EXPECT_EQ(table->id, 349);
   EXPECT_EQ(table->kind, GUIKIND_LANG);
   EXPECT_EQ(table->hwnd, nullptr);
-  ASSERT_EQ(table->pairs.size(), 1u);
-  EXPECT_EQ(table->pairs[0].second, L"Okay");
+  ASSERT_EQ(table->m_pairs.size(), 1u);
+  EXPECT_EQ(table->m_pairs[0].second, L"Okay");
 
   EXPECT_EQ(Build(R"(<LANG name="LANGUAGE_DEFAULT" file="absent.txt"/>)"), nullptr);
   EXPECT_EQ(Build(R"(<LANG name="LANGUAGE_DEFAULT"/>)"), nullptr);
@@ -141,8 +141,8 @@ TEST_F(LanguageBuilder, OverridesNeedExactlyOneNameAndOneValue) {
   EXPECT_EQ(Text(*table, cancel, L"SBMN"), L"n.bmp");
   EXPECT_EQ(Text(*table, cancel, L"SBMO"), L"o.bmp");
   // fontid, caps, RECT, SBMN, SBMO: nothing else was stored.
-  EXPECT_EQ(table->overrides.size(), 5u);
-  for (const LanguageOverride& o : table->overrides)
+  EXPECT_EQ(table->m_overrides.size(), 5u);
+  for (const LanguageOverride& o : table->m_overrides)
     if (platform::EqualsNoCase(o.name, L"RECT")) {
       EXPECT_EQ(o.value.size(), 16u);
     }
@@ -166,8 +166,8 @@ TEST(KeyboardLayoutBuilder, CopiesTheTwoTexts) {
   auto* layout = static_cast<CKeyboardLayoutSetting*>(item.get());
   EXPECT_EQ(layout->id, 366);
   EXPECT_EQ(layout->kind, GUIKIND_KBLAYOUT);
-  EXPECT_EQ(layout->layoutName, L"00000409");
-  EXPECT_EQ(layout->itemSet, L"Layout_EN.xml");
+  EXPECT_EQ(layout->m_layoutName, L"00000409");
+  EXPECT_EQ(layout->m_itemSet, L"Layout_EN.xml");
   Element unknown(R"(<KBLAYOUT name="KBLAYOUT_MARTIAN"/>)");
   EXPECT_EQ(BuildKeyboardLayout(unknown.node, {}), nullptr);
 }

@@ -72,15 +72,15 @@ TEST(LanguageFileMutation, MutantsAreRefusedOrGivePairsFromTheFile) {
     CLangTable table;
     const bool accepted = CLangTable::ParseTextFile(bytes.Size(), bytes.Data(), &table);
     tally.Count(accepted);
-    ASSERT_EQ(accepted, !table.pairs.empty()) << "mutant " << i;
+    ASSERT_EQ(accepted, !table.m_pairs.empty()) << "mutant " << i;
     // Every character of a pair or the title comes from the file.
-    size_t units = table.title.size();
-    for (const auto& [key, text] : table.pairs) units += key.size() + text.size();
+    size_t units = table.m_title.size();
+    for (const auto& [key, text] : table.m_pairs) units += key.size() + text.size();
     ASSERT_LE(units, mutant.size() / 2) << "mutant " << i;
     // Two lines per pair after the first two, each ended by a carriage return but the last.
     const size_t lines = static_cast<size_t>(std::count(mutant.begin(), mutant.end(), '\r')) + 1;
-    ASSERT_LE(table.pairs.size() * 2, lines) << "mutant " << i;
-    for (const auto& [key, text] : table.pairs) {
+    ASSERT_LE(table.m_pairs.size() * 2, lines) << "mutant " << i;
+    for (const auto& [key, text] : table.m_pairs) {
       std::wstring out;
       CLangTable::Translate(&table, L"$" + key, out);
       CLangTable::Translate(&table, L"#" + key.substr(0, 3), out);
@@ -92,7 +92,7 @@ TEST(LanguageFileMutation, MutantsAreRefusedOrGivePairsFromTheFile) {
 }
 
 // An installation folder with the default skin's images, fonts, texts and the key files.
-class SkinXmlMutation : public SkinTestFolder {
+class SkinXmlMutation : public gui::testing::SkinTestFolder {
  protected:
   void SetUp() override {
     MakeFolder(L"skinmut");
@@ -119,13 +119,13 @@ class SkinXmlMutation : public SkinTestFolder {
   }
   void TearDown() override {
     ResetGlobals();
-    SkinTestFolder::TearDown();
+    gui::testing::SkinTestFolder::TearDown();
   }
   // The loader's globals point into the list; they go with it.
   void ResetGlobals() {
     DestroyItemList(list);
     LanguageTables.clear();
-    KeyboardLayoutSwitcher.settings.clear();
+    KeyboardLayoutSwitcher.m_settings.clear();
     CurrentLangTable = nullptr;
   }
 
@@ -137,7 +137,7 @@ class SkinXmlMutation : public SkinTestFolder {
     for (const auto& [id, table] : LanguageTables)
       if (id < 349 || id > 364 || !items.count(table))
         return ::testing::AssertionFailure() << "language table " << id << " outside the list";
-    for (const auto& [id, setting] : KeyboardLayoutSwitcher.settings)
+    for (const auto& [id, setting] : KeyboardLayoutSwitcher.m_settings)
       if (!items.count(setting)) return ::testing::AssertionFailure() << "layout " << id << " outside the list";
     return ::testing::AssertionSuccess();
   }

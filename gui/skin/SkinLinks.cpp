@@ -19,28 +19,28 @@ bool InRange(int32_t id, const wchar_t* first, const wchar_t* last) {
 
 }  // namespace
 
-bool IsLanguageId(int32_t id) { return InRange(id, L"LANGUAGE_DEFAULT", L"LANGUAGE_GREEK"); }
-bool IsKeyboardLayoutId(int32_t id) { return InRange(id, L"KBLAYOUT_ENGLISH", L"KBLAYOUT_PORTUGUESE_BRAZIL"); }
+bool gui::IsLanguageId(int32_t id) { return InRange(id, L"LANGUAGE_DEFAULT", L"LANGUAGE_GREEK"); }
+bool gui::IsKeyboardLayoutId(int32_t id) { return InRange(id, L"KBLAYOUT_ENGLISH", L"KBLAYOUT_PORTUGUESE_BRAZIL"); }
 
-std::span<const uint8_t> FindOverride(int32_t itemId, std::wstring_view name) {
+std::span<const uint8_t> gui::FindOverride(int32_t itemId, std::wstring_view name) {
   const LanguageOverride* record = FindLanguageOverride(CurrentLangTable, itemId, std::wstring(name));
   if (!record) return {};
   return record->value;
 }
 
-int32_t FindFontReplacement(int32_t fontId) { return CurrentLangTable ? CurrentLangTable->FontReplacement(fontId) : 0; }
+int32_t gui::FindFontReplacement(int32_t fontId) { return CurrentLangTable ? CurrentLangTable->FontReplacement(fontId) : 0; }
 
-void RegisterLanguageTable(CGUIItem* table) {
+void gui::RegisterLanguageTable(CGUIItem* table) {
   if (!table || table->kind != GUIKIND_LANG) return;
   if (IsLanguageId(table->id)) LanguageTables[table->id] = static_cast<CLangTable*>(table);
 }
 
-void RegisterKeyboardLayout(CGUIItem* layout) {
+void gui::RegisterKeyboardLayout(CGUIItem* layout) {
   if (!layout || layout->kind != GUIKIND_KBLAYOUT) return;
-  if (IsKeyboardLayoutId(layout->id)) KeyboardLayoutSwitcher.settings[layout->id] = static_cast<CKeyboardLayoutSetting*>(layout);
+  if (IsKeyboardLayoutId(layout->id)) KeyboardLayoutSwitcher.m_settings[layout->id] = static_cast<CKeyboardLayoutSetting*>(layout);
 }
 
-CGUIItem* BuildPanelBitmap(const pugi::xml_node& element, int32_t id, HWND parent) {
+CGUIItem* gui::BuildPanelBitmap(const pugi::xml_node& element, int32_t id, HWND parent) {
   HBITMAP image = GetSkinImageUtf8(element.child_value());
   if (!image) return nullptr;
   auto* bitmap = new CPanelBitmap(image, parent);

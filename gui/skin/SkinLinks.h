@@ -10,6 +10,8 @@
 
 #include "gui/GUIItem.h"
 
+namespace gui {
+
 // The language ("LANGUAGE_DEFAULT".."LANGUAGE_GREEK") and keyboard layout
 // ("KBLAYOUT_ENGLISH".."KBLAYOUT_PORTUGUESE_BRAZIL") element ids of the table set in force.
 bool IsLanguageId(int32_t id);
@@ -22,3 +24,5 @@ void RegisterKeyboardLayout(CGUIItem* layout);
 // copy of the element's image compatible with the window's display; null when the
 // image cannot be loaded.
 CGUIItem* BuildPanelBitmap(const pugi::xml_node& element, int32_t id, HWND parent);
+
+}  // namespace gui

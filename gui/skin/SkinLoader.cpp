@@ -65,7 +65,7 @@ uint32_t LanguagesSection(const pugi::xml_node& container, GUIItemList& list, HW
     if (RequestedLanguageId != -1 && ReadSkinId(node) != RequestedLanguageId) continue;
     CGUIItem* table = BuildLanguage(node, BuildContext{.parent = parent, .list = &list});
     Append(list, table, counts);
-    RegisterLanguageTable(table);
+    gui::RegisterLanguageTable(table);
   }
   return counts.Result();
 }
@@ -78,7 +78,7 @@ uint32_t KeyboardLayoutsSection(const pugi::xml_node& container, GUIItemList& li
     counts.Met();
     CGUIItem* layout = BuildKeyboardLayout(node, BuildContext{.parent = parent, .list = &list});
     Append(list, layout, counts);
-    RegisterKeyboardLayout(layout);
+    gui::RegisterKeyboardLayout(layout);
   }
   return counts.Result();
 }
@@ -143,13 +143,13 @@ bool LoadKeyboardDefinition(const pugi::xml_node& element, HWND parent) {
   if (!element) return false;
   const int32_t id = ReadSkinId(element);
   if (id == -1) return false;
-  const std::wstring file = platform::Trim(AttrText(element, "file"));
+  const std::wstring file = platform::Trim(gui::AttrText(element, "file"));
   if (file.empty()) return false;
   const std::span<const uint8_t> definitions = GetCachedBinary(file);
   CKeyboardDef& keyboard = GlobalKeyboardDef();
   if (!keyboard.LoadKeyDefinitions(definitions.size(), definitions.data())) return false;
   bool result = true;
-  const std::wstring defaultsFile = platform::Trim(AttrText(element, "kbddefaults"));
+  const std::wstring defaultsFile = platform::Trim(gui::AttrText(element, "kbddefaults"));
   if (!defaultsFile.empty()) {
     const std::span<const uint8_t> defaults = GetCachedBinary(defaultsFile);
     result = keyboard.LoadKeyDefaults(defaults.data(), defaults.size());
@@ -163,7 +163,7 @@ bool LoadKeyboardDefinition(const pugi::xml_node& element, HWND parent) {
 
 bool LoadPanelBitmap(const pugi::xml_node& element, int32_t id, GUIItemList& list, HWND parent) {
   if (!element) return false;
-  CGUIItem* item = BuildPanelBitmap(element, id, parent);
+  CGUIItem* item = gui::BuildPanelBitmap(element, id, parent);
   if (!item) return false;
   list.push_back(item);
   return true;
@@ -187,13 +187,11 @@ const SkinSection SkinSectionTable[kSkinSectionCount] = {
     {L"KEYBOARD KEYS", KeyboardKeysSection},
 };
 
-void RunSkinSections(const pugi::xml_node& container, GUIItemList& list, HWND parent) {
+void gui::RunSkinSections(const pugi::xml_node& container, GUIItemList& list, HWND parent) {
   for (const SkinSection& section : SkinSectionTable) section.handler(container, list, parent);
 }
 
-namespace SkinLoader {
-
-bool LoadFile(HWND parent, const std::wstring& path, GUIItemList* list) {
+bool SkinLoader::LoadFile(HWND parent, const std::wstring& path, GUIItemList* list) {
   if (!list) return false;
   pugi::xml_document document;
   // The wide form opens the file by its UTF-16 path, so a folder whose name is
@@ -202,22 +200,22 @@ bool LoadFile(HWND parent, const std::wstring& path, GUIItemList* list) {
 
   if (const pugi::xml_node root = document.child("KEYBOARD")) {
     if (!LoadKeyboardDefinition(root.child("KEYBOARDDEF"), parent)) return false;
-    RunSkinSections(root, *list, parent);
+    gui::RunSkinSections(root, *list, parent);
     return true;
   }
   if (const pugi::xml_node root = document.child("GUIPANEL")) {
     if (!LoadPanelBitmap(root.child("BACKGROUND"), 0, *list, parent)) return false;
     if (!LoadPanelBitmap(root.child("MASK"), 1, *list, parent)) return false;
-    RunSkinSections(root, *list, parent);
+    gui::RunSkinSections(root, *list, parent);
     return true;
   }
   if (const pugi::xml_node root = document.child("ITEMLIST")) {
-    RunSkinSections(root, *list, parent);
+    gui::RunSkinSections(root, *list, parent);
     return true;
   }
   return false;
 }
 
-bool LoadFile(HWND parent, const std::wstring& path, GUIItemList& list) { return LoadFile(parent, path, &list); }
-
-}  // namespace SkinLoader
+bool SkinLoader::LoadFile(HWND parent, const std::wstring& path, GUIItemList& list) {
+  return LoadFile(parent, path, &list);
+}

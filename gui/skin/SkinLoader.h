@@ -26,14 +26,15 @@ extern std::map<int32_t, CLangTable*> LanguageTables;
 // The language table in force is CurrentLangTable (gui/LangTable.h); the skin
 // readers consult its overrides.
 
-namespace SkinLoader {
-// Builds the items of the skin file at `path` (parented to `parent`) into `list`.
-// False when the file cannot be read or parsed, its root is not a skin root, or
-// a required part (keyboard definition, panel background or mask) fails; items
-// built before a failure stay in the list.
-bool LoadFile(HWND parent, const std::wstring& path, GUIItemList& list);
-bool LoadFile(HWND parent, const std::wstring& path, GUIItemList* list);
-}  // namespace SkinLoader
+class SkinLoader {
+ public:
+  // Builds the items of the skin file at `path` (parented to `parent`) into `list`.
+  // False when the file cannot be read or parsed, its root is not a skin root, or
+  // a required part (keyboard definition, panel background or mask) fails; items
+  // built before a failure stay in the list.
+  static bool LoadFile(HWND parent, const std::wstring& path, GUIItemList& list);
+  static bool LoadFile(HWND parent, const std::wstring& path, GUIItemList* list);
+};
 
 // One section: finds its list element under the container and builds its item
 // elements. Returns (elements met << 16) | (items built), each at most 0xFFFF.
@@ -48,4 +49,6 @@ inline constexpr int kSkinSectionCount = 13;
 extern const SkinSection SkinSectionTable[kSkinSectionCount];
 
 // Runs the thirteen sections on the container in table order.
+namespace gui {
 void RunSkinSections(const pugi::xml_node& container, GUIItemList& list, HWND parent);
+}  // namespace gui

@@ -15,11 +15,11 @@
 
 namespace {
 
-class SkinLoaderTest : public SkinTestFolder {
+class SkinLoaderTest : public gui::testing::SkinTestFolder {
  protected:
   void TearDown() override {
     DestroyItemList(list);
-    SkinTestFolder::TearDown();
+    gui::testing::SkinTestFolder::TearDown();
   }
   GUIItemList list;
 };
@@ -176,16 +176,16 @@ TEST_F(SkinLoaderTest, RequestedLanguageIsTheOnlyOneBuilt) {
 }
 
 TEST_F(SkinLoaderTest, LayoutEntriesReachTheSwitcher) {
-  KeyboardLayoutSwitcher.settings.clear();
+  KeyboardLayoutSwitcher.m_settings.clear();
   const uint32_t result = RunSection("KEYBOARD LAYOUTS",
                                      R"(<R><KBLAYOUTLIST><KBLAYOUT name="KBLAYOUT_ENGLISH" kbdlayout="00000409"/>
                                         <KBLAYOUT name="BUTTON_OK"/><KBLAYOUT name="NOPE"/></KBLAYOUTLIST></R>)",
                                      list);
   EXPECT_EQ(result, (3u << 16) | 2);
   // Only ids of the layout range are entries of the switcher.
-  ASSERT_EQ(KeyboardLayoutSwitcher.settings.size(), 1u);
-  EXPECT_EQ(KeyboardLayoutSwitcher.settings[366], list[0]);
-  KeyboardLayoutSwitcher.settings.clear();
+  ASSERT_EQ(KeyboardLayoutSwitcher.m_settings.size(), 1u);
+  EXPECT_EQ(KeyboardLayoutSwitcher.m_settings[366], list[0]);
+  KeyboardLayoutSwitcher.m_settings.clear();
 }
 
 

@@ -3,7 +3,7 @@
 // the skin element rows defines every skin element id.
 #include "gui/skin/SkinNameTables.h"
 
-namespace ovrix::tables {
+namespace gui::tables {
 
 const NameEntry kCommandKeywords[] = {
     {1, L"$cut"}, {2, L"$copy"}, {3, L"$paste"}, {4, L"$undo"}, {5, L"$all"}, {6, L"$find"},
@@ -322,4 +322,4 @@ const std::size_t kListColumnCount = std::size(kListColumns);
 const std::size_t kControlTypeCount = std::size(kControlTypes);
 const std::size_t kColumnTypeCount = std::size(kColumnTypes);
 
-}  // namespace ovrix::tables
+}  // namespace gui::tables

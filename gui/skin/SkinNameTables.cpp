@@ -5,7 +5,7 @@
 
 #include "platform/Strings.h"
 
-using namespace ovrix::tables;
+using namespace gui::tables;
 
 namespace {
 
@@ -84,13 +84,13 @@ SkinNameTables& Current() {
 }  // namespace
 
 const wchar_t* NameTable::Find(int32_t key) const {
-  auto it = std::lower_bound(rows_.begin(), rows_.end(), key,
+  auto it = std::lower_bound(m_rows.begin(), m_rows.end(), key,
                              [](const NameEntry& row, int32_t k) { return row.key < k; });
-  return it != rows_.end() && it->key == key ? it->name : nullptr;
+  return it != m_rows.end() && it->key == key ? it->name : nullptr;
 }
 
 int32_t NameTable::FindKey(std::wstring_view name) const {
-  for (const NameEntry& row : rows_)
+  for (const NameEntry& row : m_rows)
     if (platform::EqualsNoCase(row.name, name)) return row.key;
   return -1;
 }

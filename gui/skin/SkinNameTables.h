@@ -21,17 +21,17 @@ struct NameEntry {
 class NameTable {
  public:
   constexpr NameTable() = default;
-  constexpr explicit NameTable(std::span<const NameEntry> rows) : rows_(rows) {}
+  constexpr explicit NameTable(std::span<const NameEntry> rows) : m_rows(rows) {}
 
   // The value of `key`, or null when the table has no such row.
   const wchar_t* Find(int32_t key) const;
   // The smallest key whose value equals `name` without regard to case, or -1.
   int32_t FindKey(std::wstring_view name) const;
-  std::span<const NameEntry> Rows() const { return rows_; }
-  std::size_t Size() const { return rows_.size(); }
+  std::span<const NameEntry> Rows() const { return m_rows; }
+  std::size_t Size() const { return m_rows.size(); }
 
  private:
-  std::span<const NameEntry> rows_;
+  std::span<const NameEntry> m_rows;
 };
 
 // A table of number values (the keyboard layout table).
@@ -82,7 +82,7 @@ const wchar_t* GetFunctionKeyword(int32_t functionId);
 const wchar_t* GetLanguageName(int32_t languageElementId);
 
 // The raw rows, for tests and tools.
-namespace ovrix::tables {
+namespace gui::tables {
 extern const NameEntry kCommandKeywords[];
 extern const NameEntry kFunctionKeywords[];
 extern const NameEntry kSkinElements[];
@@ -93,4 +93,4 @@ extern const NameEntry kControlTypes[];
 extern const NameEntry kColumnTypes[];
 extern const std::size_t kCommandKeywordCount, kFunctionKeywordCount, kSkinElementCount,
     kKeyAbbreviationCount, kColourNameCount, kListColumnCount, kControlTypeCount, kColumnTypeCount;
-}  // namespace ovrix::tables
+}  // namespace gui::tables

@@ -31,7 +31,7 @@ int32_t ParseInt(std::basic_string_view<Char> text) {
   return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
-int32_t ClampCoord(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, kSkinCoordMin, kSkinCoordMax)); }
+int32_t ClampCoord(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, gui::kSkinCoordMin, gui::kSkinCoordMax)); }
 
 int32_t SkinIdOf(std::wstring_view text) { return text.empty() ? -1 : FindSkinElementId(text); }
 
@@ -43,21 +43,21 @@ HBITMAP CachedImage(const std::wstring& name) {
 
 }  // namespace
 
-int32_t ParseSkinInt(std::string_view text) { return ParseInt(text); }
-int32_t ParseSkinInt(std::wstring_view text) { return ParseInt(text); }
+int32_t gui::ParseSkinInt(std::string_view text) { return ParseInt(text); }
+int32_t gui::ParseSkinInt(std::wstring_view text) { return ParseInt(text); }
 
-bool ParseSkinFlag(std::string_view text) {
+bool gui::ParseSkinFlag(std::string_view text) {
   if (text.empty()) return false;
   return std::strchr("1TYty", text[0]) != nullptr && text[0] != '\0';
 }
 
-std::wstring AttrText(const pugi::xml_node& node, const char* name) {
+std::wstring gui::AttrText(const pugi::xml_node& node, const char* name) {
   return platform::Utf8ToWide(node.attribute(name).as_string());
 }
 
-std::wstring ElementText(const pugi::xml_node& node) { return platform::Utf8ToWide(node.child_value()); }
+std::wstring gui::ElementText(const pugi::xml_node& node) { return platform::Utf8ToWide(node.child_value()); }
 
-std::wstring OverrideText(std::span<const uint8_t> value) {
+std::wstring gui::OverrideText(std::span<const uint8_t> value) {
   std::wstring text(value.size() / sizeof(wchar_t), L'\0');
   if (!text.empty()) std::memcpy(text.data(), value.data(), text.size() * sizeof(wchar_t));
   const size_t end = text.find(L'\0');
@@ -65,19 +65,19 @@ std::wstring OverrideText(std::span<const uint8_t> value) {
   return text;
 }
 
-int32_t ReadSkinId(const pugi::xml_node& node) { return SkinIdOf(AttrText(node, "name")); }
+int32_t ReadSkinId(const pugi::xml_node& node) { return SkinIdOf(gui::AttrText(node, "name")); }
 
 RECT ReadRectElement(const pugi::xml_node& rect) {
   if (!rect) return RECT{0, 0, 0, 0};
-  return RECT{ClampCoord(ParseSkinInt(rect.attribute("left").as_string())),
-              ClampCoord(ParseSkinInt(rect.attribute("top").as_string())),
-              ClampCoord(ParseSkinInt(rect.attribute("right").as_string())),
-              ClampCoord(ParseSkinInt(rect.attribute("bottom").as_string()))};
+  return RECT{ClampCoord(gui::ParseSkinInt(rect.attribute("left").as_string())),
+              ClampCoord(gui::ParseSkinInt(rect.attribute("top").as_string())),
+              ClampCoord(gui::ParseSkinInt(rect.attribute("right").as_string())),
+              ClampCoord(gui::ParseSkinInt(rect.attribute("bottom").as_string()))};
 }
 
-RECT ReadItemRect(const pugi::xml_node& node, int32_t itemId, RectForm form) {
+RECT ReadItemRect(const pugi::xml_node& node, int32_t itemId, gui::RectForm form) {
   RECT rect{};
-  const std::span<const uint8_t> value = FindOverride(itemId, L"RECT");
+  const std::span<const uint8_t> value = gui::FindOverride(itemId, L"RECT");
   if (value.size() == 4 * sizeof(int32_t)) {
     int32_t v[4];
     std::memcpy(v, value.data(), sizeof(v));
@@ -85,7 +85,7 @@ RECT ReadItemRect(const pugi::xml_node& node, int32_t itemId, RectForm form) {
   } else {
     rect = ReadRectElement(node.child("RECT"));
   }
-  if (form == RectForm::WidthHeight) {
+  if (form == gui::RectForm::WidthHeight) {
     rect.right = ClampCoord(int64_t{rect.left} + rect.right);
     rect.bottom = ClampCoord(int64_t{rect.top} + rect.bottom);
   }
@@ -93,12 +93,12 @@ RECT ReadItemRect(const pugi::xml_node& node, int32_t itemId, RectForm form) {
 }
 
 HBITMAP ReadBitmap(const pugi::xml_node& node, const char* child) {
-  return CachedImage(ElementText(node.child(child)));
+  return CachedImage(gui::ElementText(node.child(child)));
 }
 
 HBITMAP ReadBitmapOverride(const pugi::xml_node& node, const char* child, int32_t itemId) {
-  const std::span<const uint8_t> value = FindOverride(itemId, platform::Utf8ToWide(child));
-  if (!value.empty()) return CachedImage(OverrideText(value));
+  const std::span<const uint8_t> value = gui::FindOverride(itemId, platform::Utf8ToWide(child));
+  if (!value.empty()) return CachedImage(gui::OverrideText(value));
   return ReadBitmap(node, child);
 }
 
@@ -110,7 +110,7 @@ bool ReadStateBitmaps(const pugi::xml_node& node, int32_t itemId, StateBitmaps& 
     out.downSelected = ReadBitmapOverride(node, "SBMDS", itemId);
     out.mask = ReadBitmapOverride(node, "SBMM", itemId);
   }
-  out.rect = ReadItemRect(node, itemId, RectForm::WidthHeight);
+  out.rect = ReadItemRect(node, itemId, gui::RectForm::WidthHeight);
   return out.normal != nullptr;
 }
 
@@ -129,8 +129,8 @@ bool ReadTooltip(const pugi::xml_node& node, std::wstring& text) {
 }
 
 int ReadCaps(const pugi::xml_node& node, int32_t itemId) {
-  const std::span<const uint8_t> value = FindOverride(itemId, L"caps");
-  const std::wstring text = value.empty() ? AttrText(node, "caps") : OverrideText(value);
+  const std::span<const uint8_t> value = gui::FindOverride(itemId, L"caps");
+  const std::wstring text = value.empty() ? gui::AttrText(node, "caps") : gui::OverrideText(value);
   if (text.empty()) return 0;
   return text[0] == L'L' ? 2 : text[0] == L'U' ? 1 : 0;
 }
@@ -141,31 +141,31 @@ wchar_t ReadJustify(const pugi::xml_node& node) {
 }
 
 bool ReadMultiline(const pugi::xml_node& node, int32_t itemId) {
-  const std::span<const uint8_t> value = FindOverride(itemId, L"multiline");
-  const int32_t number = value.empty() ? ParseSkinInt(node.attribute("multiline").as_string())
-                                       : ParseSkinInt(OverrideText(value));
+  const std::span<const uint8_t> value = gui::FindOverride(itemId, L"multiline");
+  const int32_t number = value.empty() ? gui::ParseSkinInt(node.attribute("multiline").as_string())
+                                       : gui::ParseSkinInt(gui::OverrideText(value));
   return number == 1;
 }
 
-bool ReadIsCheckbox(const pugi::xml_node& node) { return ParseSkinFlag(node.attribute("ischeckbox").as_string()); }
-bool ReadInteractive(const pugi::xml_node& node) { return ParseSkinFlag(node.attribute("interactive").as_string()); }
+bool ReadIsCheckbox(const pugi::xml_node& node) { return gui::ParseSkinFlag(node.attribute("ischeckbox").as_string()); }
+bool ReadInteractive(const pugi::xml_node& node) { return gui::ParseSkinFlag(node.attribute("interactive").as_string()); }
 
 CGUIItem* ReadWindowRef(const pugi::xml_node& node, const char* name, const GUIItemList& list) {
-  const int32_t id = SkinIdOf(AttrText(node, name));
+  const int32_t id = SkinIdOf(gui::AttrText(node, name));
   if (id == -1) return nullptr;
   CGUIItem* item = FindItemById(list, id);
   return item && item->kind == GUIKIND_BITMAPITEM ? item : nullptr;
 }
 
 CFontItem* ReadFontRef(const pugi::xml_node& node, int32_t itemId, const GUIItemList& list) {
-  const int32_t attributeId = SkinIdOf(AttrText(node, "fontid"));
+  const int32_t attributeId = SkinIdOf(gui::AttrText(node, "fontid"));
   int32_t fontId = -1;
-  const std::span<const uint8_t> value = FindOverride(itemId, L"fontid");
+  const std::span<const uint8_t> value = gui::FindOverride(itemId, L"fontid");
   if (!value.empty()) {
-    fontId = SkinIdOf(OverrideText(value));
+    fontId = SkinIdOf(gui::OverrideText(value));
   } else {
     if (attributeId == -1) return nullptr;
-    const int32_t replacement = FindFontReplacement(attributeId);
+    const int32_t replacement = gui::FindFontReplacement(attributeId);
     fontId = replacement != 0 ? replacement : attributeId;
   }
   if (fontId == -1) fontId = attributeId;

@@ -17,6 +17,8 @@
 class CFontItem;
 struct KeyDefinition;
 
+namespace gui {
+
 // Coordinates in skin files are clamped to this range, so that left + width and
 // every later sum of coordinates stays far from 32-bit overflow.
 inline constexpr int32_t kSkinCoordMin = -32768;
@@ -42,14 +44,18 @@ int32_t FindFontReplacement(int32_t fontId);
 // An override value that holds UTF-16 text, up to its terminating zero.
 std::wstring OverrideText(std::span<const uint8_t> value);
 
+// Rectangle forms of ReadItemRect: in width/height form right and bottom are
+// widths added to left and top; the list panel's rectangle holds absolute right
+// and bottom.
+enum class RectForm { WidthHeight, Absolute };
+
+}  // namespace gui
+
 // The skin element id of the `name` attribute; -1 when missing or unknown.
 int32_t ReadSkinId(const pugi::xml_node& node);
 
 // The item rectangle from the `RECT` child (or the "RECT" override of the item).
-// In width/height form right and bottom are widths added to left and top; the
-// list panel's rectangle holds absolute right and bottom.
-enum class RectForm { WidthHeight, Absolute };
-RECT ReadItemRect(const pugi::xml_node& node, int32_t itemId, RectForm form = RectForm::WidthHeight);
+RECT ReadItemRect(const pugi::xml_node& node, int32_t itemId, gui::RectForm form = gui::RectForm::WidthHeight);
 // The four values of a `RECT` element as written, each clamped to the coordinate
 // range; all 0 when the element is missing.
 RECT ReadRectElement(const pugi::xml_node& rect);

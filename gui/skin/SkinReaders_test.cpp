@@ -42,7 +42,7 @@ TEST(SkinNumbers, AreReadAsAtoiWithSaturation) {
       {"99999999999999999999", INT32_MAX},  {"-2147483648", INT32_MIN},
       {"-99999999999999999999", INT32_MIN},
   };
-  for (const auto& c : cases) EXPECT_EQ(ParseSkinInt(std::string_view(c.text)), c.value) << c.text;
+  for (const auto& c : cases) EXPECT_EQ(gui::ParseSkinInt(std::string_view(c.text)), c.value) << c.text;
 }
 
 TEST(SkinRect, FormsOverflowAndMissingParts) {
@@ -62,8 +62,8 @@ TEST(SkinRect, FormsOverflowAndMissingParts) {
   };
   for (const auto& c : cases) {
     Element e(c.xml);
-    const RECT wh = ReadItemRect(e.node, 9, RectForm::WidthHeight);
-    const RECT abs = ReadItemRect(e.node, 9, RectForm::Absolute);
+    const RECT wh = ReadItemRect(e.node, 9, gui::RectForm::WidthHeight);
+    const RECT abs = ReadItemRect(e.node, 9, gui::RectForm::Absolute);
     EXPECT_EQ(wh.left, c.widthHeight.left) << c.xml;
     EXPECT_EQ(wh.top, c.widthHeight.top) << c.xml;
     EXPECT_EQ(wh.right, c.widthHeight.right) << c.xml;
@@ -158,7 +158,7 @@ TEST(SkinLinks, FontAndWindowReferencesNeedTheRightKind) {
   EXPECT_EQ(ReadFontRef(none.node, 3, list), nullptr);
 }
 
-class SkinImageReaders : public SkinTestFolder {};
+class SkinImageReaders : public gui::testing::SkinTestFolder {};
 
 TEST_F(SkinImageReaders, StateImagesAreReadOnlyWithANormalImage) {
   WriteImage(L"n.bmp", 4, 2, RGB(10, 20, 30));
@@ -222,15 +222,15 @@ TEST_F(SkinImageReaders, SharedKeyImagesAreFoundByNameInAnyCase) {
 }
 
 // The language table in force for one test.
-class LanguageInForce : public SkinTestFolder {
+class LanguageInForce : public gui::testing::SkinTestFolder {
  protected:
   void SetUp() override {
-    SkinTestFolder::SetUp();
+    gui::testing::SkinTestFolder::SetUp();
     CurrentLangTable = &table;
   }
   void TearDown() override {
     CurrentLangTable = nullptr;
-    SkinTestFolder::TearDown();
+    gui::testing::SkinTestFolder::TearDown();
   }
   void AddText(int32_t id, const wchar_t* name, const std::wstring& text) {
     AddLanguageOverride(&table, id, text.c_str(), (text.size() + 1) * sizeof(wchar_t), name);
@@ -249,7 +249,7 @@ TEST_F(LanguageInForce, OverridesWinOverTheFilesValues) {
   AddText(id, L"multiline", L"1");
   AddText(id, L"fontid", L"FONT_ARIAL14");
   AddText(id, L"SBMN", L"lang.bmp");
-  table.fontReplacements[arial12] = arial16;
+  table.m_fontReplacements[arial12] = arial16;
   WriteImage(L"lang.bmp", 5, 5, RGB(1, 1, 1));
   WriteImage(L"file.bmp", 5, 5, RGB(2, 2, 2));
 

@@ -90,7 +90,7 @@ void Load(SkinResource& r) {
     }
     case kLanguageFile:
     case kBinaryFile:
-      if (ReadWholeFile(r.path, kMaxSkinFileBytes, r.bytes)) {
+      if (ReadWholeFile(r.path, gui::kMaxSkinFileBytes, r.bytes)) {
         r.handle = r.bytes.data();
         r.size = static_cast<int32_t>(r.bytes.size());
       }
@@ -180,7 +180,7 @@ bool LoadImageFileToBitmap(const std::wstring& path, HBITMAP* bitmap, IPicture**
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0 || size.QuadPart > kMaxSkinFileBytes) {
+  if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0 || size.QuadPart > gui::kMaxSkinFileBytes) {
     CloseHandle(file);
     return false;
   }
@@ -246,54 +246,54 @@ class RegionBuilder {
   static constexpr size_t kChunk = 2000;
 
   ~RegionBuilder() {
-    if (result_) DeleteObject(result_);
+    if (m_result) DeleteObject(m_result);
   }
 
   bool Add(const RECT& r) {
-    if (rects_.size() == kChunk && !Flush()) return false;
-    rects_.push_back(r);
-    bounds_.left = std::min(bounds_.left, r.left);
-    bounds_.top = std::min(bounds_.top, r.top);
-    bounds_.right = std::max(bounds_.right, r.right);
-    bounds_.bottom = std::max(bounds_.bottom, r.bottom);
+    if (m_rects.size() == kChunk && !Flush()) return false;
+    m_rects.push_back(r);
+    m_bounds.left = std::min(m_bounds.left, r.left);
+    m_bounds.top = std::min(m_bounds.top, r.top);
+    m_bounds.right = std::max(m_bounds.right, r.right);
+    m_bounds.bottom = std::max(m_bounds.bottom, r.bottom);
     return true;
   }
 
   // Combines the collected rectangles into the result; an empty chunk adds nothing.
   bool Flush() {
-    if (rects_.empty()) return true;
-    std::vector<uint8_t> data(sizeof(RGNDATAHEADER) + rects_.size() * sizeof(RECT));
+    if (m_rects.empty()) return true;
+    std::vector<uint8_t> data(sizeof(RGNDATAHEADER) + m_rects.size() * sizeof(RECT));
     auto* header = reinterpret_cast<RGNDATAHEADER*>(data.data());
     header->dwSize = sizeof(RGNDATAHEADER);
     header->iType = RDH_RECTANGLES;
-    header->nCount = static_cast<DWORD>(rects_.size());
-    header->nRgnSize = static_cast<DWORD>(rects_.size() * sizeof(RECT));
-    header->rcBound = bounds_;
-    std::copy(rects_.begin(), rects_.end(), reinterpret_cast<RECT*>(data.data() + sizeof(RGNDATAHEADER)));
+    header->nCount = static_cast<DWORD>(m_rects.size());
+    header->nRgnSize = static_cast<DWORD>(m_rects.size() * sizeof(RECT));
+    header->rcBound = m_bounds;
+    std::copy(m_rects.begin(), m_rects.end(), reinterpret_cast<RECT*>(data.data() + sizeof(RGNDATAHEADER)));
     HRGN part = ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(data.data()));
-    rects_.clear();
-    bounds_ = kEmptyBounds;
+    m_rects.clear();
+    m_bounds = kEmptyBounds;
     if (!part) return false;
-    if (!result_) {
-      result_ = part;
+    if (!m_result) {
+      m_result = part;
       return true;
     }
-    const int combined = CombineRgn(result_, result_, part, RGN_OR);
+    const int combined = CombineRgn(m_result, m_result, part, RGN_OR);
     DeleteObject(part);
     return combined != ERROR;
   }
 
   HRGN Release() {
-    HRGN r = result_;
-    result_ = nullptr;
+    HRGN r = m_result;
+    m_result = nullptr;
     return r;
   }
 
  private:
   static constexpr RECT kEmptyBounds = {0x7FFFFFFF, 0x7FFFFFFF, 0, 0};
-  std::vector<RECT> rects_;
-  RECT bounds_ = kEmptyBounds;
-  HRGN result_ = nullptr;
+  std::vector<RECT> m_rects;
+  RECT m_bounds = kEmptyBounds;
+  HRGN m_result = nullptr;
 };
 
 }  // namespace

@@ -27,7 +27,9 @@ enum SkinResourceType : int32_t {
 };
 
 // Files read whole (language and key-definition files) larger than this are refused.
+namespace gui {
 constexpr int64_t kMaxSkinFileBytes = 16 * 1024 * 1024;
+}  // namespace gui
 
 struct SkinResource {
   SkinResource() = default;

@@ -7,8 +7,8 @@
 #include "gui/GUIItem.h"
 #include "gui/testing/TestBitmaps.h"
 
-using testing_bitmaps::MakeBitmap;
-using testing_bitmaps::WriteBmpFile;
+using gui::testing::MakeBitmap;
+using gui::testing::WriteBmpFile;
 
 namespace {
 
@@ -23,7 +23,7 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 class SkinResourceCacheTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    AppFolder = testing_bitmaps::MakeTempFolder(L"skincache");
+    AppFolder = gui::testing::MakeTempFolder(L"skincache");
     for (const wchar_t* sub : {L"skins", L"lang", L"bin", L"fonts"}) CreateDirectoryW((AppFolder + sub).c_str(), nullptr);
     ASSERT_TRUE(WriteBmpFile(AppFolder + L"skins\\Red.bmp", 4, 3, [](int, int) { return RGB(255, 0, 0); }));
   }

@@ -75,7 +75,7 @@ CGUIItem* BuildMultiSlider(const pugi::xml_node& element, const BuildContext& co
   const int width = rect.right - rect.left, height = rect.bottom - rect.top;
   for (size_t k = 0; k < stages.size(); ++k) {
     CPHSlider& handle = *slider->m_thumbs[k];
-    const int32_t stageId = FindSkinElementId(platform::Trim(ElementText(stages[k])));
+    const int32_t stageId = FindSkinElementId(platform::Trim(gui::ElementText(stages[k])));
     handle.id = stageId;
     handle.Create(gui::CopyAsDib(normal), slider->m_hWnd, gui::CopyAsDib(over), stageId, 0, 0, width, height);
     handle.SetStage(static_cast<int>(k) + 3);
@@ -88,10 +88,10 @@ CGUIItem* BuildMultiSlider(const pugi::xml_node& element, const BuildContext& co
   slider->m_interactive = interactive;
   for (auto& handle : slider->m_thumbs) handle->m_interactive = interactive;
 
-  if (element.attribute("offset")) slider->SetLeftOffset(ParseSkinInt(element.attribute("offset").as_string()));
+  if (element.attribute("offset")) slider->SetLeftOffset(gui::ParseSkinInt(element.attribute("offset").as_string()));
   if (element.attribute("loffset") && element.attribute("roffset"))
-    slider->SetOffsets(ParseSkinInt(element.attribute("loffset").as_string()),
-                       ParseSkinInt(element.attribute("roffset").as_string()));
+    slider->SetOffsets(gui::ParseSkinInt(element.attribute("loffset").as_string()),
+                       gui::ParseSkinInt(element.attribute("roffset").as_string()));
   return WithHeader(slider.release(), id, GUIKIND_HSLIDERM, parent);
 }
 
@@ -132,11 +132,11 @@ CGUIItem* BuildDpiStageWindow(const pugi::xml_node& element, const BuildContext&
   if (id == -1) return nullptr;
   std::vector<DpiPictureArea> pictures;
   for (pugi::xml_node info = element.child("BMPINFO"); info; info = info.next_sibling("BMPINFO"))
-    pictures.push_back(DpiPictureArea{AttrText(info, "name"), ReadBitmap(info, "BMPDATA"), ReadBitmap(info, "BMPMASK"),
+    pictures.push_back(DpiPictureArea{gui::AttrText(info, "name"), ReadBitmap(info, "BMPDATA"), ReadBitmap(info, "BMPMASK"),
                                       ReadItemRect(info, id)});
   std::vector<DpiTextArea> texts;
   for (pugi::xml_node area = element.child("TEXTAREA"); area; area = area.next_sibling("TEXTAREA"))
-    texts.push_back(DpiTextArea{AttrText(area, "name"), AttrText(area, "textkey"), ReadItemRect(area, id)});
+    texts.push_back(DpiTextArea{gui::AttrText(area, "name"), gui::AttrText(area, "textkey"), ReadItemRect(area, id)});
   const RECT rect = ReadItemRect(element, id);
   auto pane = std::make_unique<CDPIStageWindow>(context.stageIndex);
   if (!pane->Create(context.parent, pictures, texts, rect, static_cast<UINT>(id))) return nullptr;

@@ -44,10 +44,10 @@ COLORREF PrintedPixel(const CWnd& window, int x, int y) {
 
 int32_t Id(const wchar_t* name) { return FindSkinElementId(name); }
 
-class SliderBuilders : public SkinTestFolder {
+class SliderBuilders : public gui::testing::SkinTestFolder {
  protected:
   void SetUp() override {
-    SkinTestFolder::SetUp();
+    gui::testing::SkinTestFolder::SetUp();
     WriteImage(L"thumb.bmp", 10, 12, RGB(0, 200, 0));
     WriteImage(L"over.bmp", 10, 12, RGB(200, 0, 0));
     WriteImage(L"vthumb.bmp", 20, 20, RGB(0, 0, 200));
@@ -55,7 +55,7 @@ class SliderBuilders : public SkinTestFolder {
     WriteImage(L"mark.bmp", 300, 300, RGB(150, 0, 0));
     WriteImage(L"frame.bmp", 100, 60, RGB(0, 150, 0));
     // A bitmap item for `trackid`: the track picture is the item's image.
-    track.Attach(testing_bitmaps::MakeBitmap(400, 100, [](int, int) { return RGB(90, 90, 0); }));
+    track.Attach(gui::testing::MakeBitmap(400, 100, [](int, int) { return RGB(90, 90, 0); }));
     ASSERT_TRUE(trackItem.Create(nullptr, L"", WS_CHILD | WS_VISIBLE, RECT{0, 200, 400, 300}, &host, 1));
     trackItem.m_image.Attach(track.Detach());
     trackItem.id = Id(L"BITMAP_ZANTOR");
@@ -65,7 +65,7 @@ class SliderBuilders : public SkinTestFolder {
   }
   void TearDown() override {
     list.clear();  // the track item is the fixture's own
-    SkinTestFolder::TearDown();
+    gui::testing::SkinTestFolder::TearDown();
   }
   template <typename T>
   std::unique_ptr<T> Build(CGUIItem* (*builder)(const pugi::xml_node&, const BuildContext&), const std::string& xml) {
@@ -77,7 +77,7 @@ class SliderBuilders : public SkinTestFolder {
     return std::unique_ptr<T>(typed);
   }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CBitmap track;
   CBitmapItem trackItem;
   GUIItemList list;

@@ -49,15 +49,15 @@ void Drag(const CWnd& window, POINT from, POINT to) {
   SendAtParentPoint(window, WM_LBUTTONUP, to);
 }
 
-class SliderPageTest : public SkinTestFolder {
+class SliderPageTest : public gui::testing::SkinTestFolder {
  protected:
   void SetUp() override {
-    SkinTestFolder::SetUp();
-    ASSERT_TRUE(testing_bitmaps::WriteBmpFile(AppFolder + L"skins\\track1.bmp", 320, 40, Track1Colour));
+    gui::testing::SkinTestFolder::SetUp();
+    ASSERT_TRUE(gui::testing::WriteBmpFile(AppFolder + L"skins\\track1.bmp", 320, 40, Track1Colour));
     WriteImage(L"track2.bmp", 320, 40, kTrack2);
     WriteImage(L"vthumb.bmp", 20, 20, kVThumb);
     // A thumb on a ground of its corner's colour, which its window's shape leaves out.
-    ASSERT_TRUE(testing_bitmaps::WriteBmpFile(AppFolder + L"skins\\thumb.bmp", 10, 12, [](int x, int) {
+    ASSERT_TRUE(gui::testing::WriteBmpFile(AppFolder + L"skins\\thumb.bmp", 10, 12, [](int x, int) {
       return x == 0 || x == 9 ? kThumbGround : kThumb;
     }));
     WriteImage(L"over.bmp", 10, 12, RGB(200, 0, 0));
@@ -92,14 +92,14 @@ class SliderPageTest : public SkinTestFolder {
              "<DPISTAGEWINDOW name=\"BUTTON_DPI_STAGE1\">" + pane + Rect(20, 200, 100, 60) + "</DPISTAGEWINDOW>"
              "<DPISTAGEWINDOW name=\"BUTTON_DPI_STAGE2\">" + pane + Rect(140, 200, 100, 60) + "</DPISTAGEWINDOW>"
              "</DPISTAGELIST></ITEMLIST>");
-    language.pairs = {{L"Tip", L"Stage handle"}};
+    language.m_pairs = {{L"Tip", L"Stage handle"}};
     previous = CurrentLangTable;
     CurrentLangTable = &language;
   }
   void TearDown() override {
     DestroyItemList(list);
     CurrentLangTable = previous;
-    SkinTestFolder::TearDown();
+    gui::testing::SkinTestFolder::TearDown();
   }
   template <typename T>
   T* Item(size_t index) {
@@ -107,14 +107,14 @@ class SliderPageTest : public SkinTestFolder {
     EXPECT_NE(item, nullptr) << index;
     return item;
   }
-  std::vector<SentMessage> Take(UINT msg) {
+  std::vector<platform::testing::SentMessage> Take(UINT msg) {
     host.Pump();
     auto got = host.ReceivedOf(msg);
     host.ClearReceived();
     return got;
   }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CLangTable language;
   CLangTable* previous = nullptr;
   GUIItemList list;

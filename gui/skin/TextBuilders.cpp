@@ -22,7 +22,7 @@ constexpr DWORD kKeyButtonStyle = 0x10002C0B;  // WS_VISIBLE, BS_MULTILINE, BS_V
 bool ReadCount(const pugi::xml_node& element, const char* name, int32_t& value) {
   const pugi::xml_attribute attribute = element.attribute(name);
   if (!attribute) return false;
-  value = ParseSkinInt(std::string_view(attribute.as_string()));
+  value = gui::ParseSkinInt(std::string_view(attribute.as_string()));
   if (value < 0) value = 0;
   return true;
 }
@@ -80,7 +80,7 @@ CGUIItem* BuildEdit(const pugi::xml_node& element, const BuildContext& context, 
 CGUIItem* BuildTextItem(const pugi::xml_node& element, const BuildContext& context) {
   const int32_t id = ReadSkinId(element);
   if (id == -1) return nullptr;
-  const std::wstring text = AttrText(element, "textkey");
+  const std::wstring text = gui::AttrText(element, "textkey");
   const int caseMode = ReadCaps(element, id);
   HWND parent = context.parent;
   if (context.list) {
@@ -93,7 +93,7 @@ CGUIItem* BuildTextItem(const pugi::xml_node& element, const BuildContext& conte
   auto item = std::make_unique<CTextItem>(text, caseMode);
   // The label of a check box: a click on the text toggles it.
   if (context.list) {
-    const int32_t boxId = FindSkinElementId(platform::Trim(AttrText(element, "checkboxid")));
+    const int32_t boxId = FindSkinElementId(platform::Trim(gui::AttrText(element, "checkboxid")));
     if (CGUIItem* box = boxId == -1 ? nullptr : FindItemById(context.List(), boxId)) {
       auto* button = box->kind == GUIKIND_BUTTON ? dynamic_cast<CBitmapBtn*>(box) : nullptr;
       if (button && button->m_isCheckBox == 1) item->m_linkedCheckBox = button;
@@ -190,7 +190,7 @@ CGUIItem* BuildKeyboardKey(const pugi::xml_node& element, const BuildContext& co
     key->m_keyName = tooltip;
     key->SetTooltipText(tooltip);
   }
-  if (element.attribute("caption")) key->SetCaption(AttrText(element, "caption"), ReadCaps(element, id));
+  if (element.attribute("caption")) key->SetCaption(gui::AttrText(element, "caption"), ReadCaps(element, id));
 
   // Looked up without adding an entry for an unknown name to the key map.
   if (const KeyDefinition* definition = ReadKeyDefinitionRef(element)) {

@@ -36,10 +36,10 @@ void LoadKeyFiles() {
   ASSERT_TRUE(loaded);
 }
 
-class TextBuildersTest : public SkinTestFolder {
+class TextBuildersTest : public gui::testing::SkinTestFolder {
  protected:
   void SetUp() override {
-    SkinTestFolder::SetUp();
+    gui::testing::SkinTestFolder::SetUp();
     previousLanguage = CurrentLangTable;
     CurrentLangTable = &language;
     context.parent = host.m_hWnd;
@@ -51,7 +51,7 @@ class TextBuildersTest : public SkinTestFolder {
     DestroyItemList(list);
     FrameworkRawInputRegistrar().Unregister();
     CurrentLangTable = previousLanguage;
-    SkinTestFolder::TearDown();
+    gui::testing::SkinTestFolder::TearDown();
   }
   // Builds one element and keeps the item in the list (as the loader does).
   template <typename T = CGUIItem>
@@ -71,7 +71,7 @@ class TextBuildersTest : public SkinTestFolder {
   }
   static DWORD StyleOf(HWND window) { return static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE)); }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   CLangTable language;
   CLangTable* previousLanguage = nullptr;
   GUIItemList list;
@@ -202,7 +202,7 @@ class KeyBuildersTest : public TextBuildersTest {
     LoadKeyFiles();
     // A keyboard-wide picture per state, its left half one colour and its right half another.
     auto halves = [](COLORREF left, COLORREF right) {
-      return testing_bitmaps::MakeBitmap(200, 50, [=](int x, int) { return x < 100 ? left : right; });
+      return gui::testing::MakeBitmap(200, 50, [=](int x, int) { return x < 100 ? left : right; });
     };
     images = {halves(kNormalLeft, kNormalRight), halves(kOver, kOver), halves(kDown, kDown)};
     shared = {{L"sbmn", images[0]}, {L"SBMO", images[1]}, {L"SBMD", images[2]}};

@@ -63,10 +63,10 @@ bool CopyKeyFiles(const std::wstring& to) {
   return true;
 }
 
-class TextPageTest : public SkinTestFolder {
+class TextPageTest : public gui::testing::SkinTestFolder {
  protected:
   void SetUp() override {
-    SkinTestFolder::SetUp();
+    gui::testing::SkinTestFolder::SetUp();
     previous = CurrentLangTable;
     CurrentLangTable = &language;
     ASSERT_TRUE(page.CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
@@ -76,7 +76,7 @@ class TextPageTest : public SkinTestFolder {
     DestroyItemList(list);
     FrameworkRawInputRegistrar().Unregister();
     CurrentLangTable = previous;
-    SkinTestFolder::TearDown();
+    gui::testing::SkinTestFolder::TearDown();
   }
 
   ScreenPicture Shown(const std::function<bool(const ScreenPicture&)>& shown, int width = kWidth,
@@ -84,7 +84,7 @@ class TextPageTest : public SkinTestFolder {
     return CaptureWhenShown(host.m_hWnd, page.m_hWnd, width, height, shown, [this] { host.Pump(); });
   }
 
-  GuiTestHost host;
+  platform::testing::GuiTestHost host;
   PageWindow page{kPage};
   CLangTable language;
   CLangTable* previous = nullptr;
@@ -113,10 +113,10 @@ TEST_F(TextPageTest, EveryElementKindDrawsItsOwnPartOfThePage) {
         return i;
     return -1;
   };
-  ASSERT_TRUE(testing_bitmaps::WriteBmpFile(AppFolder + L"skins\\keys_n.bmp", kBoard.right, kBoard.bottom,
+  ASSERT_TRUE(gui::testing::WriteBmpFile(AppFolder + L"skins\\keys_n.bmp", kBoard.right, kBoard.bottom,
                                             [&](int x, int y) { const int i = pieceAt(x, y); return i < 0 ? kBlack : kPieces[i]; }));
   WriteImage(L"keys_o.bmp", kBoard.right, kBoard.bottom, kWhite);
-  ASSERT_TRUE(testing_bitmaps::WriteBmpFile(AppFolder + L"skins\\keys_m.bmp", kBoard.right, kBoard.bottom, [&](int x, int y) {
+  ASSERT_TRUE(gui::testing::WriteBmpFile(AppFolder + L"skins\\keys_m.bmp", kBoard.right, kBoard.bottom, [&](int x, int y) {
     const int i = pieceAt(x, y);
     return i >= 0 && x < keys[i].left + 6 && y < keys[i].top + 6 ? kWhite : i < 0 ? kWhite : kBlack;
   }));
@@ -290,7 +290,7 @@ void SendKeyA() {
 
 // Pumps until `done` or about a second has passed.
 template <typename Done>
-void PumpUntil(GuiTestHost& host, Done done) {
+void PumpUntil(platform::testing::GuiTestHost& host, Done done) {
   for (int i = 0; i < 50 && !done(); ++i) {
     ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     host.Pump();

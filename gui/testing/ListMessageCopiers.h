@@ -9,9 +9,9 @@ namespace gui::testing {
 
 // values = {row id, column} and, for ListCheckToggledMessage, the new state
 // (0/1); text = the record's text for the messages that carry one.
-inline void WatchListMessages(GuiTestHost& host) {
+inline void WatchListMessages(platform::testing::GuiTestHost& host) {
   auto copy = [](bool text, bool state) {
-    return [text, state](SentMessage& record, WPARAM, LPARAM lParam) {
+    return [text, state](platform::testing::SentMessage& record, WPARAM, LPARAM lParam) {
       const auto* r = reinterpret_cast<const ListMessageRecord*>(lParam);
       if (!r) return;
       record.values = {r->rowId, r->column};

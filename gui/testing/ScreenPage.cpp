@@ -28,7 +28,7 @@ bool PageWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
 }
 
 bool ScreenPicture::Save(const std::wstring& path) const {
-  return testing_bitmaps::WriteBmpFile(path, width, height, [this](int x, int y) { return At(x, y); });
+  return gui::testing::WriteBmpFile(path, width, height, [this](int x, int y) { return At(x, y); });
 }
 
 ScreenPicture CaptureClient(HWND window, int width, int height) {
@@ -41,7 +41,7 @@ ScreenPicture CaptureClient(HWND window, int width, int height) {
   CBitmap bitmap;
   bitmap.CreateCompatibleBitmap(screen, width, height);
   {
-    SelectGuard select(memory, bitmap.GetSafeHandle());
+    platform::SelectGuard select(memory, bitmap.GetSafeHandle());
     ::BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x) picture.pixels[static_cast<size_t>(y) * width + x] = ::GetPixel(memory, x, y);

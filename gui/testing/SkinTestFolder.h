@@ -11,7 +11,8 @@
 #include "gui/testing/TestBitmaps.h"
 #include "platform/testing/WinePath.h"
 
-// A host path (as the build knows it) seen from inside Wine, through drive Z:.
+namespace gui::testing {
+
 class SkinTestFolder : public ::testing::Test {
  protected:
   void SetUp() override { MakeFolder(L"skinload"); }
@@ -19,7 +20,7 @@ class SkinTestFolder : public ::testing::Test {
 
   void MakeFolder(const std::wstring& prefix) {
     SkinResourceCache::FreeAll();
-    AppFolder = testing_bitmaps::MakeTempFolder(prefix);
+    AppFolder = MakeTempFolder(prefix);
     for (const wchar_t* sub : {L"xml", L"skins", L"lang", L"bin", L"fonts"})
       CreateDirectoryW((AppFolder + sub).c_str(), nullptr);
   }
@@ -45,7 +46,9 @@ class SkinTestFolder : public ::testing::Test {
                std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
   }
   void WriteImage(const std::wstring& name, int width, int height, COLORREF colour) {
-    ASSERT_TRUE(testing_bitmaps::WriteBmpFile(AppFolder + L"skins\\" + name, width, height,
+    ASSERT_TRUE(WriteBmpFile(AppFolder + L"skins\\" + name, width, height,
                                               [colour](int, int) { return colour; }));
   }
 };
+
+}  // namespace gui::testing

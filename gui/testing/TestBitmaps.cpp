@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace testing_bitmaps {
+namespace gui::testing {
 
 namespace {
 std::vector<uint8_t> Pixels24(int width, int height, const std::function<COLORREF(int, int)>& colour, int& pitch) {
@@ -70,4 +70,4 @@ std::wstring MakeTempFolder(const std::wstring& prefix) {
   }
 }
 
-}  // namespace testing_bitmaps
+}  // namespace gui::testing

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-namespace testing_bitmaps {
+namespace gui::testing {
 
 // A 24-bit bitmap of the given size whose pixel (x, y) is colour(x, y) (COLORREF).
 HBITMAP MakeBitmap(int width, int height, const std::function<COLORREF(int, int)>& colour);
@@ -16,4 +16,4 @@ bool WriteBmpFile(const std::wstring& path, int width, int height, const std::fu
 // A fresh empty folder under the temporary folder, with a trailing backslash.
 std::wstring MakeTempFolder(const std::wstring& prefix);
 
-}  // namespace testing_bitmaps
+}  // namespace gui::testing

@@ -7,6 +7,8 @@ namespace {
 constexpr UINT kRunStepMessage = WM_APP + 0x3F1;
 }  // namespace
 
+namespace platform::testing {
+
 GuiTestHost::GuiTestHost() {
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
   ::InitCommonControlsEx(&icc);
@@ -59,7 +61,7 @@ bool GuiTestHost::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
     result = 0;
     return true;
   }
-  const bool privateRange = msg >= WM_USER && msg < 0x8000 && (msg < kReflectBase || msg >= kReflectBase + 0x200);
+  const bool privateRange = msg >= WM_USER && msg < 0x8000 && (msg < platform::kReflectBase || msg >= platform::kReflectBase + 0x200);
   if (msg == WM_COMMAND || msg == WM_NOTIFY || msg == WM_VSCROLL || msg == WM_HSCROLL || privateRange ||
       msg >= 0xC000) {
     SentMessage record{msg, wParam, lParam};
@@ -82,3 +84,5 @@ bool GuiTestHost::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
   }
   return CWnd::OnMessage(msg, wParam, lParam, result);
 }
+
+}  // namespace platform::testing

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace platform::testing {
+
 struct SentMessage {
   UINT msg;
   WPARAM wParam;
@@ -68,3 +70,5 @@ class GuiTestHost : public CWnd {
   std::map<UINT, Handler> m_handlers;
   std::deque<std::function<void()>> m_steps;
 };
+
+}  // namespace platform::testing
