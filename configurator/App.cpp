@@ -10,6 +10,7 @@
 #include "configurator/Shell.h"
 #include "device/Bootstrap.h"
 #include "gui/skin/LangTable.h"
+#include "gui/skin/SkinGlobals.h"
 #include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinNameTables.h"
 #include "gui/skin/SkinResourceCache.h"
@@ -46,14 +47,6 @@ void BringForward(HWND mainWindow) {
     ::ShowWindow(popup, SW_RESTORE);
   else
     ::SetForegroundWindow(popup);
-}
-
-// The skin's program-wide tables refer into the item lists about to be freed.
-void ForgetSkinTables() {
-  CurrentLangTable = nullptr;
-  LanguageTables.clear();
-  KeyboardLayoutSwitcher.m_settings.clear();
-  KeyboardLayoutSwitcher.m_selected = nullptr;
 }
 
 }  // namespace
@@ -196,7 +189,8 @@ void CMorvelAppApp::Finish() {
     m_device = nullptr;
     m_config = nullptr;
     m_ownedConfig.reset();
-    ForgetSkinTables();
+    // The skin's globals point into the item lists about to be freed.
+    gui::Skin().Reset();
     FreeItemList(m_layouts);
     FreeItemList(m_unusedItems);
     FreeItemList(m_languages);

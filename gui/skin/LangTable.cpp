@@ -2,10 +2,8 @@
 
 #include <cstring>
 
+#include "gui/skin/SkinGlobals.h"
 #include "platform/Strings.h"
-
-CLangTable* CurrentLangTable = nullptr;
-CKeyboardLayoutSwitcher KeyboardLayoutSwitcher;
 
 namespace {
 

@@ -42,9 +42,6 @@ class CLangTable : public CGUIItem {
   std::vector<LanguageOverride> m_overrides;
 };
 
-// The language table in force, or null (then texts are shown as written).
-extern CLangTable* CurrentLangTable;
-
 void AddLanguageOverride(CLangTable* table, int32_t itemId, const void* value, size_t size, const std::wstring& name);
 // The first override of (item id, name), or null.
 const LanguageOverride* FindLanguageOverride(const CLangTable* table, int32_t itemId, const std::wstring& name);
@@ -99,7 +96,15 @@ class CKeyboardLayoutSwitcher {
   gui::IKeyboardLayouts* m_layouts;
 };
 
-extern CKeyboardLayoutSwitcher KeyboardLayoutSwitcher;
+// The skin's globals, each a member of gui::Skin() (gui/skin/SkinGlobals.h):
+// every built language table whose id is a language id of the table set in force, by id;
+extern std::map<int32_t, CLangTable*>& LanguageTables;
+// the language whose LANG elements are built, or -1 for every one;
+extern int32_t& RequestedLanguageId;
+// the language table in force, or null (texts are then shown as written);
+extern CLangTable*& CurrentLangTable;
+// the program's one layout switcher.
+extern CKeyboardLayoutSwitcher& KeyboardLayoutSwitcher;
 
 bool SelectKeyboardLayout(int32_t layoutId);
 bool RestoreKeyboardLayout();

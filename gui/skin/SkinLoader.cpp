@@ -12,9 +12,6 @@
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/Strings.h"
 
-int32_t RequestedLanguageId = -1;
-std::map<int32_t, CLangTable*> LanguageTables;
-
 namespace {
 
 struct SectionElement {

@@ -15,16 +15,10 @@
 #include <string>
 
 #include "gui/GUIItem.h"
-
-class CLangTable;
-
-// The language whose LANG elements are built, or -1 for every one.
-extern int32_t RequestedLanguageId;
-// Every built language table whose id is a language id of the table set in
-// force (the configurator's 349..364, the tray's 348..363), by id.
-extern std::map<int32_t, CLangTable*> LanguageTables;
-// The language table in force is CurrentLangTable (gui/LangTable.h); the skin
-// readers consult its overrides.
+// RequestedLanguageId, LanguageTables, KeyboardLayoutSwitcher: what the
+// LANGUAGES and KEYBOARD LAYOUTS sections read and fill. The skin readers
+// consult the overrides of CurrentLangTable.
+#include "gui/skin/SkinGlobals.h"
 
 class SkinLoader {
  public:

@@ -158,7 +158,6 @@ TEST_F(SkinLoaderTest, RequestedLanguageIsTheOnlyOneBuilt) {
   for (int32_t id = 349; id <= 364; ++id)
     xml += "<LANG name=\"" + platform::WideToUtf8(GetSkinElementName(id)) + "\" file=\"l.txt\"/>";
   xml += "</LANGLIST></R>";
-  LanguageTables.clear();
   RequestedLanguageId = 352;
   const uint32_t result = RunSection("LANGUAGES", xml, list);
   RequestedLanguageId = -1;
@@ -172,11 +171,9 @@ TEST_F(SkinLoaderTest, RequestedLanguageIsTheOnlyOneBuilt) {
   EXPECT_EQ(RunSection("LANGUAGES", xml, list), (16u << 16) | 16);
   EXPECT_EQ(LanguageTables.size(), 16u);
   DestroyItemList(list);
-  LanguageTables.clear();
 }
 
 TEST_F(SkinLoaderTest, LayoutEntriesReachTheSwitcher) {
-  KeyboardLayoutSwitcher.m_settings.clear();
   const uint32_t result = RunSection("KEYBOARD LAYOUTS",
                                      R"(<R><KBLAYOUTLIST><KBLAYOUT name="KBLAYOUT_ENGLISH" kbdlayout="00000409"/>
                                         <KBLAYOUT name="BUTTON_OK"/><KBLAYOUT name="NOPE"/></KBLAYOUTLIST></R>)",
@@ -185,7 +182,6 @@ TEST_F(SkinLoaderTest, LayoutEntriesReachTheSwitcher) {
   // Only ids of the layout range are entries of the switcher.
   ASSERT_EQ(KeyboardLayoutSwitcher.m_settings.size(), 1u);
   EXPECT_EQ(KeyboardLayoutSwitcher.m_settings[366], list[0]);
-  KeyboardLayoutSwitcher.m_settings.clear();
 }
 
 

@@ -9,6 +9,7 @@
 #include "device/KeyboardDef.h"
 #include "gui/skin/FontItem.h"
 #include "gui/skin/LangTable.h"
+#include "gui/skin/SkinGlobals.h"
 #include "gui/skin/SkinNameTables.h"
 #include "gui/testing/SkinTestFolder.h"
 #include "gui/controls/VScrollBar.h"
@@ -227,10 +228,6 @@ class LanguageInForce : public gui::testing::SkinTestFolder {
   void SetUp() override {
     gui::testing::SkinTestFolder::SetUp();
     CurrentLangTable = &table;
-  }
-  void TearDown() override {
-    CurrentLangTable = nullptr;
-    gui::testing::SkinTestFolder::TearDown();
   }
   void AddText(int32_t id, const wchar_t* name, const std::wstring& text) {
     AddLanguageOverride(&table, id, text.c_str(), (text.size() + 1) * sizeof(wchar_t), name);

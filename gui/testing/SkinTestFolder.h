@@ -1,5 +1,6 @@
 // For tests: a fresh installation folder (AppFolder) with the skin sub-folders,
-// and writing skin files into it. The resource cache is emptied when it goes.
+// and writing skin files into it. The resource cache is emptied and the skin's
+// globals are reset when it goes, so no test sees another's tables or layouts.
 #pragma once
 #include <windows.h>
 
@@ -7,6 +8,7 @@
 
 #include <string>
 
+#include "gui/skin/SkinGlobals.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "gui/testing/TestBitmaps.h"
 #include "platform/testing/WinePath.h"
@@ -16,9 +18,13 @@ namespace gui::testing {
 class SkinTestFolder : public ::testing::Test {
  protected:
   void SetUp() override { MakeFolder(L"skinload"); }
-  void TearDown() override { SkinResourceCache::FreeAll(); }
+  void TearDown() override {
+    gui::Skin().Reset();
+    SkinResourceCache::FreeAll();
+  }
 
   void MakeFolder(const std::wstring& prefix) {
+    gui::Skin().Reset();
     SkinResourceCache::FreeAll();
     AppFolder = MakeTempFolder(prefix);
     for (const wchar_t* sub : {L"xml", L"skins", L"lang", L"bin", L"fonts"})
