@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <type_traits>
 #include <utility>
 
 class CGdiObject {
@@ -172,6 +173,15 @@ class CDC {
   }
   CDC(const CDC&) = delete;
   CDC& operator=(const CDC&) = delete;
+  // The owners derived from CDC (CPaintDC, CClientDC, CMemDC) end their DC their
+  // own way; moved into a plain CDC, a client DC would never be released and a
+  // paint DC would outlive EndPaint. Only a CDC moves into a CDC.
+  template <typename Derived>
+    requires(std::is_base_of_v<CDC, std::remove_cvref_t<Derived>> && !std::is_same_v<CDC, std::remove_cvref_t<Derived>>)
+  CDC(Derived&&) = delete;
+  template <typename Derived>
+    requires(std::is_base_of_v<CDC, std::remove_cvref_t<Derived>> && !std::is_same_v<CDC, std::remove_cvref_t<Derived>>)
+  CDC& operator=(Derived&&) = delete;
 
   HDC m_hDC = nullptr;
   operator HDC() const { return m_hDC; }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
 #include <utility>
 
 namespace {
@@ -12,6 +13,12 @@ TEST(Gdi, OwnersFreeOnceAndMoveOnly) {
   static_assert(!std::is_copy_constructible_v<CBitmap>);
   static_assert(!std::is_copy_constructible_v<CDC>);
   static_assert(!std::is_copy_constructible_v<CImageList>);
+  // A DC owner that ends its DC its own way never turns into a plain CDC.
+  static_assert(std::is_move_constructible_v<CDC> && std::is_move_assignable_v<CDC>);
+  static_assert(!std::is_constructible_v<CDC, CClientDC&&>);
+  static_assert(!std::is_constructible_v<CDC, CPaintDC&&>);
+  static_assert(!std::is_assignable_v<CDC&, CClientDC&&>);
+  static_assert(!std::is_assignable_v<CDC&, CPaintDC&&>);
   HGDIOBJ handle;
   {
     CBitmap a;

@@ -327,6 +327,12 @@ std::wstring CWnd::GetWindowText() const {
   return text;
 }
 
+int CWnd::SetWindowRgn(CRgn& region, BOOL redraw) const {
+  const int accepted = m_hWnd ? ::SetWindowRgn(m_hWnd, region, redraw) : 0;
+  if (accepted) region.Detach();
+  return accepted;
+}
+
 BOOL CWnd::GetScrollInfo(int bar, SCROLLINFO* info, UINT mask) const {
   info->cbSize = sizeof(SCROLLINFO);
   info->fMask = mask;
@@ -336,10 +342,22 @@ BOOL CWnd::GetScrollInfo(int bar, SCROLLINFO* info, UINT mask) const {
 bool CWnd::ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   HWND child = ChildOfNotification(m_hWnd, msg, wParam, lParam);
   if (!child || child == m_hWnd) return false;
+  // Only to our own children: a window that passes its children's notifications
+  // on (a bitmap item forwards their commands) has offered them already, and a
+  // second offer would handle them twice.
+  if (::GetAncestor(child, GA_PARENT) != m_hWnd) return false;
   CWnd* wnd = FromHandlePermanent(child);
   if (!wnd) return false;
   result = 0;
-  return wnd->OnMessage(platform::Reflected(msg), wParam, lParam, result);
+  // Default() in the reflected handler hands the child's procedure the reflected
+  // message, not whatever the child was handling before.
+  const UINT reflected = platform::Reflected(msg);
+  const auto saved = wnd->m_current;
+  wnd->m_current = {reflected, wParam, lParam};
+  const bool handled = wnd->OnMessage(reflected, wParam, lParam, result);
+  // The handler may have destroyed the child and deleted its object.
+  if (FromHandlePermanent(child) == wnd) wnd->m_current = saved;
+  return handled;
 }
 
 bool CWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {

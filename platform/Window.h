@@ -15,6 +15,8 @@
 
 #include <string>
 
+class CRgn;
+
 // Notifications a parent receives about a child (WM_COMMAND from a control,
 // WM_NOTIFY, WM_DRAWITEM, WM_MEASUREITEM, WM_CTLCOLOR*) are first offered to the
 // child's own object as kReflectBase + message. When the child handles it, the
@@ -115,6 +117,9 @@ class CWnd {
   void SetFont(HFONT font, BOOL redraw = TRUE) const { SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw); }
   HFONT GetFont() const { return reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)); }
   int SetWindowRgn(HRGN rgn, BOOL redraw) const { return ::SetWindowRgn(m_hWnd, rgn, redraw); }
+  // The window takes the region over when it accepts it (the owner is left
+  // empty); a region it refuses stays with the owner, which deletes it.
+  int SetWindowRgn(CRgn& region, BOOL redraw) const;
   BOOL GetScrollInfo(int bar, SCROLLINFO* info, UINT mask = SIF_ALL) const;
   int SetScrollInfo(int bar, SCROLLINFO* info, BOOL redraw = TRUE) const {
     info->cbSize = sizeof(SCROLLINFO);

@@ -352,4 +352,77 @@ TEST(Window, ToolHitTestsDriveTheSharedTooltip) {
   EXPECT_EQ(currentTool(), -1);
 }
 
+TEST(Window, ARegionIsTakenOverByTheWindowOrDeletedByItsOwner) {
+  GuiTestHost host;
+  CWnd shaped;
+  ASSERT_TRUE(shaped.CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD, RECT{0, 0, 20, 20}, &host, 1));
+  CRgn accepted;
+  accepted.CreateRectRgn(0, 0, 5, 5);
+  EXPECT_NE(shaped.SetWindowRgn(accepted, FALSE), 0);
+  EXPECT_TRUE(accepted.IsNull());  // the window's now (Wine even deletes the handle at once)
+
+  CWnd noWindow;
+  HRGN refusedHandle;
+  {
+    CRgn refused;
+    refused.CreateRectRgn(0, 0, 5, 5);
+    refusedHandle = refused;
+    EXPECT_EQ(noWindow.SetWindowRgn(refused, FALSE), 0);
+    EXPECT_FALSE(refused.IsNull());
+  }
+  EXPECT_EQ(::GetObjectType(refusedHandle), 0u);  // gone with its owner
+}
+
+// A control whose own window procedure records what it is handed.
+struct Handed {
+  UINT msg;
+  WPARAM wParam;
+  LPARAM lParam;
+  bool operator==(const Handed&) const = default;
+};
+std::vector<Handed> g_handed;
+LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  g_handed.push_back({msg, wp, lp});
+  return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+// Takes its reflected commands and passes them on with Default().
+class DefaultingChild : public CWnd {
+ protected:
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
+    if (msg == platform::Reflected(WM_COMMAND)) {
+      result = Default();
+      return true;
+    }
+    return CWnd::OnMessage(msg, wp, lp, result);
+  }
+};
+
+TEST(Window, DefaultInAReflectedHandlerPassesTheReflectedMessage) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = RecordingProc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"OvrixRecordingControl";
+  ::RegisterClassExW(&wc);
+  GuiTestHost host;
+  ParentWnd parent;
+  ASSERT_TRUE(parent.CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD | WS_VISIBLE, RECT{0, 0, 100, 100}, &host, 5));
+  DefaultingChild child;
+  ASSERT_TRUE(child.CreateEx(0, L"OvrixRecordingControl", L"", WS_CHILD, RECT{0, 0, 10, 10}, &parent, 42));
+  // The child handles a message of its own first, so that a stale one is at hand.
+  child.SendMessage(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"x"));
+  g_handed.clear();
+  const WPARAM wp = MAKEWPARAM(42, BN_CLICKED);
+  const LPARAM lp = reinterpret_cast<LPARAM>(child.m_hWnd);
+  ::SendMessageW(parent.m_hWnd, WM_COMMAND, wp, lp);
+  EXPECT_EQ(g_handed, (std::vector<Handed>{{platform::Reflected(WM_COMMAND), wp, lp}}));
+  EXPECT_TRUE(parent.handled.empty());
+  // Afterwards Default() is about the child's own messages again.
+  g_handed.clear();
+  child.SendMessage(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"y"));
+  ASSERT_FALSE(g_handed.empty());
+  EXPECT_EQ(g_handed.front().msg, static_cast<UINT>(WM_SETTEXT));
+}
+
 }  // namespace
