@@ -4,19 +4,14 @@
 
 void CBitmapItem::SetBitmap(HBITMAP source, int left, int top, int right, int bottom) {
   if (!source) return;
-  HDC dc = ::GetDC(m_hWnd);
-  HBITMAP image = static_cast<HBITMAP>(m_image.Detach());
-  CropBitmap(image, dc, source, 0, 0, right - left, bottom - top);
-  m_image.Attach(image);
-  ::ReleaseDC(m_hWnd, dc);
+  CClientDC dc(m_hWnd);
+  CropBitmap(m_image, dc, source, 0, 0, right - left, bottom - top);
 }
 
 void CBitmapItem::SetBitmapAndRegion(HBITMAP mask, HBITMAP source, int left, int top, int right, int bottom) {
   if (mask && m_hWnd) {
-    if (HRGN region = BitmapToRegion(mask)) {
-      // The window owns the region from here on.
-      if (!SetWindowRgn(region, TRUE)) ::DeleteObject(region);
-    }
+    CRgn region(BitmapToRegion(mask));
+    if (!region.IsNull()) SetWindowRgn(region, TRUE);
   }
   SetBitmap(source, left, top, right, bottom);
 }
@@ -51,11 +46,8 @@ CPanelBitmap::CPanelBitmap(HBITMAP source, HWND window) {
     if (!::GetObjectW(source, sizeof(bm), &bm)) return SIZE{0, 0};
     return SIZE{bm.bmWidth, bm.bmHeight};
   }();
-  HDC dc = ::GetDC(window);
-  HBITMAP copy = nullptr;
-  CropBitmap(copy, dc, source, 0, 0, size.cx, size.cy);
-  Attach(copy);
-  ::ReleaseDC(window, dc);
+  CClientDC dc(window);
+  CropBitmap(*this, dc, source, 0, 0, size.cx, size.cy);
 }
 
 CMemDC::CMemDC(CDC* target, const RECT* rect) : m_target(target), m_isMemory(!target->IsPrinting()) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 #include "gui/testing/TestBitmaps.h"
 #include "platform/testing/GuiTestHost.h"
 
@@ -93,6 +95,31 @@ TEST_F(BitmapItemTest, CommandsOfControlsOnTheItemReachItsParent) {
   EXPECT_EQ(commands[0].lParam, reinterpret_cast<LPARAM>(key.m_hWnd));
 }
 
+// A key on the item that counts the commands reflected to it and passes them on.
+class CountingKey : public CWnd {
+ public:
+  int m_reflectedCommands = 0;
+
+ protected:
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
+    if (msg == platform::Reflected(WM_COMMAND)) {
+      ++m_reflectedCommands;
+      return false;
+    }
+    return CWnd::OnMessage(msg, wp, lp, result);
+  }
+};
+
+TEST_F(BitmapItemTest, AKeysCommandIsReflectedToItOnceOnly) {
+  CountingKey key;
+  ASSERT_TRUE(key.CreateEx(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE, RECT{0, 0, 10, 10}, &item, 427));
+  ::SendMessageW(key.m_hWnd, BM_CLICK, 0, 0);
+  host.Pump();
+  // Offered by the item (its parent); the item's forward to the panel is not offered again.
+  EXPECT_EQ(key.m_reflectedCommands, 1);
+  EXPECT_EQ(host.ReceivedOf(WM_COMMAND).size(), 1u);
+}
+
 TEST_F(BitmapItemTest, ItemsAreDeletedThroughTheirHeader) {
   auto* onList = new CBitmapItem;
   ASSERT_TRUE(onList->CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD, RECT{0, 0, 5, 5}, &host, 1));
@@ -118,6 +145,8 @@ TEST_F(BitmapItemTest, ItemsAreDeletedThroughTheirHeader) {
 }
 
 TEST(MemDC, ReachesTheTargetOnceWhenDestroyed) {
+  // Moved into a plain CDC it would never copy itself to the target.
+  static_assert(!std::is_constructible_v<CDC, CMemDC&&> && !std::is_assignable_v<CDC&, CMemDC&&>);
   HDC screen = ::GetDC(nullptr);
   CDC target;
   target.CreateCompatibleDC(screen);

@@ -45,17 +45,14 @@ BOOL CVScrollBar::Create(const wchar_t* text, DWORD style, const RECT& rect, CWn
 
 void CVScrollBar::BuildCopies() {
   if (!m_bitmaps || m_bitmaps->built) return;
-  HDC dc = ::GetDC(m_hWnd);
+  CClientDC dc(m_hWnd);
   for (int i = 0; i < kSlotCount; ++i) {
     HBITMAP source = m_bitmaps->sources[i];
     if (!source) continue;
     const SIZE size = SizeOf(source);
     m_bitmaps->sizes[i] = size;
-    HBITMAP copy = nullptr;
-    CropBitmap(copy, dc, source, 0, 0, size.cx, size.cy);
-    m_bitmaps->copies[i].Attach(copy);
+    CropBitmap(m_bitmaps->copies[i], dc, source, 0, 0, size.cx, size.cy);
   }
-  ::ReleaseDC(m_hWnd, dc);
   m_bitmaps->built = true;
 }
 
@@ -99,8 +96,9 @@ void CVScrollBar::Request(WPARAM code) const {
 
 void CVScrollBar::UpdateThumb() {
   if (!m_hWnd || !m_bitmaps) return;
+  // Information that cannot be read counts as empty: nothing to scroll.
   SCROLLINFO info{};
-  if (!OwnerScrollInfo(info)) return;
+  if (!OwnerScrollInfo(info)) info = SCROLLINFO{};
   const int64_t range = static_cast<int64_t>(info.nMax) - static_cast<int64_t>(info.nPage);
   const int lowest = Height(kTop) + Height(kUpArrow);
   if (range <= 0) {
@@ -217,15 +215,17 @@ void CVScrollBar::OnLButtonUp(POINT pt) {
   UpdateThumb();
   KillTimer(kRepeatTimer);
   KillTimer(kFirstDelayTimer);
+  // Releasing the capture ends the press (WM_CAPTURECHANGED): what was pressed is taken first.
+  const bool upPressed = m_upPressed, downPressed = m_downPressed;
   ::ReleaseCapture();
   const RECT up = UpArrowRect(), down = DownArrowRect(), thumb = ThumbRect();
   bool posted = false;
-  if (::PtInRect(&up, pt) && m_upPressed) {
+  if (::PtInRect(&up, pt) && upPressed) {
     Request(SB_LINEUP);
     UpdateThumb();
     posted = true;
   }
-  if (::PtInRect(&down, pt) && m_downPressed) {
+  if (::PtInRect(&down, pt) && downPressed) {
     Request(SB_LINEDOWN);
     UpdateThumb();
     posted = true;
@@ -234,6 +234,14 @@ void CVScrollBar::OnLButtonUp(POINT pt) {
     Request(pt.y > m_thumbTop ? SB_PAGEDOWN : SB_PAGEUP);
     UpdateThumb();
   }
+  m_upPressed = m_downPressed = m_dragging = false;
+}
+
+void CVScrollBar::OnCaptureLost() {
+  // Without a button-up (a popup opened, the window was deactivated) the arrow
+  // would otherwise go on repeating and a drag would go on following the mouse.
+  KillTimer(kRepeatTimer);
+  KillTimer(kFirstDelayTimer);
   m_upPressed = m_downPressed = m_dragging = false;
 }
 
@@ -252,6 +260,11 @@ bool CVScrollBar::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
     case WM_MOUSEMOVE:
       OnMouseMove(wParam, pt);
       result = 0;
+      return true;
+    case WM_CAPTURECHANGED:
+      // Wine tells a window that re-takes its own capture that it lost it.
+      if (reinterpret_cast<HWND>(lParam) != m_hWnd) OnCaptureLost();
+      result = Default();
       return true;
     case WM_TIMER:
       OnTimer(wParam);

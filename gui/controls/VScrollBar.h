@@ -30,7 +30,8 @@ class CVScrollBar : public CStatic {
   void SetBitmaps(HBITMAP top, HBITMAP bottom, HBITMAP upArrow, HBITMAP downArrow, HBITMAP span, HBITMAP thumb);
   // The static control's creation, with SS_NOTIFY so that the bar gets its clicks.
   BOOL Create(const wchar_t* text, DWORD style, const RECT& rect, CWnd* parent, UINT id = 0xFFFF) override;
-  // Places the thumb from the owner's scroll information and redraws.
+  // Places the thumb from the owner's scroll information (none that can be read:
+  // at the top of the track) and redraws.
   void UpdateThumb();
 
   void SetScrollOwner(CWnd* owner) { m_scrollOwner = owner; }
@@ -68,6 +69,7 @@ class CVScrollBar : public CStatic {
   void OnLButtonUp(POINT pt);
   void OnMouseMove(WPARAM flags, POINT pt);
   void OnTimer(UINT_PTR id);
+  void OnCaptureLost();
 
   int32_t m_thumbTop = 0;
   bool m_upPressed = false;

@@ -103,6 +103,36 @@ TEST_F(ScrollBarTest, ThumbFollowsTheOwnersPositionAndStaysOnTheTrack) {
   }
 }
 
+TEST_F(ScrollBarTest, ScrollInformationThatCannotBeReadPutsTheThumbAtTheTop) {
+  owner.SetRange(100, 24, 38);
+  bar->UpdateThumb();
+  ASSERT_EQ(bar->ThumbTop(), 90);
+  bar->SetScrollOwner(nullptr);
+  bar->UpdateThumb();
+  EXPECT_EQ(bar->ThumbTop(), kT + kU);
+}
+
+TEST_F(ScrollBarTest, LosingTheCaptureEndsThePress) {
+  owner.SetRange(100, 24, 10);
+  CWnd popup;
+  ASSERT_TRUE(popup.CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD | WS_VISIBLE, RECT{0, 0, 5, 5}, &host, 9));
+  struct Case {
+    const char* what;
+    int y;
+  } cases[] = {{"held arrow", 190}, {"dragged thumb", 24}};
+  for (const auto& c : cases) {
+    Send(WM_LBUTTONDOWN, c.y, MK_LBUTTON);
+    bar->SendMessage(WM_TIMER, CVScrollBar::kFirstDelayTimer);  // repeating from here
+    popup.SetCapture();  // taken away without a button-up
+    EXPECT_FALSE(bar->KillTimer(CVScrollBar::kRepeatTimer)) << c.what;
+    EXPECT_FALSE(bar->KillTimer(CVScrollBar::kFirstDelayTimer)) << c.what;
+    bar->SendMessage(WM_TIMER, CVScrollBar::kRepeatTimer);
+    Send(WM_MOUSEMOVE, 120, MK_LBUTTON);
+    EXPECT_TRUE(Requests().empty()) << c.what;
+    ::ReleaseCapture();
+  }
+}
+
 TEST_F(ScrollBarTest, ThumbTallerThanTheTrackSitsUnderTheUpArrow) {
   Build(40);  // free track 40 - 28 = 12 < thumb height 20
   owner.SetRange(100, 10, 50);
@@ -219,8 +249,8 @@ TEST(ScrollBarWithoutImages, NothingIsDrawnOrHit) {
   bar.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(0, 50));
   bar.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(0, 5));
   host.Pump();
-  // A missing thumb cannot be dragged; the release off it is a page request.
-  for (WPARAM code : owner.requests) EXPECT_TRUE(code == SB_PAGEUP || code == SB_PAGEDOWN);
+  // A missing thumb (0 x 0 at the top) cannot be dragged; the release below it is one page request.
+  EXPECT_EQ(owner.requests, std::vector<WPARAM>{SB_PAGEDOWN});
   ::ReleaseCapture();
 }
 

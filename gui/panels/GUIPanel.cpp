@@ -27,6 +27,13 @@ CGUIPanel::~CGUIPanel() {
 }
 
 void CGUIPanel::OnCreate() {
+  // A dialog object can be created again (DoModal twice): the items of its last
+  // window go first, or look-ups would find the last background, whose bitmap
+  // went with that window.
+  m_background = nullptr;
+  m_mask = nullptr;
+  m_region = nullptr;
+  DestroyItemList(m_items);
   if (!m_skinFile.empty()) {
     LoadSkinFile(m_items, m_skinFile, m_hWnd);
     m_background = PanelBitmapOf(m_items, 0);
@@ -39,8 +46,10 @@ void CGUIPanel::OnCreate() {
       MoveWindow(0, 0, size.cx, size.cy, TRUE);
       m_mask = PanelBitmapOf(m_items, 1);
       if (m_mask && !m_mask->IsNull()) {
-        m_region = BitmapToRegion(*m_mask);
-        if (m_region) SetWindowRgn(m_region, TRUE);
+        CRgn region(BitmapToRegion(*m_mask));
+        const HRGN handle = region;
+        // Refused, the region is deleted with its owner.
+        if (!region.IsNull() && SetWindowRgn(region, TRUE)) m_region = handle;
       }
     }
   } else {

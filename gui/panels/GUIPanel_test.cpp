@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "gui/controls/BitmapItem.h"
 #include "gui/testing/SkinTestFolder.h"
@@ -25,6 +26,27 @@ class RecordingPopup : public CPopupBox {
   using CPopupBox::CPopupBox;
   void BindItems() override { itemsWhenBound = static_cast<int>(Items().size()); }
   int itemsWhenBound = -1;
+};
+
+// Ends itself as soon as it is initialised, noting what its items were then.
+class SelfEndingPanel : public CGUIPanel {
+ public:
+  using CGUIPanel::CGUIPanel;
+  void BindItems() override {}
+  BOOL OnInitDialog() override {
+    m_runs.push_back({Items().size(), Background() && !Background()->IsNull(),
+                      FindItemById(Items(), 0) == Background(), IsModal()});
+    EndDialog(static_cast<INT_PTR>(m_runs.size()));
+    return TRUE;
+  }
+  struct Run {
+    size_t items;
+    bool backgroundDrawable;
+    bool backgroundFirstFound;
+    bool modal;
+    bool operator==(const Run&) const = default;
+  };
+  std::vector<Run> m_runs;
 };
 
 class GUIPanelTest : public gui::testing::SkinTestFolder {
@@ -110,8 +132,11 @@ TEST_F(GUIPanelTest, WithoutABackgroundTheTemplatesSizeStaysAndNothingIsPainted)
     EXPECT_GT(r.right - r.left, 40) << xml;  // the template's 200 dialog units
     EXPECT_EQ(panel.Bounds().right, 0) << xml;
     EXPECT_EQ(PaintedPixel(panel, 5, 5), kSentinel) << xml;
+    // With nothing to draw, painting still validates (no endless WM_PAINT).
+    panel.Invalidate();
     panel.SendMessage(WM_PAINT);
-    EXPECT_TRUE(panel.IsCreated()) << xml;
+    RECT update{};
+    EXPECT_FALSE(GetUpdateRect(panel, &update, FALSE)) << xml;
   }
 }
 
@@ -130,6 +155,19 @@ TEST_F(GUIPanelTest, PaintsOnlyBetweenCreationAndDestruction) {
   ASSERT_NE(panel.Background(), nullptr);
   EXPECT_TRUE(panel.Background()->IsNull());
   EXPECT_EQ(panel.Items().size(), 2u);
+}
+
+TEST_F(GUIPanelTest, RunModallyTwiceItLoadsItsSkinOnceEachTime) {
+  WriteXml(L"Twice.xml",
+           "<GUIPANEL><BACKGROUND>bg.bmp</BACKGROUND><MASK>mask.bmp</MASK>"
+           "<FONTLIST><FONT name=\"FONT_ARIAL12\"/></FONTLIST></GUIPANEL>");
+  SelfEndingPanel panel(L"Twice.xml", 129, nullptr);
+  EXPECT_EQ(panel.DoModal(), 1);
+  EXPECT_EQ(panel.DoModal(), 2);
+  const SelfEndingPanel::Run run{3, true, true, true};
+  EXPECT_EQ(panel.m_runs, (std::vector<SelfEndingPanel::Run>{run, run}));
+  EXPECT_EQ(panel.Items().size(), 3u);
+  EXPECT_FALSE(panel.IsCreated());
 }
 
 TEST_F(GUIPanelTest, APanelWithoutASkinFileTakesItsBounds) {
