@@ -62,7 +62,10 @@ void FreeItemList(GUIItemList& list) {
 }
 
 bool LoadSkinFile(GUIItemList& list, const std::wstring& fileName, HWND parent) {
-  SkinLoader::LoadFile(parent, AppFolder + L"xml\\" + fileName, list);
+  // The names come from skin files too (a layout entry's kbditems): only a file
+  // of the "xml\" folder, named within the path limit, is loaded.
+  const std::wstring path = AppFolder + L"xml\\" + fileName;
+  if (gui::IsSafeSkinFileName(fileName) && path.size() < MAX_PATH) SkinLoader::LoadFile(parent, path, list);
   return true;
 }
 

@@ -21,12 +21,20 @@ struct RecordingItem : CGUIItem {
   std::string m_name;
 };
 
-TEST(ItemList, FreshItemHeader) {
-  CGUIItem item;
-  EXPECT_EQ(item.id, -1);
-  EXPECT_EQ(item.kind, -1);
-  EXPECT_EQ(item.hwnd, gui::kNoItemWindowYet);
-  EXPECT_EQ(item.parent, nullptr);
+TEST(ItemList, AnItemNoBuilderFilledIsNeverFoundOrShown) {
+  CGUIItem fresh;
+  GUIItemList list{&fresh};
+  // Not taken for the background (id 0) nor for an item without a window (0).
+  EXPECT_EQ(FindItemById(list, 0), nullptr);
+  EXPECT_EQ(FindItemByHwnd(list, nullptr), nullptr);
+  // Its kind (-1) is none that has a window: ShowItem leaves it alone.
+  fresh.hwnd = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
+  ShowItem(&fresh, 1);
+  EXPECT_FALSE(IsWindowVisible(fresh.hwnd));
+  fresh.kind = GUIKIND_TEXTITEM;
+  ShowItem(&fresh, 1);
+  EXPECT_TRUE(IsWindowVisible(fresh.hwnd));
+  DestroyWindow(fresh.hwnd);
 }
 
 TEST(ItemList, EmptyListDoesNothing) {

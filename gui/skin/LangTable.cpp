@@ -28,6 +28,10 @@ std::wstring NormaliseKey(const std::wstring& key) {
 
 }  // namespace
 
+CLangTable::~CLangTable() { gui::ForgetLanguageTable(this); }
+
+CKeyboardLayoutSetting::~CKeyboardLayoutSetting() { gui::ForgetKeyboardLayout(this); }
+
 bool CLangTable::ParseTextFile(size_t byteSize, const void* text, CLangTable* table) {
   if (!table || !text) return false;
   // Read as 16-bit units within the given size; memcpy because the buffer need

@@ -24,6 +24,10 @@ struct LanguageOverride {
 
 class CLangTable : public CGUIItem {
  public:
+  CLangTable() = default;
+  // Also leaves LanguageTables and CurrentLangTable.
+  ~CLangTable() override;
+
   // Fills the pairs and the title from a language text file of exactly
   // `byteSize` bytes (UTF-16 little-endian; an odd last byte is ignored).
   // True when at least one pair was added.
@@ -53,6 +57,10 @@ bool FindLanguageOverrideRect(const CLangTable* table, int32_t itemId, RECT& out
 
 class CKeyboardLayoutSetting : public CGUIItem {
  public:
+  CKeyboardLayoutSetting() = default;
+  // Also leaves the layout switcher's entries and selection.
+  ~CKeyboardLayoutSetting() override;
+
   std::wstring m_layoutName;  // `kbdlayout`: a layout name as LoadKeyboardLayoutW takes it ("00000407")
   std::wstring m_itemSet;     // `kbditems`: the skin file of this layout's key page
 };

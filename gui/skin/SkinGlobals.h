@@ -31,4 +31,9 @@ struct SkinGlobals {
 
 SkinGlobals& Skin();
 
+// A table or layout entry that goes takes itself out of the globals, so none of
+// them points at a deleted item (their destructors call these).
+void ForgetLanguageTable(const CLangTable* table);
+void ForgetKeyboardLayout(const CKeyboardLayoutSetting* layout);
+
 }  // namespace gui

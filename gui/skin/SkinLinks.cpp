@@ -22,12 +22,6 @@ bool InRange(int32_t id, const wchar_t* first, const wchar_t* last) {
 bool gui::IsLanguageId(int32_t id) { return InRange(id, L"LANGUAGE_DEFAULT", L"LANGUAGE_GREEK"); }
 bool gui::IsKeyboardLayoutId(int32_t id) { return InRange(id, L"KBLAYOUT_ENGLISH", L"KBLAYOUT_PORTUGUESE_BRAZIL"); }
 
-std::span<const uint8_t> gui::FindOverride(int32_t itemId, std::wstring_view name) {
-  const LanguageOverride* record = FindLanguageOverride(CurrentLangTable, itemId, std::wstring(name));
-  if (!record) return {};
-  return record->value;
-}
-
 int32_t gui::FindFontReplacement(int32_t fontId) { return CurrentLangTable ? CurrentLangTable->FontReplacement(fontId) : 0; }
 
 void gui::RegisterLanguageTable(CGUIItem* table) {

@@ -190,10 +190,12 @@ void gui::RunSkinSections(const pugi::xml_node& container, GUIItemList& list, HW
 
 bool SkinLoader::LoadFile(HWND parent, const std::wstring& path, GUIItemList* list) {
   if (!list) return false;
+  // Read within the limit of every skin file read whole, then parsed from memory;
+  // the wide path opens a folder whose name is not plain ASCII.
+  std::vector<uint8_t> bytes;
+  if (!gui::ReadWholeFile(path, gui::kMaxSkinFileBytes, bytes)) return false;
   pugi::xml_document document;
-  // The wide form opens the file by its UTF-16 path, so a folder whose name is
-  // not plain ASCII works.
-  if (document.load_file(path.c_str()).status != pugi::status_ok) return false;
+  if (document.load_buffer(bytes.data(), bytes.size()).status != pugi::status_ok) return false;
 
   if (const pugi::xml_node root = document.child("KEYBOARD")) {
     if (!LoadKeyboardDefinition(root.child("KEYBOARDDEF"), parent)) return false;

@@ -185,6 +185,64 @@ TEST_F(SkinLoaderTest, LayoutEntriesReachTheSwitcher) {
 }
 
 
+TEST_F(SkinLoaderTest, FreedTablesAndLayoutEntriesLeaveTheGlobals) {
+  WriteLanguageFile(L"l.txt", L"Title\n\nKEY\nText\n");
+  WriteXml(L"Languages.xml",
+           R"(<ITEMLIST><LANGLIST><LANG name="LANGUAGE_DEFAULT" file="l.txt"/><LANG name="LANGUAGE_GERMAN" file="l.txt"/>
+              </LANGLIST></ITEMLIST>)");
+  WriteXml(L"Layouts.xml",
+           R"(<ITEMLIST><KBLAYOUTLIST><KBLAYOUT name="KBLAYOUT_ENGLISH" kbdlayout="00000409"/>
+              <KBLAYOUT name="KBLAYOUT_GERMAN" kbdlayout="00000407"/></KBLAYOUTLIST></ITEMLIST>)");
+  GUIItemList languages, layouts;
+  LoadSkinFile(languages, L"Languages.xml", nullptr);
+  LoadSkinFile(layouts, L"Layouts.xml", nullptr);
+  ASSERT_EQ(LanguageTables.size(), 2u);
+  ASSERT_EQ(KeyboardLayoutSwitcher.m_settings.size(), 2u);
+  CurrentLangTable = LanguageTables.begin()->second;
+  KeyboardLayoutSwitcher.m_selected = KeyboardLayoutSwitcher.m_settings.begin()->second;
+
+  FreeItemList(languages);
+  EXPECT_TRUE(LanguageTables.empty());
+  EXPECT_EQ(CurrentLangTable, nullptr);
+  FreeItemList(layouts);
+  EXPECT_TRUE(KeyboardLayoutSwitcher.m_settings.empty());
+  EXPECT_EQ(KeyboardLayoutSwitcher.m_selected, nullptr);
+}
+
+TEST_F(SkinLoaderTest, LoadSkinFileLoadsOnlyFilesOfTheXmlFolderWithinTheLimits) {
+  const std::string fonts = std::string("<ITEMLIST>") + kTwoFonts + "</ITEMLIST>";
+  WriteXml(L"Fonts.xml", fonts);
+  CreateDirectoryW((AppFolder + L"xml\\sub").c_str(), nullptr);
+  WriteXml(L"sub\\Fonts.xml", fonts);
+  // Valid skin files at and past the size limit, padded with white space.
+  const size_t limit = static_cast<size_t>(gui::kMaxSkinFileBytes);
+  WriteXml(L"AtLimit.xml", fonts + std::string(limit - fonts.size(), ' '));
+  WriteXml(L"TooBig.xml", fonts + std::string(limit - fonts.size() + 1, ' '));
+  const struct {
+    std::wstring name;
+    size_t items;
+  } cases[] = {
+      {L"Fonts.xml", 2},
+      {L"sub\\Fonts.xml", 2},
+      {L"AtLimit.xml", 2},
+      {L"TooBig.xml", 0},
+      {L"..\\xml\\Fonts.xml", 0},
+      {L"sub\\..\\Fonts.xml", 0},
+      {L"sub/../Fonts.xml", 0},
+      {AppFolder + L"xml\\Fonts.xml", 0},
+      {L"Z:Fonts.xml", 0},
+      {L"\\Fonts.xml", 0},
+      {std::wstring(MAX_PATH, L'a') + L".xml", 0},
+      {L"", 0},
+  };
+  for (const auto& c : cases) {
+    GUIItemList loaded;
+    EXPECT_TRUE(LoadSkinFile(loaded, c.name, nullptr));  // whatever happened
+    EXPECT_EQ(loaded.size(), c.items) << platform::WideToUtf8(c.name);
+    FreeItemList(loaded);
+  }
+}
+
 TEST_F(SkinLoaderTest, SectionsCountElementsMetAndItemsBuilt) {
   const struct {
     const char* section;

@@ -5,6 +5,7 @@
 
 #include "device/KeyboardDef.h"
 #include "gui/skin/FontItem.h"
+#include "gui/skin/LangTable.h"
 #include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinNameTables.h"
 #include "gui/skin/SkinResourceCache.h"
@@ -57,14 +58,6 @@ std::wstring gui::AttrText(const pugi::xml_node& node, const char* name) {
 
 std::wstring gui::ElementText(const pugi::xml_node& node) { return platform::Utf8ToWide(node.child_value()); }
 
-std::wstring gui::OverrideText(std::span<const uint8_t> value) {
-  std::wstring text(value.size() / sizeof(wchar_t), L'\0');
-  if (!text.empty()) std::memcpy(text.data(), value.data(), text.size() * sizeof(wchar_t));
-  const size_t end = text.find(L'\0');
-  if (end != std::wstring::npos) text.resize(end);
-  return text;
-}
-
 int32_t ReadSkinId(const pugi::xml_node& node) { return SkinIdOf(gui::AttrText(node, "name")); }
 
 RECT ReadRectElement(const pugi::xml_node& rect) {
@@ -77,11 +70,10 @@ RECT ReadRectElement(const pugi::xml_node& rect) {
 
 RECT ReadItemRect(const pugi::xml_node& node, int32_t itemId, gui::RectForm form) {
   RECT rect{};
-  const std::span<const uint8_t> value = gui::FindOverride(itemId, L"RECT");
-  if (value.size() == 4 * sizeof(int32_t)) {
-    int32_t v[4];
-    std::memcpy(v, value.data(), sizeof(v));
-    rect = RECT{ClampCoord(v[0]), ClampCoord(v[1]), ClampCoord(v[2]), ClampCoord(v[3])};
+  RECT overridden{};
+  if (FindLanguageOverrideRect(CurrentLangTable, itemId, overridden)) {
+    rect = RECT{ClampCoord(overridden.left), ClampCoord(overridden.top), ClampCoord(overridden.right),
+                ClampCoord(overridden.bottom)};
   } else {
     rect = ReadRectElement(node.child("RECT"));
   }
@@ -97,8 +89,8 @@ HBITMAP ReadBitmap(const pugi::xml_node& node, const char* child) {
 }
 
 HBITMAP ReadBitmapOverride(const pugi::xml_node& node, const char* child, int32_t itemId) {
-  const std::span<const uint8_t> value = gui::FindOverride(itemId, platform::Utf8ToWide(child));
-  if (!value.empty()) return CachedImage(gui::OverrideText(value));
+  std::wstring name;
+  if (FindLanguageOverrideText(CurrentLangTable, itemId, platform::Utf8ToWide(child), name)) return CachedImage(name);
   return ReadBitmap(node, child);
 }
 
@@ -129,8 +121,8 @@ bool ReadTooltip(const pugi::xml_node& node, std::wstring& text) {
 }
 
 int ReadCaps(const pugi::xml_node& node, int32_t itemId) {
-  const std::span<const uint8_t> value = gui::FindOverride(itemId, L"caps");
-  const std::wstring text = value.empty() ? gui::AttrText(node, "caps") : gui::OverrideText(value);
+  std::wstring text;
+  if (!FindLanguageOverrideText(CurrentLangTable, itemId, L"caps", text)) text = gui::AttrText(node, "caps");
   if (text.empty()) return 0;
   return text[0] == L'L' ? 2 : text[0] == L'U' ? 1 : 0;
 }
@@ -141,10 +133,9 @@ wchar_t ReadJustify(const pugi::xml_node& node) {
 }
 
 bool ReadMultiline(const pugi::xml_node& node, int32_t itemId) {
-  const std::span<const uint8_t> value = gui::FindOverride(itemId, L"multiline");
-  const int32_t number = value.empty() ? gui::ParseSkinInt(node.attribute("multiline").as_string())
-                                       : gui::ParseSkinInt(gui::OverrideText(value));
-  return number == 1;
+  std::wstring text;
+  if (!FindLanguageOverrideText(CurrentLangTable, itemId, L"multiline", text)) text = gui::AttrText(node, "multiline");
+  return gui::ParseSkinInt(text) == 1;
 }
 
 bool ReadIsCheckbox(const pugi::xml_node& node) { return gui::ParseSkinFlag(node.attribute("ischeckbox").as_string()); }
@@ -160,9 +151,9 @@ CGUIItem* ReadWindowRef(const pugi::xml_node& node, const char* name, const GUII
 CFontItem* ReadFontRef(const pugi::xml_node& node, int32_t itemId, const GUIItemList& list) {
   const int32_t attributeId = SkinIdOf(gui::AttrText(node, "fontid"));
   int32_t fontId = -1;
-  const std::span<const uint8_t> value = gui::FindOverride(itemId, L"fontid");
-  if (!value.empty()) {
-    fontId = SkinIdOf(gui::OverrideText(value));
+  std::wstring overridden;
+  if (FindLanguageOverrideText(CurrentLangTable, itemId, L"fontid", overridden)) {
+    fontId = SkinIdOf(overridden);
   } else {
     if (attributeId == -1) return nullptr;
     const int32_t replacement = gui::FindFontReplacement(attributeId);

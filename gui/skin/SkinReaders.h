@@ -36,13 +36,8 @@ std::wstring AttrText(const pugi::xml_node& node, const char* name);
 // The element's first text or CDATA child, empty when it has none.
 std::wstring ElementText(const pugi::xml_node& node);
 
-// The value the language table in force holds for (item id, attribute or child
-// name), empty when there is no table or no such override.
-std::span<const uint8_t> FindOverride(int32_t itemId, std::wstring_view name);
 // The font id that the language table in force puts in place of `fontId`, 0 for none.
 int32_t FindFontReplacement(int32_t fontId);
-// An override value that holds UTF-16 text, up to its terminating zero.
-std::wstring OverrideText(std::span<const uint8_t> value);
 
 // Rectangle forms of ReadItemRect: in width/height form right and bottom are
 // widths added to left and top; the list panel's rectangle holds absolute right

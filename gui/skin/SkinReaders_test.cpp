@@ -288,6 +288,18 @@ TEST_F(LanguageInForce, ARectOverrideOfTheWrongSizeIsNotARectangle) {
   EXPECT_EQ(r.right, 4);
 }
 
+TEST_F(LanguageInForce, ATextOverrideOfAnOddSizeIsNoText) {
+  // Three bytes cannot hold UTF-16 text: the file's values stand.
+  const int32_t id = FindSkinElementId(L"BUTTON_OK");
+  const char odd[3] = {'U', 0, 'x'};
+  for (const wchar_t* name : {L"caps", L"multiline", L"SBMN"}) AddLanguageOverride(&table, id, odd, sizeof(odd), name);
+  WriteImage(L"file.bmp", 5, 5, RGB(2, 2, 2));
+  Element e(R"(<B caps="L" multiline="1"><SBMN>file.bmp</SBMN></B>)");
+  EXPECT_EQ(ReadCaps(e.node, id), 2);
+  EXPECT_TRUE(ReadMultiline(e.node, id));
+  EXPECT_EQ(ReadBitmapOverride(e.node, "SBMN", id), GetSkinImageUtf8("file.bmp"));
+}
+
 TEST_F(LanguageInForce, AFontOverrideNamingNoFontFallsBackToTheAttribute) {
   const int32_t id = FindSkinElementId(L"BUTTON_OK");
   AddText(id, L"fontid", L"NOT_A_FONT_NAME");

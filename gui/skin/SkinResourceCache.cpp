@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "platform/Gdi.h"
 #include "platform/Strings.h"
 
 std::wstring AppFolder;
@@ -18,21 +19,6 @@ const wchar_t* FolderOf(int32_t type) {
   }
 }
 
-// A skin may name a file in a sub-folder of its type folder, but never leave it.
-bool IsSafeResourceName(const std::wstring& name) {
-  if (name.empty()) return false;
-  if (name[0] == L'\\' || name[0] == L'/' || name.find(L':') != std::wstring::npos) return false;
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t end = name.find_first_of(L"\\/", start);
-    if (end == std::wstring::npos) end = name.size();
-    const std::wstring_view part(name.data() + start, end - start);
-    if (part == L"..") return false;
-    start = end + 1;
-  }
-  return true;
-}
-
 // The file's length, -1 when it cannot be opened for reading.
 int64_t FileLength(const std::wstring& path) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -42,25 +28,6 @@ int64_t FileLength(const std::wstring& path) {
   const BOOL ok = GetFileSizeEx(file, &size);
   CloseHandle(file);
   return ok ? size.QuadPart : -1;
-}
-
-// Reads at most `limit` bytes of the whole file; false when it cannot be read.
-bool ReadWholeFile(const std::wstring& path, int64_t limit, std::vector<uint8_t>& out) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER size{};
-  bool ok = GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart <= limit;
-  if (ok) {
-    out.assign(static_cast<size_t>(size.QuadPart), 0);
-    DWORD read = 0;
-    ok = ReadFile(file, out.data(), static_cast<DWORD>(out.size()), &read, nullptr) != FALSE;
-    out.resize(ok ? read : 0);
-    ok = ok && read > 0;
-  }
-  CloseHandle(file);
-  if (!ok) out.clear();
-  return ok;
 }
 
 void Load(SkinResource& r) {
@@ -90,7 +57,7 @@ void Load(SkinResource& r) {
     }
     case kLanguageFile:
     case kBinaryFile:
-      if (ReadWholeFile(r.path, gui::kMaxSkinFileBytes, r.bytes)) {
+      if (gui::ReadWholeFile(r.path, gui::kMaxSkinFileBytes, r.bytes)) {
         r.handle = r.bytes.data();
         r.size = static_cast<int32_t>(r.bytes.size());
       }
@@ -116,6 +83,38 @@ Cache& TheCache() {
 
 }  // namespace
 
+bool gui::IsSafeSkinFileName(const std::wstring& name) {
+  if (name.empty()) return false;
+  if (name[0] == L'\\' || name[0] == L'/' || name.find(L':') != std::wstring::npos) return false;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find_first_of(L"\\/", start);
+    if (end == std::wstring::npos) end = name.size();
+    const std::wstring_view part(name.data() + start, end - start);
+    if (part == L"..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+bool gui::ReadWholeFile(const std::wstring& path, int64_t limit, std::vector<uint8_t>& out) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  bool ok = GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart <= limit;
+  if (ok) {
+    out.assign(static_cast<size_t>(size.QuadPart), 0);
+    DWORD read = 0;
+    ok = ReadFile(file, out.data(), static_cast<DWORD>(out.size()), &read, nullptr) != FALSE;
+    out.resize(ok ? read : 0);
+    ok = ok && read > 0;
+  }
+  CloseHandle(file);
+  if (!ok) out.clear();
+  return ok;
+}
+
 SkinResource::~SkinResource() {
   type = -1;
   // A decoded image's bitmap belongs to its picture object; bitmaps loaded as DIB
@@ -138,7 +137,7 @@ SkinResource& SkinResourceCache::Get(const std::wstring& name, int32_t type) {
   r->name = name;
   r->type = type;
   const std::wstring path = AppFolder + FolderOf(type) + name;
-  if (IsSafeResourceName(name) && path.size() < MAX_PATH) {
+  if (gui::IsSafeSkinFileName(name) && path.size() < MAX_PATH) {
     r->path = path;
     Load(*r);
   }
@@ -218,23 +217,26 @@ bool LoadImageFileToBitmap(const std::wstring& path, HBITMAP* bitmap, IPicture**
   return true;
 }
 
-void CropBitmap(HBITMAP& target, HDC dc, HBITMAP source, int left, int top, int right, int bottom) {
+void CropBitmap(CBitmap& target, HDC dc, HBITMAP source, int left, int top, int right, int bottom) {
+  // A rectangle without area gives no bitmap to copy into (a zero size would
+  // make a 1 x 1 monochrome one): the target keeps its image.
   if (!source || right <= left || bottom <= top) return;
-  HBITMAP fresh = CreateCompatibleBitmap(dc, right - left, bottom - top);
-  if (!fresh) return;
-  HDC from = CreateCompatibleDC(dc);
-  HDC to = CreateCompatibleDC(dc);
-  if (from && to) {
-    HGDIOBJ oldFrom = SelectObject(from, source);
-    HGDIOBJ oldTo = SelectObject(to, fresh);
-    BitBlt(to, 0, 0, right - left, bottom - top, from, left, top, SRCCOPY);
-    SelectObject(from, oldFrom);
-    SelectObject(to, oldTo);
+  CBitmap fresh;
+  if (!fresh.CreateCompatibleBitmap(dc, right - left, bottom - top)) return;
+  CDC from, to;
+  if (!from.CreateCompatibleDC(dc) || !to.CreateCompatibleDC(dc)) return;
+  {
+    platform::SelectGuard selectFrom(from, source);
+    platform::SelectGuard selectTo(to, fresh);
+    to.BitBlt(0, 0, right - left, bottom - top, from, left, top, SRCCOPY);
   }
-  if (from) DeleteDC(from);
-  if (to) DeleteDC(to);
-  if (target) DeleteObject(target);
-  target = fresh;
+  target = std::move(fresh);  // what the target held is deleted here
+}
+
+void CropBitmap(HBITMAP& target, HDC dc, HBITMAP source, int left, int top, int right, int bottom) {
+  CBitmap owner(target);
+  CropBitmap(owner, dc, source, left, top, right, bottom);
+  target = static_cast<HBITMAP>(owner.Detach());
 }
 
 namespace {
@@ -244,10 +246,6 @@ namespace {
 class RegionBuilder {
  public:
   static constexpr size_t kChunk = 2000;
-
-  ~RegionBuilder() {
-    if (m_result) DeleteObject(m_result);
-  }
 
   bool Add(const RECT& r) {
     if (m_rects.size() == kChunk && !Flush()) return false;
@@ -270,30 +268,24 @@ class RegionBuilder {
     header->nRgnSize = static_cast<DWORD>(m_rects.size() * sizeof(RECT));
     header->rcBound = m_bounds;
     std::copy(m_rects.begin(), m_rects.end(), reinterpret_cast<RECT*>(data.data() + sizeof(RGNDATAHEADER)));
-    HRGN part = ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(data.data()));
+    CRgn part(ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(data.data())));
     m_rects.clear();
     m_bounds = kEmptyBounds;
-    if (!part) return false;
-    if (!m_result) {
-      m_result = part;
+    if (part.IsNull()) return false;
+    if (m_result.IsNull()) {
+      m_result = std::move(part);
       return true;
     }
-    const int combined = CombineRgn(m_result, m_result, part, RGN_OR);
-    DeleteObject(part);
-    return combined != ERROR;
+    return m_result.CombineRgn(m_result, part, RGN_OR) != ERROR;
   }
 
-  HRGN Release() {
-    HRGN r = m_result;
-    m_result = nullptr;
-    return r;
-  }
+  HRGN Release() { return static_cast<HRGN>(m_result.Detach()); }
 
  private:
   static constexpr RECT kEmptyBounds = {0x7FFFFFFF, 0x7FFFFFFF, 0, 0};
   std::vector<RECT> m_rects;
   RECT m_bounds = kEmptyBounds;
-  HRGN m_result = nullptr;
+  CRgn m_result;
 };
 
 }  // namespace
@@ -304,12 +296,14 @@ HRGN BitmapToRegion(HBITMAP bitmap) {
   if (!GetObjectW(bitmap, sizeof(info), &info) || info.bmWidth <= 0 || info.bmHeight <= 0) return nullptr;
   const int width = info.bmWidth, height = info.bmHeight;
 
-  HDC screen = GetDC(nullptr);
-  HDC dibDc = CreateCompatibleDC(screen);
-  HDC srcDc = CreateCompatibleDC(screen);
-  ReleaseDC(nullptr, screen);
+  CDC dibDc, srcDc;
+  {
+    CClientDC screen(nullptr);
+    dibDc.CreateCompatibleDC(screen);
+    srcDc.CreateCompatibleDC(screen);
+  }
   HRGN result = nullptr;
-  if (dibDc && srcDc) {
+  if (dibDc.GetSafeHdc() && srcDc.GetSafeHdc()) {
     BITMAPINFOHEADER bih{};
     bih.biSize = sizeof(bih);
     bih.biWidth = width;
@@ -318,12 +312,14 @@ HRGN BitmapToRegion(HBITMAP bitmap) {
     bih.biBitCount = 32;
     bih.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(dibDc, reinterpret_cast<BITMAPINFO*>(&bih), DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (dib && bits) {
-      HGDIOBJ oldDib = SelectObject(dibDc, dib);
-      HGDIOBJ oldSrc = SelectObject(srcDc, bitmap);
-      const bool copied = BitBlt(dibDc, 0, 0, width, height, srcDc, 0, 0, SRCCOPY) != FALSE;
-      SelectObject(srcDc, oldSrc);
+    CBitmap dib(CreateDIBSection(dibDc, reinterpret_cast<BITMAPINFO*>(&bih), DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib.IsNull() && bits) {
+      platform::SelectGuard selectDib(dibDc, dib);
+      bool copied;
+      {
+        platform::SelectGuard selectSource(srcDc, bitmap);
+        copied = dibDc.BitBlt(0, 0, width, height, srcDc, 0, 0, SRCCOPY) != FALSE;
+      }
       GdiFlush();
       if (copied) {
         const size_t pitch = static_cast<size_t>(width) * 4;
@@ -344,11 +340,7 @@ HRGN BitmapToRegion(HBITMAP bitmap) {
         }
         if (ok && builder.Flush()) result = builder.Release();
       }
-      SelectObject(dibDc, oldDib);
     }
-    if (dib) DeleteObject(dib);
   }
-  if (srcDc) DeleteDC(srcDc);
-  if (dibDc) DeleteDC(dibDc);
   return result;
 }

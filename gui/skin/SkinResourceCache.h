@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Gdi.h"
+
 // The program's folder with a trailing backslash; the skin folders lie under it.
 // The programs set it at start; tests point it at a fixture folder.
 extern std::wstring AppFolder;
@@ -29,6 +31,13 @@ enum SkinResourceType : int32_t {
 // Files read whole (language and key-definition files) larger than this are refused.
 namespace gui {
 constexpr int64_t kMaxSkinFileBytes = 16 * 1024 * 1024;
+
+// A name a skin file may give for a file of a skin folder: a relative path that
+// stays inside the folder (no drive, no leading slash, no ".." part); not empty.
+bool IsSafeSkinFileName(const std::wstring& name);
+// The whole file's bytes when it holds 1 to `limit` bytes; false (and `out`
+// empty) when it cannot be read or is empty or larger.
+bool ReadWholeFile(const std::wstring& path, int64_t limit, std::vector<uint8_t>& out);
 }  // namespace gui
 
 struct SkinResource {
@@ -81,6 +90,8 @@ bool LoadImageFileToBitmap(const std::wstring& path, HBITMAP* bitmap, IPicture**
 // Replaces `target` (deleting what it held) with a new bitmap compatible with `dc`
 // holding the rectangle (left, top)-(right, bottom) of `source`. Does nothing
 // when `source` is null or the rectangle is empty.
+void CropBitmap(CBitmap& target, HDC dc, HBITMAP source, int left, int top, int right, int bottom);
+// The same for a bitmap handle: what it held is deleted when it is replaced.
 void CropBitmap(HBITMAP& target, HDC dc, HBITMAP source, int left, int top, int right, int bottom);
 
 // A new region covering every pixel of the bitmap that is not pure white; null for

@@ -80,6 +80,17 @@ TEST_F(SkinResourceCacheTest, WholeFilesCarryTheirExactSizePerType) {
   EXPECT_TRUE(empty.Bytes().empty());
 }
 
+TEST_F(SkinResourceCacheTest, WholeFilesAreReadUpToTheLimitAndNoFurther) {
+  const size_t limit = static_cast<size_t>(gui::kMaxSkinFileBytes);
+  WriteFileBytes(AppFolder + L"bin\\AtLimit.bin", std::string(limit, 'k'));
+  WriteFileBytes(AppFolder + L"lang\\Over.txt", std::string(limit + 1, 'k'));
+  EXPECT_EQ(GetCachedBinary(L"AtLimit.bin").size(), limit);
+  const SkinResource& over = SkinResourceCache::Get(L"Over.txt", kLanguageFile);
+  EXPECT_EQ(over.handle, nullptr);
+  EXPECT_EQ(over.size, 0);
+  EXPECT_TRUE(over.bytes.empty());
+}
+
 TEST_F(SkinResourceCacheTest, NamesThatLeaveTheFolderAreRefusedUnread) {
   // A file the refused names would reach if they were followed.
   ASSERT_TRUE(WriteBmpFile(AppFolder + L"Outside.bmp", 2, 2, [](int, int) { return RGB(0, 0, 0); }));
@@ -162,6 +173,25 @@ TEST(BitmapToRegion, ManyRunsCoverExactlyTheNonWhitePixels) {
   DeleteObject(expected);
   DeleteObject(region);
   DeleteObject(striped);
+}
+
+TEST(CropBitmap, AnOwnerGetsTheNewBitmapAndLosesTheOldOne) {
+  HBITMAP source = MakeBitmap(10, 10, [](int, int) { return RGB(0, 0, 255); });
+  CClientDC screen(nullptr);
+  CBitmap target;
+  CropBitmap(target, screen, source, 0, 0, 4, 4);
+  const HGDIOBJ first = target.GetSafeHandle();
+  ASSERT_NE(first, nullptr);
+  // A rectangle without area has nothing to copy into: the image stays.
+  for (const RECT& empty : {RECT{0, 0, 0, 4}, RECT{0, 0, 4, 0}, RECT{5, 5, 2, 8}}) {
+    CropBitmap(target, screen, source, empty.left, empty.top, empty.right, empty.bottom);
+    EXPECT_EQ(target.GetSafeHandle(), first);
+  }
+  CropBitmap(target, screen, source, 2, 2, 9, 5);
+  EXPECT_EQ(target.GetSize().cx, 7);
+  EXPECT_EQ(target.GetSize().cy, 3);
+  EXPECT_EQ(GetObjectType(first), 0u);  // replaced and deleted
+  DeleteObject(source);
 }
 
 TEST(CropBitmap, CopiesTheRectangleIntoANewBitmap) {
