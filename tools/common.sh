@@ -55,9 +55,26 @@ wine_env() {
 # starts in milliseconds), and the prefix's background services started once with
 # their output on /dev/null: started under a test they would inherit its output
 # pipe and keep ctest waiting.
+# Only a session this script started is ended by stop_session.
+own_wineserver=0
 start_wineserver() {
   "$WINESERVER" -p
+  own_wineserver=1
   "$OVRIX_WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+
+# prefix_server_running: true when a wineserver serves $WINEPREFIX already (an
+# earlier run.sh still showing the configurator, a test run of the same build).
+# A wineserver works in its server folder, named after the prefix's device and
+# inode; a second `wineserver -p` for the prefix would fail.
+prefix_server_running() {
+  local folder pid
+  [ -d "$WINEPREFIX" ] || return 1
+  folder=$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))
+  for pid in $(pgrep -u "$(id -u)" '^wineserver' 2>/dev/null); do
+    [ "$(basename "$(readlink "/proc/$pid/cwd" 2>/dev/null)")" = "$folder" ] && return 0
+  done
+  return 1
 }
 
 # start_device_service DIR: registers the stand-in device service installed in
@@ -115,9 +132,20 @@ start_xvfb() {
   return 1
 }
 
-# End only this prefix's wineserver and our own display.
+# Ends the prefix's wineserver only when this script started it, and our own display.
 stop_session() {
-  [ -n "${WINEPREFIX:-}" ] && "$WINESERVER" -k 2>/dev/null || true
+  [ "$own_wineserver" = 1 ] && [ -n "${WINEPREFIX:-}" ] && "$WINESERVER" -k 2>/dev/null || true
+  own_wineserver=0
   [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=
   wait 2>/dev/null || true
+}
+
+# finish_session: the scripts' exit trap. Ends what the script started and never
+# ends silently: a failure names its status.
+finish_session() {
+  local status=$?
+  stop_session
+  [ $status -eq 0 ] || echo "$(basename "$0"): stopped with status $status (see the messages above)" >&2
+  exit $status
 }

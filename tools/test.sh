@@ -12,9 +12,16 @@ bash "$repo/tools/setup.sh"
 [ "$OVRIX_RUN_ARCH" = i686 ] && [ $# -eq 0 ] || configure_and_build "$OVRIX_RUN_ARCH"
 
 dir="$repo/build/$OVRIX_RUN_ARCH"
-trap stop_session EXIT
+trap finish_session EXIT
 start_xvfb
 wine_env "$dir"
+if prefix_server_running; then
+  # Tests need the prefix to themselves (the configurator runs once per session),
+  # and the session is not ours to end.
+  echo "a Wine session for $dir runs already (tools/run.sh still showing the configurator?)." >&2
+  echo "close the configurator, or end that session with: WINEPREFIX=$WINEPREFIX $WINESERVER -k; then run the tests again" >&2
+  exit 1
+fi
 start_wineserver
 start_device_service "$dir"
 status=0
