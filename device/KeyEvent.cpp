@@ -30,7 +30,7 @@ bool KeyEventFromRawInput(KeyEvent& event, const RAWKEYBOARD* record) {
   event.flags = e0 ? kKeyFlagExtended : 0;
   event.state = (record->Flags & RI_KEY_BREAK) ? kMacroStateReleased : kMacroStatePressed;
   GetKeyDisplayName(event.virtualKey, event.name, event.scanCode, e0);
-  return record->MakeCode != 0 && !e1 && !(e0 && record->VKey == 255);
+  return record->MakeCode != 0 && !e1 && !device::IsFakeExtendedShift(*record);
 }
 
 namespace {

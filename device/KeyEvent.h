@@ -33,6 +33,14 @@ MacroEvent MacroEventFromKeyEvent(const KeyEvent& event);
 // that the system sends around extended keys. A null record gives false.
 bool KeyEventFromRawInput(KeyEvent& event, const RAWKEYBOARD* record);
 
+namespace device {
+// The Shift the system sends around an extended key (E0 prefix, virtual key
+// 255): no key of its own, and played back it would press Shift.
+inline bool IsFakeExtendedShift(const RAWKEYBOARD& record) {
+  return (record.Flags & RI_KEY_E0) != 0 && record.VKey == 255;
+}
+}  // namespace device
+
 // Fills the event from WM_KEYDOWN, WM_SYSKEYDOWN, WM_KEYUP or WM_SYSKEYUP. Any
 // other message, and an auto-repeated key-down, returns true and leaves the
 // event unchanged. True also for WM_KEYDOWN of the keys a capture field leaves

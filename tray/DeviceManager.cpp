@@ -6,6 +6,7 @@
 
 #include "device/DeviceRecords.h"
 #include "platform/Strings.h"
+#include "tray/DelayTimer.h"
 #include "tray/EventConnections.h"
 
 const CMacroLedScheme MacroLedScheme = {
@@ -323,7 +324,16 @@ bool CDeviceManager::AssignMacroToKeyInProfile(const std::wstring& profileName, 
 bool CDeviceManager::BeginRecordingMode() { return SetRecordingMode() && ApplyLedToActiveProfile(MacroLedScheme[0]); }
 bool CDeviceManager::ShowRecordingStopped() { return ApplyLedToActiveProfile(MacroLedScheme[1]); }
 bool CDeviceManager::CancelRecordingMode() { return SetNormalMode() && ApplyLedToActiveProfile(MacroLedScheme[2]); }
-bool CDeviceManager::FinishRecording(int /*first*/, int /*deviceKeyCode*/) { return false; }
+bool CDeviceManager::FinishRecording(int first, int deviceKeyCode) {
+  SetNormalMode();
+  // A light that stays on must not lose the recording: the macro is made whatever it answered.
+  ApplyLedToActiveProfile(MacroLedScheme[2]);
+  std::wstring name;
+  GetNextMacroName(name);
+  const std::vector<DeviceMacroEvent> events = MacroRecorder.Events();
+  GUID id{};
+  return CreateMacro(name, events, id) && AssignMacroToKey(id, first, deviceKeyCode);
+}
 bool CDeviceManager::RecordingLedOff() { return ApplyLedToActiveProfile(MacroLedScheme[2]); }
 
 std::unique_ptr<CDpiEventConnection> CDeviceManager::ConnectDpiEvents(IDpiEventHandler* handler) {

@@ -69,7 +69,8 @@ class CDeviceManager {
   virtual bool BeginRecordingMode();
   virtual bool ShowRecordingStopped();
   virtual bool CancelRecordingMode();
-  // Storing the recorded macro comes with the recorder; until then it stores nothing.
+  // Normal mode, the light off, then the recorder's events as a new "New Macro"
+  // on the key in the active profile; the result is the assignment's.
   virtual bool FinishRecording(int first, int deviceKeyCode);
   virtual bool RecordingLedOff();
   virtual std::unique_ptr<CDpiEventConnection> ConnectDpiEvents(IDpiEventHandler* handler);

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include "device/DeviceRecords.h"
+#include "tray/DelayTimer.h"
 #include "tray/testing/TrayTestSupport.h"
 
 namespace {
@@ -256,6 +258,91 @@ TEST_F(DeviceManagerTest, ProfileFlagWrites) {
   ASSERT_TRUE(manager.SetProfileFlagWord(L"Desktop", 0));
   EXPECT_EQ(Core().State().profiles[0].flags, 4);
   EXPECT_FALSE(manager.SetProfileFlagWord(L"desktop", 1)) << "exact names only";
+}
+
+
+// The recorder's events as the recording of A pressed and released 120 ms later left them.
+void RecordAPress() {
+  DWORD now = 1000;
+  MacroRecorder.SetClock([&now] { return now; });
+  MacroRecorder.Start();
+  RAWINPUT key{};
+  key.header.dwType = RIM_TYPEKEYBOARD;
+  key.header.dwSize = offsetof(RAWINPUT, data) + sizeof(RAWKEYBOARD);
+  key.data.keyboard.MakeCode = 0x1E;
+  MacroRecorder.OnRecord(key);
+  now += 120;
+  key.data.keyboard.Flags = RI_KEY_BREAK;
+  MacroRecorder.OnRecord(key);
+  MacroRecorder.Stop();
+  MacroRecorder.SetClock(nullptr);
+}
+
+const DeviceKeyAssignment* KeyOf(const SimProfile& profile, uint32_t keyCode) {
+  for (const auto& record : profile.keys)
+    if (record.keyCode == keyCode) return &record;
+  return nullptr;
+}
+
+TEST_F(DeviceManagerTest, FinishRecordingStoresTheMacroOnTheKeyEvenWhenTheLightStaysOn) {
+  struct Case {
+    const char* what;
+    const wchar_t* failing;  // a method made to fail, or null
+    bool noLight;            // the active profile has no lighting item
+  };
+  const Case cases[] = {
+      {"normal", nullptr, false},
+      {"the light refuses to go off", L"ILed::TurnOff", false},
+      {"no lighting item to switch off", nullptr, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetProfiles(Core(), {{L"Desktop"}, {L"Game"}}, 1);
+    SetMacros(Core(), {L"New Macro"});  // counts as 0: the next is 1
+    Core().SetMode(2);
+    SimProfile& active = Core().State().profiles[1];
+    active.leds[0].on = 1;
+    if (c.noLight) active.leds.clear();
+    if (c.failing) Core().SetFault(c.failing, E_FAIL, 0);
+    RecordAPress();
+    {
+      CDeviceManager manager;
+      EXPECT_TRUE(manager.FinishRecording(7, 0x3B));
+    }
+    Core().ClearFaults();
+    ASSERT_EQ(Core().State().macros.size(), 2u);
+    const SimMacro& macro = Core().State().macros[1];
+    EXPECT_EQ(macro.name, L"New Macro1");
+    ASSERT_EQ(macro.events.size(), 3u);
+    EXPECT_EQ(macro.events[0].type, 2);
+    EXPECT_EQ(macro.events[0].data, 0x1Eu);
+    EXPECT_EQ(macro.events[1].type, 3);
+    EXPECT_EQ(macro.events[1].data, 120u);
+    EXPECT_EQ(macro.events[2].data, 0x1001Eu);
+    const DeviceKeyAssignment* key = KeyOf(Core().State().profiles[1], 0x3B);
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->type, DEVICE_ASSIGN_MACRO);
+    EXPECT_TRUE(IsEqualGUID(DeviceRecordGuid(*key, 12), macro.id));
+    EXPECT_EQ(DeviceRecordByte(*key, 28), 1);  // play once
+    EXPECT_EQ(Core().Mode(), 1);
+    if (!c.noLight && !c.failing) {
+      EXPECT_EQ(Core().State().profiles[1].leds[0].on, 0);
+    }
+  }
+  MacroRecorder.Clear();
+}
+
+TEST_F(DeviceManagerTest, FinishRecordingLeavesNothingWhenTheEventsAreRefused) {
+  RecordAPress();
+  Core().SetFault(L"IDeviceMacro::SetEvents", E_FAIL, 0);
+  {
+    CDeviceManager manager;
+    EXPECT_FALSE(manager.FinishRecording(0, 0x3B));
+  }
+  EXPECT_TRUE(Core().State().macros.empty());
+  EXPECT_NE(KeyOf(Core().State().profiles[1], 0x3B)->type, DEVICE_ASSIGN_MACRO);
+  EXPECT_EQ(Core().Mode(), 1);
+  MacroRecorder.Clear();
 }
 
 }  // namespace

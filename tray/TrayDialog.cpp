@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <cwchar>
 
 #include "gui/skin/LangTable.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/Gdi.h"
 #include "platform/Menu.h"
+#include "tray/DelayTimer.h"
 #include "tray/PcManager.h"
 #include "tray/TrayLanguage.h"
 #include "tray/TrayResources.h"
@@ -105,6 +108,10 @@ BOOL CPellinSysTrayDlg::OnInitDialog() {
   // An icon the shell did not take is added again later (TaskbarCreated, timer 700).
   if (!m_notifyIcon.Create(this, tooltip.c_str(), m_hTrayIcon)) return -1;
 
+  // Without its windows the program runs on without on-screen display.
+  m_pOsd = std::make_unique<tray::OnScreenDisplay>(platform::ResourceInstance());
+  m_pOsd->SetBarMaximum(20);
+  if (FAILED(m_pOsd->OsdInit())) m_pOsd.reset();
   StartPollTimer();
   RegisterDeviceInterfaceNotification();
   m_sessionRegistered = ::WTSRegisterSessionNotification(m_hWnd, NOTIFY_FOR_THIS_SESSION) != FALSE;
@@ -307,6 +314,8 @@ void CPellinSysTrayDlg::OnTimer(UINT_PTR id) {
       if (HasAnyConnection()) DisconnectEventSinks();
       return;
     }
+    // Reconnecting stays the tick's last step: the switching needs no connections.
+    SwitchForForeground();
     // The keyboard is back (the stand-in's plug sends no arrival), or an Advise failed before.
     if (!HasConnections()) ConnectEventSinks();
     return;
@@ -330,7 +339,7 @@ void CPellinSysTrayDlg::OnLaunchApplication(int kind, const wchar_t* path) {
 void CPellinSysTrayDlg::Cleanup() {
   if (m_cleanedUp) return;
   m_cleanedUp = true;
-  m_pOsd = nullptr;
+  m_pOsd.reset();
   OnMacroRecordCancel();
   DisconnectEventSinks();
   if (m_sessionRegistered && m_hWnd) {
@@ -432,15 +441,169 @@ bool CPellinSysTrayDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
   return CDialog::OnMessage(msg, wParam, lParam, result);
 }
 
-// ---- filled by the switching, the on-screen display and the recorder
+// ---- automatic profile switching, the profile menu and the on-screen name
 
-void CPellinSysTrayDlg::SelectProfile(int) {}
-void CPellinSysTrayDlg::ShowOsdText(const std::wstring&) {}
-void CPellinSysTrayDlg::OnDeviceGone() {}
-void CPellinSysTrayDlg::OnRawInput(WPARAM, HRAWINPUT) {}
-void CPellinSysTrayDlg::OnDpiChanged(int, int) {}
-void CPellinSysTrayDlg::OnProfileChanged(const GUID*) {}
-void CPellinSysTrayDlg::OnMacroRecordStart() {}
-void CPellinSysTrayDlg::OnMacroRecordStop() {}
-void CPellinSysTrayDlg::OnMacroRecordCancel() {}
-void CPellinSysTrayDlg::OnMacroRecordFinish(int, int) {}
+namespace {
+bool SameProfile(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
+bool IsZero(const GUID& id) { return SameProfile(id, GUID{}); }
+}  // namespace
+
+void CPellinSysTrayDlg::SwitchForForeground() {
+  // A tick inside another (COM's wait loop dispatches messages during a call) does nothing.
+  if (m_inSwitchTick) return;
+  m_inSwitchTick = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{m_inSwitchTick};
+
+  CDeviceManager manager;
+  GUID active{};
+  if (!manager.GetAllProfiles(m_profileSettings) || !manager.GetActiveProfileId(active)) return;
+  // The foreground program, once for the whole walk.
+  std::wstring foreground;
+  if (const DWORD process = tray::CurrentSeams().processes->ForegroundProcessId())
+    PcManager.GetProcessExeName(process, foreground);
+
+  for (const _Profile_Setting_& entry : m_profileSettings) {
+    if (!entry.autoSwitch || entry.program.empty() || entry.program != foreground) continue;
+    if (SameProfile(entry.id, active)) return;
+    // Taking over from a profile the user chose: that is where to come back to.
+    if (!OwnSwitchInForce(active)) m_baseProfile = active;
+    const GUID previous = m_lastAutoProfile;
+    // Set before the call: the service's event can arrive inside it.
+    m_lastAutoProfile = entry.id;
+    if (!manager.ActivateProfileById(entry.id)) {
+      m_lastAutoProfile = previous;
+      return;
+    }
+    if (entry.showOsd) ShowOsdText(entry.name);
+    return;
+  }
+  // Back to the base only from the tray's own switch; a profile chosen by hand stays.
+  if (!OwnSwitchInForce(active)) return;
+  if (IsZero(m_baseProfile) || SameProfile(m_baseProfile, active) || manager.ActivateProfileById(m_baseProfile))
+    m_lastAutoProfile = GUID{};
+}
+
+bool CPellinSysTrayDlg::OwnSwitchInForce(const GUID& active) const {
+  return !IsZero(m_lastAutoProfile) && SameProfile(m_lastAutoProfile, active);
+}
+
+void CPellinSysTrayDlg::OnProfileChanged(const GUID* profileId) {
+  if (!profileId) return;
+  const GUID id = *profileId;
+  _Profile_Setting_ setting;
+  {
+    CDeviceManager manager;
+    if (!manager.GetProfileById(id, setting)) return;
+  }
+  if (setting.showOsd == 1) ShowOsdText(setting.name);
+  if (!SameProfile(id, m_lastAutoProfile)) {
+    // Activated by someone else (configurator, menu, keyboard): where the tray returns to.
+    m_baseProfile = id;
+    m_lastAutoProfile = GUID{};
+  }
+}
+
+void CPellinSysTrayDlg::SelectProfile(int index) {
+  if (index < 0 || m_profileNames.size() < static_cast<size_t>(index) + 1) return;
+  const std::wstring chosen = m_profileNames[static_cast<size_t>(index)];
+  CDeviceManager manager;
+  // The flag of the profile active before the choice.
+  int32_t showOsd = 0;
+  std::wstring active;
+  if (manager.GetActiveProfileName(active)) {
+    _Profile_Setting_ setting;
+    if (manager.GetProfileByName(active, setting)) showOsd = setting.showOsd;
+  }
+  if (manager.ActivateProfileByName(chosen) && showOsd) ShowOsdText(chosen);
+}
+
+void CPellinSysTrayDlg::ShowOsdText(const std::wstring& text) {
+  if (m_pOsd) m_pOsd->ShowText(text);
+}
+
+void CPellinSysTrayDlg::OnDpiChanged(int x, int y) {
+  if (!m_pOsd || !m_dpiConnection) return;
+  const int maximum = m_dpiConnection->m_x;
+  if (maximum == 0) return;
+  {
+    CDeviceManager manager;
+    std::wstring active;
+    _Profile_Setting_ setting;
+    if (!manager.GetActiveProfileName(active) || !manager.GetProfileByName(active, setting) || !setting.flag1) return;
+  }
+  const int bars = m_pOsd->BarMaximum();
+  const auto count = [&](int value) { return static_cast<int>(static_cast<int64_t>(value) * bars / maximum); };
+  const auto text = [](int value) {
+    const std::wstring digits = std::to_wstring(value);
+    return digits.size() <= tray::kOsdMaxValueText ? digits : std::wstring();
+  };
+  if (x == y) m_pOsd->ShowDpiOsd(count(x), text(x));
+  else m_pOsd->ShowDpiOsdXY(count(x), std::to_wstring(x), count(y), std::to_wstring(y));
+}
+
+// ---- on-the-fly recording
+
+void CPellinSysTrayDlg::OnMacroRecordStart() {
+  {
+    CDeviceManager manager;
+    manager.BeginRecordingMode();
+  }
+  m_recordingRuns = true;
+  MacroRecorder.Start();
+  m_rawInput.AddUsage(RawInputRegistrar::kUsageKeyboard);
+  m_rawInput.AddUsage(RawInputRegistrar::kUsageMouse);
+  if (!m_rawInput.IsRegistered()) m_rawInput.Register(m_hWnd);
+}
+
+void CPellinSysTrayDlg::OnMacroRecordStop() {
+  // A stray stop would leave the light blinking.
+  if (!m_recordingRuns) return;
+  {
+    CDeviceManager manager;
+    manager.ShowRecordingStopped();
+  }
+  m_rawInput.Unregister();
+  MacroRecorder.Stop();
+}
+
+void CPellinSysTrayDlg::OnMacroRecordFinish(int first, int deviceKeyCode) {
+  // A stray finish would put an empty macro on a key.
+  if (!m_recordingRuns) return;
+  {
+    CDeviceManager manager;
+    manager.FinishRecording(first, deviceKeyCode);
+  }
+  EndRecording();
+}
+
+void CPellinSysTrayDlg::OnMacroRecordCancel() {
+  // A stray cancel (lock, exit) would end the remapping pause of a running key capture.
+  if (!m_recordingRuns) return;
+  {
+    CDeviceManager manager;
+    manager.CancelRecordingMode();
+  }
+  EndRecording();
+}
+
+void CPellinSysTrayDlg::OnDeviceGone() {
+  if (!m_recordingRuns) return;
+  {
+    CDeviceManager manager;
+    manager.RecordingLedOff();
+  }
+  EndRecording();
+}
+
+void CPellinSysTrayDlg::EndRecording() {
+  m_rawInput.Unregister();
+  MacroRecorder.Clear();
+  m_recordingRuns = false;
+}
+
+void CPellinSysTrayDlg::OnRawInput(WPARAM, HRAWINPUT input) {
+  MacroRecorder.OnRawInput(reinterpret_cast<LPARAM>(input));
+}

@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "device/RawInput.h"
 #include "gui/GUIItem.h"
 #include "platform/DeviceNotification.h"
 #include "platform/Dialog.h"
 #include "tray/DeviceManager.h"
 #include "tray/EventConnections.h"
+#include "tray/OnScreenDisplay.h"
 #include "tray/TrayNotifyIcon.h"
 
 inline constexpr UINT_PTR DevicePollTimer = 700;
@@ -86,7 +88,6 @@ class CPellinSysTrayDlg : public CDialog,
   void LoadLanguage();
   void RememberBaseProfile();
 
-  // Filled by the switching and the recorder.
   void SelectProfile(int index);
   void ShowOsdText(const std::wstring& text);
   void OnDeviceGone();
@@ -103,6 +104,12 @@ class CPellinSysTrayDlg : public CDialog,
   const std::vector<std::wstring>& ProfileNames() const { return m_profileNames; }
   bool HasDeviceNotification() const { return static_cast<bool>(m_deviceNotification); }
   bool StartedFully() const { return m_started; }
+  const GUID& BaseProfile() const { return m_baseProfile; }
+  const GUID& LastAutoProfile() const { return m_lastAutoProfile; }
+  const tray::OnScreenDisplay* Osd() const { return m_pOsd.get(); }
+  // From a recording's start until its finish, cancel or the keyboard's removal.
+  bool RecordingRuns() const { return m_recordingRuns; }
+  const RawInputRegistrar& RecorderRawInput() const { return m_rawInput; }
 
   // The window's end deletes the object (the program's dialog lives on the heap).
   bool m_bAutoDelete = true;
@@ -120,6 +127,12 @@ class CPellinSysTrayDlg : public CDialog,
   // The names from the device, then the menu from them; nothing while a menu is open.
   void RefreshMenu();
   void OnPaint();
+  // Timer 700's switching: the first linked profile whose program is in the
+  // foreground, else back to the base profile.
+  void SwitchForForeground();
+  // The active profile is the one the tray switched to itself.
+  bool OwnSwitchInForce(const GUID& active) const;
+  void EndRecording();
 
   tray::ComApartment m_com;  // first: COM ends after everything else of the dialog
   HICON m_hIcon = nullptr;
@@ -129,7 +142,7 @@ class CPellinSysTrayDlg : public CDialog,
   std::vector<_Profile_Setting_> m_profileSettings;
   POINT m_clickPoint{};
   UINT_PTR m_nSingleClickTimer = 0;
-  void* m_pOsd = nullptr;  // the on-screen display, when it exists
+  std::unique_ptr<tray::OnScreenDisplay> m_pOsd;  // the on-screen display, when it exists
   GUID m_baseProfile{};
   GUID m_lastAutoProfile{};
   platform::DeviceNotification m_deviceNotification;
@@ -143,4 +156,7 @@ class CPellinSysTrayDlg : public CDialog,
   bool m_sessionRegistered = false;
   bool m_started = false;
   bool m_cleanedUp = false;
+  bool m_inSwitchTick = false;
+  bool m_recordingRuns = false;
+  RawInputRegistrar m_rawInput;  // the recorder's own registration
 };

@@ -15,6 +15,7 @@
 #include "device/DeviceRecords.h"
 #include "platform/testing/WinePath.h"
 #include "service/ServiceLauncher.h"
+#include "tray/DeviceManager.h"
 
 namespace {
 
@@ -127,6 +128,11 @@ class TrayEndToEnd : public ::testing::Test {
       CloseHandle(tray.hThread);
     }
     if (HWND probe = WindowOf(0, L"KestraneOvrixTrayProbe")) PostMessageW(probe, WM_CLOSE, 0, 0);
+    if (probe.hProcess) {
+      if (WaitForSingleObject(probe.hProcess, 5000) == WAIT_TIMEOUT) TerminateProcess(probe.hProcess, 99);
+      CloseHandle(probe.hProcess);
+      CloseHandle(probe.hThread);
+    }
     if (control.p) {
       control->Release();
       control.p = nullptr;
@@ -181,6 +187,7 @@ class TrayEndToEnd : public ::testing::Test {
 
   Ref<IDeviceServiceControl> control;
   PROCESS_INFORMATION tray{};
+  PROCESS_INFORMATION probe{};
 };
 
 TEST_F(TrayEndToEnd, OneTrayWithItsConnectionsLaunchesRemovesReturnsAndCloses) {
@@ -253,6 +260,225 @@ TEST_F(TrayEndToEnd, OneTrayWithItsConnectionsLaunchesRemovesReturnsAndCloses) {
   EXPECT_EQ(Calls(L"IConnectionPoint::Unadvise"), 3u);
   EXPECT_EQ(Calls(L"IConnectionPoint::Advise"), 0u);
   EXPECT_FALSE(TrayRunning());
+}
+
+
+// A visible window of the test's own, to take the foreground from the probe.
+class TestWindow {
+ public:
+  TestWindow() {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TrayEndToEndFront";
+    RegisterClassW(&wc);
+    hwnd = CreateWindowExW(0, wc.lpszClassName, L"front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 200, 200, 150,
+                           nullptr, nullptr, wc.hInstance, nullptr);
+  }
+  ~TestWindow() {
+    if (hwnd) DestroyWindow(hwnd);
+  }
+  bool ToFront() {
+    SetForegroundWindow(hwnd);
+    return WaitFor([&] { return GetForegroundWindow() == hwnd; }, 5000);
+  }
+  HWND hwnd = nullptr;
+};
+
+std::wstring ActiveProfileName() {
+  Ref<IDeviceManager> manager;
+  Ref<IDevice> device;
+  Ref<IProfileManager> profiles;
+  Ref<IDeviceProfile> active;
+  LPWSTR name = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext, __uuidof(IDeviceManager),
+                              manager.Out())) ||
+      FAILED(manager->GetDevice(0, &device.p)) ||
+      FAILED(device->GetFeature(__uuidof(IProfileManager), profiles.Out())) ||
+      FAILED(profiles->GetActiveProfile(&active.p)) || FAILED(active->GetName(&name)) || !name)
+    return L"";
+  std::wstring text(name);
+  CoTaskMemFree(name);
+  return text;
+}
+
+// Text-coloured pixels of the screen inside the window's rectangle.
+int TextPixelsOnScreen(HWND window) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  const int w = rect.right - rect.left, h = rect.bottom - rect.top;
+  if (w <= 0 || h <= 0) return 0;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, w, h, screen, rect.left, rect.top, SRCCOPY);
+  int n = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = w / 2; x < w; ++x) {
+      const COLORREF c = GetPixel(memory, x, y);
+      n += GetRValue(c) < 0x20 && GetBValue(c) < 0x20 && GetGValue(c) >= 0xC8 && GetGValue(c) <= 0xFE;
+    }
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return n;
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t text[300] = {};
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, 300, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &copied);
+  return text;
+}
+
+TEST_F(TrayEndToEnd, TheLinkedProgramInFrontSwitchesAndShowsTheProfileAndItsEndReturns) {
+  {
+    Ref<IDeviceManager> manager;
+    Ref<IDevice> device;
+    Ref<IProfileManager> profiles;
+    Ref<IDeviceProfile> created;
+    ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext,
+                                           __uuidof(IDeviceManager), manager.Out())));
+    ASSERT_TRUE(SUCCEEDED(manager->GetDevice(0, &device.p)));
+    ASSERT_TRUE(SUCCEEDED(device->GetFeature(__uuidof(IProfileManager), profiles.Out())));
+    ASSERT_TRUE(SUCCEEDED(profiles->CreateProfile(&created.p)));
+    ASSERT_TRUE(SUCCEEDED(created->SetName(L"Profile 2")));
+  }
+  {
+    CDeviceManager manager;
+    ASSERT_TRUE(manager.SetProfileProgramPath(L"Profile 2", L"TrayProbe.exe"));
+    ASSERT_TRUE(manager.ChangeProfileFlag(L"Profile 2", 1, 0, 1));
+  }
+  ASSERT_EQ(ActiveProfileName(), L"Profile 1");
+  TestWindow front;
+  ASSERT_TRUE(front.ToFront());
+
+  tray = Start(kTrayExe);
+  ASSERT_NE(tray.hProcess, nullptr);
+  HWND dialog = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (dialog = WindowOf(tray.dwProcessId, L"#32770")) != nullptr; }));
+  ASSERT_TRUE(WaitForCalls(L"IConnectionPoint::Advise", 3));
+  HWND osd = WindowOf(tray.dwProcessId, L"csl_osd");
+  ASSERT_NE(osd, nullptr);
+
+  // The probe takes the foreground; within one real tick its profile is active and named on screen.
+  probe = Start(kProbeExe);
+  ASSERT_NE(probe.hProcess, nullptr);
+  ASSERT_TRUE(WaitFor([&] {
+    HWND p = WindowOf(probe.dwProcessId, L"KestraneOvrixTrayProbe");
+    return p && GetForegroundWindow() == p;
+  }, 5000));
+  EXPECT_TRUE(WaitFor([] { return ActiveProfileName() == L"Profile 2"; }, 7000));
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(osd) && WindowText(osd) == L"Profile 2"; }, 3000));
+  EXPECT_TRUE(WaitFor([&] { return TextPixelsOnScreen(osd) > 10; }, 2000)) << "the name drawn on the screen";
+
+  // The test's window in front again: the tray goes back to the profile it took over from.
+  ASSERT_TRUE(front.ToFront());
+  PostMessageW(dialog, WM_TIMER, 700, 0);
+  EXPECT_TRUE(WaitFor([] { return ActiveProfileName() == L"Profile 1"; }, 5000));
+  EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(osd); }, 4000)) << "the display hides by itself";
+}
+
+std::wstring DumpText(IDeviceServiceControl* control) {
+  BSTR text = nullptr;
+  if (FAILED(control->DumpState(&text)) || !text) return L"";
+  std::wstring dump(text, SysStringLen(text));
+  SysFreeString(text);
+  return dump;
+}
+
+void SendKey(WORD vk, WORD scan, bool up) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = vk;
+  input.ki.wScan = scan;
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  SendInput(1, &input, sizeof(input));
+}
+
+TEST_F(TrayEndToEnd, AKeyboardRecordingEndsAsANewMacroOnTheNamedKey) {
+  TestWindow front;
+  ASSERT_TRUE(front.ToFront());
+  tray = Start(kTrayExe);
+  ASSERT_NE(tray.hProcess, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return WindowOf(tray.dwProcessId, L"#32770") != nullptr; }));
+  ASSERT_TRUE(WaitForCalls(L"IConnectionPoint::Advise", 3));
+
+  ASSERT_EQ(control->Recording(1, 0), S_OK);
+  ASSERT_TRUE(WaitFor([&] {
+    const std::wstring dump = DumpText(control.p);
+    return dump.find(L"mode=2") != std::wstring::npos &&
+           dump.find(L"led id=7 on=1 color=255 effect=0") != std::wstring::npos;
+  })) << DumpText(control.p);
+
+  ASSERT_TRUE(front.ToFront());
+  const WORD a = static_cast<WORD>(MapVirtualKeyW('A', MAPVK_VK_TO_VSC));
+  const WORD b = static_cast<WORD>(MapVirtualKeyW('B', MAPVK_VK_TO_VSC));
+  ASSERT_EQ(a, 0x1E);
+  ASSERT_EQ(b, 0x30);
+  SendKey('A', a, false);
+  Sleep(40);
+  SendKey('A', a, true);
+  Sleep(40);
+  SendKey('B', b, false);
+  Sleep(40);
+  SendKey('B', b, true);
+  // The tray's raw input comes through its queue after COM's calls: let it arrive before the stop.
+  WaitFor([] { return false; }, 1000);
+
+  ASSERT_EQ(control->Recording(2, 0), S_OK);
+  ASSERT_EQ(control->Recording(3, 0x3B), S_OK);
+  std::wstring dump;
+  ASSERT_TRUE(WaitFor([&] {
+    dump = DumpText(control.p);
+    return dump.find(L"name=\"New Macro1\"") != std::wstring::npos && dump.find(L"mode=1") != std::wstring::npos;
+  })) << dump;
+
+  // The macro's events: A down, delay, A up, delay, B down, delay, B up.
+  const size_t macro = dump.find(L"name=\"New Macro1\" events=7");
+  ASSERT_NE(macro, std::wstring::npos) << dump;
+  const wchar_t* expected[] = {L"type=2 data=0x0000001E", L"type=3", L"type=2 data=0x0001001E", L"type=3",
+                               L"type=2 data=0x00000030", L"type=3", L"type=2 data=0x00010030"};
+  size_t at = macro;
+  for (const wchar_t* event : expected) {
+    at = dump.find(L"  event ", at);
+    ASSERT_NE(at, std::wstring::npos);
+    const size_t end = dump.find(L'\n', at);
+    EXPECT_NE(dump.substr(at, end - at).find(event), std::wstring::npos) << dump.substr(at, end - at);
+    at = end;
+  }
+  // The active profile's key 0x3B plays it once; the light is off.
+  EXPECT_NE(dump.find(L"led id=7 on=0"), std::wstring::npos) << dump;
+  Ref<IDeviceManager> manager;
+  Ref<IDevice> device;
+  Ref<IMacroManager> macros;
+  Ref<IDeviceMacro> made;
+  Ref<IProfileManager> profiles;
+  Ref<IDeviceProfile> active;
+  Ref<IKeyAssignments> keys;
+  GUID macroId{};
+  ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext,
+                                         __uuidof(IDeviceManager), manager.Out())));
+  ASSERT_TRUE(SUCCEEDED(manager->GetDevice(0, &device.p)));
+  ASSERT_TRUE(SUCCEEDED(device->GetFeature(__uuidof(IMacroManager), macros.Out())));
+  ASSERT_TRUE(SUCCEEDED(macros->GetMacro(0, &made.p)));
+  ASSERT_TRUE(SUCCEEDED(made->GetId(&macroId)));
+  ASSERT_TRUE(SUCCEEDED(device->GetFeature(__uuidof(IProfileManager), profiles.Out())));
+  ASSERT_TRUE(SUCCEEDED(profiles->GetActiveProfile(&active.p)));
+  ASSERT_TRUE(SUCCEEDED(active->GetFeature(__uuidof(IKeyAssignments), keys.Out())));
+  std::vector<DeviceKeyAssignment> records(1024);
+  DWORD count = static_cast<DWORD>(records.size());
+  DeviceKeyAssignment* buffer = records.data();
+  ASSERT_TRUE(SUCCEEDED(keys->GetAssignments(&count, &buffer)));
+  const DeviceKeyAssignment* key = nullptr;
+  for (DWORD i = 0; i < count; ++i)
+    if (records[i].keyCode == 0x3B) key = &records[i];
+  ASSERT_NE(key, nullptr);
+  EXPECT_EQ(key->type, DEVICE_ASSIGN_MACRO);
+  EXPECT_TRUE(IsEqualGUID(DeviceRecordGuid(*key, 12), macroId));
+  EXPECT_EQ(DeviceRecordByte(*key, 28), 1);
 }
 
 }  // namespace

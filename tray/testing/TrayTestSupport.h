@@ -99,7 +99,11 @@ class FakeProcesses : public IProcesses {
  public:
   DWORD foreground = 0;
   std::vector<ProcessName> list;
-  DWORD ForegroundProcessId() override { return foreground; }
+  std::function<void()> onForeground;  // runs inside each foreground query
+  DWORD ForegroundProcessId() override {
+    if (onForeground) onForeground();
+    return foreground;
+  }
   std::vector<ProcessName> Snapshot() override { return list; }
 };
 

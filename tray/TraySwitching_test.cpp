@@ -1,0 +1,225 @@
+// The tray's main road in process: the program in the foreground, the menu and
+// the service's own switches against the active profile, the profile the tray
+// returns to and the name shown on screen.
+#include "tray/TrayDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gui/skin/SkinNameTables.h"
+#include "platform/testing/WinePath.h"
+#include "tray/OnScreenDisplay.h"
+#include "tray/TrayResources.h"
+#include "tray/testing/TrayTestSupport.h"
+
+namespace {
+
+using namespace tray::testing;
+
+const std::wstring kSkinApp = DosPath(OVRIX_SKIN_APP_DIR) + L"\\";
+
+enum class Do {
+  Front,      // arg: the foreground program's file name
+  Tick,       // timer 700
+  Menu,       // arg: the profile chosen from the icon's menu
+  Elsewhere,  // arg: a profile the configurator or the keyboard activates
+  NoEvents,   // the service's events no longer reach the tray
+  FailNext,   // arg: the next call of this method fails
+};
+
+struct Step {
+  Do what;
+  std::wstring arg;
+  // After the step:
+  std::wstring active;
+  std::wstring base;
+  std::wstring shown;      // the name on screen, empty for none
+  int activations = -1;    // SetActiveProfile calls of the step; -1: not checked
+};
+
+class TraySwitchingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(service.Registered());
+    Core().ClearFaults();
+    seams.processes.foreground = 0;
+    seams.processes.list.clear();
+    // 0 Desktop; 1 Game (game.exe, switch, show); 2 Work (work.exe, switch);
+    // 3 Game again (game.exe: the first wins); 4 Notes (show, no program).
+    SetProfiles(Core(),
+                {{L"Desktop"}, {L"Game", L"game.exe", 1 | 4}, {L"Work", L"work.exe", 1}, {L"Game2", L"game.exe", 1 | 4},
+                 {L"Notes", L"", 4}},
+                0);
+    seams.SetModulePath(kSkinApp + L"KestraneOvrixTray.exe");
+    dialog = std::make_unique<CPellinSysTrayDlg>();
+    dialog->m_bAutoDelete = false;
+    ASSERT_TRUE(dialog->Create(IDD_TRAY_DIALOG));
+    PumpPending();
+    ASSERT_NE(dialog->Osd(), nullptr);
+    ASSERT_TRUE(dialog->HasConnections());
+  }
+  void TearDown() override {
+    dialog.reset();
+    BuildNameTables(NameTableSet::Configurator);
+  }
+  CServiceCore& Core() { return service.Core(); }
+  std::wstring NameOf(const GUID& id) {
+    for (const SimProfile& p : Core().State().profiles)
+      if (IsEqualGUID(p.id, id)) return p.name;
+    return L"";
+  }
+  GUID IdOf(const std::wstring& name) {
+    for (const SimProfile& p : Core().State().profiles)
+      if (p.name == name) return p.id;
+    return GUID{};
+  }
+  void Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) { SendMessageW(dialog->m_hWnd, msg, wp, lp); }
+  // What the step put on screen; then the display is hidden for the next.
+  std::wstring TakeShown() {
+    HWND text = dialog->Osd()->TextWindow();
+    std::wstring shown = IsWindowVisible(text) ? dialog->Osd()->Text() : L"";
+    SendMessageW(text, WM_TIMER, OsdHideTimer, 0);
+    return shown;
+  }
+  void Run(const Step& step) {
+    Core().ClearCallLog();
+    switch (step.what) {
+      case Do::Front:
+        seams.processes.foreground = 500;
+        seams.processes.list = {{500, step.arg}, {600, L"explorer.exe"}};
+        Send(WM_TIMER, DevicePollTimer);
+        break;
+      case Do::Tick:
+        Send(WM_TIMER, DevicePollTimer);
+        break;
+      case Do::Menu: {
+        Send(TrayCallbackMessage, 129, WM_RBUTTONUP);  // the names of this menu
+        const auto& names = dialog->ProfileNames();
+        const auto at = std::find(names.begin(), names.end(), step.arg);
+        ASSERT_NE(at, names.end());
+        Send(WM_COMMAND, ID_PROFILE_FIRST + static_cast<UINT>(at - names.begin()));
+        break;
+      }
+      case Do::Elsewhere:
+        ASSERT_EQ(Core().ActivateProfile(IdOf(step.arg)), S_OK);
+        break;
+      case Do::NoEvents:
+        Core().SetFault(L"IConnectionPoint::Advise", E_FAIL, 0);
+        dialog->DisconnectEventSinks();
+        break;
+      case Do::FailNext:
+        Core().SetFaultOnCall(step.arg, E_FAIL, 1);
+        break;
+    }
+    PumpPending();
+    GUID active{};
+    {
+      CDeviceManager manager;
+      manager.GetActiveProfileId(active);
+    }
+    EXPECT_EQ(NameOf(active), step.active);
+    EXPECT_EQ(NameOf(dialog->BaseProfile()), step.base);
+    EXPECT_EQ(TakeShown(), step.shown);
+    if (step.activations >= 0) {
+      EXPECT_EQ(CallsOf(Core(), L"IProfileManager::SetActiveProfile"), static_cast<size_t>(step.activations));
+    }
+  }
+
+  ComScope com;
+  CInProcessDeviceService service;
+  SeamsScope seams;
+  std::unique_ptr<CPellinSysTrayDlg> dialog;
+};
+
+TEST_F(TraySwitchingTest, Sequences) {
+  struct Case {
+    const char* what;
+    std::vector<Step> steps;
+  };
+  const Case cases[] = {
+      {"to the linked program's profile and back when it leaves",
+       {{Do::Front, L"game.exe", L"Game", L"Desktop", L"Game", 1},
+        {Do::Tick, L"", L"Game", L"Desktop", L"", 0},
+        {Do::Front, L"other.exe", L"Desktop", L"Desktop", L"", 1},
+        {Do::Tick, L"", L"Desktop", L"Desktop", L"", 0}}},
+      {"two profiles linked to one program: the first in device order",
+       {{Do::Front, L"game.exe", L"Game", L"Desktop", L"Game", 1},
+        {Do::Front, L"work.exe", L"Work", L"Desktop", L"", 1},
+        {Do::Front, L"game.exe", L"Game", L"Desktop", L"Game", 1}}},
+      {"a name differing in letter case, or with a folder, does not match",
+       {{Do::Front, L"Game.exe", L"Desktop", L"Desktop", L"", 0},
+        {Do::Front, L"GAME.EXE", L"Desktop", L"Desktop", L"", 0}}},
+      {"no linked program and the base active: nothing is sent",
+       {{Do::Front, L"other.exe", L"Desktop", L"Desktop", L"", 0}, {Do::Tick, L"", L"Desktop", L"Desktop", L"", 0}}},
+      {"a menu choice while no linked program runs becomes the base and stays",
+       {{Do::Menu, L"Work", L"Work", L"Work", L"", 1}, {Do::Front, L"other.exe", L"Work", L"Work", L"", 0}}},
+      {"a switch elsewhere during the tray's own switch is where it returns",
+       {{Do::Front, L"game.exe", L"Game", L"Desktop", L"Game", 1},
+        {Do::Elsewhere, L"Notes", L"Notes", L"Notes", L"Notes", -1},
+        {Do::Tick, L"", L"Game", L"Notes", L"Game", 1},
+        {Do::Front, L"other.exe", L"Notes", L"Notes", L"Notes", 1}}},
+      {"without events a manual switch is kept",
+       {{Do::NoEvents, L"", L"Desktop", L"Desktop", L"", -1},
+        {Do::Menu, L"Work", L"Work", L"Desktop", L"", 1},
+        {Do::Front, L"other.exe", L"Work", L"Desktop", L"", 0}}},
+      {"without events a manual switch away from the tray's own is kept, and rebased on the next",
+       {{Do::NoEvents, L"", L"Desktop", L"Desktop", L"", -1},
+        {Do::Front, L"game.exe", L"Game", L"Desktop", L"Game", 1},
+        {Do::Elsewhere, L"Notes", L"Notes", L"Desktop", L"", -1},
+        {Do::Front, L"other.exe", L"Notes", L"Desktop", L"", 0},
+        {Do::Front, L"work.exe", L"Work", L"Notes", L"", 1},
+        {Do::Front, L"other.exe", L"Notes", L"Notes", L"", 1}}},
+      {"a manual choice of a profile once switched to automatically is kept",
+       {{Do::Front, L"game.exe", L"Game", L"Desktop", L"Game", 1},
+        {Do::Front, L"other.exe", L"Desktop", L"Desktop", L"", 1},
+        {Do::Menu, L"Game", L"Game", L"Game", L"Game", 1},
+        {Do::Tick, L"", L"Game", L"Game", L"", 0}}},
+      {"a failed activation shows nothing; the next tick tries again",
+       {{Do::FailNext, L"IProfileManager::SetActiveProfile", L"Desktop", L"Desktop", L"", -1},
+        {Do::Front, L"game.exe", L"Desktop", L"Desktop", L"", 1},
+        {Do::Tick, L"", L"Game", L"Desktop", L"Game", 1}}},
+      {"a failed return is tried again by the next tick",
+       {{Do::Front, L"game.exe", L"Game", L"Desktop", L"Game", 1},
+        {Do::FailNext, L"IProfileManager::SetActiveProfile", L"Game", L"Desktop", L"", -1},
+        {Do::Front, L"other.exe", L"Game", L"Desktop", L"", 1},
+        {Do::Tick, L"", L"Desktop", L"Desktop", L"", 1}}},
+      {"menu texts: the name shows when the profile left or the one chosen shows names",
+       {{Do::Menu, L"Work", L"Work", L"Work", L"", 1},     // neither shows names
+        {Do::Menu, L"Game", L"Game", L"Game", L"Game", 1},  // the chosen one's event
+        {Do::Menu, L"Work", L"Work", L"Work", L"Work", 1}}},  // the flag of the one left
+      {"a profile changed elsewhere shows its name when flagged",
+       {{Do::Elsewhere, L"Notes", L"Notes", L"Notes", L"Notes", -1},
+        {Do::Elsewhere, L"Work", L"Work", L"Work", L"", -1}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TearDown();
+    SetUp();
+    for (size_t i = 0; i < c.steps.size(); ++i) {
+      SCOPED_TRACE("step " + std::to_string(i + 1));
+      Run(c.steps[i]);
+    }
+  }
+}
+
+// A tick that starts while another runs (COM's wait loop dispatches the timer
+// during a call to the service) does nothing.
+TEST_F(TraySwitchingTest, ATickInsideATickDoesNothing) {
+  seams.processes.foreground = 500;
+  seams.processes.list = {{500, L"game.exe"}};
+  int inner = 0;
+  seams.processes.onForeground = [&] {
+    if (inner++ == 0) Send(WM_TIMER, DevicePollTimer);
+  };
+  Core().ClearCallLog();
+  Send(WM_TIMER, DevicePollTimer);
+  PumpPending();
+  EXPECT_EQ(CallsOf(Core(), L"IProfileManager::SetActiveProfile"), 1u);
+  EXPECT_EQ(inner, 1) << "the inner tick read no foreground";
+}
+
+}  // namespace
