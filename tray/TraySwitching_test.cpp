@@ -222,4 +222,16 @@ TEST_F(TraySwitchingTest, ATickInsideATickDoesNothing) {
   EXPECT_EQ(inner, 1) << "the inner tick read no foreground";
 }
 
+// No DPI connection is made in this system, so the DPI notice never shows.
+TEST_F(TraySwitchingTest, NoDpiNoticeWithoutADpiConnection) {
+  CDeviceManager manager;
+  ASSERT_TRUE(manager.SetProfileFlagWord(L"Desktop", 0));
+  ASSERT_TRUE(manager.ChangeProfileFlag(L"Desktop", 0, 1, 0));
+  dialog->OnDpiChanged(800, 800);
+  dialog->OnDpiChanged(800, 1600);
+  PumpPending();
+  EXPECT_EQ(dialog->Osd()->SliderMode(), 0);
+  EXPECT_FALSE(IsWindowVisible(dialog->Osd()->SliderWindow()));
+}
+
 }  // namespace
