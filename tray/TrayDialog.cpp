@@ -112,6 +112,7 @@ BOOL CPellinSysTrayDlg::OnInitDialog() {
   m_pOsd = std::make_unique<tray::OnScreenDisplay>(platform::ResourceInstance());
   m_pOsd->SetBarMaximum(20);
   if (FAILED(m_pOsd->OsdInit())) m_pOsd.reset();
+
   StartPollTimer();
   RegisterDeviceInterfaceNotification();
   m_sessionRegistered = ::WTSRegisterSessionNotification(m_hWnd, NOTIFY_FOR_THIS_SESSION) != FALSE;
