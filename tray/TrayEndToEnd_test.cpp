@@ -412,6 +412,8 @@ TEST_F(TrayEndToEnd, AKeyboardRecordingEndsAsANewMacroOnTheNamedKey) {
     return dump.find(L"mode=2") != std::wstring::npos &&
            dump.find(L"led id=7 on=1 color=255 effect=0") != std::wstring::npos;
   })) << DumpText(control.p);
+  // The tray registers its raw input right after the light: give its handler time to end.
+  WaitFor([] { return false; }, 500);
 
   ASSERT_TRUE(front.ToFront());
   const WORD a = static_cast<WORD>(MapVirtualKeyW('A', MAPVK_VK_TO_VSC));
