@@ -183,6 +183,20 @@ void CPellinSysTrayDlg::DisconnectEventSinks() {
 }
 
 BOOL CPellinSysTrayDlg::OnDeviceChange(UINT event, DWORD_PTR data) {
+  const bool ours = (event == DBT_DEVICEARRIVAL || event == DBT_DEVICEREMOVECOMPLETE) &&
+                    tray::IsOvrixDeviceInterface(reinterpret_cast<const void*>(data));
+  if (event != DBT_DEVNODES_CHANGED && !ours) return TRUE;
+  // Sent while the tick waits on a service call, the message is handled inside that
+  // call, where the service calls it makes would stall: it runs once the tick is over.
+  if (m_inSwitchTick) {
+    PostMessage(tray::kDeferredDeviceChangeMessage, event);
+    return TRUE;
+  }
+  RunDeviceChange(event);
+  return TRUE;
+}
+
+void CPellinSysTrayDlg::RunDeviceChange(UINT event) {
   switch (event) {
     case DBT_DEVNODES_CHANGED: {
       bool present;
@@ -198,20 +212,16 @@ BOOL CPellinSysTrayDlg::OnDeviceChange(UINT event, DWORD_PTR data) {
       break;
     }
     case DBT_DEVICEARRIVAL:
+      StartPollTimer();
+      ConnectEventSinks();
+      break;
     case DBT_DEVICEREMOVECOMPLETE:
-      if (!tray::IsOvrixDeviceInterface(reinterpret_cast<const void*>(data))) break;
-      if (event == DBT_DEVICEARRIVAL) {
-        StartPollTimer();
-        ConnectEventSinks();
-      } else {
-        OnDeviceGone();
-        DisconnectEventSinks();
-      }
+      OnDeviceGone();
+      DisconnectEventSinks();
       break;
     default:
       break;
   }
-  return TRUE;
 }
 
 void CPellinSysTrayDlg::OnSessionChange(UINT code, DWORD) {
@@ -409,6 +419,10 @@ bool CPellinSysTrayDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
       break;
     case WM_QUERYDRAGICON:
       result = reinterpret_cast<LRESULT>(m_hIcon);
+      return true;
+    case tray::kDeferredDeviceChangeMessage:
+      RunDeviceChange(static_cast<UINT>(wParam));
+      result = 0;
       return true;
     case WM_DEVICECHANGE:
       result = OnDeviceChange(static_cast<UINT>(wParam), static_cast<DWORD_PTR>(lParam));

@@ -23,6 +23,10 @@ inline constexpr UINT_PTR SingleClickTimer = 701;
 
 namespace tray {
 
+// A keyboard device change that arrived during a switching tick, handled after it
+// (wParam: the event code, the keyboard's interface already recognised).
+inline constexpr UINT kDeferredDeviceChangeMessage = WM_APP + 0x118;
+
 // COM for the thread, balanced once at the end of the owner's life.
 class ComApartment {
  public:
@@ -133,6 +137,7 @@ class CPellinSysTrayDlg : public CDialog,
   // The active profile is the one the tray switched to itself.
   bool OwnSwitchInForce(const GUID& active) const;
   void EndRecording();
+  void RunDeviceChange(UINT event);
 
   tray::ComApartment m_com;  // first: COM ends after everything else of the dialog
   HICON m_hIcon = nullptr;

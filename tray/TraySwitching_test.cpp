@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <dbt.h>
+
+#include <cstddef>
+#include <cstring>
+
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -220,6 +225,27 @@ TEST_F(TraySwitchingTest, ATickInsideATickDoesNothing) {
   PumpPending();
   EXPECT_EQ(CallsOf(Core(), L"IProfileManager::SetActiveProfile"), 1u);
   EXPECT_EQ(inner, 1) << "the inner tick read no foreground";
+}
+
+// A removal sent while the tick waits on the service runs after the tick.
+TEST_F(TraySwitchingTest, ADeviceChangeDuringATickWaitsForItsEnd) {
+  const std::wstring name = L"\\\\?\\HID#VID_2F7A&PID_0C41#1";
+  std::vector<unsigned char> bytes(offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) +
+                                   (name.size() + 1) * sizeof(wchar_t));
+  auto* record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(bytes.data());
+  record->dbcc_size = static_cast<DWORD>(bytes.size());
+  record->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+  std::memcpy(record->dbcc_name, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+  bool connectedInside = false;
+  seams.processes.onForeground = [&] {
+    Send(WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(bytes.data()));
+    connectedInside = dialog->HasConnections();
+  };
+  Send(WM_TIMER, DevicePollTimer);
+  seams.processes.onForeground = nullptr;
+  EXPECT_TRUE(connectedInside);
+  PumpPending();
+  EXPECT_FALSE(dialog->HasAnyConnection());
 }
 
 // No DPI connection is made in this system, so the DPI notice never shows.
