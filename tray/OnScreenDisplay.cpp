@@ -228,7 +228,7 @@ void OnScreenDisplay::PaintText(HDC dc, HWND hwnd) const {
   ::GetClientRect(hwnd, &client);
   ::FillRect(dc, &client, m_textKeyBrush.IsNull() ? ClassBrush() : static_cast<HBRUSH>(m_textKeyBrush));
   if (m_text.empty()) return;
-  SelectGuard font(dc, m_textFont.GetSafeHandle());
+  platform::SelectGuard font(dc, m_textFont.GetSafeHandle());
   const int mode = ::SetBkMode(dc, TRANSPARENT);
   const COLORREF colour = ::SetTextColor(dc, kOsdTextColour);
   ::DrawTextW(dc, m_text.c_str(), static_cast<int>(m_text.size()), &client,
@@ -312,7 +312,7 @@ void OnScreenDisplay::PaintSlider(HDC dc, HWND hwnd) const {
   } else if (m_sliderMode == 2) {
     DrawColumn(dc, m_leftBars, m_leftText, m_leftRect);
     DrawColumn(dc, m_rightBars, m_rightText, m_rightRect);
-    SelectGuard font(dc, m_labelFont.GetSafeHandle());
+    platform::SelectGuard font(dc, m_labelFont.GetSafeHandle());
     const int mode = ::SetBkMode(dc, TRANSPARENT);
     const COLORREF colour = ::SetTextColor(dc, kOsdLabelColour);
     RECT left = m_leftRect, right = m_rightRect;
@@ -334,7 +334,7 @@ void OnScreenDisplay::DrawColumn(HDC dc, int bars, const std::wstring& text, con
     ::FillRect(dc, &bar, m_barBrush);
   }
   if (text.empty()) return;
-  SelectGuard font(dc, m_valueFont.GetSafeHandle());
+  platform::SelectGuard font(dc, m_valueFont.GetSafeHandle());
   const int mode = ::SetBkMode(dc, TRANSPARENT);
   const COLORREF colour = ::SetTextColor(dc, kOsdTextColour);
   RECT area{rect.left + 6, rect.top + 6, rect.left + 51, rect.top + 6 + m_valueHeight + barArea};

@@ -31,7 +31,7 @@ class Picture {
     dc.CreateCompatibleDC(screen);
     bitmap.CreateCompatibleBitmap(screen, width, height);
     ReleaseDC(nullptr, screen);
-    select = std::make_unique<SelectGuard>(dc, bitmap.GetSafeHandle());
+    select = std::make_unique<platform::SelectGuard>(dc, bitmap.GetSafeHandle());
     RECT all{0, 0, width, height};
     dc.FillSolidRect(all, RGB(255, 0, 255));  // what the window does not paint shows
     SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.m_hDC), PRF_CLIENT);
@@ -50,7 +50,7 @@ class Picture {
  private:
   CDC dc;
   CBitmap bitmap;
-  std::unique_ptr<SelectGuard> select;
+  std::unique_ptr<platform::SelectGuard> select;
 };
 
 bool IsTextColoured(COLORREF c) {
