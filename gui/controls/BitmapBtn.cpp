@@ -37,9 +37,7 @@ void CBitmapBtn::SetBitmaps(HBITMAP normal, HBITMAP over, HBITMAP down, HBITMAP 
   CClientDC dc(m_hWnd);
   auto piece = [&](CBitmap& target, HBITMAP source) {
     if (!source) return;
-    HBITMAP image = static_cast<HBITMAP>(target.Detach());
-    CropBitmap(image, dc, source, left, top, right, bottom);
-    target.Attach(image);
+    CropBitmap(target, dc, source, left, top, right, bottom);
   };
   piece(m_bmpNormal, normal);
   piece(m_bmpOver, over);
@@ -54,9 +52,7 @@ void CBitmapBtn::SetBitmapsWithMask(HBITMAP normal, HBITMAP over, HBITMAP down, 
   if (!mask) return;
   {
     CClientDC dc(m_hWnd);
-    HBITMAP image = static_cast<HBITMAP>(m_bmpMask.Detach());
-    CropBitmap(image, dc, mask, left, top, right, bottom);
-    m_bmpMask.Attach(image);
+    CropBitmap(m_bmpMask, dc, mask, left, top, right, bottom);
   }
   if (m_hRgn || !m_hWnd || m_bmpMask.IsNull()) return;
   // The shape comes from the button's own piece of the mask: a key cut from a

@@ -32,9 +32,7 @@ void CBitmapWindow::SetBitmaps(HBITMAP size, HBITMAP normal, HBITMAP over, HBITM
   CClientDC dc(m_hWnd);
   auto piece = [&](CBitmap& target, HBITMAP source) {
     if (!source) return;
-    HBITMAP image = static_cast<HBITMAP>(target.Detach());
-    CropBitmap(image, dc, source, 0, 0, client.right, client.bottom);
-    target.Attach(image);
+    CropBitmap(target, dc, source, 0, 0, client.right, client.bottom);
   };
   piece(m_bmpSize, size);
   piece(m_bmpNormal, normal);
@@ -193,17 +191,8 @@ void CBitmapWindow::Paint(HDC target) {
 }
 
 bool CBitmapWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (gui::HandlePaintMessage(m_hWnd, msg, wParam, result, [this](HDC dc) { Paint(dc); })) return true;
   switch (msg) {
-    case WM_PAINT: {
-      CPaintDC dc(m_hWnd);
-      Paint(dc);
-      result = 0;
-      return true;
-    }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wParam));
-      result = 0;
-      return true;
     case WM_ERASEBKGND:
       result = 0;
       return true;

@@ -35,6 +35,22 @@ void EnsureToolTip(CToolTipCtrl& tip, CWnd& window);
 // marker as a space, or exactly as given when `translate` is false. A null
 // text changes nothing.
 void SetWholeWindowTip(CToolTipCtrl& tip, CWnd& window, const wchar_t* text, bool translate);
+// WM_PAINT (between BeginPaint and EndPaint) and WM_PRINTCLIENT (into the DC the
+// message brings) both draw with `paint`, so a printed control looks as it does on
+// the screen. True, with the result set, when the message was one of the two.
+template <typename Paint>
+bool HandlePaintMessage(HWND window, UINT msg, WPARAM wParam, LRESULT& result, Paint&& paint) {
+  if (msg == WM_PAINT) {
+    CPaintDC dc(window);
+    paint(static_cast<HDC>(dc));
+  } else if (msg == WM_PRINTCLIENT) {
+    paint(reinterpret_cast<HDC>(wParam));
+  } else {
+    return false;
+  }
+  result = 0;
+  return true;
+}
 // DrawTextW of a copy of the text with room for an ellipsis, so a format with
 // DT_MODIFYSTRING never writes into the caller's string.
 int DrawControlText(HDC dc, const std::wstring& text, RECT* rect, UINT format);

@@ -36,9 +36,7 @@ bool CDPIStageWindow::Create(HWND parent, const std::vector<DpiPictureArea>& pic
   CClientDC dc(m_hWnd);
   auto piece = [&](CBitmap& target, HBITMAP source, const RECT& area) {
     if (!source) return;
-    HBITMAP image = static_cast<HBITMAP>(target.Detach());
-    CropBitmap(image, dc, source, 0, 0, Width(area), Height(area));
-    target.Attach(image);
+    CropBitmap(target, dc, source, 0, 0, Width(area), Height(area));
   };
   for (const DpiPictureArea& area : pictures) {
     const std::wstring& name = area.name;
@@ -156,17 +154,8 @@ void CDPIStageWindow::Paint(HDC target) {
 }
 
 bool CDPIStageWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (gui::HandlePaintMessage(m_hWnd, msg, wParam, result, [this](HDC dc) { Paint(dc); })) return true;
   switch (msg) {
-    case WM_PAINT: {
-      CPaintDC dc(m_hWnd);
-      Paint(dc);
-      result = 0;
-      return true;
-    }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wParam));
-      result = 0;
-      return true;
     case WM_ERASEBKGND:
       // Only a pane that paints erases: a hidden one leaves what lies behind it.
       if (m_visible && m_selected != 1) {

@@ -1,16 +1,9 @@
 #include "gui/controls/ListDrawing.h"
 
 #include "gui/skin/FontItem.h"
-#include "gui/skin/LangTable.h"
 #include "platform/Gdi.h"
 
 namespace gui {
-
-std::wstring TranslateText(const std::wstring& text) {
-  std::wstring out;
-  CLangTable::Translate(CurrentLangTable, text, out);
-  return out;
-}
 
 HFONT FontOrDefault(const CFontItem* font) {
   if (font && !font->IsNull()) return static_cast<HFONT>(font->GetSafeHandle());

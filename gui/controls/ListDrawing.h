@@ -1,17 +1,16 @@
-// What the skinned lists share when they draw: translated texts, the font used
-// when the skin gives none, and the small arrows of drop-down boxes.
+// What the skinned lists share when they draw: the font used when the skin gives
+// none and the small arrows of drop-down boxes. Texts are translated with the
+// controls' shared TranslateText (ControlHelpers.h).
 #pragma once
 #include <windows.h>
 
 #include <string>
 
+#include "gui/controls/ControlHelpers.h"
+
 class CFontItem;
 
 namespace gui {
-
-// The text through the language table in force ("$key" and "#prefix"); the
-// text itself when there is no table or no such key.
-std::wstring TranslateText(const std::wstring& text);
 
 // The skin font's handle, or the font every control draws with when the skin
 // gives none ("Arial", height 14, weight 700; made once per process).

@@ -103,16 +103,13 @@ bool CMacroDisplayItem::CreateList(CVScrollBar* scrollBar, int scrollBarWidth, c
 void CMacroDisplayItem::SetIcons(HBITMAP keyDown, HBITMAP keyUp, HBITMAP mouse, HBITMAP mouseSelected, HBITMAP delay,
                                  HBITMAP delaySelected) {
   const HBITMAP sources[kIconCount] = {keyDown, keyUp, delay, delaySelected, mouse, mouseSelected};
-  HDC screen = ::GetDC(nullptr);
+  CClientDC screen(nullptr);
   for (int i = 0; i < kIconCount; ++i) {
     if (!sources[i]) continue;
     BITMAP bm{};
     if (!::GetObjectW(sources[i], sizeof(bm), &bm)) continue;
-    HBITMAP copy = nullptr;
-    CropBitmap(copy, screen, sources[i], 0, 0, bm.bmWidth, bm.bmHeight);
-    m_icons[static_cast<size_t>(i)].Attach(copy);
+    CropBitmap(m_icons[static_cast<size_t>(i)], screen, sources[i], 0, 0, bm.bmWidth, bm.bmHeight);
   }
-  ::ReleaseDC(nullptr, screen);
 }
 
 bool CMacroDisplayItem::InsertColumn(int columnId, int alignment, int width) {

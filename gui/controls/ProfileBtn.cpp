@@ -31,9 +31,7 @@ void CProfileBtn::SetBitmaps(HBITMAP normal, HBITMAP over, HBITMAP down, HBITMAP
   CClientDC dc(m_hWnd);
   auto piece = [&](CBitmap& target, HBITMAP source) {
     if (!source) return;
-    HBITMAP image = static_cast<HBITMAP>(target.Detach());
-    CropBitmap(image, dc, source, left, top, right, bottom);
-    target.Attach(image);
+    CropBitmap(target, dc, source, left, top, right, bottom);
   };
   piece(m_bmpNormal, normal);
   piece(m_bmpOver, over);

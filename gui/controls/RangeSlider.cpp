@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "gui/Messages.h"
+#include "gui/controls/ControlHelpers.h"
 #include "gui/skin/SkinResourceCache.h"
 
 namespace {
@@ -39,9 +40,7 @@ bool CAPMSlider::Create(HWND parent, HBITMAP trackSource, HBITMAP thumbNormal, H
     return false;
   if (trackSource) {
     CClientDC dc(m_hWnd);
-    HBITMAP image = nullptr;
-    CropBitmap(image, dc, trackSource, left, top, right, bottom);
-    m_trackBitmap.Attach(image);
+    CropBitmap(m_trackBitmap, dc, trackSource, left, top, right, bottom);
   }
   m_thumbNormal = thumbNormal;
   m_thumbOver = thumbOver;
@@ -149,17 +148,8 @@ void CAPMSlider::Paint(HDC target) const {
 }
 
 bool CAPMSlider::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (gui::HandlePaintMessage(m_hWnd, msg, wParam, result, [this](HDC dc) { Paint(dc); })) return true;
   switch (msg) {
-    case WM_PAINT: {
-      CPaintDC dc(m_hWnd);
-      Paint(dc);
-      result = 0;
-      return true;
-    }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wParam));
-      result = 0;
-      return true;
     case WM_ERASEBKGND:
       result = 1;
       return true;
@@ -209,9 +199,7 @@ void CDMarker::SetBitmaps(HBITMAP back, HBITMAP mark, int left, int top, int rig
   CClientDC dc(m_hWnd);
   for (auto [target, source] : {std::pair{&m_bmpBack, back}, std::pair{&m_bmpMark, mark}}) {
     if (!source) continue;
-    HBITMAP image = static_cast<HBITMAP>(target->Detach());
-    CropBitmap(image, dc, source, left, top, right, bottom);
-    target->Attach(image);
+    CropBitmap(*target, dc, source, left, top, right, bottom);
   }
 }
 
@@ -248,17 +236,8 @@ void CDMarker::Paint(HDC target) const {
 }
 
 bool CDMarker::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (gui::HandlePaintMessage(m_hWnd, msg, wParam, result, [this](HDC dc) { Paint(dc); })) return true;
   switch (msg) {
-    case WM_PAINT: {
-      CPaintDC dc(m_hWnd);
-      Paint(dc);
-      result = 0;
-      return true;
-    }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wParam));
-      result = 0;
-      return true;
     case WM_LBUTTONDOWN:
       if (m_interactive) {
         SetCapture();

@@ -115,9 +115,7 @@ bool CVertSlider::Create(int id, HWND parent, HBITMAP thumb, int left, int top, 
 void CVertSlider::SetThumbBitmap(HBITMAP source, int, int, int, int) {
   if (!source) return;
   CClientDC dc(m_hWnd);
-  HBITMAP image = static_cast<HBITMAP>(m_thumb.Detach());
-  CropBitmap(image, dc, source, 0, 0, m_thumbWidth, m_thumbHeight);
-  m_thumb.Attach(image);
+  CropBitmap(m_thumb, dc, source, 0, 0, m_thumbWidth, m_thumbHeight);
 }
 
 void CVertSlider::Release() {
@@ -142,6 +140,7 @@ void CVertSlider::Paint(HDC dc) const {
 }
 
 bool CVertSlider::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (gui::HandlePaintMessage(m_hWnd, msg, wParam, result, [this](HDC dc) { Paint(dc); })) return true;
   switch (msg) {
     case WM_LBUTTONDOWN:
       m_downPoint = POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
@@ -172,16 +171,6 @@ bool CVertSlider::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
       // now belongs to the new holder, so it is not released here.
       if (m_dragging && CaptureLostToOther(m_hWnd, lParam)) Release();
       result = Default();
-      return true;
-    case WM_PAINT: {
-      CPaintDC dc(m_hWnd);
-      Paint(dc);
-      result = 0;
-      return true;
-    }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wParam));
-      result = 0;
       return true;
   }
   return CWnd::OnMessage(msg, wParam, lParam, result);
@@ -293,6 +282,7 @@ void CPHSlider::Paint(HDC dc) const {
 }
 
 bool CPHSlider::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (gui::HandlePaintMessage(m_hWnd, msg, wParam, result, [this](HDC dc) { Paint(dc); })) return true;
   switch (msg) {
     case WM_LBUTTONDOWN:
       if (m_interactive) {
@@ -356,16 +346,6 @@ bool CPHSlider::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
     case WM_ERASEBKGND:
       result = 1;
       return true;
-    case WM_PAINT: {
-      CPaintDC dc(m_hWnd);
-      Paint(dc);
-      result = 0;
-      return true;
-    }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wParam));
-      result = 0;
-      return true;
     case WM_DESTROY:
       if (g_leaveTracker == this) g_leaveTracker = nullptr;
       break;
@@ -400,9 +380,7 @@ bool CSliderHMulti::Create(HWND parent, HBITMAP measured, int left, int top, int
 void CSliderHMulti::SetTrackBitmap(HBITMAP source, int left, int top, int right, int bottom) {
   if (!source) return;
   CClientDC dc(m_hWnd);
-  HBITMAP image = static_cast<HBITMAP>(m_trackBitmap.Detach());
-  CropBitmap(image, dc, source, left, top, right, bottom);
-  m_trackBitmap.Attach(image);
+  CropBitmap(m_trackBitmap, dc, source, left, top, right, bottom);
 }
 
 void CSliderHMulti::ApplyOffsets() {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "gui/controls/BitmapItem.h"
+#include "gui/controls/ControlHelpers.h"
 #include "gui/skin/SkinResourceCache.h"
 
 namespace {
@@ -247,6 +248,7 @@ void CVScrollBar::OnCaptureLost() {
 
 bool CVScrollBar::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  if (gui::HandlePaintMessage(m_hWnd, msg, wParam, result, [this](HDC dc) { Draw(dc); })) return true;
   switch (msg) {
     case WM_LBUTTONDOWN:
       OnLButtonDown(pt);
@@ -268,16 +270,6 @@ bool CVScrollBar::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
       return true;
     case WM_TIMER:
       OnTimer(wParam);
-      result = 0;
-      return true;
-    case WM_PAINT: {
-      CPaintDC dc(m_hWnd);
-      Draw(dc);
-      result = 0;
-      return true;
-    }
-    case WM_PRINTCLIENT:
-      Draw(reinterpret_cast<HDC>(wParam));
       result = 0;
       return true;
     default:

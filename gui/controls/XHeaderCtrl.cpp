@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "gui/controls/BitmapItem.h"
+#include "gui/controls/ControlHelpers.h"
 #include "gui/controls/ListDrawing.h"
 #include "platform/Gdi.h"
 
@@ -102,6 +103,7 @@ void CXHeaderCtrl::Paint(HDC dc) {
 }
 
 bool CXHeaderCtrl::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (gui::HandlePaintMessage(m_hWnd, msg, wParam, result, [this](HDC dc) { Paint(dc); })) return true;
   switch (msg) {
     case HDM_INSERTITEMA:
     case HDM_INSERTITEMW: {
@@ -125,16 +127,6 @@ bool CXHeaderCtrl::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
       result = Default();
       return true;
     }
-    case WM_PAINT: {
-      CPaintDC dc(m_hWnd);
-      Paint(dc);
-      result = 0;
-      return true;
-    }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wParam));
-      result = 0;
-      return true;
     case WM_ERASEBKGND:
       result = 1;
       return true;

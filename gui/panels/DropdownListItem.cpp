@@ -2,6 +2,7 @@
 
 #include "gui/Messages.h"
 #include "gui/controls/BitmapItem.h"
+#include "gui/controls/ControlHelpers.h"
 #include "gui/controls/ListDrawing.h"
 #include "platform/Gdi.h"
 
@@ -124,17 +125,8 @@ void CDropdownListItem::OnClick() {
 }
 
 bool CDropdownListItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (gui::HandlePaintMessage(m_hWnd, msg, wParam, result, [this](HDC dc) { Paint(dc); })) return true;
   switch (msg) {
-    case WM_PAINT: {
-      CPaintDC dc(m_hWnd);
-      Paint(dc);
-      result = 0;
-      return true;
-    }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wParam));
-      result = 0;
-      return true;
     case WM_ERASEBKGND:
       result = 1;
       return true;

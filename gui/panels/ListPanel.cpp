@@ -7,6 +7,7 @@
 
 #include "gui/Messages.h"
 #include "gui/controls/BitmapItem.h"
+#include "gui/controls/ControlHelpers.h"
 #include "gui/controls/ListDrawing.h"
 #include "gui/controls/VScrollBar.h"
 #include "platform/Gdi.h"
@@ -113,19 +114,10 @@ void CListPanel::Paint(HDC dc) {
 }
 
 bool CListPanel::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (gui::HandlePaintMessage(m_hWnd, msg, wParam, result, [this](HDC dc) { Paint(dc); })) return true;
   switch (msg) {
     case WM_ERASEBKGND:
       result = 1;
-      return true;
-    case WM_PAINT: {
-      CPaintDC dc(m_hWnd);
-      Paint(dc);
-      result = 0;
-      return true;
-    }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wParam));
-      result = 0;
       return true;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
