@@ -139,6 +139,38 @@ void CMorvelAppDlg::BindItems() {
   m_macroDropdown = page(ids::LIST_GLOBALMACROLIST);
   m_profileList = page(ids::LIST_PROFILELIST);
   m_osdButton = page(ids::BUTTON_ENABLE_PROFILE_OSD);
+  m_osdText = page(ids::TEXT_ENABLE_PROFILE_OSD);
+  m_profileOptions = page(ids::LISTPANEL_PROFILEOPTIONS);
+  m_resetButton = page(ids::BUTTON_RESET);
+  const int32_t profileButtonIds[5] = {ids::BUTTON_NEWPROFILE, ids::BUTTON_IMPORTPROFILE, ids::BUTTON_EXPORTPROFILE,
+                                       ids::BUTTON_SAVEPROFILE, ids::BUTTON_DELETEPROFILE};
+  for (int i = 0; i < 5; ++i) m_profileButtons[i] = page(profileButtonIds[i]);
+  m_basicCommandsButton = page(ids::BUTTON_ADD_BASIC_MACRO_CMDS);
+  m_advancedCommandsButton = page(ids::BUTTON_ADD_ADV_MACRO_CMDS);
+  m_insertDelayButton = page(ids::BUTTON_INSERT_DELAY);
+  m_basicCommandsDropdown = page(ids::LIST_GLOBAL_BASIC_COMMANDS);
+  m_advancedCommandsDropdown = page(ids::LIST_GLOBAL_ADDITIONAL_COMMANDS);
+  m_macroDisplay = page(ids::MACRO_DISPLAY);
+  m_macroDisplayReadOnly = page(ids::MACRO_DISPLAY_READONLY);
+  m_macroOptions = page(ids::LISTPANEL_MACROOPTIONS);
+  m_macroOptions2 = page(ids::LISTPANEL_MACROOPTIONS2);
+  m_macroCreate = page(ids::BUTTON_MACRO_CREATE);
+  m_macroImport = page(ids::BUTTON_MACRO_IMPORT);
+  m_macroExport = page(ids::BUTTON_MACRO_EXPORT);
+  m_macroSave = page(ids::BUTTON_MACRO_SAVE);
+  m_macroDelete = page(ids::BUTTON_MACRO_DELETE);
+  m_macroRename = page(ids::BUTTON_MACRO_RENAME);
+  m_recordStart = page(ids::BUTTON_MACRO_RECORD_START);
+  m_recordStop = page(ids::BUTTON_MACRO_RECORD_STOP);
+  m_recordPlay = page(ids::BUTTON_MACRO_RECORD_PLAY);
+  m_recordBackward = page(ids::BUTTON_MACRO_RECORD_BACKWARD);
+  m_recordForward = page(ids::BUTTON_MACRO_RECORD_FORWARD);
+  m_ignoreDelayButton = page(ids::BUTTON_IGNORE_DELAY);
+  m_ignoreDelayText = page(ids::TEXT_IGNORE_DELAY);
+  m_delayEdit = page(ids::EDITCTRL_DELAY);
+  m_insertDefaultDelayButton = page(ids::BUTTON_INSERTDEFAULT_DELAY);
+  m_insertDefaultDelayText = page(ids::TEXT_INSERTDEFAULT_DELAY);
+  m_defaultDelayEdit = page(ids::EDITCTRL_DEFAULT_DELAY);
   CGUIItem* keyboard = FindItemById(m_layoutItems, ids::BITMAP_MECHKBD);
   m_keyboardBitmap = keyboard != nullptr && keyboard->kind == GUIKIND_BITMAPITEM ? keyboard : nullptr;
 }
@@ -341,11 +373,9 @@ void CMorvelAppDlg::FillStatusTexts() {
 }
 
 void CMorvelAppDlg::RefreshProfileViews() {}
-void CMorvelAppDlg::FillProfileList() {}
 void CMorvelAppDlg::FillProfileDropdown() {}
 void CMorvelAppDlg::FillMacroDropdown() {}
 void CMorvelAppDlg::FillPredefinedCommandLists() {}
-void CMorvelAppDlg::SetMacroPageState(int state) { m_macroState = state; }
 
 CGUIItem* CMorvelAppDlg::ClickedItem(HWND hwnd) const {
   if (hwnd == nullptr) return nullptr;
@@ -388,6 +418,7 @@ bool CMorvelAppDlg::OnItemCommand(int32_t elementId) {
       return true;
     case ids::BUTTON_MANAGEMACROS:
       ShowPage(kPageMacros);
+      SetMacroPageState(ChosenMacro() == nullptr ? 0 : 1);
       return true;
     case ids::BUTTON_LIGHTINGMAINTENANCE:
       ShowPage(kPageNone);
@@ -410,8 +441,67 @@ bool CMorvelAppDlg::OnItemCommand(int32_t elementId) {
     case ids::BUTTON_ASSIGNSELECT_DISABLE:
       DisableKey();
       return true;
+    case ids::BUTTON_RESET:
+      RestoreActiveProfile();
+      return true;
+    case ids::BUTTON_NEWPROFILE:
+    case ids::BUTTON_IMPORTPROFILE:
+    case ids::BUTTON_EXPORTPROFILE:
+    case ids::BUTTON_SAVEPROFILE:
+    case ids::BUTTON_DELETEPROFILE:
+      // These act only on the profiles page.
+      if (m_currentPage != &m_profileItems) return true;
+      if (elementId == ids::BUTTON_NEWPROFILE) CreateProfile();
+      else if (elementId == ids::BUTTON_IMPORTPROFILE) ImportProfile();
+      else if (elementId == ids::BUTTON_DELETEPROFILE) DeleteProfile();
+      else ExportProfile();
+      return true;
+    case ids::BUTTON_MACRO_CREATE:
+      CreateMacro();
+      return true;
+    case ids::BUTTON_MACRO_SAVE:
+    case ids::BUTTON_MACRO_EXPORT:
+      ExportMacro();
+      return true;
+    case ids::BUTTON_MACRO_IMPORT:
+      ImportMacro();
+      return true;
+    case ids::BUTTON_MACRO_DELETE:
+      DeleteMacro();
+      return true;
+    case ids::BUTTON_MACRO_RENAME:
+      RenameMacro();
+      return true;
+    case ids::BUTTON_MACRO_RECORD_START:
+      StartMacroRecording();
+      return true;
+    case ids::BUTTON_MACRO_RECORD_STOP:
+      if (m_macroState == 2) StopPlayback();
+      else StopMacroRecording();
+      return true;
+    case ids::BUTTON_MACRO_RECORD_PLAY:
+      PlayMacro();
+      return true;
+    case ids::BUTTON_MACRO_RECORD_BACKWARD:
+      SelectFirstEvent();
+      return true;
+    case ids::BUTTON_MACRO_RECORD_FORWARD:
+      SelectLastEvent();
+      return true;
+    case ids::BUTTON_IGNORE_DELAY:
+      OnIgnoreDelayClicked();
+      return true;
+    case ids::BUTTON_INSERTDEFAULT_DELAY:
+      OnInsertDefaultDelayClicked();
+      return true;
+    case ids::BUTTON_INSERT_DELAY:
+      InsertDelay();
+      return true;
+    case ids::BUTTON_ADD_BASIC_MACRO_CMDS:
+    case ids::BUTTON_ADD_ADV_MACRO_CMDS:
+      InsertPredefinedCommands(ChosenCommandName(elementId));
+      return true;
     default:
-      // Profile and macro management act through their own handlers.
       return false;
   }
 }
@@ -420,6 +510,10 @@ BOOL CMorvelAppDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
   if (const CGUIItem* item = ClickedItem(reinterpret_cast<HWND>(lParam))) {
     if (item->kind == GUIKIND_BUTTON || item->kind == GUIKIND_TEXTITEM) {
       OnItemCommand(item->id);
+      return TRUE;
+    }
+    if (item->id == ids::EDITCTRL_DELAY && HIWORD(wParam) == EN_KILLFOCUS) {
+      OnDelayEditKillFocus();
       return TRUE;
     }
   }
@@ -469,6 +563,30 @@ bool CMorvelAppDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
       return true;
     case KeyClickMessage:
       result = OnKeyClick(static_cast<int32_t>(lParam));
+      return true;
+    case DropdownSelChangedMessage: {
+      const int index = static_cast<int>(wParam);
+      const HWND sender = reinterpret_cast<HWND>(lParam);
+      if (index >= 0 && m_profileDropdown != nullptr && sender == m_profileDropdown->hwnd)
+        OnProfileDropdownSelChanged(index);
+      else if (index >= 0 && m_macroDropdown != nullptr && sender == m_macroDropdown->hwnd)
+        OnMacroDropdownSelChanged(index);
+      result = 0;
+      return true;
+    }
+    case ListAssignApplicationMessage:
+    case ListCheckToggledMessage:
+    case ListMenuOpeningMessage:
+    case ListActionMessage:
+    case ListDoubleClickMessage:
+    case ListRenameDoneMessage:
+      result = OnProfileListMessage(msg, wParam, lParam);
+      return true;
+    case MacroEventsChangedMessage:
+    case MacroEditKeyMessage:
+    case MacroPlaybackDoneMessage:
+    case EditChangedMessage:
+      result = OnMacroMessage(msg, wParam, lParam);
       return true;
     case SliderChangedMessage:
     case DropdownClickedMessage:

@@ -66,6 +66,48 @@ class CMorvelAppDlg : public CGUIPanel {
   // assignment to them would never reach the keyboard.
   void DisableUnreachableKeys();
 
+  // Managing profiles (pages/Profiles.cpp).
+  void ActivateProfile(IKeyboardProfile* profile);
+  void CreateProfile();
+  void RenameProfile();
+  void RenameProfileInPlace(int row, const std::wstring& name);
+  void CopyProfile(IKeyboardProfile* source);
+  void DeleteProfile();
+  void ExportProfile();
+  void ImportProfile();
+  void RestoreActiveProfile();
+  void RestoreProfile(IKeyboardProfile* profile);
+  void OnProfileListCheck(int row, int column, int value);
+  void AssignProfileApplication(int row, const std::wstring& text);
+  // The profile drop-down of the main page chose the entry at this index.
+  void OnProfileDropdownSelChanged(int index);
+  // The profile list's messages (actions, checks, double click, rename, menu).
+  LRESULT OnProfileListMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+  // Managing macros (pages/Macros.cpp).
+  void CreateMacro();
+  void RenameMacro();
+  void DeleteMacro();
+  void ExportMacro();
+  void ImportMacro();
+  void StartMacroRecording();
+  void StopMacroRecording();
+  void PlayMacro();
+  void StopPlayback();
+  void SelectFirstEvent();
+  void SelectLastEvent();
+  void OnIgnoreDelayClicked();
+  void OnInsertDefaultDelayClicked();
+  void CheckDefaultDelay();
+  void InsertDelay();
+  void InsertPredefinedCommands(const std::wstring& name);
+  void EditEventKey();
+  // The macro drop-down chose the entry at this index.
+  void OnMacroDropdownSelChanged(int index);
+  // The event lists' messages (events changed, edit key, playback done) and the delay edits'.
+  LRESULT OnMacroMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  void OnDelayEditKillFocus();
+
   // The Apply button: starts the write and watches it (timer 2).
   void Apply();
   // The OK button and Enter: waits for a running write, writes, waits, and
@@ -125,6 +167,36 @@ class CMorvelAppDlg : public CGUIPanel {
   CGUIItem* m_macroDropdown = nullptr;
   CGUIItem* m_profileList = nullptr;
   CGUIItem* m_osdButton = nullptr;
+  CGUIItem* m_osdText = nullptr;
+  CGUIItem* m_profileOptions = nullptr;
+  CGUIItem* m_resetButton = nullptr;
+  CGUIItem* m_profileButtons[5] = {};  // new, import, export, save, delete
+  CGUIItem* m_basicCommandsButton = nullptr;
+  CGUIItem* m_advancedCommandsButton = nullptr;
+  CGUIItem* m_insertDelayButton = nullptr;
+  CGUIItem* m_basicCommandsDropdown = nullptr;
+  CGUIItem* m_advancedCommandsDropdown = nullptr;
+  CGUIItem* m_macroDisplay = nullptr;
+  CGUIItem* m_macroDisplayReadOnly = nullptr;
+  CGUIItem* m_macroOptions = nullptr;
+  CGUIItem* m_macroOptions2 = nullptr;
+  CGUIItem* m_macroCreate = nullptr;
+  CGUIItem* m_macroImport = nullptr;
+  CGUIItem* m_macroExport = nullptr;
+  CGUIItem* m_macroSave = nullptr;
+  CGUIItem* m_macroDelete = nullptr;
+  CGUIItem* m_macroRename = nullptr;
+  CGUIItem* m_recordStart = nullptr;
+  CGUIItem* m_recordStop = nullptr;
+  CGUIItem* m_recordPlay = nullptr;
+  CGUIItem* m_recordBackward = nullptr;
+  CGUIItem* m_recordForward = nullptr;
+  CGUIItem* m_ignoreDelayButton = nullptr;
+  CGUIItem* m_ignoreDelayText = nullptr;
+  CGUIItem* m_delayEdit = nullptr;
+  CGUIItem* m_insertDefaultDelayButton = nullptr;
+  CGUIItem* m_insertDefaultDelayText = nullptr;
+  CGUIItem* m_defaultDelayEdit = nullptr;
 
  protected:
   bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -149,6 +221,11 @@ class CMorvelAppDlg : public CGUIPanel {
   void StoreForSelectedKey(const KeyAssignment& record, bool releaseCapture);
   // Pumps what paints and what the write needs until no write runs; no input.
   void WaitForWrite();
+
+  // The macro chosen in the macro drop-down, or null.
+  CMacro* ChosenMacro() const;
+  // The name chosen in the predefined-command drop-down that belongs to the button.
+  std::wstring ChosenCommandName(int32_t buttonId) const;
 
   bool m_startReadFailed = false;
   bool m_watchingWrite = false;
