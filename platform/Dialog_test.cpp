@@ -204,7 +204,9 @@ TEST(Dialog, AnOwnerDestroyedDuringANestedLoopEndsTheLoopsItOwns) {
         });
       };
       innerResult = inner->DoModal();
-      if (onStack) EXPECT_EQ(onStack->m_hWnd, nullptr);
+      if (onStack) {
+        EXPECT_EQ(onStack->m_hWnd, nullptr);
+      }
       outerStepReturned = true;
     };
     EXPECT_EQ(outer.DoModal(), -1);
@@ -212,7 +214,9 @@ TEST(Dialog, AnOwnerDestroyedDuringANestedLoopEndsTheLoopsItOwns) {
     EXPECT_TRUE(outerStepReturned);
     EXPECT_EQ(SelfDeletingDialog::s_deleted, c.innerDeletes ? 1 : 0);
     EXPECT_EQ(outer.m_hWnd, nullptr);
-    if (!c.destroyHost) EXPECT_TRUE(host->IsWindowEnabled());
+    if (!c.destroyHost) {
+      EXPECT_TRUE(host->IsWindowEnabled());
+    }
     host.reset();
     EXPECT_EQ(platform::BoundWindowCount(), before);
   }
