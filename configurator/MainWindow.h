@@ -45,6 +45,13 @@ class CMorvelAppDlg : public CGUIPanel {
   void FillMacroDropdown();
   void FillPredefinedCommandLists();
   void SetMacroPageState(int state);
+  // Makes the profile active and brings every view of the active profile in step
+  // (both profile lists, the marks, the pane, the show-on-screen box); modified.
+  void ActivateProfile(IKeyboardProfile* profile);
+  // The drop-downs' choices (wParam of DropdownSelChangedMessage): the entry's
+  // position, which is the profile's or macro's position in the configuration.
+  void OnProfileDropdownSelChanged(int index);
+  void OnMacroDropdownSelChanged(int index);
   void EnableAssignButtons(bool enable);
   void ShowKeyAssignmentText(CKeyboardKeyItem* key);
 
@@ -123,6 +130,9 @@ class CMorvelAppDlg : public CGUIPanel {
   CGUIItem* m_keyboardBitmap = nullptr;
   CGUIItem* m_profileDropdown = nullptr;
   CGUIItem* m_macroDropdown = nullptr;
+  CGUIItem* m_basicCommands = nullptr;
+  CGUIItem* m_additionalCommands = nullptr;
+  CGUIItem* m_macroDisplay = nullptr;
   CGUIItem* m_profileList = nullptr;
   CGUIItem* m_osdButton = nullptr;
 
