@@ -222,6 +222,49 @@ TEST(Dialog, AnOwnerDestroyedDuringANestedLoopEndsTheLoopsItOwns) {
   }
 }
 
+TEST(Dialog, TheMainWindowDestroyedDuringAModalLoopEndsTheLoopAndThenTheProgram) {
+  // A main window that opens a modal dialog when told to.
+  struct MainWindow : CWnd {
+    std::function<void()> onStep;
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
+      if (msg == kStep) {
+        onStep();
+        result = 0;
+        return true;
+      }
+      return CWnd::OnMessage(msg, wp, lp, result);
+    }
+  };
+  struct App : CWinApp {
+    MainWindow main;
+    INT_PTR dialogResult = 0;
+    bool dialogReturned = false;
+    BOOL InitInstance() override {
+      if (!main.CreateEx(0, CWnd::DefaultClassName(), L"main", WS_POPUP | WS_VISIBLE, RECT{0, 0, 200, 200},
+                         static_cast<HWND>(nullptr), 0))
+        return FALSE;
+      m_pMainWnd = &main;
+      main.onStep = [this] {
+        ScriptedDialog dlg(kPopupTemplate, &main);
+        dlg.onInit = [](ScriptedDialog& d) { d.PostMessage(kStep); };
+        dlg.onStep = [this](ScriptedDialog&) { main.DestroyWindow(); };
+        dialogResult = dlg.DoModal();
+        dialogReturned = true;
+      };
+      main.PostMessage(kStep);
+      return TRUE;
+    }
+  };
+  const size_t before = platform::BoundWindowCount();
+  App app;
+  // The quit posted for the main window's end passes the dialog's loop and ends the program's.
+  EXPECT_EQ(app.Run(), 0);
+  EXPECT_TRUE(app.dialogReturned);
+  EXPECT_EQ(app.dialogResult, -1);
+  EXPECT_EQ(app.m_pMainWnd, nullptr);
+  EXPECT_EQ(platform::BoundWindowCount(), before);
+}
+
 TEST(Dialog, EnterAndEscapeReachOnOkAndOnCancel) {
   struct Dlg : ScriptedDialog {
     using ScriptedDialog::ScriptedDialog;
