@@ -333,4 +333,103 @@ TEST_F(ConfiguratorEndToEnd, SingleKeyAppliedReachesTheService) {
   EXPECT_EQ(record.payload.key.scanCode, 0x30);
 }
 
+// The configuration as the service holds it, read by a client of its own; false
+// when it cannot be read.
+bool ReadService(CMorvelConfig& config) {
+  CKeyboard keyboard;
+  return keyboard.ReadFromDevice(&config) && keyboard.TransferConfig(&config, TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL);
+}
+
+// The profile named exactly so, or null.
+IKeyboardProfile* ProfileNamed(IKeyboardConfig& config, const std::wstring& name) {
+  for (int i = 0; i < config.GetProfileCount(); ++i)
+    if (config.GetProfile(i)->GetName() == name) return config.GetProfile(i);
+  return nullptr;
+}
+
+// A visible window that this one owns (a popup it opened), or null after the wait.
+HWND OwnedPopup(HWND owner, int waitMs = 10000) {
+  for (int waited = 0;; waited += 50) {
+    for (HWND w = FindWindowExW(nullptr, nullptr, nullptr, nullptr); w; w = FindWindowExW(nullptr, w, nullptr, nullptr))
+      if (GetWindow(w, GW_OWNER) == owner && IsWindowVisible(w)) return w;
+    if (waited >= waitMs) return nullptr;
+    Sleep(50);
+  }
+}
+
+void PostKeyPress(HWND window, WPARAM key) {
+  PostMessageW(window, WM_KEYDOWN, key, 1);
+  PostMessageW(window, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001));
+}
+
+constexpr int kProfileSwitch = 683, kPopupDropdown = 686;
+
+TEST_F(ConfiguratorEndToEnd, ProfileSwitchAppliedReachesTheService) {
+  // Two more profiles whose names differ only in case, made in the service first.
+  {
+    CMorvelConfig config(L".\\");
+    CKeyboard keyboard;
+    ASSERT_TRUE(keyboard.ReadFromDevice(&config));
+    ASSERT_TRUE(keyboard.TransferConfig(&config, TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL));
+    ASSERT_EQ(config.GetProfileCount(), 1);
+    ASSERT_NE(config.AddNewProfile(L"Work"), nullptr);
+    ASSERT_NE(config.AddNewProfile(L"work"), nullptr);
+    ASSERT_TRUE(keyboard.TransferConfig(&config, TRANSFER_TO_DEVICE, TRANSFER_WRITE_ALL));
+    ASSERT_TRUE(PumpUntil([&] { return !keyboard.IsWriting(); }));
+    ASSERT_TRUE(keyboard.LastWriteSucceeded());
+  }
+  GUID upper{}, lower{};
+  {
+    CMorvelConfig config(L".\\");
+    ASSERT_TRUE(ReadService(config));
+    ASSERT_NE(ProfileNamed(config, L"Work"), nullptr);
+    ASSERT_NE(ProfileNamed(config, L"work"), nullptr);
+    upper = ProfileNamed(config, L"Work")->GetId();
+    lower = ProfileNamed(config, L"work")->GetId();
+    ASSERT_FALSE(IsEqualGUID(upper, lower));
+  }
+
+  SetCursorPos(1270, 1010);  // the pointer over no popup row
+  Configurator app;
+  ASSERT_TRUE(app.started);
+  HWND main = app.MainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(PostMessageW(main, 0x721, 0, kKeyA));  // the click report of key A
+  ASSERT_TRUE(WaitFor([&] { return Enabled(main, kProfileSwitch); })) << "a key selected, two or more profiles";
+  ASSERT_TRUE(Click(main, kProfileSwitch));
+  HWND popup = Popup(main, L"SelectProfilePopup.xml");
+  ASSERT_NE(popup, nullptr);
+  SetForegroundWindow(popup);
+  HWND dropdown = GetDlgItem(popup, kPopupDropdown);
+  ASSERT_NE(dropdown, nullptr);
+
+  // The offered profiles are "Work" and "work" (the active one is not offered);
+  // the second entry is picked in the drop-down's list.
+  ASSERT_TRUE(PostMessageW(dropdown, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4)));
+  HWND list = OwnedPopup(popup);
+  ASSERT_NE(list, nullptr) << "the drop-down's list did not open";
+  HWND rows = FindWindowExW(list, nullptr, L"SysListView32", nullptr);
+  ASSERT_NE(rows, nullptr);
+  for (WPARAM key : {VK_HOME, VK_DOWN, VK_RETURN}) PostKeyPress(rows, key);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(list); })) << "the list stayed open";
+  ASSERT_TRUE(Click(popup, kPopupOk));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(popup); }));
+  ASSERT_TRUE(WaitFor([&] { return Enabled(main, kApply); }));
+  ASSERT_TRUE(Click(main, kApply));
+  ASSERT_TRUE(WaitFor([&] { return !Enabled(main, kApply); }));
+
+  // Key A of the active profile switches to "work", by its id, in the service.
+  KeyAssignment record;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        CMorvelConfig config(L".\\");
+        if (!ReadService(config)) return false;
+        config.GetKeyAssignment(record, KeyOf(0x1E), config.GetActiveProfile());
+        return record.kind == KEYKIND_PROFILE;
+      },
+      15000))
+      << "kind " << record.kind;
+  EXPECT_TRUE(IsEqualGUID(record.payload.id, lower)) << (IsEqualGUID(record.payload.id, upper) ? "switches to \"Work\"" : "");
+}
+
 }  // namespace

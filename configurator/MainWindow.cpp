@@ -3,16 +3,20 @@
 #include <algorithm>
 #include <cstddef>
 #include <cwctype>
+#include <vector>
 
 #include "configurator/ElementIds.h"
 #include "configurator/FileVersions.h"
 #include "configurator/ItemAccess.h"
 #include "configurator/Shell.h"
+#include "device/PredefinedMacros.h"
 #include "configurator/popups/Popups.h"
 #include "gui/Messages.h"
 #include "gui/controls/BitmapBtn.h"
 #include "gui/controls/BitmapWindow.h"
 #include "gui/controls/KeyboardKeyItem.h"
+#include "gui/controls/MacroDisplayItem.h"
+#include "gui/panels/DropdownListItem.h"
 #include "gui/skin/LangTable.h"
 #include "gui/skin/SkinResourceCache.h"
 
@@ -49,6 +53,23 @@ bool DeviceInterfaceName(const DEV_BROADCAST_DEVICEINTERFACE_W* broadcast, std::
   const wchar_t* text = broadcast->dbcc_name;
   name.assign(text, std::find(text, text + chars, L'\0'));
   return true;
+}
+
+CDropdownListItem* DropdownOf(CGUIItem* item) {
+  return item != nullptr && item->kind == GUIKIND_COMBO ? static_cast<CDropdownListItem*>(item) : nullptr;
+}
+
+// The entries become these texts; a shown text that names none of them any more
+// is taken away rather than left showing something that is gone.
+void FillDropdown(CDropdownListItem* dropdown, const std::vector<std::wstring>& texts) {
+  if (dropdown == nullptr) return;
+  dropdown->ResetContent();
+  for (const std::wstring& text : texts) dropdown->AddString(text);
+  if (!dropdown->m_shownText.empty() && dropdown->GetCurSel() < 0) {
+    dropdown->m_shownText.clear();
+    dropdown->m_subText.clear();
+  }
+  if (dropdown->m_hWnd != nullptr) dropdown->Invalidate(FALSE);
 }
 
 std::wstring Upper(std::wstring text) {
@@ -137,6 +158,9 @@ void CMorvelAppDlg::BindItems() {
     m_assignTexts[i] = page(kAssignTextIds[i]);
   }
   m_macroDropdown = page(ids::LIST_GLOBALMACROLIST);
+  m_basicCommands = page(ids::LIST_GLOBAL_BASIC_COMMANDS);
+  m_additionalCommands = page(ids::LIST_GLOBAL_ADDITIONAL_COMMANDS);
+  m_macroDisplay = page(ids::MACRO_DISPLAY);
   m_profileList = page(ids::LIST_PROFILELIST);
   m_osdButton = page(ids::BUTTON_ENABLE_PROFILE_OSD);
   m_osdText = page(ids::TEXT_ENABLE_PROFILE_OSD);
@@ -148,9 +172,6 @@ void CMorvelAppDlg::BindItems() {
   m_basicCommandsButton = page(ids::BUTTON_ADD_BASIC_MACRO_CMDS);
   m_advancedCommandsButton = page(ids::BUTTON_ADD_ADV_MACRO_CMDS);
   m_insertDelayButton = page(ids::BUTTON_INSERT_DELAY);
-  m_basicCommandsDropdown = page(ids::LIST_GLOBAL_BASIC_COMMANDS);
-  m_advancedCommandsDropdown = page(ids::LIST_GLOBAL_ADDITIONAL_COMMANDS);
-  m_macroDisplay = page(ids::MACRO_DISPLAY);
   m_macroDisplayReadOnly = page(ids::MACRO_DISPLAY_READONLY);
   m_macroOptions = page(ids::LISTPANEL_MACROOPTIONS);
   m_macroOptions2 = page(ids::LISTPANEL_MACROOPTIONS2);
@@ -373,9 +394,83 @@ void CMorvelAppDlg::FillStatusTexts() {
 }
 
 void CMorvelAppDlg::RefreshProfileViews() {}
-void CMorvelAppDlg::FillProfileDropdown() {}
-void CMorvelAppDlg::FillMacroDropdown() {}
-void CMorvelAppDlg::FillPredefinedCommandLists() {}
+void CMorvelAppDlg::FillProfileDropdown() {
+  CDropdownListItem* dropdown = DropdownOf(m_profileDropdown);
+  if (dropdown == nullptr || m_config == nullptr) return;
+  std::vector<std::wstring> names;
+  int active = 0;
+  for (int i = 0; i < m_config->GetProfileCount(); ++i) {
+    IKeyboardProfile* profile = m_config->GetProfile(i);
+    if (profile == nullptr) continue;
+    if (profile == m_config->GetActiveProfile()) active = static_cast<int>(names.size());
+    names.push_back(profile->GetName());
+  }
+  FillDropdown(dropdown, names);
+  if (!dropdown->SetCurSel(active, nullptr)) dropdown->m_shownText.clear();
+}
+
+void CMorvelAppDlg::FillMacroDropdown() {
+  if (m_config == nullptr) return;
+  std::vector<std::wstring> names;
+  for (int i = 0; i < m_config->GetMacroCount(); ++i)
+    if (const CMacro* macro = m_config->GetMacro(i)) names.push_back(macro->GetName());
+  FillDropdown(DropdownOf(m_macroDropdown), names);
+}
+
+void CMorvelAppDlg::FillPredefinedCommandLists() {
+  std::vector<std::wstring> keywords;
+  ListPredefinedMacrosA(PredefinedMacroList(), keywords);
+  FillDropdown(DropdownOf(m_basicCommands), keywords);
+  ListPredefinedMacrosB(PredefinedMacroList(), keywords);
+  FillDropdown(DropdownOf(m_additionalCommands), keywords);
+}
+
+void CMorvelAppDlg::ActivateProfile(IKeyboardProfile* profile) {
+  if (m_config == nullptr || profile == nullptr || !m_config->SetActiveProfile(profile)) return;
+  FillProfileList();
+  FillProfileDropdown();
+  RefreshAssignedMarks();
+  if (m_osdButton != nullptr) configurator::SetItemCheck(m_osdButton, profile->GetShowOsd() != 0);
+  // The pane speaks of the active profile: a selected (or hovered) key shows its
+  // assignment in the new one.
+  if (CKeyboardKeyItem* shown = m_selectedKey != nullptr ? m_selectedKey : m_hoveredKey) {
+    const bool locked = m_infoLocked;
+    m_infoLocked = false;
+    ShowKeyAssignmentText(shown);
+    m_infoLocked = locked;
+    SyncInfoPanel();
+  }
+  RefreshProfileViews();
+  SetModified(true);
+}
+
+void CMorvelAppDlg::OnProfileDropdownSelChanged(int index) {
+  CDropdownListItem* dropdown = DropdownOf(m_profileDropdown);
+  if (dropdown == nullptr || m_config == nullptr || index < 0) return;
+  // The entry stands for the profile at its position; names alone cannot say
+  // which one is meant ("Work" and "work" may both exist).
+  IKeyboardProfile* profile = m_config->GetProfile(index);
+  if (profile == nullptr || profile->GetName() != dropdown->GetLBText(index)) {
+    // The entries no longer follow the configuration: show it as it is.
+    FillProfileDropdown();
+    return;
+  }
+  if (profile == m_config->GetActiveProfile()) return;
+  ActivateProfile(profile);
+}
+
+void CMorvelAppDlg::OnMacroDropdownSelChanged(int index) {
+  CDropdownListItem* dropdown = DropdownOf(m_macroDropdown);
+  if (dropdown == nullptr || m_config == nullptr || index < 0) return;
+  CMacro* macro = m_config->GetMacro(index);
+  if (macro == nullptr || macro->GetName() != dropdown->GetLBText(index)) {
+    FillMacroDropdown();
+    return;
+  }
+  if (m_macroDisplay != nullptr && m_macroDisplay->kind == GUIKIND_MACRODISPLAY)
+    static_cast<CMacroDisplayItem*>(m_macroDisplay)->LoadEvents(&macro->events);
+  SetMacroPageState(1);
+}
 
 CGUIItem* CMorvelAppDlg::ClickedItem(HWND hwnd) const {
   if (hwnd == nullptr) return nullptr;
@@ -566,10 +661,10 @@ bool CMorvelAppDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
       return true;
     case DropdownSelChangedMessage: {
       const int index = static_cast<int>(wParam);
-      const HWND sender = reinterpret_cast<HWND>(lParam);
-      if (index >= 0 && m_profileDropdown != nullptr && sender == m_profileDropdown->hwnd)
+      const HWND from = reinterpret_cast<HWND>(lParam);
+      if (from != nullptr && m_profileDropdown != nullptr && from == m_profileDropdown->hwnd)
         OnProfileDropdownSelChanged(index);
-      else if (index >= 0 && m_macroDropdown != nullptr && sender == m_macroDropdown->hwnd)
+      else if (from != nullptr && m_macroDropdown != nullptr && from == m_macroDropdown->hwnd)
         OnMacroDropdownSelChanged(index);
       result = 0;
       return true;

@@ -45,6 +45,13 @@ class CMorvelAppDlg : public CGUIPanel {
   void FillMacroDropdown();
   void FillPredefinedCommandLists();
   void SetMacroPageState(int state);
+  // Makes the profile active and brings every view of the active profile in step
+  // (both profile lists, the marks, the pane, the show-on-screen box); modified.
+  void ActivateProfile(IKeyboardProfile* profile);
+  // The drop-downs' choices (wParam of DropdownSelChangedMessage): the entry's
+  // position, which is the profile's or macro's position in the configuration.
+  void OnProfileDropdownSelChanged(int index);
+  void OnMacroDropdownSelChanged(int index);
   void EnableAssignButtons(bool enable);
   void ShowKeyAssignmentText(CKeyboardKeyItem* key);
 
@@ -67,7 +74,6 @@ class CMorvelAppDlg : public CGUIPanel {
   void DisableUnreachableKeys();
 
   // Managing profiles (pages/Profiles.cpp).
-  void ActivateProfile(IKeyboardProfile* profile);
   void CreateProfile();
   void RenameProfile();
   void RenameProfileInPlace(int row, const std::wstring& name);
@@ -79,8 +85,6 @@ class CMorvelAppDlg : public CGUIPanel {
   void RestoreProfile(IKeyboardProfile* profile);
   void OnProfileListCheck(int row, int column, int value);
   void AssignProfileApplication(int row, const std::wstring& text);
-  // The profile drop-down of the main page chose the entry at this index.
-  void OnProfileDropdownSelChanged(int index);
   // The profile list's messages (actions, checks, double click, rename, menu).
   LRESULT OnProfileListMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
@@ -102,8 +106,6 @@ class CMorvelAppDlg : public CGUIPanel {
   void InsertDelay();
   void InsertPredefinedCommands(const std::wstring& name);
   void EditEventKey();
-  // The macro drop-down chose the entry at this index.
-  void OnMacroDropdownSelChanged(int index);
   // The event lists' messages (events changed, edit key, playback done) and the delay edits'.
   LRESULT OnMacroMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   void OnDelayEditKillFocus();
@@ -165,6 +167,9 @@ class CMorvelAppDlg : public CGUIPanel {
   CGUIItem* m_keyboardBitmap = nullptr;
   CGUIItem* m_profileDropdown = nullptr;
   CGUIItem* m_macroDropdown = nullptr;
+  CGUIItem* m_basicCommands = nullptr;
+  CGUIItem* m_additionalCommands = nullptr;
+  CGUIItem* m_macroDisplay = nullptr;
   CGUIItem* m_profileList = nullptr;
   CGUIItem* m_osdButton = nullptr;
   CGUIItem* m_osdText = nullptr;
@@ -174,9 +179,6 @@ class CMorvelAppDlg : public CGUIPanel {
   CGUIItem* m_basicCommandsButton = nullptr;
   CGUIItem* m_advancedCommandsButton = nullptr;
   CGUIItem* m_insertDelayButton = nullptr;
-  CGUIItem* m_basicCommandsDropdown = nullptr;
-  CGUIItem* m_advancedCommandsDropdown = nullptr;
-  CGUIItem* m_macroDisplay = nullptr;
   CGUIItem* m_macroDisplayReadOnly = nullptr;
   CGUIItem* m_macroOptions = nullptr;
   CGUIItem* m_macroOptions2 = nullptr;

@@ -23,7 +23,9 @@ void SetResourceInstance(HINSTANCE instance) { g_resourceInstance = instance; }
 
 CDialog::CDialog(UINT templateId, CWnd* parent) : m_parentWnd(parent), m_templateId(templateId) {}
 
-CDialog::~CDialog() = default;
+CDialog::~CDialog() {
+  if (m_modalRun) m_modalRun->deleted = true;
+}
 
 bool CDialog::CreateFromTemplate(HWND owner) {
   HINSTANCE instance = platform::ResourceInstance();
@@ -50,10 +52,14 @@ INT_PTR CDialog::DoModal() {
   if (!owner && g_app && g_app->m_pMainWnd && g_app->m_pMainWnd != this) owner = g_app->m_pMainWnd->m_hWnd;
   owner = TopLevelOf(owner);
 
+  ModalRun run;
+  m_modalRun = &run;
   m_inModalLoop = true;
   m_endRequested = false;
   m_result = -1;
   if (!CreateFromTemplate(owner)) {
+    if (run.deleted) return -1;
+    m_modalRun = nullptr;
     m_inModalLoop = false;
     if (m_hWnd) ::DestroyWindow(m_hWnd);
     return -1;
@@ -61,9 +67,11 @@ INT_PTR CDialog::DoModal() {
   const bool disableOwner = owner && ::IsWindowEnabled(owner);
   if (disableOwner) ::EnableWindow(owner, FALSE);
 
-  if (!m_endRequested && m_hWnd) {
+  if (!run.deleted && !m_endRequested && m_hWnd) {
     ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
-    while (!m_endRequested && m_hWnd) {
+    // The dialog's window goes with its owner's; a dialog that deletes itself
+    // then is gone too, so `run` is asked before any member.
+    while (!run.deleted && !m_endRequested && m_hWnd) {
       MSG msg;
       const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
       if (got == -1) break;
@@ -78,10 +86,13 @@ INT_PTR CDialog::DoModal() {
     }
   }
 
-  // The owner is enabled before the dialog goes, so activation returns to it.
-  if (disableOwner) ::EnableWindow(owner, TRUE);
+  // The owner is enabled before the dialog goes, so activation returns to it
+  // (unless it was destroyed during the loop).
+  if (disableOwner && ::IsWindow(owner)) ::EnableWindow(owner, TRUE);
+  if (run.deleted) return run.result;
   // Taken before the window goes: PostNcDestroy may delete the object.
   const INT_PTR result = m_result;
+  m_modalRun = nullptr;
   m_inModalLoop = false;
   if (HWND hwnd = m_hWnd) {
     if (owner && ::GetActiveWindow() == hwnd) ::SetActiveWindow(owner);
@@ -92,6 +103,7 @@ INT_PTR CDialog::DoModal() {
 
 void CDialog::EndDialog(INT_PTR result) {
   m_result = result;
+  if (m_modalRun) m_modalRun->result = result;
   m_endRequested = true;
   if (m_inModalLoop) {
     // Wakes the loop if the queue is empty.

@@ -37,10 +37,19 @@ class CDialog : public CWnd {
  private:
   bool CreateFromTemplate(HWND owner);
 
+  // What a modal run needs after its loop, kept on DoModal's stack: a dialog
+  // that deletes itself with its window (its owner destroyed mid-loop) must not
+  // be read once it is gone.
+  struct ModalRun {
+    bool deleted = false;
+    INT_PTR result = -1;
+  };
+
   UINT m_templateId;
   bool m_inModalLoop = false;
   bool m_endRequested = false;
   INT_PTR m_result = -1;
+  ModalRun* m_modalRun = nullptr;
 };
 
 class CWinApp {

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
 #include <functional>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/testing/GuiTestHost.h"
@@ -110,6 +114,155 @@ TEST(Dialog, NestedLoopsEachSeePostedKeysInPreTranslateMessage) {
   EXPECT_TRUE(outerDisabledDuringInner);
   EXPECT_EQ(outer.preTranslated, std::vector<UINT>{WM_KEYDOWN});
   EXPECT_TRUE(host.IsWindowEnabled());
+}
+
+TEST(Dialog, OuterEndDialogDuringAnInnerLoopEndsTheOuterLoopOnceTheInnerReturns) {
+  GuiTestHost host;
+  const size_t before = platform::BoundWindowCount();
+  std::vector<std::string> events;
+  ScriptedDialog outer(kPopupTemplate, &host);
+  outer.onInit = [](ScriptedDialog& d) { d.PostMessage(kStep); };
+  outer.onStep = [&](ScriptedDialog& o) {
+    ScriptedDialog inner(kPopupTemplate, &o);
+    inner.onInit = [&](ScriptedDialog& i) {
+      // Both run inside the inner loop, one turn apart: the outer request must
+      // not end the inner loop, which goes on until its own EndDialog.
+      host.RunInNextLoop([&] {
+        events.push_back("outer ends");
+        o.EndDialog(7);
+      });
+      host.RunInNextLoop([&] {
+        events.push_back(i.IsModal() && i.m_hWnd ? "inner still runs" : "inner gone");
+        i.EndDialog(5);
+      });
+    };
+    events.push_back("inner returned " + std::to_string(inner.DoModal()));
+    events.push_back(o.m_hWnd ? "outer window kept" : "outer window gone");
+  };
+  events.push_back("outer returned " + std::to_string(outer.DoModal()));
+  EXPECT_EQ(events, (std::vector<std::string>{"outer ends", "inner still runs", "inner returned 5",
+                                              "outer window kept", "outer returned 7"}));
+  EXPECT_EQ(outer.m_hWnd, nullptr);
+  EXPECT_TRUE(host.IsWindowEnabled());
+  EXPECT_EQ(platform::BoundWindowCount(), before);
+}
+
+// A dialog that lives in a buffer of its own and deletes itself with its window,
+// as modeless dialogs of the programs do. Its memory stays readable after the
+// deletion, filled with a pattern, so that a loop that went on reading it would
+// return the pattern instead of its result.
+class SelfDeletingDialog : public ScriptedDialog {
+ public:
+  using ScriptedDialog::ScriptedDialog;
+  static void* operator new(size_t size) {
+    EXPECT_LE(size, sizeof(s_storage));
+    return s_storage;
+  }
+  static void operator delete(void* p) { std::memset(p, 0xCD, sizeof(s_storage)); }
+  static inline int s_deleted = 0;
+
+ protected:
+  void PostNcDestroy() override {
+    ++s_deleted;
+    delete this;
+  }
+
+ private:
+  alignas(std::max_align_t) static inline unsigned char s_storage[1024];
+};
+
+TEST(Dialog, AnOwnerDestroyedDuringANestedLoopEndsTheLoopsItOwns) {
+  struct Case {
+    const char* what;
+    bool destroyHost;    // else the outer dialog, the inner one's owner
+    bool innerDeletes;   // the inner dialog deletes itself with its window
+  } cases[] = {
+      {"outer dialog destroyed", false, false},
+      {"outer dialog destroyed, inner deletes itself", false, true},
+      {"host destroyed", true, false},
+      {"host destroyed, inner deletes itself", true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const size_t before = platform::BoundWindowCount();
+    SelfDeletingDialog::s_deleted = 0;
+    auto host = std::make_unique<GuiTestHost>();
+    HWND hostHwnd = host->m_hWnd;
+    INT_PTR innerResult = 0;
+    bool outerStepReturned = false;
+    ScriptedDialog outer(kPopupTemplate, host.get());
+    outer.onInit = [](ScriptedDialog& d) { d.PostMessage(kStep); };
+    outer.onStep = [&](ScriptedDialog& o) {
+      std::unique_ptr<ScriptedDialog> onStack;
+      ScriptedDialog* inner = c.innerDeletes ? new SelfDeletingDialog(kPopupTemplate, &o)
+                                             : (onStack = std::make_unique<ScriptedDialog>(kPopupTemplate, &o)).get();
+      inner->onInit = [&](ScriptedDialog& i) {
+        HWND innerHwnd = i.m_hWnd;
+        host->RunInNextLoop([&, innerHwnd] {
+          ::DestroyWindow(c.destroyHost ? hostHwnd : o.m_hWnd);
+          EXPECT_FALSE(::IsWindow(innerHwnd));  // owned windows go with their owner
+        });
+      };
+      innerResult = inner->DoModal();
+      if (onStack) {
+        EXPECT_EQ(onStack->m_hWnd, nullptr);
+      }
+      outerStepReturned = true;
+    };
+    EXPECT_EQ(outer.DoModal(), -1);
+    EXPECT_EQ(innerResult, -1);
+    EXPECT_TRUE(outerStepReturned);
+    EXPECT_EQ(SelfDeletingDialog::s_deleted, c.innerDeletes ? 1 : 0);
+    EXPECT_EQ(outer.m_hWnd, nullptr);
+    if (!c.destroyHost) {
+      EXPECT_TRUE(host->IsWindowEnabled());
+    }
+    host.reset();
+    EXPECT_EQ(platform::BoundWindowCount(), before);
+  }
+}
+
+TEST(Dialog, TheMainWindowDestroyedDuringAModalLoopEndsTheLoopAndThenTheProgram) {
+  // A main window that opens a modal dialog when told to.
+  struct MainWindow : CWnd {
+    std::function<void()> onStep;
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
+      if (msg == kStep) {
+        onStep();
+        result = 0;
+        return true;
+      }
+      return CWnd::OnMessage(msg, wp, lp, result);
+    }
+  };
+  struct App : CWinApp {
+    MainWindow main;
+    INT_PTR dialogResult = 0;
+    bool dialogReturned = false;
+    BOOL InitInstance() override {
+      if (!main.CreateEx(0, CWnd::DefaultClassName(), L"main", WS_POPUP | WS_VISIBLE, RECT{0, 0, 200, 200},
+                         static_cast<HWND>(nullptr), 0))
+        return FALSE;
+      m_pMainWnd = &main;
+      main.onStep = [this] {
+        ScriptedDialog dlg(kPopupTemplate, &main);
+        dlg.onInit = [](ScriptedDialog& d) { d.PostMessage(kStep); };
+        dlg.onStep = [this](ScriptedDialog&) { main.DestroyWindow(); };
+        dialogResult = dlg.DoModal();
+        dialogReturned = true;
+      };
+      main.PostMessage(kStep);
+      return TRUE;
+    }
+  };
+  const size_t before = platform::BoundWindowCount();
+  App app;
+  // The quit posted for the main window's end passes the dialog's loop and ends the program's.
+  EXPECT_EQ(app.Run(), 0);
+  EXPECT_TRUE(app.dialogReturned);
+  EXPECT_EQ(app.dialogResult, -1);
+  EXPECT_EQ(app.m_pMainWnd, nullptr);
+  EXPECT_EQ(platform::BoundWindowCount(), before);
 }
 
 TEST(Dialog, EnterAndEscapeReachOnOkAndOnCancel) {

@@ -8,10 +8,20 @@
 
 #include "platform/Gdi.h"
 #include "platform/testing/GuiTestHost.h"
+#include "platform/testing/MessageSequence.h"
 
 namespace {
 
+using platform::testing::ExpectedSequence;
 using platform::testing::GuiTestHost;
+using platform::testing::MessageSet;
+using platform::testing::SentMessage;
+using platform::testing::SequenceMatches;
+
+// The messages of a window's creation and destruction that every class gets
+// exactly once; the rest (sizes, frame changes, class-specific set-up) differ
+// between classes and between Wine and Windows.
+const MessageSet kLifeMessages{WM_NCCREATE, WM_CREATE, WM_DESTROY, WM_NCDESTROY};
 
 // Records every message it is handed, and the reflected ones apart.
 class RecordingWnd : public CWnd {
@@ -61,8 +71,14 @@ TEST(Window, BoundBeforeTheFirstMessageForEveryClassKind) {
     ASSERT_FALSE(wnd.seen.empty());
     // A child window's life starts with WM_NCCREATE; nothing came before it.
     EXPECT_EQ(wnd.seen.front(), static_cast<UINT>(WM_NCCREATE)) << cls;
-    EXPECT_LT(IndexOf(wnd.seen, WM_NCCREATE), IndexOf(wnd.seen, WM_CREATE)) << cls;
     EXPECT_EQ(wnd.preSubclassCalls, 1) << cls;
+    // The object sees the whole life, each step once and in order, the last
+    // message included.
+    ASSERT_TRUE(wnd.DestroyWindow()) << cls;
+    EXPECT_TRUE(SequenceMatches(wnd.seen, {WM_NCCREATE, WM_CREATE, WM_DESTROY, WM_NCDESTROY},
+                                kLifeMessages))
+        << cls;
+    EXPECT_EQ(wnd.seen.back(), static_cast<UINT>(WM_NCDESTROY)) << cls;
   }
 }
 
@@ -70,10 +86,11 @@ TEST(Window, TopLevelWindowOfOurClassSeesItsCreation) {
   RecordingWnd wnd;
   ASSERT_TRUE(wnd.CreateEx(0, CWnd::DefaultClassName(), L"top", WS_OVERLAPPEDWINDOW, RECT{0, 0, 100, 100},
                            static_cast<HWND>(nullptr), 0));
-  // Top-level windows may be asked for their size limits before WM_NCCREATE.
-  const UINT first = wnd.seen.front();
-  EXPECT_TRUE(first == WM_NCCREATE || first == WM_GETMINMAXINFO) << std::hex << first;
-  EXPECT_LT(IndexOf(wnd.seen, WM_NCCREATE), IndexOf(wnd.seen, WM_CREATE));
+  // Top-level windows may be asked for their size limits before WM_NCCREATE;
+  // nothing else comes before it.
+  const auto ncCreate = wnd.seen.begin() + static_cast<std::ptrdiff_t>(IndexOf(wnd.seen, WM_NCCREATE));
+  EXPECT_TRUE(std::all_of(wnd.seen.begin(), ncCreate, [](UINT m) { return m == WM_GETMINMAXINFO; }));
+  EXPECT_TRUE(SequenceMatches(wnd.seen, {WM_NCCREATE, WM_CREATE}, kLifeMessages));
   EXPECT_EQ(::GetClassLongPtrW(wnd.m_hWnd, GCL_STYLE) & CS_DBLCLKS, static_cast<ULONG_PTR>(CS_DBLCLKS));
   EXPECT_EQ(::GetClassLongPtrW(wnd.m_hWnd, GCLP_HBRBACKGROUND), 0u);
 }
@@ -85,9 +102,10 @@ TEST(Window, SubclassesAnExistingWindowAndDefaultReachesItsProcedure) {
   ASSERT_TRUE(wnd.SubclassWindow(edit));
   EXPECT_EQ(wnd.preSubclassCalls, 1);
   EXPECT_FALSE(RecordingWnd().SubclassWindow(edit));  // bound once only
+  wnd.seen.clear();
   ::SetWindowTextW(edit, L"hello");
   EXPECT_EQ(wnd.GetWindowText(), L"hello");            // the edit's own procedure stored it
-  EXPECT_NE(IndexOf(wnd.seen, WM_SETTEXT), wnd.seen.size());
+  EXPECT_TRUE(SequenceMatches(wnd.seen, {WM_SETTEXT, WM_GETTEXTLENGTH, WM_GETTEXT}));
 }
 
 // A parent that records what reached its own handlers.
@@ -205,6 +223,8 @@ TEST(Window, DestroyingObjectAndWindowInEitherOrder) {
   ::DestroyWindow(second.m_hWnd);
   EXPECT_TRUE(gone);
   EXPECT_EQ(second.m_hWnd, nullptr);
+  EXPECT_TRUE(SequenceMatches(second.seen, {WM_NCCREATE, WM_CREATE, WM_DESTROY, WM_NCDESTROY},
+                              kLifeMessages));
   EXPECT_EQ(second.seen.back(), static_cast<UINT>(WM_NCDESTROY));
   EXPECT_EQ(platform::BoundWindowCount(), before);
 
@@ -374,13 +394,7 @@ TEST(Window, ARegionIsTakenOverByTheWindowOrDeletedByItsOwner) {
 }
 
 // A control whose own window procedure records what it is handed.
-struct Handed {
-  UINT msg;
-  WPARAM wParam;
-  LPARAM lParam;
-  bool operator==(const Handed&) const = default;
-};
-std::vector<Handed> g_handed;
+std::vector<platform::testing::RecordedMessage> g_handed;
 LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   g_handed.push_back({msg, wp, lp});
   return ::DefWindowProcW(hwnd, msg, wp, lp);
@@ -416,13 +430,15 @@ TEST(Window, DefaultInAReflectedHandlerPassesTheReflectedMessage) {
   const WPARAM wp = MAKEWPARAM(42, BN_CLICKED);
   const LPARAM lp = reinterpret_cast<LPARAM>(child.m_hWnd);
   ::SendMessageW(parent.m_hWnd, WM_COMMAND, wp, lp);
-  EXPECT_EQ(g_handed, (std::vector<Handed>{{platform::Reflected(WM_COMMAND), wp, lp}}));
+  const MessageSet about{WM_SETTEXT, WM_COMMAND, platform::Reflected(WM_COMMAND)};
+  EXPECT_TRUE(SequenceMatches(g_handed, {{platform::Reflected(WM_COMMAND), wp, lp}}, about));
   EXPECT_TRUE(parent.handled.empty());
-  // Afterwards Default() is about the child's own messages again.
+  // Afterwards Default() is about the child's own messages again: the reflected
+  // command is not handed on a second time.
   g_handed.clear();
-  child.SendMessage(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"y"));
-  ASSERT_FALSE(g_handed.empty());
-  EXPECT_EQ(g_handed.front().msg, static_cast<UINT>(WM_SETTEXT));
+  const LPARAM text = reinterpret_cast<LPARAM>(L"y");
+  child.SendMessage(WM_SETTEXT, 0, text);
+  EXPECT_TRUE(SequenceMatches(g_handed, {{WM_SETTEXT, 0, text}}, about));
 }
 
 }  // namespace

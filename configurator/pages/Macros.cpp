@@ -30,6 +30,5 @@ void CMorvelAppDlg::CheckDefaultDelay() {}
 void CMorvelAppDlg::InsertDelay() {}
 void CMorvelAppDlg::InsertPredefinedCommands(const std::wstring&) {}
 void CMorvelAppDlg::EditEventKey() {}
-void CMorvelAppDlg::OnMacroDropdownSelChanged(int) {}
 void CMorvelAppDlg::OnDelayEditKillFocus() {}
 LRESULT CMorvelAppDlg::OnMacroMessage(UINT, WPARAM, LPARAM) { return 0; }

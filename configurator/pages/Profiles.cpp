@@ -11,7 +11,6 @@
 namespace ids = configurator::ids;
 
 void CMorvelAppDlg::FillProfileList() {}
-void CMorvelAppDlg::ActivateProfile(IKeyboardProfile*) {}
 void CMorvelAppDlg::CreateProfile() {}
 void CMorvelAppDlg::RenameProfile() {}
 void CMorvelAppDlg::RenameProfileInPlace(int, const std::wstring&) {}
@@ -23,5 +22,4 @@ void CMorvelAppDlg::RestoreActiveProfile() {}
 void CMorvelAppDlg::RestoreProfile(IKeyboardProfile*) {}
 void CMorvelAppDlg::OnProfileListCheck(int, int, int) {}
 void CMorvelAppDlg::AssignProfileApplication(int, const std::wstring&) {}
-void CMorvelAppDlg::OnProfileDropdownSelChanged(int) {}
 LRESULT CMorvelAppDlg::OnProfileListMessage(UINT, WPARAM, LPARAM) { return 0; }

@@ -1,5 +1,6 @@
 #include "configurator/popups/Popups.h"
 
+#include "configurator/popups/ChoicePopups.h"
 #include "configurator/popups/EntryPopups.h"
 #include "configurator/popups/WarningDlg.h"
 
@@ -23,14 +24,15 @@ class RealPopups final : public IPopups {
     CMorvelNumEntryPopup popup(parent, skinFile, &number);
     return popup.DoModal();
   }
-  // The choice popups need the skinned drop-down; until it is part of the
-  // framework they answer "cancelled", which changes nothing.
-  INT_PTR DropdownSelect(CWnd*, const std::wstring&, const std::vector<std::wstring>&, std::wstring&) override {
-    return kPopupCancelled;
+  INT_PTR DropdownSelect(CWnd* parent, const std::wstring& skinFile, const std::vector<std::wstring>& names,
+                         std::wstring& name) override {
+    CMorvelDropdownSelectPopup popup(parent, skinFile, names, &name);
+    return popup.DoModal();
   }
-  INT_PTR MacroAssignment(CWnd*, const std::wstring&, int&, const std::vector<std::wstring>&,
-                          std::wstring&) override {
-    return kPopupCancelled;
+  INT_PTR MacroAssignment(CWnd* parent, const std::wstring& skinFile, int& playMode,
+                          const std::vector<std::wstring>& names, std::wstring& name) override {
+    CMorvelMacroAssignmentPopup popup(parent, skinFile, &playMode, names, &name);
+    return popup.DoModal();
   }
   INT_PTR SingleKey(CWnd* parent, const std::wstring& skinFile, std::wstring& text, int16_t& scanCode,
                     int16_t& virtualKey, uint8_t& flags) override {

@@ -4,14 +4,18 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "configurator/ElementIds.h"
 #include "configurator/ItemAccess.h"
+#include "configurator/popups/ChoicePopups.h"
 #include "configurator/popups/EntryPopups.h"
 #include "configurator/popups/WarningDlg.h"
 #include "gui/controls/EditItem.h"
 #include "gui/controls/SingleKeyEdit.h"
+#include "gui/panels/DropdownListItem.h"
 #include "gui/skin/LangTable.h"
+#include "gui/testing/PopupSteps.h"
 #include "gui/testing/SkinTestFolder.h"
 #include "platform/testing/GuiTestHost.h"
 
@@ -93,11 +97,32 @@ class PopupTest : public gui::testing::SkinTestFolder {
                    "<BUTTON name=\"BUTTON_POPUP_CANCEL\">" + button + "<RECT left=\"120\" top=\"120\" right=\"80\" bottom=\"24\"/></BUTTON>"
                    + extraButtons_ + "</BUTTONLIST><TEXTLIST><TEXTITEM name=\"TEXT_WARNDLG_HEADING\" textkey=\"$Heading\">"
                    "<RECT left=\"10\" top=\"10\" right=\"280\" bottom=\"20\"/></TEXTITEM>" + extraTexts_ + "</TEXTLIST>"
-                   "<EDITCTRLLIST>" + items + "</EDITCTRLLIST></GUIPANEL>");
+                   "<EDITCTRLLIST>" + items + "</EDITCTRLLIST><LISTLIST>" + extraLists_ + "</LISTLIST></GUIPANEL>");
   }
+  // Chooses entry `index` of the popup's drop-down as the user does: a click
+  // opens its list, whose loop then takes Home, Down as often as needed, Enter.
+  template <class Popup>
+  void ChooseInDropdown(Popup& popup, int index) {
+    CGUIItem* box = popup.ItemWithId(ids::LIST_DROPDOWN_POPUP);
+    ASSERT_NE(box, nullptr);
+    host_.RunInNextLoop([index] {
+      HWND list = gui::testing::PopupList(gui::testing::TopPopup());
+      ASSERT_NE(list, nullptr) << "the drop-down's list did not open";
+      gui::testing::PostKey(list, VK_HOME);
+      for (int i = 0; i < index; ++i) gui::testing::PostKey(list, VK_DOWN);
+      gui::testing::PostKey(list, VK_RETURN);
+    });
+    ::SendMessageW(box->hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+  }
+  static std::wstring Shown(CGUIItem* box) {
+    return box != nullptr ? static_cast<CDropdownListItem*>(box)->m_shownText : L"<no drop-down>";
+  }
+  static constexpr char kDropdown[] =
+      "<COMBO name=\"LIST_DROPDOWN_POPUP\"><CBOX><RECT left=\"10\" top=\"40\" right=\"200\" bottom=\"22\"/></CBOX>"
+      "<CLIST height=\"90\"/></COMBO>";
   platform::testing::GuiTestHost host_;
   std::unique_ptr<CLangTable> table_;
-  std::string extraButtons_, extraTexts_;
+  std::string extraButtons_, extraTexts_, extraLists_;
 };
 
 TEST_F(PopupTest, WarningAnswersOkOrCancelAndTakesItsHeading) {
@@ -225,6 +250,103 @@ TEST_F(PopupTest, SingleKeyCancelEmptiesTheResultUnlessEscWasTheKey) {
     EXPECT_EQ(popup.DoModal(), escapeFirst ? 99 : 2);
     EXPECT_EQ(result.name, escapeFirst ? L"stale" : L"");
     EXPECT_EQ(result.scanCode, escapeFirst ? 7 : 0);
+  }
+}
+
+TEST_F(PopupTest, DropdownSelectStartsOnExactlyTheCallersNameAndAnswersTheChoice) {
+  extraLists_ = kDropdown;
+  WritePopup(L"Choose.xml", "");
+  const std::vector<std::wstring> names = {L"Work", L"work", L"Home"};
+  const struct {
+    const char* what;
+    std::vector<std::wstring> names;
+    const wchar_t* preselected;
+    int choose;  // the entry the user picks in the list, or -1
+    int32_t click;
+    INT_PTR answer;
+    std::wstring firstShown, name;
+  } cases[] = {
+      {"the caller's name", names, L"work", -1, ids::BUTTON_POPUP_OK, 1, L"work", L"work"},
+      {"a name alike only in case starts on the first", names, L"HOME", -1, ids::BUTTON_POPUP_OK, 1, L"Work", L"Work"},
+      {"no preselection", names, L"", -1, ids::BUTTON_POPUP_OK, 1, L"Work", L"Work"},
+      {"another entry picked", names, L"Work", 1, ids::BUTTON_POPUP_OK, 1, L"Work", L"work"},
+      {"cancel keeps the caller's name", names, L"work", 2, ids::BUTTON_POPUP_CANCEL, 2, L"work", L"work"},
+      {"no names: OK answers no name", {}, L"Work", -1, ids::BUTTON_POPUP_OK, 1, L"", L""},
+  };
+  for (const auto& c : cases) {
+    std::wstring name = c.preselected, firstShown;
+    Scripted<CMorvelDropdownSelectPopup> popup(&host_, L"Choose.xml", c.names, &name);
+    popup.script = [&](auto& p) {
+      firstShown = Shown(p.ItemWithId(ids::LIST_DROPDOWN_POPUP));
+      if (c.choose >= 0) ChooseInDropdown(p, c.choose);
+      p.Click(c.click);
+    };
+    EXPECT_EQ(popup.DoModal(), c.answer) << c.what;
+    EXPECT_EQ(firstShown, c.firstShown) << c.what;
+    EXPECT_EQ(name, c.name) << c.what;
+    EXPECT_EQ(popup.title, L"Choose.xml");
+  }
+}
+
+TEST_F(PopupTest, MacroAssignmentTicksOneModeBoxAndAnswersItsMode) {
+  std::string boxes;
+  const char* names[] = {"BUTTON_MACRO_PLAY_ONCE", "BUTTON_MACRO_PLAY_MULTIPLE", "BUTTON_MACRO_PLAY_WHILEPRESSED",
+                         "BUTTON_MACRO_PLAY_UNTILPRESSED"};
+  for (int i = 0; i < 4; ++i)
+    boxes += "<BUTTON name=\"" + std::string(names[i]) + "\" ischeckbox=\"1\"><SBMN>Btn.bmp</SBMN><RECT left=\"" +
+             std::to_string(10 + 70 * i) + "\" top=\"80\" right=\"16\" bottom=\"16\"/></BUTTON>";
+  extraButtons_ = boxes;
+  extraLists_ = kDropdown;
+  WritePopup(L"Macro.xml", "");
+  constexpr int32_t kOnce = ids::BUTTON_MACRO_PLAY_ONCE, kMultiple = ids::BUTTON_MACRO_PLAY_MULTIPLE,
+                    kWhile = ids::BUTTON_MACRO_PLAY_WHILEPRESSED, kUntil = ids::BUTTON_MACRO_PLAY_UNTILPRESSED;
+  const struct {
+    const char* what;
+    int mode;                     // handed in
+    int32_t firstTicked;          // the box ticked when the popup shows
+    std::vector<int32_t> clicks;  // boxes clicked, in order; 0 unticks all four
+    int answeredMode;
+    int32_t lastTicked;           // 0: none
+  } cases[] = {
+      {"a mode outside 1..4 shows as once", 9, kOnce, {}, 1, kOnce},
+      {"until pressed is mode 3", 3, kUntil, {}, 3, kUntil},
+      {"while pressed is mode 4", 1, kOnce, {kWhile}, 4, kWhile},
+      {"a number of times is mode 2", 4, kWhile, {kMultiple}, 2, kMultiple},
+      {"the mode's own box stays ticked", 2, kMultiple, {kMultiple}, 2, kMultiple},
+      {"the last click counts", 1, kOnce, {kUntil, kWhile, kOnce}, 1, kOnce},
+      {"no box ticked answers once", 3, kUntil, {0}, 1, 0},
+  };
+  for (const auto& c : cases) {
+    int mode = c.mode;
+    std::wstring name = L"Second";
+    const std::vector<std::wstring> macros = {L"First", L"Second"};
+    std::vector<int32_t> firstTicked, lastTicked;
+    Scripted<CMorvelMacroAssignmentPopup> popup(&host_, L"Macro.xml", &mode, macros, &name);
+    auto ticked = [](auto& p) {
+      std::vector<int32_t> out;
+      for (int32_t id : {kOnce, kMultiple, kWhile, kUntil})
+        if (configurator::IsItemChecked(p.ItemWithId(id))) out.push_back(id);
+      return out;
+    };
+    popup.script = [&](auto& p) {
+      firstTicked = ticked(p);
+      for (int32_t id : c.clicks) {
+        if (id == 0) {
+          for (int32_t box : {kOnce, kMultiple, kWhile, kUntil}) configurator::SetItemCheck(p.ItemWithId(box), false);
+          continue;
+        }
+        // A check box reports its click on the press, having flipped itself.
+        ::SendMessageW(p.ItemWithId(id)->hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+        ::SendMessageW(p.ItemWithId(id)->hwnd, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+      }
+      lastTicked = ticked(p);
+      p.Click(ids::BUTTON_POPUP_OK);
+    };
+    EXPECT_EQ(popup.DoModal(), 1) << c.what;
+    EXPECT_EQ(firstTicked, std::vector<int32_t>{c.firstTicked}) << c.what;
+    EXPECT_EQ(lastTicked, c.lastTicked ? std::vector<int32_t>{c.lastTicked} : std::vector<int32_t>{}) << c.what;
+    EXPECT_EQ(mode, c.answeredMode) << c.what;
+    EXPECT_EQ(name, L"Second") << c.what << ": the macro handed in is the one chosen";
   }
 }
 

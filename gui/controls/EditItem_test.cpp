@@ -7,6 +7,7 @@
 #include "gui/Messages.h"
 #include "platform/Gdi.h"
 #include "platform/testing/GuiTestHost.h"
+#include "platform/testing/MessageSequence.h"
 
 namespace {
 
@@ -138,11 +139,9 @@ TEST_F(EditItemTest, ContextMenuIsEatenWhileNumeric) {
 TEST_F(EditItemTest, ChangesReachTheParentAsEditChangedOnly) {
   host.ClearReceived();
   edit.SetWindowText(L"abc");
-  const auto changed = host.ReceivedOf(EditChangedMessage);
-  ASSERT_EQ(changed.size(), 1u);
-  EXPECT_EQ(changed[0].wParam, 0u);
-  EXPECT_EQ(changed[0].lParam, reinterpret_cast<LPARAM>(edit.m_hWnd));
-  EXPECT_TRUE(host.ReceivedOf(WM_COMMAND).empty());  // EN_UPDATE and EN_CHANGE are the edit's
+  // EN_UPDATE and EN_CHANGE are the edit's: no WM_COMMAND reaches the parent.
+  EXPECT_TRUE(platform::testing::SequenceMatches(
+      host.Received(), {{EditChangedMessage, 0, reinterpret_cast<LPARAM>(edit.m_hWnd)}}, {EditChangedMessage, WM_COMMAND}));
 }
 
 TEST(EditItemColours, EnabledAndDisabledSetsFromTheReflectedColourMessages) {

@@ -10,6 +10,7 @@
 #include "gui/testing/DrawProbe.h"
 #include "gui/testing/TestBitmaps.h"
 #include "platform/testing/GuiTestHost.h"
+#include "platform/testing/MessageSequence.h"
 
 namespace {
 
@@ -114,8 +115,12 @@ TEST_F(RangeSliderTest, WithCapRangesTheStagesStayInOrderWhicheverThumbIsDragged
   EXPECT_EQ(Stages(), (std::vector<int>{22, 22, 22}));
   DragThumb(1, 0);
   EXPECT_EQ(Stages(), (std::vector<int>{22, 22, 22}));
-  // Each relayed notification reaches the parent once.
-  EXPECT_FALSE(host.ReceivedOf(SliderChangedMessage).empty());
+  // Each relayed notification reaches the parent once: a stage reached on the
+  // way (none for a thumb held where it was), then the drop's stage.
+  const auto stage = [](WPARAM s, LPARAM thumbId) { return platform::testing::ExpectedMessage{SliderChangedMessage, s, thumbId}; };
+  EXPECT_TRUE(platform::testing::SequenceMatches(
+      host.Received(), {stage(22, 621), stage(22, 621), stage(22, 622), stage(22, 620), stage(22, 620), stage(22, 621)},
+      {SliderChangedMessage, ApmRangeReachedMessage, MarkerMovedMessage}));
 }
 
 TEST_F(RangeSliderTest, WithoutCapRangesAThumbMayPassItsNeighbour) {

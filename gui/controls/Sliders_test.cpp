@@ -9,8 +9,22 @@
 #include "gui/testing/DrawProbe.h"
 #include "gui/testing/TestBitmaps.h"
 #include "platform/testing/GuiTestHost.h"
+#include "platform/testing/MessageSequence.h"
 
 namespace {
+
+using platform::testing::ExpectedSequence;
+using platform::testing::SequenceMatches;
+
+// Every report a slider makes; a drag must make its own and no other.
+const platform::testing::MessageSet kSliderNews{SliderChangedMessage, MarkerMovedMessage, ApmRangeReachedMessage};
+
+// The stage changes of a drag as its owner sees them: (stage, thumb id) each.
+ExpectedSequence StageNews(std::initializer_list<int> stages, LPARAM thumbId) {
+  ExpectedSequence news;
+  for (int stage : stages) news.push_back({SliderChangedMessage, static_cast<WPARAM>(stage), thumbId});
+  return news;
+}
 
 HBITMAP Solid(int w, int h, COLORREF c) { return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; }); }
 
@@ -149,6 +163,12 @@ class StepThumbTest : public ::testing::Test {
     host.ClearReceived();
     return posts;
   }
+  std::vector<platform::testing::SentMessage> AllNews() {
+    host.Pump();
+    auto posts = host.Received();
+    host.ClearReceived();
+    return posts;
+  }
 
   platform::testing::GuiTestHost host;
   std::unique_ptr<CPHSlider> thumb;
@@ -161,7 +181,13 @@ TEST_F(StepThumbTest, StagesSpreadOverTheTrackAndEveryStageIsReachableByDragging
     int dropX;
     int stage;
     int thumbLeft;
-  } cases[] = {{0, 1, -5}, {-40, 1, -5}, {14, 2, 5}, {16, 3, 15}, {310, 32, 305}, {400, 32, 305}, {150, 16, 145}};
+    // Each stage passed on the way (moves to dropX + 3, then dropX), then the drop's.
+    std::initializer_list<int> news;
+  } cases[] = {
+      {0, 1, -5, {1, 1}},     {-40, 1, -5, {1, 1}},  {14, 2, 5, {3, 2, 2}}, {16, 3, 15, {3, 3}},
+      {310, 32, 305, {32, 32}}, {400, 32, 305, {32, 32}},
+      {150, 16, 145, {16}},  // never left its stage: the drop's news only
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.dropX);
     thumb->SetStage(16);
@@ -170,10 +196,7 @@ TEST_F(StepThumbTest, StagesSpreadOverTheTrackAndEveryStageIsReachableByDragging
     Drag(*thumb, POINT{now.left + 5, 45}, {POINT{c.dropX + 3, 45}}, POINT{c.dropX, 45});
     EXPECT_EQ(thumb->m_stage, c.stage);
     EXPECT_EQ(RectInParent(*thumb).left, c.thumbLeft);
-    const auto posts = Posts();
-    ASSERT_FALSE(posts.empty());
-    EXPECT_EQ(posts.back().wParam, static_cast<WPARAM>(c.stage));
-    EXPECT_EQ(posts.back().lParam, 300);
+    EXPECT_TRUE(SequenceMatches(AllNews(), StageNews(c.news, 300), kSliderNews));
   }
 }
 
@@ -318,12 +341,10 @@ TEST_F(MultiSliderTest, ATrackClickMovesTheFirstThumbAndTheNewsReachesTheOwnerOn
   ASSERT_EQ(posts.size(), 1u);
   EXPECT_EQ(posts[0].wParam, 11u);
   EXPECT_EQ(posts[0].lParam, 500);
-  // A thumb's own drag is passed on the same way.
+  // A thumb's own drag is passed on the same way, each report once.
   Drag(*slider->m_thumbs[1], POINT{RectInParent(*slider->m_thumbs[1]).left + 5, 6}, {}, POINT{200, 6});
-  const auto dragPosts = Posts();
-  ASSERT_FALSE(dragPosts.empty());
-  EXPECT_EQ(dragPosts.back().lParam, 501);
-  EXPECT_EQ(dragPosts.back().wParam, 21u);
+  host.Pump();
+  EXPECT_TRUE(SequenceMatches(host.Received(), StageNews({21, 21}, 501), kSliderNews));
 }
 
 TEST(MultiSlider, ATrackWithoutThumbsIgnoresClicksAndPostsToNoNullWindow) {

@@ -9,6 +9,7 @@
 #include "gui/skin/LangTable.h"
 #include "gui/testing/DrawProbe.h"
 #include "platform/testing/GuiTestHost.h"
+#include "platform/testing/MessageSequence.h"
 
 namespace {
 
@@ -113,6 +114,10 @@ TEST_F(TextItemTest, LeftSingleLineTextSitsFiveRightAndTwoBelowTheCorner) {
 }
 
 TEST_F(TextItemTest, LabelClickTogglesTheLinkedBoxByItsModeAndReports) {
+  const platform::testing::ExpectedMessage labelClicked{WM_COMMAND, MAKEWPARAM(kTextId, STN_CLICKED),
+                                                        reinterpret_cast<LPARAM>(text->m_hWnd)};
+  const platform::testing::ExpectedMessage boxReported{WM_COMMAND, MAKEWPARAM(kTextId, 0),
+                                                       reinterpret_cast<LPARAM>(box.m_hWnd)};
   for (uint8_t mode : {1, 0}) {
     host.ClearReceived();
     box.m_toggleMode = mode;
@@ -121,21 +126,17 @@ TEST_F(TextItemTest, LabelClickTogglesTheLinkedBoxByItsModeAndReports) {
     Send(WM_LBUTTONUP);
     host.Pump();
     EXPECT_EQ(box.m_checked, mode == 1 ? 1 : 0);
-    // The static control's own STN_CLICKED (from the text's window) goes too.
-    std::vector<platform::testing::SentMessage> commands;
-    for (const auto& m : host.ReceivedOf(WM_COMMAND))
-      if (m.lParam != reinterpret_cast<LPARAM>(text->m_hWnd)) commands.push_back(m);
-    ASSERT_EQ(commands.size(), 1u) << int(mode);
-    EXPECT_EQ(commands[0].wParam, MAKEWPARAM(kTextId, 0));
-    EXPECT_EQ(commands[0].lParam, reinterpret_cast<LPARAM>(box.m_hWnd));
+    // The static control's own STN_CLICKED (from the text's window) goes too,
+    // then the label's report in the box's name.
+    EXPECT_TRUE(platform::testing::SequenceMatches(host.Received(), {labelClicked, boxReported})) << int(mode);
   }
-  // Without a linked box a click reports nothing.
+  // Without a linked box a click reports nothing of its own.
   host.ClearReceived();
   text->m_linkedCheckBox = nullptr;
   Send(WM_LBUTTONDOWN, 5, 5, MK_LBUTTON);
   Send(WM_LBUTTONUP);
   host.Pump();
-  for (const auto& m : host.ReceivedOf(WM_COMMAND)) EXPECT_EQ(m.lParam, reinterpret_cast<LPARAM>(text->m_hWnd));
+  EXPECT_TRUE(platform::testing::SequenceMatches(host.Received(), {labelClicked}));
 }
 
 TEST_F(TextItemTest, HoverHighlightsTheBoxAndEndsOnLeaveAndCaptureLoss) {

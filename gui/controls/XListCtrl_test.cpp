@@ -14,6 +14,7 @@
 #include "gui/testing/TestBitmaps.h"
 #include "platform/FileDialog.h"
 #include "platform/testing/GuiTestHost.h"
+#include "platform/testing/MessageSequence.h"
 
 using namespace gui::testing;
 
@@ -201,13 +202,17 @@ TEST_F(XListCtrlTest, CheckBoxClicks) {
     std::vector<int> checks;
     for (int row = 0; row < 3; ++row) checks.push_back(Check(row, c.column));
     EXPECT_EQ(checks, c.expectChecks) << c.what;
+    // The toggle (if any) comes before the click's end, each once.
+    platform::testing::ExpectedSequence expected;
+    for (int i = 0; i < c.toggles; ++i) expected.push_back(ListCheckToggledMessage);
+    expected.push_back({ListClickDoneMessage, static_cast<WPARAM>(100 + c.row), reinterpret_cast<LPARAM>(list.m_hWnd)});
+    EXPECT_TRUE(platform::testing::SequenceMatches(host.Received(), expected,
+                                                   {ListCheckToggledMessage, ListClickDoneMessage}))
+        << c.what;
     const auto toggled = host.ReceivedOf(ListCheckToggledMessage);
-    EXPECT_EQ(static_cast<int>(toggled.size()), c.toggles) << c.what;
     if (c.toggles == 1 && toggled.size() == 1) {
       EXPECT_EQ(toggled[0].values, (std::vector<int64_t>{100 + c.row, c.column, c.state})) << c.what;
     }
-    ASSERT_EQ(host.ReceivedOf(ListClickDoneMessage).size(), 1u) << c.what;
-    EXPECT_EQ(host.ReceivedOf(ListClickDoneMessage)[0].wParam, static_cast<WPARAM>(100 + c.row)) << c.what;
   }
 }
 

@@ -13,6 +13,7 @@
 #include "gui/testing/PopupSteps.h"
 #include "gui/testing/TestBitmaps.h"
 #include "platform/testing/GuiTestHost.h"
+#include "platform/testing/MessageSequence.h"
 
 using namespace gui::testing;
 
@@ -334,10 +335,9 @@ TEST_F(DropdownTest, ChoiceSendsClickedThenSelChanged) {
     ::GetWindowRect(TopPopup(), &popup);
     Keys({VK_HOME, VK_DOWN, VK_RETURN})();
   });
-  EXPECT_EQ(DropdownMessages(), (std::vector<UINT>{DropdownClickedMessage, DropdownSelChangedMessage}));
-  ASSERT_EQ(host.ReceivedOf(DropdownSelChangedMessage).size(), 1u);
-  EXPECT_EQ(host.ReceivedOf(DropdownSelChangedMessage)[0].wParam, 1u);
-  EXPECT_EQ(host.ReceivedOf(DropdownSelChangedMessage)[0].lParam, reinterpret_cast<LPARAM>(box.m_hWnd));
+  const LPARAM from = reinterpret_cast<LPARAM>(box.m_hWnd);
+  EXPECT_TRUE(platform::testing::SequenceMatches(
+      host.Received(), {{DropdownClickedMessage, 0, from}, {DropdownSelChangedMessage, 1, from}}));
   EXPECT_EQ(box.GetCurSel(), 1);
   EXPECT_EQ(box.m_shownText, L"second");
   EXPECT_EQ(box.m_open, 0);

@@ -20,6 +20,7 @@
 #include "gui/testing/ScreenPage.h"
 #include "gui/testing/SkinTestFolder.h"
 #include "platform/testing/GuiTestHost.h"
+#include "platform/testing/MessageSequence.h"
 
 namespace {
 
@@ -107,9 +108,10 @@ class SliderPageTest : public gui::testing::SkinTestFolder {
     EXPECT_NE(item, nullptr) << index;
     return item;
   }
-  std::vector<platform::testing::SentMessage> Take(UINT msg) {
+  // Everything that reached the host since the last call.
+  std::vector<platform::testing::SentMessage> Taken() {
     host.Pump();
-    auto got = host.ReceivedOf(msg);
+    auto got = host.Received();
     host.ClearReceived();
     return got;
   }
@@ -182,42 +184,33 @@ TEST_F(SliderPageTest, EverySliderElementIsBuiltDrawnAndAnswers) {
   EXPECT_EQ(shot.At(140 + 12, 200 + 32), kBox);          // second pane: the single box, no black
   EXPECT_EQ(pane1->m_valueXText, L"1200");
 
-  // Each control driven once.
+  // Each control driven once: it reports its own news, and no control's
+  // report is taken for another's.
+  using platform::testing::SequenceMatches;
+  const platform::testing::MessageSet news{SliderChangedMessage, ApmRangeReachedMessage, MarkerMovedMessage,
+                                           DpiStageClickedMessage};
   host.ClearReceived();
   Drag(*vertical, POINT{410, 25}, POINT{410, 115});
-  auto posts = Take(SliderChangedMessage);
-  ASSERT_EQ(posts.size(), 1u);
-  EXPECT_EQ(posts[0].wParam, 50u);
-  EXPECT_EQ(posts[0].lParam, vertical->id);
+  EXPECT_TRUE(SequenceMatches(Taken(), {{SliderChangedMessage, 50, vertical->id}}, news));
 
   multi->SetOwner(host.m_hWnd);
   CPHSlider& handle = *multi->m_thumbs[0];
   Drag(handle, POINT{20, 6}, POINT{110, 6});
-  posts = Take(SliderChangedMessage);
-  ASSERT_FALSE(posts.empty());
-  EXPECT_EQ(posts.back().wParam, 12u);
-  EXPECT_EQ(posts.back().lParam, handle.id);
+  // The stage reached on the way, then the drop's.
+  EXPECT_TRUE(SequenceMatches(Taken(), {{SliderChangedMessage, 12, handle.id}, {SliderChangedMessage, 12, handle.id}},
+                              news));
 
   range->SetOwner(host.m_hWnd);
   range->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(150, 6));
-  const auto ranges = Take(ApmRangeReachedMessage);
-  ASSERT_EQ(ranges.size(), 1u);
-  EXPECT_EQ(ranges[0].wParam, 0u);
-  EXPECT_EQ(ranges[0].lParam, range->id);
+  EXPECT_TRUE(SequenceMatches(Taken(), {{ApmRangeReachedMessage, 0, range->id}}, news));
 
   Drag(*marker, POINT{30, 148}, POINT{120, 148});
-  const auto marks = Take(MarkerMovedMessage);
-  ASSERT_EQ(marks.size(), 1u);
-  EXPECT_EQ(marks[0].wParam, 5u);
+  EXPECT_TRUE(SequenceMatches(Taken(), {{MarkerMovedMessage, 5, marker->id}}, news));
 
   pane2->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(50, 30));
-  auto clicks = host.ReceivedOf(DpiStageClickedMessage);
-  ASSERT_EQ(clicks.size(), 1u);
-  EXPECT_EQ(clicks[0].wParam, 2u);
-  EXPECT_EQ(clicks[0].lParam, pane2->id);
-  host.ClearReceived();
+  EXPECT_TRUE(SequenceMatches(Taken(), {{DpiStageClickedMessage, 2, pane2->id}}, news));
   pane2->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(50, 30));
-  EXPECT_TRUE(host.ReceivedOf(DpiStageClickedMessage).empty());
+  EXPECT_TRUE(SequenceMatches(Taken(), {}, news));
 }
 
 }  // namespace
