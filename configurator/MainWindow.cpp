@@ -393,7 +393,6 @@ void CMorvelAppDlg::FillStatusTexts() {
   EnableAssignButtons(false);
 }
 
-void CMorvelAppDlg::RefreshProfileViews() {}
 void CMorvelAppDlg::FillProfileDropdown() {
   CDropdownListItem* dropdown = DropdownOf(m_profileDropdown);
   if (dropdown == nullptr || m_config == nullptr) return;
@@ -423,40 +422,6 @@ void CMorvelAppDlg::FillPredefinedCommandLists() {
   FillDropdown(DropdownOf(m_basicCommands), keywords);
   ListPredefinedMacrosB(PredefinedMacroList(), keywords);
   FillDropdown(DropdownOf(m_additionalCommands), keywords);
-}
-
-void CMorvelAppDlg::ActivateProfile(IKeyboardProfile* profile) {
-  if (m_config == nullptr || profile == nullptr || !m_config->SetActiveProfile(profile)) return;
-  FillProfileList();
-  FillProfileDropdown();
-  RefreshAssignedMarks();
-  if (m_osdButton != nullptr) configurator::SetItemCheck(m_osdButton, profile->GetShowOsd() != 0);
-  // The pane speaks of the active profile: a selected (or hovered) key shows its
-  // assignment in the new one.
-  if (CKeyboardKeyItem* shown = m_selectedKey != nullptr ? m_selectedKey : m_hoveredKey) {
-    const bool locked = m_infoLocked;
-    m_infoLocked = false;
-    ShowKeyAssignmentText(shown);
-    m_infoLocked = locked;
-    SyncInfoPanel();
-  }
-  RefreshProfileViews();
-  SetModified(true);
-}
-
-void CMorvelAppDlg::OnProfileDropdownSelChanged(int index) {
-  CDropdownListItem* dropdown = DropdownOf(m_profileDropdown);
-  if (dropdown == nullptr || m_config == nullptr || index < 0) return;
-  // The entry stands for the profile at its position; names alone cannot say
-  // which one is meant ("Work" and "work" may both exist).
-  IKeyboardProfile* profile = m_config->GetProfile(index);
-  if (profile == nullptr || profile->GetName() != dropdown->GetLBText(index)) {
-    // The entries no longer follow the configuration: show it as it is.
-    FillProfileDropdown();
-    return;
-  }
-  if (profile == m_config->GetActiveProfile()) return;
-  ActivateProfile(profile);
 }
 
 void CMorvelAppDlg::OnMacroDropdownSelChanged(int index) {

@@ -39,6 +39,8 @@ class CMorvelAppDlg : public CGUIPanel {
   // Starts the background write; false when one runs already or it could not start.
   bool ApplyToDevice();
   void RefreshAssignedMarks();
+  // Both profile lists, the assigned-key marks and the show-on-screen box, as
+  // the active profile has them.
   void RefreshProfileViews();
   void FillProfileList();
   void FillProfileDropdown();
@@ -73,13 +75,18 @@ class CMorvelAppDlg : public CGUIPanel {
   // assignment to them would never reach the keyboard.
   void DisableUnreachableKeys();
 
-  // Managing profiles (pages/Profiles.cpp).
+  // Managing profiles (pages/Profiles.cpp). The buttons act on the profile of
+  // the list's selected row; a list message names its row, and its profile is
+  // the one acted on. Row ids are profile indexes.
   void CreateProfile();
   void RenameProfile();
+  void RenameProfile(IKeyboardProfile* profile);
   void RenameProfileInPlace(int row, const std::wstring& name);
   void CopyProfile(IKeyboardProfile* source);
   void DeleteProfile();
+  void DeleteProfile(IKeyboardProfile* profile);
   void ExportProfile();
+  void ExportProfile(IKeyboardProfile* profile);
   void ImportProfile();
   void RestoreActiveProfile();
   void RestoreProfile(IKeyboardProfile* profile);
@@ -87,6 +94,12 @@ class CMorvelAppDlg : public CGUIPanel {
   void AssignProfileApplication(int row, const std::wstring& text);
   // The profile list's messages (actions, checks, double click, rename, menu).
   LRESULT OnProfileListMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  // An entry of the options menu chosen for the row (a language key; empty: none).
+  void OnProfileListAction(int row, const std::wstring& action);
+  // Before the options menu opens on the row (negative: the selected row).
+  void OnProfileMenuOpening(int row);
+  // The profile of the list's selected row, or null.
+  IKeyboardProfile* SelectedProfile() const;
 
   // Managing macros (pages/Macros.cpp).
   void CreateMacro();

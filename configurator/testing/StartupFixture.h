@@ -23,11 +23,13 @@ class ScriptedPopups final : public IPopups {
  public:
   struct Shown {
     std::wstring skinFile, heading;
+    std::wstring extra;  // what a warning appends to its heading
   };
   ScriptedPopups() { SetPopups(this); }
   ~ScriptedPopups() override { SetPopups(nullptr); }
-  INT_PTR Warning(CWnd*, const std::wstring& skinFile, const std::wstring& heading, const std::wstring*) override {
-    shown.push_back({skinFile, heading});
+  INT_PTR Warning(CWnd*, const std::wstring& skinFile, const std::wstring& heading,
+                  const std::wstring* extra) override {
+    shown.push_back({skinFile, heading, extra != nullptr ? *extra : std::wstring()});
     return answer;
   }
   INT_PTR NameEntry(CWnd*, const std::wstring& skinFile, std::wstring& name) override {
