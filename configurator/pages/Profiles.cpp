@@ -246,6 +246,8 @@ void CMorvelAppDlg::RenameProfile(IKeyboardProfile* profile) {
   auto& popups = configurator::Popups();
   std::wstring name = profile->GetName();
   if (popups.NameEntry(this, L"ProfileRenamePopup.xml", name) != kPopupConfirmed || name.empty()) return;
+  // The popup ran a loop of its own: the profile must still be there.
+  if (IndexOfProfile(*m_config, profile) < 0) return;
   // Its own name counts as taken: a rename must change the name.
   if (ProfileNamedExactly(*m_config, name) != nullptr) {
     const std::wstring suffix = NameSuffix(name);
@@ -271,7 +273,8 @@ void CMorvelAppDlg::RenameProfileInPlace(int row, const std::wstring& name) {
       const std::wstring suffix = NameSuffix(name);
       configurator::Popups().Warning(this, L"DuplicateProfileWarningPopup.xml", L"", &suffix);
     }
-    if (list != nullptr) list->SetCellText(kColumnName, profile->GetName(), row);
+    profile = m_config->GetProfile(row);
+    if (list != nullptr && profile != nullptr) list->SetCellText(kColumnName, profile->GetName(), row);
     return;
   }
   const std::wstring oldName = profile->GetName();
@@ -308,6 +311,7 @@ void CMorvelAppDlg::DeleteProfile(IKeyboardProfile* profile) {
     return;
   }
   if (popups.Warning(this, L"ConfirmDeletePopup.xml", L"", &suffix) != kPopupConfirmed) return;
+  if (IndexOfProfile(*m_config, profile) < 0) return;
   // Keys of any profile that switch to it go back to their default.
   const std::wstring name = profile->GetName();
   for (CGUIItem* item : m_layoutItems) {
@@ -380,7 +384,6 @@ void CMorvelAppDlg::RestoreActiveProfile() {
 void CMorvelAppDlg::RestoreProfile(IKeyboardProfile* profile) {
   if (m_config == nullptr || profile == nullptr) return;
   if (configurator::Popups().Warning(this, L"RestorePopup.xml", L"", nullptr) != kPopupConfirmed) return;
-  // The confirmation ran a loop of its own: the profile must still be there.
   if (IndexOfProfile(*m_config, profile) < 0) return;
   ResetNewProfile(profile, m_config);
   if (profile == m_config->GetActiveProfile()) {
