@@ -432,4 +432,131 @@ TEST_F(ConfiguratorEndToEnd, ProfileSwitchAppliedReachesTheService) {
   EXPECT_TRUE(IsEqualGUID(record.payload.id, lower)) << (IsEqualGUID(record.payload.id, upper) ? "switches to \"Work\"" : "");
 }
 
+constexpr int kAssignKeysTab = 225, kNewProfile = 144, kDeleteProfile = 148, kNameEdit = 389;
+constexpr int kProfileDropdown = 386;
+
+// A visible window owned by `owner` other than those listed, or null after the wait.
+HWND NewOwnedWindow(HWND owner, const std::vector<HWND>& known, int waitMs = 10000) {
+  for (int waited = 0;; waited += 50) {
+    for (HWND w = FindWindowExW(nullptr, nullptr, nullptr, nullptr); w; w = FindWindowExW(nullptr, w, nullptr, nullptr))
+      if (GetWindow(w, GW_OWNER) == owner && IsWindowVisible(w) &&
+          std::find(known.begin(), known.end(), w) == known.end())
+        return w;
+    if (waited >= waitMs) return nullptr;
+    Sleep(50);
+  }
+}
+
+// The titles of the visible windows the window owns (its popups), for failure messages.
+std::string OwnedTitles(HWND owner) {
+  std::string titles;
+  for (HWND w = FindWindowExW(nullptr, nullptr, nullptr, nullptr); w; w = FindWindowExW(nullptr, w, nullptr, nullptr)) {
+    if (GetWindow(w, GW_OWNER) != owner || !IsWindowVisible(w)) continue;
+    wchar_t title[128] = {};
+    GetWindowTextW(w, title, 128);
+    for (const wchar_t* c = title; *c; ++c) titles.push_back(static_cast<char>(*c));
+    titles += "; ";
+  }
+  return titles.empty() ? "no popup" : titles;
+}
+
+// Chooses entry `index` of the main page's profile drop-down through its list.
+::testing::AssertionResult ChooseProfileEntry(HWND main, int index) {
+  HWND dropdown = GetDlgItem(main, kProfileDropdown);
+  if (dropdown == nullptr) return ::testing::AssertionFailure() << "no profile drop-down";
+  std::vector<HWND> known;
+  for (HWND w = FindWindowExW(nullptr, nullptr, nullptr, nullptr); w; w = FindWindowExW(nullptr, w, nullptr, nullptr))
+    if (GetWindow(w, GW_OWNER) == main && IsWindowVisible(w)) known.push_back(w);
+  PostMessageW(dropdown, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+  HWND list = NewOwnedWindow(main, known);
+  if (list == nullptr) return ::testing::AssertionFailure() << "the drop-down's list did not open";
+  HWND rows = FindWindowExW(list, nullptr, L"SysListView32", nullptr);
+  if (rows == nullptr) return ::testing::AssertionFailure() << "no rows in the list";
+  PostKeyPress(rows, VK_HOME);
+  for (int i = 0; i < index; ++i) PostKeyPress(rows, VK_DOWN);
+  PostKeyPress(rows, VK_RETURN);
+  if (!WaitFor([&] { return !IsWindow(list); })) return ::testing::AssertionFailure() << "the list stayed open";
+  return ::testing::AssertionSuccess();
+}
+
+TEST_F(ConfiguratorEndToEnd, ProfileCreatedSwitchedAndDeletedReachTheService) {
+  SetCursorPos(1270, 1010);  // the pointer over no list row
+  Configurator app;
+  ASSERT_TRUE(app.started);
+  HWND main = app.MainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return GetDlgItem(main, kApply) != nullptr && !Enabled(main, kApply); }));
+  SetForegroundWindow(main);
+
+  // "Work" made through the name popup; it becomes the active profile.
+  ASSERT_TRUE(Click(main, kProfilesTab));
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(GetDlgItem(main, kNewProfile)) != FALSE; }));
+  ASSERT_TRUE(Click(main, kNewProfile));
+  HWND namePopup = Popup(main, L"ProfileNamePopup.xml");
+  ASSERT_NE(namePopup, nullptr);
+  HWND edit = GetDlgItem(namePopup, kNameEdit);
+  ASSERT_NE(edit, nullptr);
+  SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Work"));
+  ASSERT_TRUE(Click(namePopup, kPopupOk));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(namePopup); }));
+  ASSERT_TRUE(WaitFor([&] { return Enabled(main, kApply); }));
+
+  // Back to the first profile, where key A gets a switch to "Work", the only one offered.
+  ASSERT_TRUE(ChooseProfileEntry(main, 0));
+  ASSERT_TRUE(Click(main, kAssignKeysTab));
+  ASSERT_TRUE(PostMessageW(main, 0x721, 0, kKeyA));  // the click report of key A
+  ASSERT_TRUE(WaitFor([&] { return Enabled(main, kProfileSwitch); }));
+  ASSERT_TRUE(Click(main, kProfileSwitch));
+  HWND choice = Popup(main, L"SelectProfilePopup.xml");
+  ASSERT_NE(choice, nullptr);
+  ASSERT_TRUE(Click(choice, kPopupOk));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(choice); }));
+  ASSERT_TRUE(Click(main, kApply));
+  ASSERT_TRUE(WaitFor([&] { return !Enabled(main, kApply); })) << OwnedTitles(main);
+
+  GUID work{};
+  KeyAssignment record;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        CMorvelConfig config(L".\\");
+        if (!ReadService(config) || ProfileNamed(config, L"Work") == nullptr) return false;
+        work = ProfileNamed(config, L"Work")->GetId();
+        config.GetKeyAssignment(record, KeyOf(0x1E), config.GetProfile(0));
+        return record.kind == KEYKIND_PROFILE;
+      },
+      15000))
+      << "kind " << record.kind;
+  EXPECT_TRUE(IsEqualGUID(record.payload.id, work)) << "key A switches to \"Work\"";
+
+  // "Work" made active (its row is then the selected one) and deleted.
+  ASSERT_TRUE(Click(main, kProfilesTab));
+  ASSERT_TRUE(ChooseProfileEntry(main, 1));
+  ASSERT_TRUE(WaitFor([&] { return Enabled(main, kApply); }));
+  ASSERT_TRUE(Click(main, kDeleteProfile));
+  HWND confirm = Popup(main, L"ConfirmDeletePopup.xml");
+  ASSERT_NE(confirm, nullptr);
+  ASSERT_TRUE(Click(confirm, kPopupOk));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(confirm); }));
+  // Apply does nothing while the last write still runs (it lingers a little after
+  // its work): pressed again until it is taken, as a user would.
+  ASSERT_TRUE(WaitFor([&] {
+    if (!Enabled(main, kApply)) return true;
+    Click(main, kApply);
+    Sleep(200);
+    return false;
+  })) << OwnedTitles(main);
+
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        CMorvelConfig config(L".\\");
+        if (!ReadService(config) || ProfileNamed(config, L"Work") != nullptr) return false;
+        config.GetKeyAssignment(record, KeyOf(0x1E), config.GetProfile(0));
+        return true;
+      },
+      15000))
+      << "\"Work\" is still in the service";
+  EXPECT_EQ(record.kind, KEYKIND_DEFAULT);
+  EXPECT_EQ(record.payload.key.scanCode, 0x1E);
+}
+
 }  // namespace

@@ -687,7 +687,9 @@ TEST_F(ProfilesPage, TheMenuOffersUnassigningOnlyWhereAProgramIsLinked) {
     EXPECT_EQ(unassignFlag(), c.flag) << c.what;
   }
   for (const ListPanelEntry& entry : Menu()->m_entries)
-    if (entry.text != L"$UnassignApplication") EXPECT_EQ(entry.disabled, 0) << "only that entry";
+    if (entry.text != L"$UnassignApplication") {
+      EXPECT_EQ(entry.disabled, 0) << "only that entry";
+    }
 }
 
 TEST_F(ProfilesPage, RestoreResetsTheProfileOnlyWhenConfirmed) {
@@ -802,8 +804,9 @@ TEST_F(ProfilesPage, ExportAndImportRefusals) {
     EXPECT_EQ(PopupFiles(), c.popups) << c.what;
     EXPECT_EQ(files_.requests.size(), c.dialogs) << c.what;
     EXPECT_EQ(config_->GetProfileCount(), c.profiles) << c.what;
-    if (PopupFiles() == std::vector<std::wstring>{L"PathLengthLimitReachedPopUp.xml"})
+    if (PopupFiles() == std::vector<std::wstring>{L"PathLengthLimitReachedPopUp.xml"}) {
       EXPECT_EQ(popups_.shown[0].heading, L"$Import");
+    }
   }
 }
 
