@@ -14,6 +14,7 @@
 #include "device/KeyboardDef.h"
 #include "gui/Messages.h"
 #include "gui/controls/KeyboardKeyItem.h"
+#include "gui/controls/MacroDisplayItem.h"
 #include "gui/panels/DropdownListItem.h"
 
 namespace configurator::testing {
@@ -40,9 +41,13 @@ class MainWindowDropdowns : public StartupTest {
     folder_.WriteImage(L"Btn.bmp", 16, 16, RGB(90, 90, 90));
     folder_.WriteXml(L"MainPage.xml", "<GUIPANEL><BACKGROUND>Back.bmp</BACKGROUND><MASK>Mask.bmp</MASK><LISTLIST>" +
                                           Combo("LIST_GLOBALPROFILELIST", 10) + "</LISTLIST></GUIPANEL>");
-    folder_.WriteXml(L"ManageMacros.xml", "<ITEMLIST><LISTLIST>" + Combo("LIST_GLOBALMACROLIST", 40) +
-                                              Combo("LIST_GLOBAL_BASIC_COMMANDS", 70) +
-                                              Combo("LIST_GLOBAL_ADDITIONAL_COMMANDS", 100) + "</LISTLIST></ITEMLIST>");
+    folder_.WriteXml(L"ManageMacros.xml",
+                     "<ITEMLIST><LISTLIST>" + Combo("LIST_GLOBALMACROLIST", 40) + Combo("LIST_GLOBAL_BASIC_COMMANDS", 70) +
+                         Combo("LIST_GLOBAL_ADDITIONAL_COMMANDS", 100) +
+                         "</LISTLIST><MACRODISPLAYLIST><MACRODISPLAY name=\"MACRO_DISPLAY\" max=\"50\">"
+                         "<RECT left=\"200\" top=\"10\" right=\"180\" bottom=\"100\"/>"
+                         "<LISTCOLUMN name=\"LCITEM_MCREVENT_DESCRIP\" type=\"STATIC\" width=\"170\"/>"
+                         "</MACRODISPLAY></MACRODISPLAYLIST></ITEMLIST>");
     folder_.WriteXml(L"ManageProfiles.xml",
                      "<ITEMLIST><BUTTONLIST><BUTTON name=\"BUTTON_ENABLE_PROFILE_OSD\" ischeckbox=\"1\"><SBMN>Btn.bmp</SBMN>"
                      "<RECT left=\"10\" top=\"130\" right=\"16\" bottom=\"16\"/></BUTTON></BUTTONLIST></ITEMLIST>");
@@ -50,8 +55,8 @@ class MainWindowDropdowns : public StartupTest {
     // Two profiles whose names differ only in case, after the factory's one.
     AddDeviceProfile(L"Work");
     AddDeviceProfile(L"work");
-    AddDeviceMacro(L"Alpha", {});
-    AddDeviceMacro(L"Beta", {});
+    AddDeviceMacro(L"Alpha", {{3, 20}});
+    AddDeviceMacro(L"Beta", {{3, 20}, {3, 30}});
   }
   void TearDown() override {
     window_.reset();
@@ -186,6 +191,31 @@ TEST_F(MainWindowDropdowns, AChosenProfileIsTheOneAtThatPosition) {
   }
   EXPECT_EQ(Entries(profiles), (std::vector<std::wstring>{firstName, L"Work", L"Play"}))
       << "entries out of step are filled again";
+}
+
+TEST_F(MainWindowDropdowns, AChosenMacroIsShownInTheEventList) {
+  Open();
+  CGUIItem* item = FindItemById(window_->m_macroItems, ids::MACRO_DISPLAY);
+  ASSERT_NE(item, nullptr);
+  ASSERT_EQ(item->kind, GUIKIND_MACRODISPLAY);
+  auto* display = static_cast<CMacroDisplayItem*>(item);
+  CDropdownListItem* macros = Dropdown(ids::LIST_GLOBALMACROLIST);
+  const struct {
+    const char* what;
+    int index;
+    int rows, state;
+  } cases[] = {
+      {"the second macro", 1, 2, 1},
+      {"the first macro", 0, 1, 1},
+      {"past the last entry", 2, 0, 0},
+  };
+  for (const auto& c : cases) {
+    display->ClearEvents();
+    window_->SetMacroPageState(0);
+    Choose(macros, c.index);
+    EXPECT_EQ(display->GetItemCount(), c.rows) << c.what;
+    EXPECT_EQ(window_->m_macroState, c.state) << c.what;
+  }
 }
 
 }  // namespace
