@@ -103,6 +103,12 @@ register_installation() {
   "$OVRIX_WINE" reg add "$key" /v Language /t REG_SZ /d English /f >/dev/null 2>&1 </dev/null || true
 }
 
+# unregister_installation: takes the installer's values away again. Tests run in
+# the prefix that run.sh registers an installation in; they need it without.
+unregister_installation() {
+  "$OVRIX_WINE" reg delete 'HKLM\Software\Tavrik\Kestrane Ovrix' /f >/dev/null 2>&1 </dev/null || true
+}
+
 # stop_device_service DIR: asks the running device service to write its state and end.
 stop_device_service() {
   "$OVRIX_WINE" "$1/install/DeviceServiceCtl.exe" stop >/dev/null 2>&1 </dev/null || true

@@ -23,6 +23,7 @@ if prefix_server_running; then
   exit 1
 fi
 start_wineserver
+unregister_installation
 start_device_service "$dir"
 status=0
 if [ "$OVRIX_RUN_ARCH" != i686 ] && [ $# -eq 0 ]; then
