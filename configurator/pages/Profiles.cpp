@@ -340,6 +340,9 @@ void CMorvelAppDlg::ExportProfile() { ExportProfile(SelectedProfile()); }
 
 void CMorvelAppDlg::ExportProfile(IKeyboardProfile* profile) {
   if (m_config == nullptr || m_device == nullptr || profile == nullptr) return;
+  // The device answers nothing while a write runs (nor for a moment after its
+  // work): asked then, it would call a profile it has "not on the keyboard".
+  WaitForWrite();
   if (IsZeroGuid(profile->GetId()) || !m_device->ProfileExists(profile)) {
     const std::wstring suffix = NameSuffix(profile->GetName());
     configurator::Popups().Warning(this, L"ExportProfileWarningPopup.xml", L"", &suffix);
@@ -358,7 +361,10 @@ void CMorvelAppDlg::ImportProfile() {
     popups.Warning(this, L"ProfileLimitReachedPopup.xml", L"$Import", nullptr);
     return;
   }
-  // An import is matched to the keyboard's profiles: changes not yet applied are in the way.
+  // An import is matched to the keyboard's profiles: changes not yet applied are
+  // in the way. A running write is waited for, since the device counts nothing
+  // while it runs.
+  WaitForWrite();
   if (m_config->GetProfileCount() != m_device->GetProfileCount()) {
     popups.Warning(this, L"ImporttProfileWarningPopup.xml", L"", nullptr);
     return;

@@ -765,6 +765,30 @@ TEST_F(ProfilesPage, ExportAndImportGoThroughTheProfileFileDialog) {
   ::DeleteFileW(file.c_str());
 }
 
+TEST_F(ProfilesPage, ExportAndImportRightAfterApplyWaitForTheWrite) {
+  AddDeviceProfile(L"Work");
+  Open();
+  const struct {
+    const char* what;
+    int32_t button;
+  } cases[] = {
+      {"export", ids::BUTTON_EXPORTPROFILE},
+      {"import", ids::BUTTON_IMPORTPROFILE},
+  };
+  for (const auto& c : cases) {
+    popups_.shown.clear();
+    files_.requests.clear();
+    window_->SetModified(true);
+    ASSERT_TRUE(window_->ApplyToDevice()) << c.what;
+    ASSERT_TRUE(app_->m_device->IsWriting()) << c.what;
+    SelectRow(1);
+    Press(c.button);  // the dialog is cancelled
+    EXPECT_TRUE(popups_.shown.empty()) << c.what << ": refused as if the keyboard lacked the profile";
+    EXPECT_EQ(files_.requests.size(), 1u) << c.what;
+    EXPECT_FALSE(app_->m_device->IsWriting()) << c.what;
+  }
+}
+
 TEST_F(ProfilesPage, ExportAndImportRefusals) {
   AddDeviceProfile(L"Work");
   Open();
