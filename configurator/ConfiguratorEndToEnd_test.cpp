@@ -479,6 +479,48 @@ std::string OwnedTitles(HWND owner) {
   return ::testing::AssertionSuccess();
 }
 
+constexpr int kImportProfile = 145, kExportProfile = 146;
+
+// Answers the system's file dialog that the window opened: the path typed into
+// its file name box, then OK.
+::testing::AssertionResult AnswerFileDialog(HWND owner, const std::wstring& path) {
+  HWND dialog = nullptr, name = nullptr;
+  WaitFor([&] {
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); w; w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+      if (GetWindow(w, GW_OWNER) != owner || !IsWindowVisible(w)) continue;
+      // The file name box: the explorer style's combo box, else the old style's edit.
+      name = GetDlgItem(w, 0x47C);
+      if (name == nullptr) name = GetDlgItem(w, 0x480);
+      if (name != nullptr) dialog = w;
+    }
+    return dialog != nullptr;
+  });
+  if (dialog == nullptr) return ::testing::AssertionFailure() << "no file dialog; " << OwnedTitles(owner);
+  SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+  if (!WaitFor([&] { return !IsWindow(dialog); })) return ::testing::AssertionFailure() << "the file dialog stayed open";
+  return ::testing::AssertionSuccess();
+}
+
+// Presses Apply until it is taken: it does nothing while the last write still
+// runs (a write lingers a little after its work).
+::testing::AssertionResult ApplyTaken(HWND main) {
+  const bool taken = WaitFor([&] {
+    if (!Enabled(main, kApply)) return true;
+    Click(main, kApply);
+    Sleep(200);
+    return false;
+  });
+  if (taken) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "Apply stayed enabled; " << OwnedTitles(main);
+}
+
+std::vector<std::wstring> ProfileNames(IKeyboardConfig& config) {
+  std::vector<std::wstring> names;
+  for (int i = 0; i < config.GetProfileCount(); ++i) names.push_back(config.GetProfile(i)->GetName());
+  return names;
+}
+
 TEST_F(ConfiguratorEndToEnd, ProfileCreatedSwitchedAndDeletedReachTheService) {
   SetCursorPos(1270, 1010);  // the pointer over no list row
   Configurator app;
@@ -537,14 +579,7 @@ TEST_F(ConfiguratorEndToEnd, ProfileCreatedSwitchedAndDeletedReachTheService) {
   ASSERT_NE(confirm, nullptr);
   ASSERT_TRUE(Click(confirm, kPopupOk));
   ASSERT_TRUE(WaitFor([&] { return !IsWindow(confirm); }));
-  // Apply does nothing while the last write still runs (it lingers a little after
-  // its work): pressed again until it is taken, as a user would.
-  ASSERT_TRUE(WaitFor([&] {
-    if (!Enabled(main, kApply)) return true;
-    Click(main, kApply);
-    Sleep(200);
-    return false;
-  })) << OwnedTitles(main);
+  ASSERT_TRUE(ApplyTaken(main));
 
   ASSERT_TRUE(WaitFor(
       [&] {
@@ -557,6 +592,94 @@ TEST_F(ConfiguratorEndToEnd, ProfileCreatedSwitchedAndDeletedReachTheService) {
       << "\"Work\" is still in the service";
   EXPECT_EQ(record.kind, KEYKIND_DEFAULT);
   EXPECT_EQ(record.payload.key.scanCode, 0x1E);
+}
+
+TEST_F(ConfiguratorEndToEnd, ProfileExportedDeletedAndImportedBackThroughTheFileDialogs) {
+  std::wstring first;
+  {
+    CMorvelConfig config(L".\\");
+    CKeyboard keyboard;
+    ASSERT_TRUE(keyboard.ReadFromDevice(&config));
+    ASSERT_TRUE(keyboard.TransferConfig(&config, TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL));
+    ASSERT_EQ(config.GetProfileCount(), 1);
+    first = config.GetProfile(0)->GetName();
+    ASSERT_NE(config.AddNewProfile(L"Work"), nullptr);
+    ASSERT_TRUE(keyboard.TransferConfig(&config, TRANSFER_TO_DEVICE, TRANSFER_WRITE_ALL));
+    ASSERT_TRUE(PumpUntil([&] { return !keyboard.IsWriting(); }));
+    ASSERT_TRUE(keyboard.LastWriteSucceeded());
+  }
+  CreateDirectoryW((kApp + L"save").c_str(), nullptr);
+  const std::wstring file = kApp + L"save\\Work.qxp";
+  DeleteFileW(file.c_str());
+
+  SetCursorPos(1270, 1010);
+  Configurator app;
+  ASSERT_TRUE(app.started);
+  HWND main = app.MainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return GetDlgItem(main, kApply) != nullptr && !Enabled(main, kApply); }));
+  SetForegroundWindow(main);
+  ASSERT_TRUE(Click(main, kProfilesTab));
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(GetDlgItem(main, kExportProfile)) != FALSE; }));
+
+  // "Work" active, so that its row is the selected one; exported into "save\".
+  ASSERT_TRUE(ChooseProfileEntry(main, 1));
+  ASSERT_TRUE(Click(main, kExportProfile));
+  ASSERT_TRUE(AnswerFileDialog(main, file));
+  ASSERT_TRUE(WaitFor([&] { return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES; }))
+      << "the service wrote no file";
+
+  ASSERT_TRUE(Click(main, kDeleteProfile));
+  HWND confirm = Popup(main, L"ConfirmDeletePopup.xml");
+  ASSERT_NE(confirm, nullptr);
+  ASSERT_TRUE(Click(confirm, kPopupOk));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(confirm); }));
+  ASSERT_TRUE(ApplyTaken(main));
+  std::vector<std::wstring> names;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        CMorvelConfig config(L".\\");
+        if (!ReadService(config)) return false;
+        names = ProfileNames(config);
+        return names == std::vector<std::wstring>{first};
+      },
+      15000))
+      << names.size() << " profiles in the service";
+
+  // Imported back: the service holds it again, and an Apply keeps it.
+  ASSERT_TRUE(Click(main, kImportProfile));
+  ASSERT_TRUE(AnswerFileDialog(main, file));
+  ASSERT_TRUE(WaitFor([&] { return Enabled(main, kApply); })) << "the import changed nothing; " << OwnedTitles(main);
+  ASSERT_TRUE(ApplyTaken(main));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        CMorvelConfig config(L".\\");
+        if (!ReadService(config)) return false;
+        names = ProfileNames(config);
+        return names == std::vector<std::wstring>{first, L"Work"};
+      },
+      15000))
+      << names.size() << " profiles in the service";
+
+  // A profile not yet applied: the counts differ, and an import is refused before any dialog.
+  ASSERT_TRUE(Click(main, kNewProfile));
+  HWND namePopup = Popup(main, L"ProfileNamePopup.xml");
+  ASSERT_NE(namePopup, nullptr);
+  SendMessageW(GetDlgItem(namePopup, kNameEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"New"));
+  ASSERT_TRUE(Click(namePopup, kPopupOk));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(namePopup); }));
+  ASSERT_TRUE(Click(main, kImportProfile));
+  HWND warning = Popup(main, L"ImporttProfileWarningPopup.xml");
+  ASSERT_NE(warning, nullptr) << OwnedTitles(main);
+  ASSERT_TRUE(Click(warning, kPopupOk));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(warning); }));
+  EXPECT_EQ(OwnedTitles(main), "no popup") << "no file dialog after the warning";
+  {
+    CMorvelConfig config(L".\\");
+    ASSERT_TRUE(ReadService(config));
+    EXPECT_EQ(ProfileNames(config), (std::vector<std::wstring>{first, L"Work"})) << "the service is unchanged";
+  }
+  DeleteFileW(file.c_str());
 }
 
 }  // namespace
