@@ -266,6 +266,9 @@ bool CMacroDisplayItem::ToggleRecording() {
     return false;
   }
   m_heldKeys.clear();
+  // A recording onto events already there measures its first pause from its
+  // start, not from whenever the clock was last read.
+  m_lastTick = m_ticks();
   m_recording = 1;
   return true;
 }

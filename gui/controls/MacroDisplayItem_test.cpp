@@ -147,6 +147,17 @@ TEST_F(MacroDisplayTest, DelaysFromTheClock) {
   item->ToggleRecording();
 }
 
+TEST_F(MacroDisplayTest, ARecordingOntoEventsCountsItsFirstPauseFromItsStart) {
+  const MacroEventList shown{Key(0x1E, 'A', 255), Key(0x1E, 'A', 1)};
+  ASSERT_TRUE(item->LoadEvents(&shown));
+  now += 5000000;  // long after the clock was last read
+  ASSERT_TRUE(item->ToggleRecording());
+  now += 120;
+  Input(MouseRecord(RI_MOUSE_LEFT_BUTTON_DOWN));
+  EXPECT_EQ(item->Events(), (MacroEventList{shown[0], shown[1], Delay(120), Mouse(1, 255)}));
+  item->ToggleRecording();
+}
+
 TEST_F(MacroDisplayTest, DestroyedWhileRecordingUnregistersAndReleasesTheCapture) {
   ASSERT_TRUE(item->ToggleRecording());
   item->SetCapture();
