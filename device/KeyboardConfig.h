@@ -87,6 +87,9 @@ class IKeyboardConfig {
   virtual bool Reserved50(intptr_t, intptr_t, intptr_t) { return false; }
   virtual bool Reserved51(intptr_t) { return false; }
   virtual void Reserved52() {}
+  // Renames through the macro list, which keeps names unique without regard to
+  // case (a change of case of its own name is allowed); false when refused.
+  virtual bool RenameMacro(CMacro* macro, const std::wstring& name) = 0;
 
  protected:
   ~IKeyboardConfig() = default;  // deleted through its class only
@@ -323,6 +326,7 @@ class CMorvelConfig final : public CKeyboardConfig<CMorvelProfile>, public IKeyb
   void SetLedState(uint8_t value, IKeyboardProfile* profile) override;
   uint8_t GetLedState(IKeyboardProfile* profile) override;
   void SetProfileOsdForAll(uint8_t value) override { ApplyOsdToAll(value); }
+  bool RenameMacro(CMacro* macro, const std::wstring& name) override { return m_macros.Rename(macro, name); }
 
   // The macro list itself, for renaming (which keeps names unique).
   CMacroList& Macros() { return m_macros; }
