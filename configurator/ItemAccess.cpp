@@ -5,6 +5,7 @@
 #include "gui/controls/BitmapBtn.h"
 #include "gui/controls/BitmapWindow.h"
 #include "gui/controls/TextItem.h"
+#include "gui/panels/DropdownListItem.h"
 
 namespace configurator {
 namespace {
@@ -27,6 +28,12 @@ void EnableItem(CGUIItem* item, bool enable) {
     auto* text = static_cast<CTextItem*>(item);
     text->m_disabled = enable ? 0 : 1;
     text->RedrawInParent();
+  }
+  // A drop-down opens on a click unless its own flag says it is locked.
+  if (item->kind == GUIKIND_COMBO) {
+    auto* dropdown = static_cast<CDropdownListItem*>(item);
+    dropdown->m_disabled = enable ? 0 : 1;
+    dropdown->Invalidate(FALSE);
   }
 }
 

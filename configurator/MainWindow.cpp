@@ -342,6 +342,8 @@ void CMorvelAppDlg::ArmNoDeviceTimer(UINT ms) { m_timerId = SetTimer(kNoDeviceTi
 void CMorvelAppDlg::OnNoDeviceTimer() {
   KillTimer(kNoDeviceTimer);
   m_timerId = 0;
+  // A close is ignored while recording: the recording ends first.
+  if (m_macroState == 3) StopMacroRecording();
   configurator::Popups().Warning(this, kNoKeyboardPopup, L"", nullptr);
   PostMessage(WM_CLOSE);
 }
@@ -381,6 +383,7 @@ void CMorvelAppDlg::FillStatusTexts() {
   std::wstring version;
   if (m_firmwareText != nullptr && m_device->GetFirmwareVersion(version))
     configurator::SetItemText(m_firmwareText, configurator::ItemText(m_firmwareText) + L": " + version);
+  PrepareMacroPage();
   if (m_driverText != nullptr) {
     CFileVersions versions;
     versions.ReadModulePath();
@@ -427,14 +430,14 @@ void CMorvelAppDlg::FillPredefinedCommandLists() {
 void CMorvelAppDlg::OnMacroDropdownSelChanged(int index) {
   CDropdownListItem* dropdown = DropdownOf(m_macroDropdown);
   if (dropdown == nullptr || m_config == nullptr || index < 0) return;
+  // The macro stays while it plays or records.
+  if (m_macroState == 2 || m_macroState == 3) return;
   CMacro* macro = m_config->GetMacro(index);
   if (macro == nullptr || macro->GetName() != dropdown->GetLBText(index)) {
     FillMacroDropdown();
     return;
   }
-  if (m_macroDisplay != nullptr && m_macroDisplay->kind == GUIKIND_MACRODISPLAY)
-    static_cast<CMacroDisplayItem*>(m_macroDisplay)->LoadEvents(&macro->events);
-  SetMacroPageState(1);
+  ChooseMacro(macro);
 }
 
 CGUIItem* CMorvelAppDlg::ClickedItem(HWND hwnd) const {

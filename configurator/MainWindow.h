@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <dbt.h>
 
+#include <functional>
 #include <string>
 
 #include "device/GenDevice.h"
@@ -122,6 +123,8 @@ class CMorvelAppDlg : public CGUIPanel {
   // The event lists' messages (events changed, edit key, playback done) and the delay edits'.
   LRESULT OnMacroMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   void OnDelayEditKillFocus();
+  // The recorder's menus, options and delay edits as the page starts.
+  void PrepareMacroPage();
 
   // The Apply button: starts the write and watches it (timer 2).
   void Apply();
@@ -241,7 +244,19 @@ class CMorvelAppDlg : public CGUIPanel {
   CMacro* ChosenMacro() const;
   // The name chosen in the predefined-command drop-down that belongs to the button.
   std::wstring ChosenCommandName(int32_t buttonId) const;
+  // Shows the macro in the drop-down and its events in the list (state 1); with
+  // null, or a macro not in the configuration, nothing is chosen (state 0).
+  void ChooseMacro(CMacro* macro);
+  void ShowDuplicateMacroWarning(const std::wstring& name);
+  // The default-delay edit's value into the event list; a refused value (empty
+  // or 0) warns and puts "50" back. False when refused.
+  bool ApplyDefaultDelay();
+  // Every profile's record of every key of the layout page; a record the
+  // function changed (it returns true) is stored back.
+  void ForEachPageKeyAssignment(const std::function<bool(KeyAssignment&, int32_t keyId)>& change);
 
   bool m_startReadFailed = false;
   bool m_watchingWrite = false;
+  // A recording suspended the keyboard's remapping and has not resumed it yet.
+  bool m_remappingSuspended = false;
 };

@@ -127,6 +127,7 @@ class StartupTest : public devtest::DeviceTest {
     void Clear() { TearDown(); }
     using gui::testing::SkinTestFolder::WriteBytes;
     using gui::testing::SkinTestFolder::WriteImage;
+    using gui::testing::SkinTestFolder::WriteLanguageFile;
     using gui::testing::SkinTestFolder::WriteXml;
   } folder_;
 
