@@ -505,7 +505,8 @@ void CMorvelAppDlg::EditEventKey() {
   const uint8_t oldExtended = flags & kKeyFlagExtended;
   // The key pressed in the popup must reach it as it is, not as remapped.
   m_device->SuspendRemapping();
-  const INT_PTR answer = configurator::Popups().SingleKey(this, L"EditKeyPopup.xml", text, scanCode, virtualKey, flags);
+  const INT_PTR answer =
+      configurator::Popups().SingleKey(this, configurator::kEditKeyPopup, text, scanCode, virtualKey, flags);
   m_device->ResumeRemapping();
   // A cancelled popup leaves the event alone whatever its fields hold.
   if (answer != kPopupConfirmed) return;

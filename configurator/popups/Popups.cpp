@@ -7,6 +7,8 @@
 namespace configurator {
 namespace {
 
+constexpr UINT kPopupTemplate = 129;
+
 class RealPopups final : public IPopups {
  public:
   INT_PTR Warning(CWnd* parent, const std::wstring& skinFile, const std::wstring& heading,
@@ -37,8 +39,14 @@ class RealPopups final : public IPopups {
   INT_PTR SingleKey(CWnd* parent, const std::wstring& skinFile, std::wstring& text, int16_t& scanCode,
                     int16_t& virtualKey, uint8_t& flags) override {
     SingleKeyResult result;
-    CPellinPopupBoxSingleKeyEntry popup(parent, skinFile, &result);
-    const INT_PTR answer = popup.DoModal();
+    INT_PTR answer = kPopupCancelled;
+    if (skinFile == kEditKeyPopup) {
+      CPopupBoxSingleKeyEntry popup(skinFile, kPopupTemplate, parent, &result);
+      answer = popup.DoModal();
+    } else {
+      CPellinPopupBoxSingleKeyEntry popup(parent, skinFile, &result);
+      answer = popup.DoModal();
+    }
     text = result.name;
     scanCode = static_cast<int16_t>(result.scanCode);
     virtualKey = static_cast<int16_t>(result.virtualKey);

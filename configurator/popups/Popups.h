@@ -31,10 +31,14 @@ class IPopups {
   virtual INT_PTR MacroAssignment(CWnd* parent, const std::wstring& skinFile, int& playMode,
                                   const std::vector<std::wstring>& names, std::wstring& name) = 0;
   // The key captured: its name as shown, scan code, virtual key and the flag
-  // byte (1 extended, 2 Alt, 4 Ctrl, 8 Shift).
+  // byte (1 extended, 2 Alt, 4 Ctrl, 8 Shift). kEditKeyPopup captures one plain
+  // key without modifiers (flag byte: 1 extended).
   virtual INT_PTR SingleKey(CWnd* parent, const std::wstring& skinFile, std::wstring& text, int16_t& scanCode,
                             int16_t& virtualKey, uint8_t& flags) = 0;
 };
+
+// The key of a macro event: the plain single-key popup.
+inline constexpr wchar_t kEditKeyPopup[] = L"EditKeyPopup.xml";
 
 // The popups in use: the real ones unless a test set its own (null restores them).
 IPopups& Popups();
