@@ -10,7 +10,9 @@
 #include "configurator/ItemAccess.h"
 #include "configurator/popups/ChoicePopups.h"
 #include "configurator/popups/EntryPopups.h"
+#include "configurator/popups/Popups.h"
 #include "configurator/popups/WarningDlg.h"
+#include "device/InputFakes.h"
 #include "gui/controls/EditItem.h"
 #include "gui/controls/SingleKeyEdit.h"
 #include "gui/panels/DropdownListItem.h"
@@ -348,6 +350,48 @@ TEST_F(PopupTest, MacroAssignmentTicksOneModeBoxAndAnswersItsMode) {
     EXPECT_EQ(mode, c.answeredMode) << c.what;
     EXPECT_EQ(name, L"Second") << c.what << ": the macro handed in is the one chosen";
   }
+}
+
+// What the timer below works on: the popup's owner and the raw input it is fed.
+HWND gKeyPopupOwner = nullptr;
+device::testing::FakeRawInput* gKeyPopupInput = nullptr;
+
+// Runs inside the popup's modal loop: feeds the key edit a raw key B, then
+// clicks OK; a popup without its key edit is ended with 99.
+void CALLBACK PressBAndOk(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND popup = nullptr;
+  for (HWND w = ::GetWindow(::GetDesktopWindow(), GW_CHILD); w != nullptr; w = ::GetWindow(w, GW_HWNDNEXT))
+    if (::GetWindow(w, GW_OWNER) == gKeyPopupOwner && ::IsWindowVisible(w)) popup = w;
+  auto* box = popup != nullptr ? dynamic_cast<CPopupBoxSingleKeyEntry*>(CWnd::FromHandlePermanent(popup)) : nullptr;
+  if (box == nullptr) return;  // not shown yet: the next tick
+  ::KillTimer(nullptr, timer);
+  if (box->m_keyEdit == nullptr) {
+    box->EndDialog(99);
+    return;
+  }
+  box->m_keyEdit->SendMessage(WM_INPUT, RIM_INPUT, gKeyPopupInput->AddKey(0x30, 0, 'B'));
+  HWND ok = ::GetDlgItem(popup, ids::BUTTON_POPUP_OK);
+  box->SendMessage(WM_COMMAND, MAKEWPARAM(ids::BUTTON_POPUP_OK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+}
+
+TEST_F(PopupTest, TheEditKeyPopupTakesOnePlainKey) {
+  device::testing::FakeRawInput raw;
+  WritePopup(configurator::kEditKeyPopup,
+             "<EDITCTRLSK name=\"EDITCTRL_POPUP_SINGLEKEYENTRY\"><RECT left=\"10\" top=\"50\" right=\"200\" "
+             "bottom=\"24\"/></EDITCTRLSK>");
+  gKeyPopupOwner = host_.m_hWnd;
+  gKeyPopupInput = &raw;
+  ::SetTimer(nullptr, 0, 10, PressBAndOk);
+  std::wstring text;
+  int16_t scanCode = 0, virtualKey = 0;
+  uint8_t flags = 7;
+  const INT_PTR answer =
+      configurator::Popups().SingleKey(&host_, configurator::kEditKeyPopup, text, scanCode, virtualKey, flags);
+  EXPECT_EQ(answer, 1);
+  EXPECT_FALSE(text.empty());
+  EXPECT_EQ(scanCode, 0x30);
+  EXPECT_EQ(virtualKey, 'B');
+  EXPECT_EQ(flags, 0) << "one plain key: no modifiers";
 }
 
 }  // namespace
