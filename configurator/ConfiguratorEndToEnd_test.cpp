@@ -3,11 +3,13 @@
 // windows: buttons by their control ids (each control's id is its element id),
 // popups found by their owner and title (a popup's title is its skin file name).
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "device/DeviceTestSupport.h"
@@ -432,7 +434,80 @@ TEST_F(ConfiguratorEndToEnd, ProfileSwitchAppliedReachesTheService) {
   EXPECT_TRUE(IsEqualGUID(record.payload.id, lower)) << (IsEqualGUID(record.payload.id, upper) ? "switches to \"Work\"" : "");
 }
 
-constexpr int kAssignKeysTab = 225, kNewProfile = 144, kDeleteProfile = 148, kNameEdit = 389;
+constexpr int kAssignKeysTab = 225, kMacrosTab = 228, kNameEdit = 389;
+constexpr int kMacroCreate = 160, kRecordStart = 166, kRecordStop = 167, kRecordPlay = 168, kMacroDisplay = 222,
+              kAssignMacro = 682;
+
+TEST_F(ConfiguratorEndToEnd, MacroRecordedAssignedAndAppliedReachesTheService) {
+  SetCursorPos(1270, 1010);  // the pointer over nothing of the window
+  Configurator app;
+  ASSERT_TRUE(app.started);
+  HWND main = app.MainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(Click(main, kMacrosTab));
+  ASSERT_TRUE(WaitFor([&] { return Enabled(main, kMacroCreate); }));
+  ASSERT_TRUE(Click(main, kMacroCreate));
+  HWND namePopup = Popup(main, L"MacroNamePopup.xml");
+  ASSERT_NE(namePopup, nullptr);
+  HWND nameEdit = GetDlgItem(namePopup, kNameEdit);
+  ASSERT_NE(nameEdit, nullptr);
+  SendMessageW(nameEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Greeting"));
+  ASSERT_TRUE(Click(namePopup, kPopupOk));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(namePopup); }));
+  ASSERT_TRUE(WaitFor([&] { return Enabled(main, kRecordPlay); })) << "the new macro is chosen";
+
+  // Recording: raw input reaches the event list while some window is in front.
+  ASSERT_TRUE(Click(main, kRecordStart));
+  ASSERT_TRUE(WaitFor([&] { return Enabled(main, kRecordStop); })) << "the recording did not start";
+  SetForegroundWindow(main);
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == main; }));
+  HWND events = GetDlgItem(main, kMacroDisplay);
+  ASSERT_NE(events, nullptr);
+  SendKey('A', 0x1E);
+  SendKey('B', 0x30);
+  // Four key rows and the pauses between them.
+  ASSERT_TRUE(WaitFor([&] { return SendMessageW(events, LVM_GETITEMCOUNT, 0, 0) >= 4; }))
+      << SendMessageW(events, LVM_GETITEMCOUNT, 0, 0) << " rows recorded";
+  ASSERT_TRUE(Click(main, kRecordStop));
+  ASSERT_TRUE(WaitFor([&] { return !Enabled(main, kRecordStop) && Enabled(main, kRecordPlay); }));
+
+  // Key A plays it, chosen in the macro popup (its only macro, preselected).
+  ASSERT_TRUE(Click(main, kAssignKeysTab));
+  ASSERT_TRUE(PostMessageW(main, 0x721, 0, kKeyA));  // the click report of key A
+  ASSERT_TRUE(WaitFor([&] { return Enabled(main, kAssignMacro); }));
+  ASSERT_TRUE(Click(main, kAssignMacro));
+  HWND macroPopup = Popup(main, L"SelectMacroPopup.xml");
+  ASSERT_NE(macroPopup, nullptr);
+  ASSERT_TRUE(Click(macroPopup, kPopupOk));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(macroPopup); }));
+  ASSERT_TRUE(WaitFor([&] { return Enabled(main, kApply); }));
+  ASSERT_TRUE(Click(main, kApply));
+  ASSERT_TRUE(WaitFor([&] { return !Enabled(main, kApply); }));
+
+  // The service holds the macro with the keys recorded, and key A plays it by its id.
+  std::vector<std::pair<int, int>> keys;  // scan code, state
+  GUID macroId{};
+  KeyAssignment record;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        CMorvelConfig config(L".\\");
+        if (!ReadService(config)) return false;
+        const CMacro* macro = config.FindMacroByName(L"Greeting");
+        if (macro == nullptr) return false;
+        macroId = macro->id;
+        keys.clear();
+        for (const MacroEvent& event : macro->events)
+          if (event.type == MACROEVENT_KEY) keys.emplace_back(event.a & 0xFFFF, event.b & 0xFF);
+        config.GetKeyAssignment(record, KeyOf(0x1E), config.GetActiveProfile());
+        return record.kind == KEYKIND_MACRO;
+      },
+      15000))
+      << "kind " << record.kind;
+  EXPECT_EQ(keys, (std::vector<std::pair<int, int>>{{0x1E, 255}, {0x1E, 1}, {0x30, 255}, {0x30, 1}}));
+  EXPECT_TRUE(IsEqualGUID(record.payload.id, macroId));
+}
+
+constexpr int kNewProfile = 144, kDeleteProfile = 148;
 constexpr int kProfileDropdown = 386;
 
 // A visible window owned by `owner` other than those listed, or null after the wait.
