@@ -638,6 +638,28 @@ TEST_F(MacrosPage, PlaybackShowsTheEventsOnTimer32AndReturnsToIdle) {
   EXPECT_EQ(window_->m_macroState, 1);
 }
 
+TEST_F(MacrosPage, BackwardAndForwardSelectTheFirstAndTheLastEvent) {
+  Open();
+  NewMacro(L"Greeting", {kADown, kAUp, kBDown});
+  NewMacro(L"Empty", {});
+  const struct {
+    const wchar_t* macro;
+    int32_t button;
+    int selected;
+  } cases[] = {
+      {L"Greeting", ids::BUTTON_MACRO_RECORD_BACKWARD, 0},
+      {L"Greeting", ids::BUTTON_MACRO_RECORD_FORWARD, 2},
+      {L"Empty", ids::BUTTON_MACRO_RECORD_FORWARD, -1},
+      {L"Empty", ids::BUTTON_MACRO_RECORD_BACKWARD, -1},
+  };
+  for (const auto& c : cases) {
+    Choose(c.macro);
+    Select(1 < Display()->GetItemCount() ? 1 : -1);
+    Press(c.button);
+    EXPECT_EQ(SelectedRow(), c.selected) << c.button;
+  }
+}
+
 TEST_F(MacrosPage, InsertDelayPutsTheTypedDelayAfterTheSelectedEvent) {
   Open();
   CMacro* macro = NewMacro(L"Greeting", {kADown, kAUp});
