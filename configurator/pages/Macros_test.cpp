@@ -878,5 +878,35 @@ TEST_F(MacrosPage, ExportAndImportGoThroughTheDialogsOfTheSaveFolder) {
   EXPECT_TRUE(window_->m_modified);
 }
 
+TEST_F(MacrosPage, FilingAndRecordingRightAfterApplyWaitForTheWrite) {
+  AddDeviceMacro(L"Greeting", {{2, 0x1E}});
+  Open();
+  Choose(L"Greeting");
+  const struct {
+    const char* what;
+    int32_t button;
+    bool dialog;
+  } cases[] = {
+      {"export", ids::BUTTON_MACRO_EXPORT, true},
+      {"import", ids::BUTTON_MACRO_IMPORT, true},
+      {"record", ids::BUTTON_MACRO_RECORD_START, false},
+  };
+  for (const auto& c : cases) {
+    popups_.shown.clear();
+    files_.requests.clear();
+    window_->SetModified(true);
+    ASSERT_TRUE(window_->ApplyToDevice()) << c.what;
+    ASSERT_TRUE(app_->m_device->IsWriting()) << c.what;
+    Press(c.button);  // a dialog is cancelled
+    EXPECT_TRUE(popups_.shown.empty()) << c.what << ": refused for what the busy device did not answer";
+    EXPECT_EQ(files_.requests.size(), c.dialog ? 1u : 0u) << c.what;
+    EXPECT_FALSE(app_->m_device->IsWriting()) << c.what;
+  }
+  ASSERT_EQ(window_->m_macroState, 3);
+  EXPECT_EQ(core_->Mode(), 2) << "the recording suspended remapping";
+  Press(ids::BUTTON_MACRO_RECORD_STOP);
+  EXPECT_EQ(core_->Mode(), 1);
+}
+
 }  // namespace
 }  // namespace configurator::testing
