@@ -10,7 +10,7 @@ CBitmapBtn::CBitmapBtn() = default;
 CBitmapBtn::~CBitmapBtn() {
   // The window goes while the whole object is alive, so its last messages find
   // every member in place.
-  m_toolTip.DestroyWindow();
+  m_toolTip.Destroy();
   DestroyWindow();
 }
 
@@ -24,11 +24,8 @@ void CBitmapBtn::PreSubclassWindow() {
   ModifyStyle(WS_TABSTOP, 0);
 }
 
-void CBitmapBtn::EnsureToolTip() { gui::EnsureToolTip(m_toolTip, *this); }
-
 BOOL CBitmapBtn::PreTranslateMessage(MSG* msg) {
-  EnsureToolTip();
-  if (m_toolTip.m_hWnd) m_toolTip.RelayEvent(msg);
+  m_toolTip.Relay(*this, msg);
   return CButton::PreTranslateMessage(msg);
 }
 
@@ -74,7 +71,7 @@ void CBitmapBtn::SetCaption(const std::wstring& text, int caseMode) {
   m_caption = gui::ApplyCaseMode(gui::FirstLineBreak(gui::TranslateText(text)), caseMode);
 }
 
-void CBitmapBtn::SetTooltipText(const wchar_t* text) { gui::SetWholeWindowTip(m_toolTip, *this, text, true); }
+void CBitmapBtn::SetTooltipText(const wchar_t* text) { m_toolTip.SetText(*this, text, true); }
 
 void CBitmapBtn::SetCheck(int state) {
   if (state == m_checked) return;

@@ -50,7 +50,7 @@ class CBitmapBtn : public CButton, public CGUIItem {
   // The window the button reports to besides its parent: its owner, else its parent.
   HWND OwnerWindow() const { return GetOwnerHwnd(); }
 
-  CToolTipCtrl m_toolTip;
+  gui::WholeWindowTip m_toolTip;
   int m_checked = 0;
   int m_isCheckBox = 0;
   int m_hover = 0;
@@ -92,6 +92,4 @@ class CBitmapBtn : public CButton, public CGUIItem {
   void OnMouseMove(UINT flags, int x, int y);
   void OnLButtonDown();
   void OnCaptureChanged(HWND newCapture);
-  // Creates the tooltip control (inactive) when it does not exist yet.
-  void EnsureToolTip();
 };

@@ -311,10 +311,9 @@ TEST_F(BitmapBtnTest, CaptionAndTooltipTexts) {
       EXPECT_EQ(button->m_caption, c.caption) << c.text;
     }
     button->SetTooltipText(L"$tip");
-    EXPECT_EQ(button->m_toolTip.GetText(button.get(), 1), L"one two three");
+    EXPECT_EQ(button->m_toolTip.Text(), L"one two three");
     button->SetTooltipText(nullptr);  // nothing given: nothing changes
-    EXPECT_EQ(button->m_toolTip.GetText(button.get(), 1), L"one two three");
-    EXPECT_EQ(button->m_toolTip.GetToolCount(), 1);
+    EXPECT_EQ(button->m_toolTip.Text(), L"one two three");
   }
   // No language in force: captions and tips are empty.
   CLangTable* saved = CurrentLangTable;
@@ -322,15 +321,51 @@ TEST_F(BitmapBtnTest, CaptionAndTooltipTexts) {
   button->SetCaption(L"plain", 0);
   EXPECT_EQ(button->m_caption, L"");
   button->SetTooltipText(L"plain");
-  EXPECT_EQ(button->m_toolTip.GetText(button.get(), 1), L"");
+  EXPECT_EQ(button->m_toolTip.Text(), L"");
   CurrentLangTable = saved;
+}
+
+// A message as the loop hands it to the button before dispatching it.
+void PassFromTheLoop(CWnd& window, UINT message) {
+  MSG msg{window.m_hWnd, message, 0, MAKELPARAM(2, 2), ::GetMessageTime(), {}};
+  window.PreTranslateMessage(&msg);
+}
+
+TEST_F(BitmapBtnTest, TooltipWindowIsMadeOnTheFirstMouseMessage) {
+  ScopedLanguage language;
+  PassFromTheLoop(*button, WM_MOUSEMOVE);  // no text yet: no tooltip to make
+  EXPECT_EQ(button->m_toolTip.Control().m_hWnd, nullptr);
+  button->SetTooltipText(L"$tip");
+  for (UINT notMouse : {WM_PAINT, WM_TIMER, WM_KEYDOWN}) PassFromTheLoop(*button, notMouse);
+  EXPECT_EQ(button->m_toolTip.Control().m_hWnd, nullptr);
+
+  PassFromTheLoop(*button, WM_MOUSEMOVE);
+  const CToolTipCtrl& tip = button->m_toolTip.Control();
+  ASSERT_NE(tip.m_hWnd, nullptr);
+  EXPECT_EQ(tip.GetToolCount(), 1);
+  EXPECT_EQ(tip.GetText(button.get(), 1), L"one two three");
+  TTTOOLINFOW info{sizeof(info), 0, button->m_hWnd, 1};
+  ASSERT_TRUE(tip.SendMessage(TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&info)));
+  RECT client{};
+  button->GetClientRect(&client);
+  EXPECT_TRUE(::EqualRect(&info.rect, &client));  // the tool covers the whole button
+
+  // Once made, the tooltip is the one shown and follows every new text.
+  const HWND made = tip.m_hWnd;
+  button->SetTooltipText(L"plain");
+  PassFromTheLoop(*button, WM_LBUTTONDOWN);
+  EXPECT_EQ(tip.m_hWnd, made);
+  EXPECT_EQ(tip.GetToolCount(), 1);
+  EXPECT_EQ(tip.GetText(button.get(), 1), L"plain");
 }
 
 TEST_F(BitmapBtnTest, DeletedThroughItsHeaderWithItsWindow) {
   auto* onList = new CBitmapBtn;
   ASSERT_TRUE(onList->Create(L"", WS_CHILD, RECT{0, 0, 5, 5}, &host, 1));
   onList->SetTooltipText(L"tip");
-  HWND hwnd = onList->m_hWnd, tip = onList->m_toolTip.m_hWnd;
+  PassFromTheLoop(*onList, WM_MOUSEMOVE);
+  HWND hwnd = onList->m_hWnd, tip = onList->m_toolTip.Control().m_hWnd;
+  ASSERT_NE(tip, nullptr);
   EXPECT_EQ(onList->id, -1);
   EXPECT_EQ(onList->kind, -1);
   EXPECT_EQ(onList->hwnd, gui::kNoItemWindowYet);

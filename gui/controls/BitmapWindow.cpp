@@ -19,7 +19,7 @@ SIZE BitmapSize(HBITMAP bitmap) {
 CBitmapWindow::CBitmapWindow() = default;
 
 CBitmapWindow::~CBitmapWindow() {
-  m_toolTip.DestroyWindow();
+  m_toolTip.Destroy();
   DestroyWindow();
 }
 
@@ -54,7 +54,7 @@ void CBitmapWindow::SetText(const std::wstring& text) {
   Invalidate();
 }
 
-void CBitmapWindow::SetTooltipText(const wchar_t* text) { gui::SetWholeWindowTip(m_toolTip, *this, text, true); }
+void CBitmapWindow::SetTooltipText(const wchar_t* text) { m_toolTip.SetText(*this, text, true); }
 
 const wchar_t* CBitmapWindow::AssignmentIconName(int kind) {
   switch (kind) {
@@ -82,8 +82,7 @@ BOOL CBitmapWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL CBitmapWindow::PreTranslateMessage(MSG* msg) {
-  gui::EnsureToolTip(m_toolTip, *this);
-  if (m_toolTip.m_hWnd) m_toolTip.RelayEvent(msg);
+  m_toolTip.Relay(*this, msg);
   return CWnd::PreTranslateMessage(msg);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "gui/GUIItem.h"
+#include "gui/controls/ControlHelpers.h"
 #include "gui/controls/KeyboardKeyItem.h"
 #include "platform/Controls.h"
 #include "platform/Gdi.h"
@@ -52,7 +53,7 @@ class CBitmapWindow : public CWnd, public CGUIItem {
   uint8_t m_locked = 0;
   uint8_t m_showAssignment = 0;
   RECT m_rect{};
-  CToolTipCtrl m_toolTip;
+  gui::WholeWindowTip m_toolTip;
   int m_assignmentKind = 0;
 
  protected:

@@ -45,24 +45,26 @@ void ActivateOwnerOf(HWND owner) {
   if (root && ::GetActiveWindow() != root) ::SetActiveWindow(root);
 }
 
-void EnsureToolTip(CToolTipCtrl& tip, CWnd& window) {
-  if (tip.m_hWnd || !window.m_hWnd) return;
-  if (tip.Create(&window)) tip.Activate(FALSE);
+void WholeWindowTip::SetText(CWnd& window, const wchar_t* text, bool translate) {
+  if (!text) return;
+  m_text = text;
+  if (translate) m_text = CurrentLangTable ? MarkersToSpaces(TranslateText(text)) : std::wstring();
+  m_hasText = true;
+  if (m_control.m_hWnd) m_control.UpdateTipText(m_text, &window, 1);
 }
 
-void SetWholeWindowTip(CToolTipCtrl& tip, CWnd& window, const wchar_t* text, bool translate) {
-  if (!text) return;
-  EnsureToolTip(tip, window);
-  if (!tip.m_hWnd) return;
-  if (tip.GetToolCount() == 0) {
-    RECT client;
-    window.GetClientRect(&client);
-    tip.AddTool(&window, text, &client, 1);
-  }
-  std::wstring shown = text;
-  if (translate) shown = CurrentLangTable ? MarkersToSpaces(TranslateText(text)) : std::wstring();
-  tip.UpdateTipText(shown, &window, 1);
-  tip.Activate(TRUE);
+void WholeWindowTip::Make(CWnd& window) {
+  if (!m_control.Create(&window)) return;
+  RECT client;
+  window.GetClientRect(&client);
+  m_control.AddTool(&window, m_text, &client, 1);
+  m_control.Activate(TRUE);
+}
+
+void WholeWindowTip::Relay(CWnd& window, MSG* msg) {
+  if (!msg || msg->message < WM_MOUSEFIRST || msg->message > WM_MOUSELAST) return;
+  if (!m_control.m_hWnd && m_hasText && window.m_hWnd) Make(window);
+  if (m_control.m_hWnd) m_control.RelayEvent(msg);
 }
 
 int DrawControlText(HDC dc, const std::wstring& text, RECT* rect, UINT format) {

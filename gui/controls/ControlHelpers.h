@@ -28,13 +28,38 @@ std::wstring MarkersToSpaces(std::wstring text);
 // Makes the owner's top-level window the active one when it is not (a child
 // window cannot be the active window itself).
 void ActivateOwnerOf(HWND owner);
-// The tooltip control of a window, created inactive on first use.
-void EnsureToolTip(CToolTipCtrl& tip, CWnd& window);
-// One tool (id 1) over the window's client area, added on first use, shows the
-// text: translated by the language in force (empty without one) with every "\n"
-// marker as a space, or exactly as given when `translate` is false. A null
-// text changes nothing.
-void SetWholeWindowTip(CToolTipCtrl& tip, CWnd& window, const wchar_t* text, bool translate);
+// The tooltip of a whole control: one tool (id 1) over its client area. The
+// tooltip window is made when the first mouse message for the control passes
+// Relay with a text set: a tooltip is a top-level window, costly to make, and a
+// page of a hundred keys would otherwise make a hundred of them before it shows.
+class WholeWindowTip {
+ public:
+  WholeWindowTip() = default;
+  WholeWindowTip(const WholeWindowTip&) = delete;
+  WholeWindowTip& operator=(const WholeWindowTip&) = delete;
+
+  // The text to show: translated by the language in force (empty without one)
+  // with every "\n" marker as a space, or exactly as given when `translate` is
+  // false. A null text changes nothing. A tooltip already made shows it at once.
+  void SetText(CWnd& window, const wchar_t* text, bool translate);
+  // Before the control's own handling of a message from the loop: the first mouse
+  // message makes the tooltip (when a text is set), and the tooltip sees every
+  // mouse message.
+  void Relay(CWnd& window, MSG* msg);
+  // What the tooltip shows; empty when no text was set.
+  const std::wstring& Text() const { return m_text; }
+  bool HasText() const { return m_hasText; }
+  // The tooltip control; no window until the first mouse message after a text was set.
+  const CToolTipCtrl& Control() const { return m_control; }
+  void Destroy() { m_control.DestroyWindow(); }
+
+ private:
+  void Make(CWnd& window);
+
+  CToolTipCtrl m_control;
+  std::wstring m_text;
+  bool m_hasText = false;
+};
 // WM_PAINT (between BeginPaint and EndPaint) and WM_PRINTCLIENT (into the DC the
 // message brings) both draw with `paint`, so a printed control looks as it does on
 // the screen. True, with the result set, when the message was one of the two.

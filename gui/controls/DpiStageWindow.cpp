@@ -75,11 +75,11 @@ void CDPIStageWindow::SetHeading(const std::wstring& text) {
 }
 
 void CDPIStageWindow::SetTooltipText(const std::wstring& text) {
-  gui::SetWholeWindowTip(m_toolTip, *this, text.c_str(), true);
+  m_toolTip.SetText(*this, text.c_str(), true);
 }
 
 BOOL CDPIStageWindow::PreTranslateMessage(MSG* msg) {
-  if (m_toolTip.m_hWnd) m_toolTip.RelayEvent(msg);
+  m_toolTip.Relay(*this, msg);
   return CStatic::PreTranslateMessage(msg);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "gui/GUIItem.h"
+#include "gui/controls/ControlHelpers.h"
 #include "platform/Controls.h"
 #include "platform/Gdi.h"
 
@@ -64,7 +65,7 @@ class CDPIStageWindow : public CStatic, public CGUIItem {
   int m_stageIndex = 0;
   int m_value = 0, m_valueX = 0, m_valueY = 0;
   BYTE m_xyMode = 0;
-  CToolTipCtrl m_toolTip;
+  gui::WholeWindowTip m_toolTip;
 
  protected:
   bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;

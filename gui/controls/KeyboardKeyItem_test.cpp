@@ -156,7 +156,7 @@ TEST_F(KeyboardKeyTest, LabelFromTheKeyDefinition) {
     const std::wstring expected = SystemKeyName(lParam);
     EXPECT_FALSE(expected.empty());
     EXPECT_EQ(item.m_keyName, expected);
-    EXPECT_EQ(item.m_toolTip.GetText(&item, 1), expected);
+    EXPECT_EQ(item.m_toolTip.Text(), expected);
   }
 
   // A name the skin gave is kept; a lone "&" is doubled so that it shows.
@@ -171,7 +171,7 @@ TEST_F(KeyboardKeyTest, LabelFromTheKeyDefinition) {
     item.m_keyName = n.given;
     item.UpdateKeyLabel();
     EXPECT_EQ(item.m_keyName, n.shown);
-    EXPECT_EQ(item.m_toolTip.GetText(&item, 1), n.shown);
+    EXPECT_EQ(item.m_toolTip.Text(), n.shown);
   }
 }
 

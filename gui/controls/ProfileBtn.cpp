@@ -8,7 +8,7 @@
 CProfileBtn::CProfileBtn() = default;
 
 CProfileBtn::~CProfileBtn() {
-  m_toolTip.DestroyWindow();
+  m_toolTip.Destroy();
   DestroyWindow();
 }
 
@@ -21,8 +21,7 @@ void CProfileBtn::PreSubclassWindow() {
 }
 
 BOOL CProfileBtn::PreTranslateMessage(MSG* msg) {
-  gui::EnsureToolTip(m_toolTip, *this);
-  if (m_toolTip.m_hWnd) m_toolTip.RelayEvent(msg);
+  m_toolTip.Relay(*this, msg);
   return CButton::PreTranslateMessage(msg);
 }
 
@@ -40,7 +39,7 @@ void CProfileBtn::SetBitmaps(HBITMAP normal, HBITMAP over, HBITMAP down, HBITMAP
   if (m_hWnd) ModifyStyle(WS_BORDER | WS_TABSTOP, 0);
 }
 
-void CProfileBtn::SetTooltipText(const wchar_t* text) { gui::SetWholeWindowTip(m_toolTip, *this, text, false); }
+void CProfileBtn::SetTooltipText(const wchar_t* text) { m_toolTip.SetText(*this, text, false); }
 
 const CBitmap& CProfileBtn::ChooseBitmap(UINT itemState) const {
   if (m_isCheckBox) return m_checked ? m_bmpDown : m_bmpNormal;

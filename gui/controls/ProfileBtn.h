@@ -9,6 +9,7 @@
 #include <string>
 
 #include "gui/GUIItem.h"
+#include "gui/controls/ControlHelpers.h"
 #include "platform/Controls.h"
 #include "platform/Gdi.h"
 
@@ -29,7 +30,7 @@ class CProfileBtn : public CButton, public CGUIItem {
   void SetTooltipText(const wchar_t* text);
   void SetTooltipText(const std::wstring& text) { SetTooltipText(text.c_str()); }
 
-  CToolTipCtrl m_toolTip;
+  gui::WholeWindowTip m_toolTip;
   int m_checked = 0;
   int m_isCheckBox = 0;
   int m_hover = 0;

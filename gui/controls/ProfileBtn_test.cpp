@@ -127,7 +127,7 @@ TEST_F(ProfileBtnTest, CaptureLossEndsHover) {
 
 TEST_F(ProfileBtnTest, TooltipShowsTheTextAsGiven) {
   button->SetTooltipText(L"$not\\ntranslated");
-  EXPECT_EQ(button->m_toolTip.GetText(button.get(), 1), L"$not\\ntranslated");
+  EXPECT_EQ(button->m_toolTip.Text(), L"$not\\ntranslated");
 }
 
 class AviButtonTest : public ::testing::Test {

@@ -252,11 +252,11 @@ int CPHSlider::StageFromCentre(int x) const {
 void CPHSlider::SetTooltipText(const std::wstring& text) {
   // Translated (empty without a language), the "\n" markers left as written.
   const std::wstring shown = CurrentLangTable ? gui::TranslateText(text) : std::wstring();
-  gui::SetWholeWindowTip(m_toolTip, *this, shown.c_str(), false);
+  m_toolTip.SetText(*this, shown.c_str(), false);
 }
 
 BOOL CPHSlider::PreTranslateMessage(MSG* msg) {
-  if (m_toolTip.m_hWnd) m_toolTip.RelayEvent(msg);
+  m_toolTip.Relay(*this, msg);
   return CWnd::PreTranslateMessage(msg);
 }
 

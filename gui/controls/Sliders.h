@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gui/GUIItem.h"
+#include "gui/controls/ControlHelpers.h"
 #include "platform/Controls.h"
 #include "platform/Gdi.h"
 #include "platform/Window.h"
@@ -80,7 +81,7 @@ class CPHSlider : public CWnd, public CGUIItem {
   float m_pixelsPerStage = 0;
   int m_minThumbX = 0, m_maxThumbX = 0;
   int m_minCentre = 0, m_maxCentre = 0;
-  CToolTipCtrl m_toolTip;
+  gui::WholeWindowTip m_toolTip;
   int m_stage = 1;
   int m_leftOffset = 0, m_rightOffset = 0;
   int m_minStage = 1, m_maxStage = 32;

@@ -234,7 +234,7 @@ TEST_F(BitmapBuildersTest, BitmapWindowTextFormatFontColourAndTooltip) {
     EXPECT_EQ(pane->m_caseMode, c.caseMode) << c.attributes;
     EXPECT_EQ(pane->m_font, font);
     EXPECT_EQ(pane->m_textColour, 0x00FF00u);
-    EXPECT_EQ(pane->m_toolTip.GetText(pane, 1), L"pane tip");
+    EXPECT_EQ(pane->m_toolTip.Text(), L"pane tip");
     list.pop_back();
     delete pane;
   }
@@ -249,7 +249,7 @@ TEST_F(BitmapBuildersTest, ProfileButtonIsCutFromThePanelPictureAtItsPlace) {
   SendDrawItem(host.m_hWnd, button->m_hWnd, 0, face);
   EXPECT_EQ(face.Pixel(0, 0), RGB(50, 30, 7));
   EXPECT_EQ(face.Pixel(20, 10), RGB(60, 35, 7));
-  EXPECT_EQ(button->m_toolTip.GetText(button, 1), L"$as is");
+  EXPECT_EQ(button->m_toolTip.Text(), L"$as is");
 }
 
 TEST_F(BitmapBuildersTest, AnimatedButtonFilesAreTrimmed) {

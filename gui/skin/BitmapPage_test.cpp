@@ -139,7 +139,7 @@ TEST_F(BitmapPageTest, EveryElementShowsItsNormalImageAtItsPlace) {
   EXPECT_EQ(inner->parent, item->m_hWnd);
   auto* pane = dynamic_cast<CBitmapWindow*>(list[1]);
   ASSERT_NE(pane, nullptr);
-  EXPECT_EQ(pane->m_toolTip.GetText(pane, 1), L"info pane");
+  EXPECT_EQ(pane->m_toolTip.Text(), L"info pane");
 
   // Drawn, then looked at on the screen until the X server shows it.
   const gui::testing::ScreenPicture shot = gui::testing::CaptureWhenShown(

@@ -129,8 +129,8 @@ TEST_F(SliderBuilders, AMultiSliderBuildsAtMostFiveStageHandlesOutsideTheList) {
     // Each handle has images of its own, never the cache's.
     EXPECT_NE(static_cast<HBITMAP>(handle.m_bmpNormal), SkinResourceCache::Get(L"thumb.bmp", kSkinBitmap).handle);
   }
-  EXPECT_EQ(slider->m_thumbs[0]->m_toolTip.GetToolCount(), 1);
-  EXPECT_EQ(slider->m_thumbs[1]->m_toolTip.m_hWnd, nullptr);
+  EXPECT_TRUE(slider->m_thumbs[0]->m_toolTip.HasText());
+  EXPECT_FALSE(slider->m_thumbs[1]->m_toolTip.HasText());
 }
 
 TEST_F(SliderBuilders, MultiSliderOffsetsAndMissingParts) {

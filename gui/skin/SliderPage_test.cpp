@@ -149,7 +149,7 @@ TEST_F(SliderPageTest, EverySliderElementIsBuiltDrawnAndAnswers) {
   ASSERT_EQ(multi->m_thumbs.size(), 5u);
   for (size_t k = 0; k < 5; ++k) {
     EXPECT_EQ(multi->m_thumbs[k]->m_stage, static_cast<int>(k) + 3);
-    EXPECT_EQ(multi->m_thumbs[k]->m_toolTip.GetText(multi->m_thumbs[k].get(), 1), L"Stage handle");
+    EXPECT_EQ(multi->m_thumbs[k]->m_toolTip.Text(), L"Stage handle");
   }
   // The unknown first pane builds nothing but keeps its place among the panes.
   EXPECT_EQ(pane1->m_stageIndex, 1);
