@@ -53,6 +53,19 @@ class CBitmap : public CGdiObject {
     Attach(::CreateCompatibleBitmap(dc, width, height));
     return m_hObject != nullptr;
   }
+  // A bottom-up DIB section of 32 bits per pixel (BI_RGB), its pixels zero.
+  BOOL CreateDibSection(HDC dc, int width, int height) {
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(header);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    void* bits = nullptr;
+    Attach(::CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0));
+    return m_hObject != nullptr;
+  }
   BOOL CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits) {
     Attach(::CreateBitmap(width, height, planes, bitsPerPixel, bits));
     return m_hObject != nullptr;

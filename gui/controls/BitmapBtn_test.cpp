@@ -327,7 +327,7 @@ TEST_F(BitmapBtnTest, CaptionAndTooltipTexts) {
 
 // A message as the loop hands it to the button before dispatching it.
 void PassFromTheLoop(CWnd& window, UINT message) {
-  MSG msg{window.m_hWnd, message, 0, MAKELPARAM(2, 2), ::GetMessageTime(), {}};
+  MSG msg{window.m_hWnd, message, 0, MAKELPARAM(2, 2), 0, {}};
   window.PreTranslateMessage(&msg);
 }
 

@@ -30,11 +30,40 @@ int64_t FileLength(const std::wstring& path) {
   return ok ? size.QuadPart : -1;
 }
 
+// A copy of the bitmap as a 32-bit DIB section; empty when it cannot be made.
+// Under Wine, selecting a device-dependent bitmap into a DC and copying from it
+// costs several times what it costs for a DIB section, and the controls crop
+// every piece they show from these images (five per key of a keyboard page).
+CBitmap CopyAsDibSection(HBITMAP source) {
+  CBitmap copy;
+  BITMAP info{};
+  if (!GetObjectW(source, sizeof(info), &info) || info.bmWidth <= 0 || info.bmHeight <= 0) return copy;
+  CDC from, to;
+  if (!from.CreateCompatibleDC(nullptr) || !to.CreateCompatibleDC(nullptr)) return copy;
+  if (!copy.CreateDibSection(to, info.bmWidth, info.bmHeight)) return copy;
+  bool copied;
+  {
+    platform::SelectGuard selectFrom(from, source);
+    platform::SelectGuard selectTo(to, copy);
+    copied = to.BitBlt(0, 0, info.bmWidth, info.bmHeight, from, 0, 0, SRCCOPY) != FALSE;
+  }
+  if (!copied) copy.DeleteObject();
+  return copy;
+}
+
 void Load(SkinResource& r) {
   switch (r.type) {
     case kSkinImage: {
       HBITMAP bitmap = nullptr;
-      if (LoadImageFileToBitmap(r.path, &bitmap, &r.picture)) r.handle = bitmap;
+      if (LoadImageFileToBitmap(r.path, &bitmap, &r.picture)) {
+        r.image = CopyAsDibSection(bitmap);
+        if (!r.image.IsNull()) {
+          r.picture->Release();  // with the bitmap it decoded
+          r.picture = nullptr;
+          bitmap = r.image;
+        }
+        r.handle = bitmap;
+      }
       r.size = 8;
       break;
     }
@@ -117,8 +146,8 @@ bool gui::ReadWholeFile(const std::wstring& path, int64_t limit, std::vector<uin
 
 SkinResource::~SkinResource() {
   type = -1;
-  // A decoded image's bitmap belongs to its picture object; bitmaps loaded as DIB
-  // sections (type 1) live until the process ends.
+  // A decoded image's bitmap belongs to the record (`image`) or to its picture
+  // object; bitmaps loaded as DIB sections (type 1) live until the process ends.
   if (picture) picture->Release();
   if (fontsAdded > 0 && !path.empty()) RemoveFontResourceExW(path.c_str(), FR_PRIVATE, nullptr);
   handle = nullptr;
@@ -221,8 +250,9 @@ void CropBitmap(CBitmap& target, HDC dc, HBITMAP source, int left, int top, int 
   // A rectangle without area gives no bitmap to copy into (a zero size would
   // make a 1 x 1 monochrome one): the target keeps its image.
   if (!source || right <= left || bottom <= top) return;
+  // A DIB section, for the reason the cache keeps its images as DIB sections.
   CBitmap fresh;
-  if (!fresh.CreateCompatibleBitmap(dc, right - left, bottom - top)) return;
+  if (!fresh.CreateDibSection(dc, right - left, bottom - top)) return;
   CDC from, to;
   if (!from.CreateCompatibleDC(dc) || !to.CreateCompatibleDC(dc)) return;
   {
@@ -296,12 +326,10 @@ HRGN BitmapToRegion(HBITMAP bitmap) {
   if (!GetObjectW(bitmap, sizeof(info), &info) || info.bmWidth <= 0 || info.bmHeight <= 0) return nullptr;
   const int width = info.bmWidth, height = info.bmHeight;
 
+  // Memory DCs of the screen, made without asking for the screen's own DC.
   CDC dibDc, srcDc;
-  {
-    CClientDC screen(nullptr);
-    dibDc.CreateCompatibleDC(screen);
-    srcDc.CreateCompatibleDC(screen);
-  }
+  dibDc.CreateCompatibleDC(nullptr);
+  srcDc.CreateCompatibleDC(nullptr);
   HRGN result = nullptr;
   if (dibDc.GetSafeHdc() && srcDc.GetSafeHdc()) {
     BITMAPINFOHEADER bih{};

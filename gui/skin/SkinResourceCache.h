@@ -55,7 +55,10 @@ struct SkinResource {
   // The bytes of a type-5 or type-6 record, exactly `size` of them.
   std::span<const uint8_t> Bytes() const;
 
-  // Kept so that the decoded bitmap stays valid; it owns the bitmap of a type-0 record.
+  // A type-0 record's bitmap: what the picture decoder made, copied into a DIB
+  // section the record owns. Only when that copy cannot be made is the picture
+  // kept, and the bitmap is the one it owns.
+  CBitmap image;
   IPicture* picture = nullptr;
   std::vector<uint8_t> bytes;  // storage behind `handle` for types 5 and 6
   int fontsAdded = 0;          // storage behind `handle` for type 4
@@ -87,9 +90,9 @@ HBITMAP GetSkinBitmapUtf8(const char* name);
 // it; the caller releases the picture when done with the bitmap.
 bool LoadImageFileToBitmap(const std::wstring& path, HBITMAP* bitmap, IPicture** picture);
 
-// Replaces `target` (deleting what it held) with a new bitmap compatible with `dc`
-// holding the rectangle (left, top)-(right, bottom) of `source`. Does nothing
-// when `source` is null or the rectangle is empty.
+// Replaces `target` (deleting what it held) with a new 32-bit DIB section holding
+// the rectangle (left, top)-(right, bottom) of `source`; `dc` is the device the
+// copy is made with. Does nothing when `source` is null or the rectangle is empty.
 void CropBitmap(CBitmap& target, HDC dc, HBITMAP source, int left, int top, int right, int bottom);
 // The same for a bitmap handle: what it held is deleted when it is replaced.
 void CropBitmap(HBITMAP& target, HDC dc, HBITMAP source, int left, int top, int right, int bottom);
