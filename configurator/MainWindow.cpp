@@ -90,6 +90,13 @@ CMorvelAppDlg::~CMorvelAppDlg() {
 }
 
 BOOL CMorvelAppDlg::OnInitDialog() {
+  // The start-up's reads end here, whichever way: the connection they shared closes.
+  struct EndStartupReads {
+    IGenDevice* device;
+    ~EndStartupReads() {
+      if (device != nullptr) device->EndHeldConnection();
+    }
+  } endStartupReads{m_device};
   CGUIPanel::OnInitDialog();
   m_hIcon = ::LoadIconW(platform::ResourceInstance(), MAKEINTRESOURCEW(kProgramIcon));
   SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));

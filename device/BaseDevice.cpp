@@ -101,6 +101,22 @@ void CDeviceConnection::Disconnect() {
   if (m_manager != nullptr) std::exchange(m_manager, nullptr)->Release();
 }
 
+bool CDeviceConnection::OpenForOperation() {
+  if (m_holdConnection && m_device != nullptr && m_writeThread == nullptr) return true;
+  return Connect();
+}
+
+void CDeviceConnection::CloseAfterOperation() {
+  if (!m_holdConnection) Disconnect();
+}
+
+void CDeviceConnection::EndHeldConnection() {
+  if (!m_holdConnection) return;
+  m_holdConnection = false;
+  // A write never runs under a hold (it ends the hold first): what is open is held.
+  if (m_writeThread == nullptr) Disconnect();
+}
+
 bool CDeviceConnection::CallConnected(const DeviceThreadParams::Job& job, IKeyboardConfig* config,
                                       TransferMask mask) {
   ScopedConnection connection(*this);
@@ -112,6 +128,8 @@ bool CDeviceConnection::CallConnected(const DeviceThreadParams::Job& job, IKeybo
 bool CDeviceConnection::StartWriteThread(std::unique_ptr<DeviceThreadParams> params) {
   CollectFinishedWrite();
   if (params == nullptr || m_writeThread != nullptr) return false;
+  // The write's connection is its own, marshalled to its thread.
+  EndHeldConnection();
   if (!Connect()) return false;
   params->device = this;
   params->keyCodes = m_keyCodes;

@@ -1,7 +1,8 @@
 // The connection to the device service and the generic device operations. A
 // connection is opened for one operation and closed again; while one is held (for
 // example by a running background write) every further connect is refused, which
-// is what keeps the window thread's operations and the write apart.
+// is what keeps the window thread's operations and the write apart. Only the
+// start-up's reads share one connection (HoldConnection).
 #pragma once
 #include <windows.h>
 #include <objbase.h>
@@ -132,6 +133,15 @@ class CDeviceConnection {
   const std::vector<uint32_t>& KeyCodes() const { return m_keyCodes; }
   uint32_t KeyCount() const { return m_keyCount; }
 
+  // From here on the connection an operation opens stays open, and the window
+  // thread's operations that follow use it, until EndHeldConnection: the reads of
+  // the start-up (the configuration, the layout code, every profile's keys) then
+  // connect to the service once instead of once each, each connect costing
+  // several calls to the service. A write ends the hold before it connects.
+  void HoldConnection() { m_holdConnection = true; }
+  // Ends the hold and closes the held connection.
+  void EndHeldConnection();
+
   // How long the destructor waits for a running write before it asks it to stop.
   static constexpr DWORD kWriteWaitMs = 7500;
   // How long the write counts as running after its job has ended.
@@ -139,12 +149,13 @@ class CDeviceConnection {
 
  protected:
   // An operation's own connection: connects on construction and disconnects on
-  // destruction only if this very object connected.
+  // destruction only if this very object connected; while a hold lasts it uses the
+  // held connection and leaves it open.
   class ScopedConnection {
    public:
-    explicit ScopedConnection(CDeviceConnection& owner) : m_owner(owner), m_held(owner.Connect()) {}
+    explicit ScopedConnection(CDeviceConnection& owner) : m_owner(owner), m_held(owner.OpenForOperation()) {}
     ~ScopedConnection() {
-      if (m_held) m_owner.Disconnect();
+      if (m_held) m_owner.CloseAfterOperation();
     }
     ScopedConnection(const ScopedConnection&) = delete;
     ScopedConnection& operator=(const ScopedConnection&) = delete;
@@ -157,6 +168,10 @@ class CDeviceConnection {
 
   bool Connect();
   void Disconnect();
+  // The held connection when there is one (never a write's), else Connect().
+  bool OpenForOperation();
+  // Disconnect() unless the connection is held.
+  void CloseAfterOperation();
   // Connects, runs the job on this thread, disconnects; false when the connect failed.
   bool CallConnected(const DeviceThreadParams::Job& job, IKeyboardConfig* config, TransferMask mask);
   // Connects and starts the write thread with the job; false (and nothing held)
@@ -203,6 +218,7 @@ class CDeviceConnection {
   std::unique_ptr<DeviceThreadParams> m_params;
   std::atomic<bool> m_writing{false};
   bool m_lastWriteSucceeded = true;
+  bool m_holdConnection = false;
   // Set once destruction waits for the write: from then on only the destructor
   // collects it, even when a message dispatched during its wait asks IsWriting.
   bool m_destroying = false;

@@ -15,6 +15,9 @@ bool CreateDeviceAndTables(IGenDevice** device, IKeyboardConfig* config, DeviceM
   delete gDevice;
   gDevice = new CKeyboard();
   if (factory) gDevice->SetDeviceManagerFactory(std::move(factory));
+  // The start-up's further reads use this read's connection, until the main
+  // window has read the configuration (IGenDevice::EndHeldConnection).
+  gDevice->HoldConnection();
   const bool read = gDevice->ReadFromDevice(config);
   if (device != nullptr) *device = gDevice;
   if (config != nullptr) config->SetDevice(gDevice);

@@ -16,6 +16,8 @@ CKeyboard* GlobalDevice();
 // class when empty), reads the keyboard into `config`, hands the device to the
 // caller and to the configuration, and builds the name tables. True when the
 // keyboard was read; the device, the link and the tables exist in either case.
+// The read's connection stays open for the start-up's reads that follow, until
+// the device's EndHeldConnection.
 bool CreateDeviceAndTables(IGenDevice** device, IKeyboardConfig* config, DeviceManagerFactory factory = {});
 
 // Deletes the device object (which waits for a running write first).

@@ -41,6 +41,9 @@ class IGenDevice {
   // The outcome of the last background write that has ended (true before any):
   // the window marks its configuration modified again when it failed.
   virtual bool LastWriteSucceeded() = 0;
+  // The start-up's reads are done: the connection they shared is closed, and each
+  // operation from here on connects for itself.
+  virtual void EndHeldConnection() = 0;
 
  protected:
   ~IGenDevice() = default;  // deleted through its class only

@@ -47,6 +47,7 @@ class CKeyboard : public IGenDevice, public CBaseDevice<IKeyboardConfig*, IKeybo
   int GetProfileCount() override { return Base::GetProfileCount(); }
   int GetMacroCount() override { return Base::GetMacroCount(); }
   bool LastWriteSucceeded() override;
+  void EndHeldConnection() override { Base::EndHeldConnection(); }
 
   // Key id of a device key code; 0 when no key definition sends that code.
   static int32_t KeyIdFromDeviceCode(uint32_t deviceKeyCode);
