@@ -31,10 +31,11 @@ BOOL CBitmapBtn::PreTranslateMessage(MSG* msg) {
 
 void CBitmapBtn::SetBitmaps(HBITMAP normal, HBITMAP over, HBITMAP down, HBITMAP disabled, int left, int top,
                             int right, int bottom) {
-  CClientDC dc(m_hWnd);
+  // The pieces are DIB sections, made through memory DCs: the window's own DC
+  // would only cost a trip to the server for its visible region.
   auto piece = [&](CBitmap& target, HBITMAP source) {
     if (!source) return;
-    CropBitmap(target, dc, source, left, top, right, bottom);
+    CropBitmap(target, nullptr, source, left, top, right, bottom);
   };
   piece(m_bmpNormal, normal);
   piece(m_bmpOver, over);
@@ -47,17 +48,16 @@ void CBitmapBtn::SetBitmapsWithMask(HBITMAP normal, HBITMAP over, HBITMAP down, 
                                     int left, int top, int right, int bottom) {
   SetBitmaps(normal, over, down, disabled, left, top, right, bottom);
   if (!mask) return;
-  {
-    CClientDC dc(m_hWnd);
-    CropBitmap(m_bmpMask, dc, mask, left, top, right, bottom);
-  }
+  CropBitmap(m_bmpMask, nullptr, mask, left, top, right, bottom);
   if (m_hRgn || !m_hWnd || m_bmpMask.IsNull()) return;
   // The shape comes from the button's own piece of the mask: a key cut from a
   // keyboard-wide mask sheet takes the shape at its own place on the sheet.
   HRGN region = BitmapToRegion(m_bmpMask);
   if (!region) return;
   // Once accepted the region is the window's; only a refused one is ours to delete.
-  if (SetWindowRgn(region, TRUE)) m_hRgn = region;
+  // A button not on the screen yet (the page is still being built) needs no
+  // redraw: it is drawn when it shows.
+  if (SetWindowRgn(region, ::IsWindowVisible(m_hWnd))) m_hRgn = region;
   else ::DeleteObject(region);
 }
 

@@ -92,7 +92,8 @@ bool LoadImageFileToBitmap(const std::wstring& path, HBITMAP* bitmap, IPicture**
 
 // Replaces `target` (deleting what it held) with a new 32-bit DIB section holding
 // the rectangle (left, top)-(right, bottom) of `source`; `dc` is the device the
-// copy is made with. Does nothing when `source` is null or the rectangle is empty.
+// copy is made with (null: the screen). Does nothing when `source` is null or the
+// rectangle is empty.
 void CropBitmap(CBitmap& target, HDC dc, HBITMAP source, int left, int top, int right, int bottom);
 // The same for a bitmap handle: what it held is deleted when it is replaced.
 void CropBitmap(HBITMAP& target, HDC dc, HBITMAP source, int left, int top, int right, int bottom);
