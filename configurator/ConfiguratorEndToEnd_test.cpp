@@ -286,6 +286,126 @@ TEST_F(ConfiguratorEndToEnd, MainWindowDrawsTheKeyboard) {
       << "the assigned key does not show its down picture";
 }
 
+// Saves pixels as read by Pixels (top row first) as a 32-bit BMP file.
+bool SaveBmp(const std::wstring& file, const std::vector<uint32_t>& pixels, int width, int height) {
+  if (width <= 0 || height <= 0 || pixels.size() != static_cast<size_t>(width) * static_cast<size_t>(height))
+    return false;
+  BITMAPINFOHEADER info = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  const DWORD bytes = static_cast<DWORD>(pixels.size() * sizeof(uint32_t));
+  BITMAPFILEHEADER header{};
+  header.bfType = 0x4D42;  // "BM"
+  header.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+  header.bfSize = header.bfOffBits + bytes;
+  HANDLE f = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(f, &header, sizeof header, &written, nullptr) && written == sizeof header;
+  ok = ok && WriteFile(f, &info, sizeof info, &written, nullptr) && written == sizeof info;
+  ok = ok && WriteFile(f, pixels.data(), bytes, &written, nullptr) && written == bytes;
+  CloseHandle(f);
+  return ok;
+}
+
+// The main window as it is on screen, saved into the test's working folder.
+void SaveScreenshot(HWND main, const wchar_t* file) {
+  RECT r{};
+  GetWindowRect(main, &r);
+  EXPECT_TRUE(SaveBmp(file, Pixels(L"", r), r.right - r.left, r.bottom - r.top)) << "the screenshot was not saved";
+}
+
+// The size of a skin image file.
+SIZE ImageSize(const std::wstring& imageFile) {
+  SIZE size{};
+  HBITMAP image = static_cast<HBITMAP>(LoadImageW(nullptr, imageFile.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+  BITMAP info{};
+  if (image != nullptr && GetObjectW(image, sizeof info, &info) != 0) size = {info.bmWidth, info.bmHeight};
+  if (image != nullptr) DeleteObject(image);
+  return size;
+}
+
+// Whether the whole image lies somewhere within the screen's area, pixel for pixel.
+bool ScreenShows(const std::wstring& imageFile, RECT area) {
+  const SIZE size = ImageSize(imageFile);
+  if (size.cx <= 0 || size.cy <= 0) return false;
+  const std::vector<uint32_t> image = Pixels(imageFile, RECT{0, 0, size.cx, size.cy});
+  const std::vector<uint32_t> screen = Pixels(L"", area);
+  const int width = area.right - area.left, height = area.bottom - area.top;
+  for (int top = 0; top + size.cy <= height; ++top)
+    for (int left = 0; left + size.cx <= width; ++left) {
+      bool same = true;
+      for (int y = 0; y < size.cy && same; ++y)
+        same = std::equal(image.begin() + y * size.cx, image.begin() + (y + 1) * size.cx,
+                          screen.begin() + (top + y) * width + left);
+      if (same) return true;
+    }
+  return false;
+}
+
+// The pixels of a button's edge band (the face around its caption, which is text
+// and differs between font renderers), rows first, then the side columns.
+std::vector<uint32_t> EdgeBand(const std::vector<uint32_t>& pixels, int width, int height, int rows, int columns) {
+  std::vector<uint32_t> band;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (y < rows || y >= height - rows || x < columns || x >= width - columns) band.push_back(pixels[y * width + x]);
+  return band;
+}
+
+constexpr int kMacrosTab = 228, kProfileList = 384, kRecordStart = 166;
+
+TEST_F(ConfiguratorEndToEnd, ProfilesAndMacrosPagesDrawTheirSkin) {
+  SetCursorPos(1270, 1010);  // the pointer over no control: nothing shows its hover picture
+  Configurator app;
+  ASSERT_TRUE(app.started);
+  HWND main = app.MainWindow();
+  ASSERT_NE(main, nullptr);
+  SetForegroundWindow(main);
+
+  // The profiles page: the row of the one (active) profile shows the ticked box
+  // in the active column and the clear box in the automatic-switching column.
+  ASSERT_TRUE(WaitFor([&] { return GetDlgItem(main, kProfilesTab) != nullptr; }));
+  ASSERT_TRUE(Click(main, kProfilesTab));
+  HWND list = GetDlgItem(main, kProfileList);
+  ASSERT_NE(list, nullptr) << "no LIST_PROFILELIST window";
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(list) != FALSE; }));
+  RECT listRect{};
+  GetWindowRect(list, &listRect);
+  int rowsTop = listRect.top;
+  if (HWND header = FindWindowExW(list, nullptr, nullptr, nullptr)) {
+    RECT headerRect{};
+    GetWindowRect(header, &headerRect);
+    rowsTop = headerRect.bottom;
+  }
+  // The first row: its cells' boxes are centred in their column (widths 70 and
+  // 130 at 0 and 780), in a row no taller than 40 pixels.
+  const RECT activeCell{listRect.left, rowsTop, listRect.left + 70, rowsTop + 40};
+  const RECT switchCell{listRect.left + 780, rowsTop, listRect.left + 910, rowsTop + 40};
+  const bool ticked = WaitFor([&] { return ScreenShows(kApp + L"skins\\Check_D.bmp", activeCell); });
+  const bool clear = ScreenShows(kApp + L"skins\\Check_N.bmp", switchCell);
+  SaveScreenshot(main, L"ProfilesPage.bmp");
+  EXPECT_TRUE(ticked) << "the active profile's row shows no ticked box (see ProfilesPage.bmp)";
+  EXPECT_TRUE(clear) << "the row shows no clear automatic-switching box (see ProfilesPage.bmp)";
+
+  // The macros page with no macro: the record button is enabled and shows its
+  // normal face around the caption.
+  ASSERT_TRUE(Click(main, kMacrosTab));
+  HWND record = GetDlgItem(main, kRecordStart);
+  ASSERT_NE(record, nullptr) << "no BUTTON_MACRO_RECORD_START window";
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(record) != FALSE; }));
+  EXPECT_TRUE(IsWindowEnabled(record));
+  RECT button{};
+  GetWindowRect(record, &button);
+  const int width = button.right - button.left, height = button.bottom - button.top;
+  ASSERT_EQ(ImageSize(kApp + L"skins\\Button_N.bmp").cx, width);
+  ASSERT_EQ(ImageSize(kApp + L"skins\\Button_N.bmp").cy, height);
+  const std::vector<uint32_t> face =
+      EdgeBand(Pixels(kApp + L"skins\\Button_N.bmp", RECT{0, 0, width, height}), width, height, 5, 12);
+  const bool drawn = WaitFor([&] { return EdgeBand(Pixels(L"", button), width, height, 5, 12) == face; });
+  SaveScreenshot(main, L"MacrosPage.bmp");
+  EXPECT_TRUE(drawn) << Differences(EdgeBand(Pixels(L"", button), width, height, 5, 12), face)
+                     << " pixels of the record button's face differ from Button_N.bmp (see MacrosPage.bmp)";
+}
+
 // A key pressed and released as the keyboard would send it: virtual key and scan code.
 void SendKey(WORD virtualKey, WORD scanCode) {
   INPUT inputs[2] = {};
