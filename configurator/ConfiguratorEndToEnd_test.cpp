@@ -306,11 +306,19 @@ bool SaveBmp(const std::wstring& file, const std::vector<uint32_t>& pixels, int 
   return ok;
 }
 
-// The main window as it is on screen, saved into the test's working folder.
+// The main window as it is on screen once its painting has settled (the program
+// paints a page's controls one by one), saved into the test's working folder.
 void SaveScreenshot(HWND main, const wchar_t* file) {
   RECT r{};
   GetWindowRect(main, &r);
-  EXPECT_TRUE(SaveBmp(file, Pixels(L"", r), r.right - r.left, r.bottom - r.top)) << "the screenshot was not saved";
+  std::vector<uint32_t> shot = Pixels(L"", r);
+  for (int i = 0; i < 20; ++i) {
+    Sleep(250);
+    std::vector<uint32_t> again = Pixels(L"", r);
+    if (again == shot) break;
+    shot = std::move(again);
+  }
+  EXPECT_TRUE(SaveBmp(file, shot, r.right - r.left, r.bottom - r.top)) << "the screenshot was not saved";
 }
 
 // The size of a skin image file.
@@ -385,6 +393,8 @@ TEST_F(ConfiguratorEndToEnd, ProfilesAndMacrosPagesDrawTheirSkin) {
   SaveScreenshot(main, L"ProfilesPage.bmp");
   EXPECT_TRUE(ticked) << "the active profile's row shows no ticked box (see ProfilesPage.bmp)";
   EXPECT_TRUE(clear) << "the row shows no clear automatic-switching box (see ProfilesPage.bmp)";
+  // The keyboard picture belongs to the assign-keys page.
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(main, kKeyboard))) << "the keyboard shows on the profiles page";
 
   // The macros page with no macro: the record button is enabled and shows its
   // normal face around the caption.
@@ -404,6 +414,7 @@ TEST_F(ConfiguratorEndToEnd, ProfilesAndMacrosPagesDrawTheirSkin) {
   SaveScreenshot(main, L"MacrosPage.bmp");
   EXPECT_TRUE(drawn) << Differences(EdgeBand(Pixels(L"", button), width, height, 5, 12), face)
                      << " pixels of the record button's face differ from Button_N.bmp (see MacrosPage.bmp)";
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(main, kKeyboard))) << "the keyboard shows on the macros page";
 }
 
 // A key pressed and released as the keyboard would send it: virtual key and scan code.

@@ -37,7 +37,9 @@ CGUIItem* FindItemByHwnd(const GUIItemList& list, HWND hwnd) {
 void ShowItem(CGUIItem* item, int show) {
   if (!item || !HasWindow(item->kind)) return;
   const int command = show == 1 ? SW_SHOW : SW_HIDE;
-  if (item->kind == GUIKIND_MACRODISPLAY) item->ShowItemParts(command);
+  // The macro display shows its scroll bar first; a bitmap item is listed
+  // without its window (it is never found by handle), so it shows its own.
+  if (item->kind == GUIKIND_MACRODISPLAY || item->kind == GUIKIND_BITMAPITEM) item->ShowItemParts(command);
   if (item->hwnd && item->hwnd != gui::kNoItemWindowYet) ShowWindow(item->hwnd, command);
 }
 

@@ -16,6 +16,10 @@ void CBitmapItem::SetBitmapAndRegion(HBITMAP mask, HBITMAP source, int left, int
   SetBitmap(source, left, top, right, bottom);
 }
 
+void CBitmapItem::ShowItemParts(int showCommand) {
+  if (m_hWnd) ::ShowWindow(m_hWnd, showCommand);
+}
+
 BOOL CBitmapItem::OnCommand(WPARAM wParam, LPARAM lParam) {
   if (HWND parent = GetParentHwnd()) ::PostMessageW(parent, WM_COMMAND, wParam, lParam);
   return FALSE;

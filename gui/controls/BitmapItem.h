@@ -22,6 +22,8 @@ class CBitmapItem : public CWnd, public CGUIItem {
   void SetBitmapAndRegion(HBITMAP mask, HBITMAP source, int left, int top, int right, int bottom);
   // Controls placed on the item report to the item's parent as if they were its own children.
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+  // Shows or hides the item's window (ShowItem reaches it here: the header has no handle).
+  void ShowItemParts(int showCommand) override;
 
   CBitmap m_image;
   int32_t m_reserved = 0;

@@ -162,6 +162,18 @@ TEST_F(BitmapBuildersTest, KeysOfAKeyListNamingABitmapItemLieOnItsWindow) {
   ASSERT_EQ(list[1]->kind, GUIKIND_KBDKEY);
   EXPECT_EQ(::GetParent(list[1]->hwnd), bitmap->m_hWnd);
   EXPECT_EQ(list[1]->parent, bitmap->m_hWnd);
+
+  // Hiding the page hides the picture with its keys, though the picture is
+  // listed without its window; showing it shows both again.
+  host.ShowWindow(SW_SHOWNA);
+  ShowItems(list, 1);
+  EXPECT_TRUE(::IsWindowVisible(bitmap->m_hWnd));
+  ShowItems(list, 0);
+  EXPECT_FALSE(::IsWindowVisible(bitmap->m_hWnd)) << "the keyboard picture stays on screen without its keys";
+  EXPECT_FALSE(::IsWindowVisible(list[1]->hwnd));
+  ShowItems(list, 1);
+  EXPECT_TRUE(::IsWindowVisible(bitmap->m_hWnd));
+  EXPECT_TRUE(::IsWindowVisible(list[1]->hwnd));
 }
 
 TEST_F(BitmapBuildersTest, CaptionCaseAndColoursOnlyWithACaption) {
