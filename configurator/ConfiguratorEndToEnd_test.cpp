@@ -565,8 +565,8 @@ TEST_F(ConfiguratorEndToEnd, ProfileSwitchAppliedReachesTheService) {
   EXPECT_TRUE(IsEqualGUID(record.payload.id, lower)) << (IsEqualGUID(record.payload.id, upper) ? "switches to \"Work\"" : "");
 }
 
-constexpr int kAssignKeysTab = 225, kMacrosTab = 228, kNameEdit = 389;
-constexpr int kMacroCreate = 160, kRecordStart = 166, kRecordStop = 167, kRecordPlay = 168, kMacroDisplay = 222,
+constexpr int kAssignKeysTab = 225, kNameEdit = 389;
+constexpr int kMacroCreate = 160, kRecordStop = 167, kRecordPlay = 168, kMacroDisplay = 222,
               kAssignMacro = 682;
 
 TEST_F(ConfiguratorEndToEnd, MacroRecordedAssignedAndAppliedReachesTheService) {
