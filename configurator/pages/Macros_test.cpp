@@ -908,5 +908,29 @@ TEST_F(MacrosPage, FilingAndRecordingRightAfterApplyWaitForTheWrite) {
   EXPECT_EQ(core_->Mode(), 1);
 }
 
+TEST_F(MacrosPage, OkCancelAndHelpDoNothingWhileRecording) {
+  Open();
+  NewMacro(L"Greeting", {});
+  Choose(L"Greeting");
+  Press(ids::BUTTON_MACRO_RECORD_START);
+  ASSERT_EQ(window_->m_macroState, 3);
+  window_->SetModified(true);
+  const size_t writes = Calls(L"IKeyAssignments::SetAssignments").size();
+  const size_t opened = launcher_.calls.size();
+  window_->SendMessage(WM_HELP, 0, 0);
+  window_->SendMessage(WM_COMMAND, IDOK, 0);
+  window_->SendMessage(WM_COMMAND, IDCANCEL, 0);
+  window_->SendMessage(WM_CLOSE);
+  devtest::PumpUntil([] { return true; }, 0);
+  EXPECT_EQ(launcher_.calls.size(), opened) << "no manual";
+  EXPECT_EQ(Calls(L"IKeyAssignments::SetAssignments").size(), writes) << "no write";
+  EXPECT_TRUE(::IsWindowVisible(window_->m_hWnd)) << "still open";
+  EXPECT_EQ(window_->m_macroState, 3);
+  Press(ids::BUTTON_MACRO_RECORD_STOP);
+  window_->SendMessage(WM_HELP, 0, 0);
+  ASSERT_EQ(launcher_.calls.size(), opened + 1) << "the manual once the recording ended";
+  EXPECT_NE(launcher_.calls.back().file.find(L"Manuals\\index.html"), std::wstring::npos);
+}
+
 }  // namespace
 }  // namespace configurator::testing
