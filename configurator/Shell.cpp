@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "device/Bootstrap.h"
+#include "platform/LateBound.h"
 
 namespace configurator {
 namespace {
@@ -10,7 +11,8 @@ namespace {
 class SystemShellLauncher final : public IShellLauncher {
  public:
   bool Open(const std::wstring& verb, const std::wstring& file) override {
-    const HINSTANCE result = ::ShellExecuteW(nullptr, verb.c_str(), file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    const HINSTANCE result =
+        platform::LateShellExecuteW(nullptr, verb.c_str(), file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32;
   }
 };

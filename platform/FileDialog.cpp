@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "platform/LateBound.h"
+
 namespace {
 
 // Long enough for paths beyond MAX_PATH, so that callers can refuse long paths
@@ -25,7 +27,7 @@ class SystemFileDialogs : public platform::IFileDialogs {
     ofn.lpstrInitialDir = request.initialFolder.empty() ? nullptr : request.initialFolder.c_str();
     ofn.lpstrDefExt = request.defaultExtension.empty() ? nullptr : request.defaultExtension.c_str();
     ofn.Flags = request.flags | OFN_EXPLORER;
-    const BOOL ok = request.open ? ::GetOpenFileNameW(&ofn) : ::GetSaveFileNameW(&ofn);
+    const BOOL ok = request.open ? platform::LateGetOpenFileNameW(&ofn) : platform::LateGetSaveFileNameW(&ofn);
     if (!ok) return false;
     buffer.back() = L'\0';
     path = buffer.data();

@@ -6,6 +6,7 @@
 #include "gui/Messages.h"
 #include "gui/controls/ControlHelpers.h"
 #include "gui/skin/SkinResourceCache.h"
+#include "platform/LateBound.h"
 
 namespace {
 
@@ -141,7 +142,7 @@ void CAPMSlider::Paint(HDC target) const {
       platform::SelectGuard selectTrack(track, m_trackBitmap.GetSafeHandle());
       const SIZE size = m_trackBitmap.GetSize();
       BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(std::clamp(m_alpha, 0, 255)), 0};
-      ::AlphaBlend(memory, 0, 0, width, height, track, 0, 0, size.cx, size.cy, blend);
+      platform::LateAlphaBlend(memory, 0, 0, width, height, track, 0, 0, size.cx, size.cy, blend);
     }
   }
   ::BitBlt(target, 0, 0, width, height, memory, 0, 0, SRCCOPY);
