@@ -221,6 +221,11 @@ TEST_F(TrayEndToEnd, OneTrayWithItsConnectionsLaunchesRemovesReturnsAndCloses) {
   EXPECT_EQ(WaitForSingleObject(probeStarted, 15000), WAIT_OBJECT_0) << "the probe did not start";
   CloseHandle(probeStarted);
   if (HWND probe = WindowOf(0, L"KestraneOvrixTrayProbe")) PostMessageW(probe, WM_CLOSE, 0, 0);
+  // The probe signals once its window shows; the tray's launch may still be
+  // waiting for it to take input. The ticks below are the tray's next messages.
+  DWORD_PTR idle = 0;
+  EXPECT_NE(SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &idle), 0)
+      << "the tray did not come back from the launch";
 
   // Unplugged: the next tick drops all three; plugged again: the next tick connects.
   control->ClearCallLog();
