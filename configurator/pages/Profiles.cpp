@@ -254,8 +254,13 @@ void CMorvelAppDlg::RenameProfile(IKeyboardProfile* profile) {
     popups.Warning(this, L"DuplicateProfileWarningPopup.xml", L"", &suffix);
     return;
   }
+  // The rename replaces the object, and a running write gives its id (the one the
+  // keyboard assigned a new profile) back to the object it copied: renamed under
+  // it, the profile would stay new and be made a second time by the next write.
+  WaitForWrite();
+  if (IndexOfProfile(*m_config, profile) < 0) return;
   const std::wstring oldName = profile->GetName();
-  // The rename replaces the object: `profile` is gone from here on.
+  // `profile` is gone from here on.
   if (m_config->RenameProfile(profile, name) == nullptr) return;
   RenameProfileReferences(*m_config, oldName, name);
   RefreshProfileViews();
@@ -277,6 +282,10 @@ void CMorvelAppDlg::RenameProfileInPlace(int row, const std::wstring& name) {
     if (list != nullptr && profile != nullptr) list->SetCellText(kColumnName, profile->GetName(), row);
     return;
   }
+  // As for the popup's rename: not under a running write.
+  WaitForWrite();
+  profile = m_config->GetProfile(row);
+  if (profile == nullptr) return;
   const std::wstring oldName = profile->GetName();
   if (m_config->RenameProfile(profile, name) == nullptr) return;
   RenameProfileReferences(*m_config, oldName, name);

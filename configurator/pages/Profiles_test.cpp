@@ -430,6 +430,42 @@ TEST_F(ProfilesPage, RenameInPlaceTakesTheEditedTextOrPutsTheNameBack) {
   }
 }
 
+// The write gives a new profile the id the keyboard assigned it; a rename made
+// while it runs replaces the object, which must still receive that id, or the
+// next write makes the profile a second time.
+TEST_F(ProfilesPage, ARenameRightAfterApplyKeepsTheIdTheWriteAssigned) {
+  Open();
+  const struct {
+    const char* what;
+    bool inPlace;
+  } cases[] = {{"popup", false}, {"in place", true}};
+  for (const auto& c : cases) {
+    AddProfiles({L"Home"});
+    const int row = config_->GetProfileCount() - 1;
+    ASSERT_TRUE(window_->ApplyToDevice()) << c.what;
+    ASSERT_TRUE(app_->m_device->IsWriting()) << c.what;
+    const std::wstring renamed = std::wstring(L"Away ") + (c.inPlace ? L"2" : L"1");
+    if (c.inPlace) {
+      List()->SetCellText(kName, renamed, row);
+      SendList(ListRenameDoneMessage, row, List()->ColumnInfo(kName)->columnIndex, renamed.c_str());
+    } else {
+      popups_.dropdownChoice = renamed;
+      SelectRow(row);
+      window_->RenameProfile();
+    }
+    EXPECT_FALSE(app_->m_device->IsWriting()) << c.what;
+    IKeyboardProfile* profile = config_->GetProfile(row);
+    ASSERT_NE(profile, nullptr) << c.what;
+    EXPECT_EQ(profile->GetName(), renamed) << c.what;
+    EXPECT_FALSE(IsEqualGUID(profile->GetId(), GUID{})) << c.what << ": the renamed profile lost the written id";
+    // Written again, the keyboard holds it once, under its new name.
+    ASSERT_TRUE(window_->ApplyToDevice()) << c.what;
+    ASSERT_TRUE(devtest::PumpUntil([this] { return !app_->m_device->IsWriting(); })) << c.what;
+    ASSERT_TRUE(app_->m_device->LastWriteSucceeded()) << c.what;
+    EXPECT_EQ(app_->m_device->GetProfileCount(), config_->GetProfileCount()) << c.what;
+  }
+}
+
 TEST_F(ProfilesPage, NamesDifferingInCaseCoexistAndActivateByIndex) {
   AddDeviceProfile(L"Work");
   AddDeviceProfile(L"work");
