@@ -388,8 +388,13 @@ TEST_F(ConfiguratorEndToEnd, ProfilesAndMacrosPagesDrawTheirSkin) {
   // 130 at 0 and 780), in a row no taller than 40 pixels.
   const RECT activeCell{listRect.left, rowsTop, listRect.left + 70, rowsTop + 40};
   const RECT switchCell{listRect.left + 780, rowsTop, listRect.left + 910, rowsTop + 40};
-  const bool ticked = WaitFor([&] { return ScreenShows(kApp + L"skins\\Check_D.bmp", activeCell); });
-  const bool clear = ScreenShows(kApp + L"skins\\Check_N.bmp", switchCell);
+  // The list paints its cells one after another: both boxes are waited for.
+  bool ticked = false, clear = false;
+  WaitFor([&] {
+    ticked = ScreenShows(kApp + L"skins\\Check_D.bmp", activeCell);
+    clear = ScreenShows(kApp + L"skins\\Check_N.bmp", switchCell);
+    return ticked && clear;
+  });
   SaveScreenshot(main, L"ProfilesPage.bmp");
   EXPECT_TRUE(ticked) << "the active profile's row shows no ticked box (see ProfilesPage.bmp)";
   EXPECT_TRUE(clear) << "the row shows no clear automatic-switching box (see ProfilesPage.bmp)";
