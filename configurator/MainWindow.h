@@ -68,6 +68,8 @@ class CMorvelAppDlg : public CGUIPanel {
   void AssignProfileSwitch();
   void AssignLaunchProgram();
   void DisableKey();
+  // The key's default assignment on this layout: its own code, as the keyboard sends it.
+  static KeyAssignment LayoutDefault(int32_t keyId);
   // The text the information pane shows for a key's assignment in the active profile.
   std::wstring AssignmentText(CKeyboardKeyItem* key, int32_t* kind = nullptr);
   // The key item of the layout page with this element id, or null.

@@ -208,15 +208,19 @@ void CMorvelAppDlg::StoreForSelectedKey(const KeyAssignment& record, bool releas
   SetModified(true);
 }
 
-void CMorvelAppDlg::AssignDefault() {
-  if (m_selectedKey == nullptr || m_selectedKey->KeyId() == 0) return;
-  const KeyCode code = GlobalKeyboardDef().GetKeyDefault(m_selectedKey->KeyId());
+KeyAssignment CMorvelAppDlg::LayoutDefault(int32_t keyId) {
+  const KeyCode code = GlobalKeyboardDef().GetKeyDefault(keyId);
   KeyAssignment record;
   record.kind = KEYKIND_DEFAULT;
   record.payload.key.scanCode = code.code;
   record.payload.key.virtualKey = 0;
-  record.payload.key.flags = code.flag != 0 ? 1 : 0;
-  StoreForSelectedKey(record, true);
+  record.payload.key.flags = code.flag != 0 ? KEYFLAG_EXTENDED : 0;
+  return record;
+}
+
+void CMorvelAppDlg::AssignDefault() {
+  if (m_selectedKey == nullptr || m_selectedKey->KeyId() == 0) return;
+  StoreForSelectedKey(LayoutDefault(m_selectedKey->KeyId()), true);
 }
 
 void CMorvelAppDlg::AssignSingleKey() {

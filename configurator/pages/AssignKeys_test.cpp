@@ -26,19 +26,6 @@ constexpr int32_t kKeyAElement = 486;   // BUTTON_KB_A
 constexpr int32_t kKeyBElement = 507;   // BUTTON_KB_B
 constexpr uint32_t kCodeA = 0x1E, kCodeB = 0x30, kCodeBackslash = 0x2B;
 
-class FakeFileDialogs final : public platform::IFileDialogs {
- public:
-  FakeFileDialogs() { platform::SetFileDialogs(this); }
-  ~FakeFileDialogs() override { platform::SetFileDialogs(nullptr); }
-  bool Show(const platform::FileDialogRequest& request, std::wstring& path) override {
-    requests.push_back(request);
-    path = answer;
-    return !answer.empty();
-  }
-  std::vector<platform::FileDialogRequest> requests;
-  std::wstring answer;
-};
-
 class AssignKeysTest : public StartupTest {
  protected:
   void SetUp() override {

@@ -28,19 +28,6 @@ const std::wstring kServiceExe = DosPath(OVRIX_SERVICE_EXE);
 MacroEvent Key(int scan, int state) { return MacroEvent{MACROEVENT_KEY, scan, state}; }
 const MacroEventList kGreeting = {Key(0x23, 255), MacroEvent{MACROEVENT_DELAY, 120, 120}, Key(0x23, 1)};
 
-class FakeFileDialogs final : public platform::IFileDialogs {
- public:
-  FakeFileDialogs() { platform::SetFileDialogs(this); }
-  ~FakeFileDialogs() override { platform::SetFileDialogs(nullptr); }
-  bool Show(const platform::FileDialogRequest& request, std::wstring& path) override {
-    requests.push_back(request);
-    path = answer;
-    return !answer.empty();
-  }
-  std::vector<platform::FileDialogRequest> requests;
-  std::wstring answer;
-};
-
 std::string Rect(int left, int top, int width = 20, int height = 20) {
   return "<RECT left=\"" + std::to_string(left) + "\" top=\"" + std::to_string(top) + "\" right=\"" +
          std::to_string(width) + "\" bottom=\"" + std::to_string(height) + "\"/>";

@@ -260,18 +260,12 @@ void CMorvelAppDlg::DeleteMacro() {
   const std::wstring name = macro->GetName();
   if (configurator::Popups().Warning(this, L"ConfirmDeleteMacroPopup.xml", L"", &name) != kPopupConfirmed) return;
   const GUID id = macro->id;
-  const CKeyboardDef& keyboard = GlobalKeyboardDef();
   ForEachPageKeyAssignment([&](KeyAssignment& record, int32_t keyId) {
     // A macro the keyboard has not yet got has no id: no key names it by one.
     const bool byId = record.kind == KEYKIND_MACRO && !IsZeroGuid(id) && IsEqualGUID(record.payload.id, id);
     const bool byName = record.kind == KEYKIND_MACRO_BYNAME && SameNameNoCase(GetAssignmentText(record), name);
     if (!byId && !byName) return false;
-    const KeyCode code = keyboard.GetKeyDefault(keyId);
-    record = KeyAssignment{};
-    record.kind = KEYKIND_DEFAULT;
-    record.payload.key.scanCode = code.code;
-    record.payload.key.virtualKey = 0;
-    record.payload.key.flags = code.flag != 0 ? 1 : 0;
+    record = LayoutDefault(keyId);
     return true;
   });
   m_config->DeleteMacro(macro);

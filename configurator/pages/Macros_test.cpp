@@ -116,19 +116,6 @@ std::string MainPageXml() {
          "</BUTTONLIST></GUIPANEL>";
 }
 
-class FakeFileDialogs final : public platform::IFileDialogs {
- public:
-  FakeFileDialogs() { platform::SetFileDialogs(this); }
-  ~FakeFileDialogs() override { platform::SetFileDialogs(nullptr); }
-  bool Show(const platform::FileDialogRequest& request, std::wstring& path) override {
-    requests.push_back(request);
-    path = answer;
-    return !answer.empty();
-  }
-  std::vector<platform::FileDialogRequest> requests;
-  std::wstring answer;
-};
-
 class MacrosPage : public StartupTest {
  protected:
   void SetUp() override {

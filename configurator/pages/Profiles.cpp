@@ -95,16 +95,6 @@ bool SwitchesTo(const KeyAssignment& record, const GUID& id, const std::wstring&
   return false;
 }
 
-KeyAssignment LayoutDefault(int32_t keyId) {
-  const KeyCode code = GlobalKeyboardDef().GetKeyDefault(keyId);
-  KeyAssignment record;
-  record.kind = KEYKIND_DEFAULT;
-  record.payload.key.scanCode = code.code;
-  record.payload.key.virtualKey = 0;
-  record.payload.key.flags = code.flag != 0 ? KEYFLAG_EXTENDED : 0;
-  return record;
-}
-
 // Keys that switch to a profile by name follow its new name in every profile;
 // left alone they would name no profile and be written as their default.
 void RenameProfileReferences(IKeyboardConfig& config, const std::wstring& from, const std::wstring& to) {

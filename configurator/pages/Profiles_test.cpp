@@ -39,19 +39,6 @@ constexpr int32_t kKeyBElement = 507;  // BUTTON_KB_B
 // Column ids of the list (the skin's LCITEM names).
 constexpr int kActive = 0, kNumber = 1, kName = 2, kProgram = 3, kAutoSwitch = 4;
 
-class FakeFileDialogs final : public platform::IFileDialogs {
- public:
-  FakeFileDialogs() { platform::SetFileDialogs(this); }
-  ~FakeFileDialogs() override { platform::SetFileDialogs(nullptr); }
-  bool Show(const platform::FileDialogRequest& request, std::wstring& path) override {
-    requests.push_back(request);
-    path = answer;
-    return !answer.empty();
-  }
-  std::vector<platform::FileDialogRequest> requests;
-  std::wstring answer;
-};
-
 std::string Button(const char* name, int left) {
   return "<BUTTON name=\"" + std::string(name) + "\"><SBMN>Btn.bmp</SBMN><RECT left=\"" + std::to_string(left) +
          "\" top=\"400\" right=\"16\" bottom=\"16\"/></BUTTON>";

@@ -9,6 +9,7 @@
 
 #include "configurator/Shell.h"
 #include "device/Bootstrap.h"
+#include "platform/FileDialog.h"
 
 namespace configurator::testing {
 
@@ -28,6 +29,20 @@ class RecordingLauncher final : public IShellLauncher {
   }
   std::vector<Call> calls;
   bool result = true;
+};
+
+// Answers the file dialogs with `answer` (empty: cancelled) and records what was asked.
+class FakeFileDialogs final : public platform::IFileDialogs {
+ public:
+  FakeFileDialogs() { platform::SetFileDialogs(this); }
+  ~FakeFileDialogs() override { platform::SetFileDialogs(nullptr); }
+  bool Show(const platform::FileDialogRequest& request, std::wstring& path) override {
+    requests.push_back(request);
+    path = answer;
+    return !answer.empty();
+  }
+  std::vector<platform::FileDialogRequest> requests;
+  std::wstring answer;
 };
 
 // The installer key's values; the key may be absent.
