@@ -434,6 +434,13 @@ void SendKey(WORD virtualKey, WORD scanCode) {
   SendInput(2, inputs, sizeof(INPUT));
 }
 
+// The configuration as the service holds it, read by a client of its own; false
+// when it cannot be read.
+bool ReadService(CMorvelConfig& config) {
+  CKeyboard keyboard;
+  return keyboard.ReadFromDevice(&config) && keyboard.TransferConfig(&config, TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL);
+}
+
 TEST_F(ConfiguratorEndToEnd, SingleKeyAppliedReachesTheService) {
   Configurator app;
   ASSERT_TRUE(app.started);
@@ -460,22 +467,12 @@ TEST_F(ConfiguratorEndToEnd, SingleKeyAppliedReachesTheService) {
   ASSERT_TRUE(WaitFor(
       [&] {
         CMorvelConfig config(L".\\");
-        CKeyboard keyboard;
-        if (!keyboard.ReadFromDevice(&config) ||
-            !keyboard.TransferConfig(&config, TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL))
-          return false;
+        if (!ReadService(config)) return false;
         config.GetKeyAssignment(record, KeyOf(0x1E), config.GetActiveProfile());
         return record.kind == KEYKIND_SINGLEKEY;
       },
       15000));
   EXPECT_EQ(record.payload.key.scanCode, 0x30);
-}
-
-// The configuration as the service holds it, read by a client of its own; false
-// when it cannot be read.
-bool ReadService(CMorvelConfig& config) {
-  CKeyboard keyboard;
-  return keyboard.ReadFromDevice(&config) && keyboard.TransferConfig(&config, TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL);
 }
 
 // The profile named exactly so, or null.
