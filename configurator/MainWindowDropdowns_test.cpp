@@ -70,15 +70,7 @@ class MainWindowDropdowns : public StartupTest {
     ASSERT_TRUE(window_->Create(kTestTemplate, nullptr));
     ASSERT_EQ(app_->m_config->GetProfileCount(), 3);
     // Key A on the layout page, for its mark.
-    keyA_ = new CKeyboardKeyItem();
-    keyA_->m_keyDef = GlobalKeyboardDef().FindDefinition(KeyOf(kKeyA));
-    ASSERT_TRUE(keyA_->Create(L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, RECT{200, 200, 240, 240}, window_.get(),
-                              static_cast<UINT>(kKeyAElement)));
-    keyA_->id = kKeyAElement;
-    keyA_->kind = GUIKIND_KBDKEY;
-    keyA_->hwnd = keyA_->m_hWnd;
-    keyA_->parent = window_->m_hWnd;
-    window_->m_layoutItems.push_back(keyA_);
+    keyA_ = AddLayoutKey(*window_, kKeyAElement, kKeyA, RECT{200, 200, 240, 240}, WS_VISIBLE);
     window_->RefreshAssignedMarks();
   }
   CDropdownListItem* Dropdown(int32_t id) {

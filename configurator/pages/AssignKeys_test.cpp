@@ -54,17 +54,8 @@ class AssignKeysTest : public StartupTest {
     window_->RefreshAssignedMarks();
   }
   CKeyboardKeyItem* AddKey(int32_t elementId, uint32_t code, int left) {
-    auto* key = new CKeyboardKeyItem();
-    key->m_keyDef = GlobalKeyboardDef().FindDefinition(KeyOf(code));
-    EXPECT_NE(key->m_keyDef, nullptr) << code;
-    EXPECT_TRUE(key->Create(L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, RECT{left, 200, left + 40, 240}, window_.get(),
-                            static_cast<UINT>(elementId)));
-    key->id = elementId;
-    key->kind = GUIKIND_KBDKEY;
-    key->hwnd = key->m_hWnd;
-    key->parent = window_->m_hWnd;
+    CKeyboardKeyItem* key = AddLayoutKey(*window_, elementId, code, RECT{left, 200, left + 40, 240}, WS_VISIBLE);
     key->UpdateKeyLabel();
-    window_->m_layoutItems.push_back(key);
     return key;
   }
   void AddButton(int32_t elementId, int left) {

@@ -153,16 +153,7 @@ class MacrosPage : public StartupTest {
     Press(ids::BUTTON_MANAGEMACROS);
   }
   void AddKey(int32_t elementId, uint32_t code, int left) {
-    auto* key = new CKeyboardKeyItem();
-    key->m_keyDef = GlobalKeyboardDef().FindDefinition(KeyOf(code));
-    ASSERT_NE(key->m_keyDef, nullptr);
-    ASSERT_TRUE(key->Create(L"", WS_CHILD | BS_OWNERDRAW, RECT{left, 330, left + 30, 350}, window_.get(),
-                            static_cast<UINT>(elementId)));
-    key->id = elementId;
-    key->kind = GUIKIND_KBDKEY;
-    key->hwnd = key->m_hWnd;
-    key->parent = window_->m_hWnd;
-    window_->m_layoutItems.push_back(key);
+    AddLayoutKey(*window_, elementId, code, RECT{left, 330, left + 30, 350});
   }
 
   CGUIItem* Item(int32_t id) {
@@ -310,8 +301,9 @@ TEST_F(MacrosPage, EachStateEnablesItsControls) {
     EXPECT_EQ(Visible(Player()->m_hWnd), c.playerShown) << c.what;
     EXPECT_EQ(Dropdown()->m_disabled != 0, c.dropdownLocked) << c.what;
     EXPECT_EQ(::IsWindowEnabled(Player()->m_hWnd) != 0, c.playerShown) << c.what;
-    if (Display()->ScrollBar() != nullptr)
+    if (Display()->ScrollBar() != nullptr) {
       EXPECT_EQ(Visible(Display()->ScrollBar()->m_hWnd), c.editableShown && c.state != 3) << c.what;
+    }
     for (bool modified : {false, true}) {
       window_->m_modified = modified;
       window_->SetMacroPageState(window_->m_macroState);
@@ -358,7 +350,9 @@ TEST_F(MacrosPage, CreateChoosesTheNewMacroAndRefusesATakenNameInAnyCase) {
       EXPECT_EQ(Dropdown()->m_shownText, L"Greeting") << c.what;
     }
     ASSERT_EQ(Shown(L"DuplicateMacroWarningPopup.xml"), c.warned.empty() ? 0u : 1u) << c.what;
-    if (!c.warned.empty()) EXPECT_EQ(popups_.shown.back().extra, c.warned) << c.what;
+    if (!c.warned.empty()) {
+      EXPECT_EQ(popups_.shown.back().extra, c.warned) << c.what;
+    }
   }
 }
 
@@ -435,7 +429,9 @@ TEST_F(MacrosPage, RenameGoesThroughTheListAndRefusesTakenNames) {
     EXPECT_EQ(config_->GetMacro(0)->GetName(), c.nameAfter) << c.what;
     EXPECT_EQ(config_->GetMacro(1)->GetName(), L"Other") << c.what;
     ASSERT_EQ(Shown(L"DuplicateMacroWarningPopup.xml"), c.warned.empty() ? 0u : 1u) << c.what;
-    if (!c.warned.empty()) EXPECT_EQ(popups_.shown.back().extra, c.warned) << c.what;
+    if (!c.warned.empty()) {
+      EXPECT_EQ(popups_.shown.back().extra, c.warned) << c.what;
+    }
   }
 }
 
@@ -529,7 +525,9 @@ TEST_F(MacrosPage, RecordingTakesRawInputWithItsDelays) {
     EXPECT_EQ(start->m_blinkInterval, 500) << c.what;
     EXPECT_EQ(Display()->m_excludedWindow, Item(ids::BUTTON_MACRO_RECORD_STOP)->hwnd);
     EXPECT_EQ(Shown(L"DefaultDelayWarningPopup.xml"), c.warned ? 1u : 0u) << c.what;
-    if (c.warned) EXPECT_EQ(Text(ids::EDITCTRL_DEFAULT_DELAY), L"50") << c.what;
+    if (c.warned) {
+      EXPECT_EQ(Text(ids::EDITCTRL_DEFAULT_DELAY), L"50") << c.what;
+    }
     RawKey(kCodeA, true);
     now_ += 300;
     RawKey(kCodeA, false);

@@ -112,16 +112,7 @@ class ProfilesPage : public StartupTest {
     ASSERT_NE(List()->m_contextMenu, nullptr) << "the list opens the options menu";
   }
   CKeyboardKeyItem* AddKey(int32_t elementId, uint32_t code, int left) {
-    auto* key = new CKeyboardKeyItem();
-    key->m_keyDef = GlobalKeyboardDef().FindDefinition(KeyOf(code));
-    EXPECT_TRUE(key->Create(L"", WS_CHILD | BS_OWNERDRAW, RECT{left, 440, left + 40, 480}, window_.get(),
-                            static_cast<UINT>(elementId)));
-    key->id = elementId;
-    key->kind = GUIKIND_KBDKEY;
-    key->hwnd = key->m_hWnd;
-    key->parent = window_->m_hWnd;
-    window_->m_layoutItems.push_back(key);
-    return key;
+    return AddLayoutKey(*window_, elementId, code, RECT{left, 440, left + 40, 480});
   }
 
   CXListCtrl* List() const { return static_cast<CXListCtrl*>(FindItemById(window_->m_profileItems, ids::LIST_PROFILELIST)); }

@@ -10,13 +10,32 @@
 #include <vector>
 
 #include "configurator/App.h"
+#include "configurator/MainWindow.h"
 #include "configurator/popups/Popups.h"
 #include "configurator/testing/Fakes.h"
 #include "device/DeviceTestSupport.h"
+#include "device/KeyboardDef.h"
+#include "gui/controls/KeyboardKeyItem.h"
 #include "gui/skin/LangTable.h"
 #include "gui/testing/SkinTestFolder.h"
 
 namespace configurator::testing {
+
+// A key item of the device key `code` on the window's layout page, as the skin
+// would build it; `style` adds WS_VISIBLE where the test needs it on the screen.
+inline CKeyboardKeyItem* AddLayoutKey(CMorvelAppDlg& window, int32_t elementId, uint32_t code, RECT rect,
+                                      DWORD style = 0) {
+  auto* key = new CKeyboardKeyItem();
+  key->m_keyDef = GlobalKeyboardDef().FindDefinition(devtest::KeyOf(code));
+  EXPECT_NE(key->m_keyDef, nullptr) << code;
+  EXPECT_TRUE(key->Create(L"", WS_CHILD | BS_OWNERDRAW | style, rect, &window, static_cast<UINT>(elementId)));
+  key->id = elementId;
+  key->kind = GUIKIND_KBDKEY;
+  key->hwnd = key->m_hWnd;
+  key->parent = window.m_hWnd;
+  window.m_layoutItems.push_back(key);
+  return key;
+}
 
 // Records the popups asked for and answers them.
 class ScriptedPopups final : public IPopups {
