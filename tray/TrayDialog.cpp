@@ -186,13 +186,12 @@ BOOL CPellinSysTrayDlg::OnDeviceChange(UINT event, DWORD_PTR data) {
   const bool ours = (event == DBT_DEVICEARRIVAL || event == DBT_DEVICEREMOVECOMPLETE) &&
                     tray::IsOvrixDeviceInterface(reinterpret_cast<const void*>(data));
   if (event != DBT_DEVNODES_CHANGED && !ours) return TRUE;
-  // Sent while the tick waits on a service call, the message is handled inside that
-  // call, where the service calls it makes would stall: it runs once the tick is over.
-  if (m_inSwitchTick) {
-    PostMessage(tray::kDeferredDeviceChangeMessage, event);
-    return TRUE;
-  }
-  RunDeviceChange(event);
+  // The work runs from a posted message, never inside this one. The system sends
+  // WM_DEVICECHANGE from another thread, and COM refuses calls made while such a
+  // message is handled (RPC_E_CANTCALLOUT_ININPUTSYNCCALL): the Unadvise calls would
+  // fail and leave the sinks in the service. The message can also arrive while a
+  // tick or a connect waits on a service call, half-way through the connections.
+  PostMessage(tray::kDeferredDeviceChangeMessage, event);
   return TRUE;
 }
 

@@ -224,23 +224,31 @@ TEST_F(TrayDialogTest, DeviceChangesDropAndRestoreTheConnectionsAndTheTimerGoesO
   Start();
   Broadcast ours(L"\\\\?\\HID#VID_2F7A&PID_0C41#1");
   Broadcast other(L"\\\\?\\HID#VID_2F7A&PID_0C42#1");
+  // The system sends the message from another thread, where COM refuses calls:
+  // the service hears nothing until the send is over.
+  auto deviceChange = [&](WPARAM event, LPARAM record) {
+    Core().ClearCallLog();
+    EXPECT_EQ(Send(WM_DEVICECHANGE, event, record), TRUE);
+    EXPECT_TRUE(Core().CallLog().empty()) << "a service call inside the sent message";
+    PumpPending();
+  };
 
-  EXPECT_EQ(Send(WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, other.Param()), TRUE);
+  deviceChange(DBT_DEVICEREMOVECOMPLETE, other.Param());
   EXPECT_EQ(Sinks(), 3u) << "another device";
-  Send(WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, 0);
+  deviceChange(DBT_DEVICEREMOVECOMPLETE, 0);
   EXPECT_EQ(Sinks(), 3u) << "no record";
-  Send(WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, ours.Param());
+  deviceChange(DBT_DEVICEREMOVECOMPLETE, ours.Param());
   EXPECT_EQ(Sinks(), 0u);
   EXPECT_FALSE(dialog->HasAnyConnection());
   EXPECT_TRUE(dialog->IsPollTimerRunning());
-  Send(WM_DEVICECHANGE, DBT_DEVICEARRIVAL, ours.Param());
+  deviceChange(DBT_DEVICEARRIVAL, ours.Param());
   EXPECT_EQ(Sinks(), 3u);
 
   // Node changes: present leaves everything, absent drops the connections.
-  Send(WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+  deviceChange(DBT_DEVNODES_CHANGED, 0);
   EXPECT_EQ(Sinks(), 3u);
   Core().SetPlugged(false);
-  Send(WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+  deviceChange(DBT_DEVNODES_CHANGED, 0);
   EXPECT_EQ(Sinks(), 0u);
   EXPECT_TRUE(dialog->IsPollTimerRunning());
 

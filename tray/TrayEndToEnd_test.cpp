@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "device/DeviceRecords.h"
+#include "platform/Strings.h"
 #include "platform/testing/WinePath.h"
 #include "service/ServiceLauncher.h"
 #include "tray/DeviceManager.h"
@@ -141,17 +142,26 @@ class TrayEndToEnd : public ::testing::Test {
     CoUninitialize();
   }
 
-  size_t Calls(const wchar_t* method) {
+  std::wstring CallLog() {
     BSTR text = nullptr;
-    if (FAILED(control->GetCallLog(&text)) || !text) return 0;
+    if (FAILED(control->GetCallLog(&text)) || !text) return L"";
     const std::wstring log(text, SysStringLen(text));
     SysFreeString(text);
+    return log;
+  }
+  size_t Calls(const wchar_t* method) {
+    const std::wstring log = CallLog();
     size_t n = 0;
     for (size_t at = log.find(method); at != std::wstring::npos; at = log.find(method, at + 1)) ++n;
     return n;
   }
-  bool WaitForCalls(const wchar_t* method, size_t count) {
-    return WaitFor([&] { return Calls(method) >= count; }) && Calls(method) == count;
+  // Fails with the service's whole call log, which shows how far the tray got.
+  ::testing::AssertionResult WaitForCalls(const wchar_t* method, size_t count) {
+    if (WaitFor([&] { return Calls(method) >= count; }) && Calls(method) == count)
+      return ::testing::AssertionSuccess();
+    const std::wstring log = CallLog();
+    return ::testing::AssertionFailure() << Calls(method) << " calls, the call log:\n"
+                                         << platform::WideToUtf8(log);
   }
 
   // A key of the active profile that launches the probe; its device key code.

@@ -126,6 +126,7 @@ TEST_F(TrayRecordingTest, TheKeyboardsRemovalEndsARecording) {
   Input(10, 0x30, 0);
   Core().SetPlugged(false);
   SendMessageW(dialog->m_hWnd, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+  PumpPending();
   Core().SetPlugged(true);
   EXPECT_FALSE(dialog->RecordingRuns());
   EXPECT_TRUE(LastRawInputCallRemoves());
