@@ -4,6 +4,7 @@
 // one back at the end.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "platform/Strings.h"
@@ -268,6 +269,47 @@ TEST_F(ServiceEndToEnd, TheControlToolDrivesTheSimulatedKeyboard) {
   EXPECT_EQ(ctl(L"calls"), 0u);
   EXPECT_NE(ReadAll(out).find("IProfileManager::GetProfile"), std::string::npos);
   EXPECT_EQ(ctl(L"no-such-command"), 2u);
+}
+
+// The service asked to stop ends even while clients it holds sinks of cannot
+// answer: one that ended without disconnecting, one that answers nothing, and
+// this thread, which sleeps while it waits.
+TEST_F(ServiceEndToEnd, AStopEndsTheServiceWhileClientsHoldingSinksDoNotAnswer) {
+  auto advises = [] {
+    ComRef<IDeviceServiceControl> control;
+    BSTR text = nullptr;
+    if (FAILED(Control(control)) || FAILED(control->GetCallLog(&text)) || !text) return 0;
+    const std::wstring log(text, SysStringLen(text));
+    SysFreeString(text);
+    int n = 0;
+    for (size_t at = log.find(L"IConnectionPoint::Advise"); at != std::wstring::npos;
+         at = log.find(L"IConnectionPoint::Advise", at + 1))
+      ++n;
+    return n;
+  };
+  {
+    ComRef<IDeviceServiceControl> control;
+    ASSERT_TRUE(SUCCEEDED(Control(control)));
+    control->ClearCallLog();
+  }
+  ASSERT_EQ(Client(L"advise-and-exit 0"), 0u);
+  ASSERT_TRUE(RunProgram(L"\"" + kClientExe + L"\" advise-and-hang 40000", nullptr, false));
+  ComRef<IProfileManager> pm;
+  ASSERT_EQ(m_session.Feature(pm), S_OK);
+  ASSERT_NE(AdviseOn(pm.Get(), __uuidof(_IProfileManagerEvents), static_cast<_IProfileManagerEvents*>(&m_sink)), 0u);
+  ASSERT_TRUE(PumpUntil([&] { return advises() == 3; }));
+  pm.Reset();
+  m_session.Close();
+  {
+    ComRef<IDeviceServiceControl> control;
+    ASSERT_TRUE(SUCCEEDED(Control(control)));
+    control->Shutdown();
+  }
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_TRUE(WaitForServiceExit(20000)) << "the service waited on its clients";
+  std::printf("the service ended %llu ms after the stop request\n", GetTickCount64() - start);
+  ASSERT_TRUE(StopService());
+  ASSERT_TRUE(StartService(kServiceExe, m_folder));
 }
 
 TEST_F(ServiceEndToEnd, StateSurvivesARestartAndAnUnreadableStateFileIsKeptAside) {

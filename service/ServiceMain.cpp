@@ -100,13 +100,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
       }
     }
   }
+  // The classes are revoked (a new service can register) and the state is on disk.
   core->Flush();
   core->Log(L"service stopped");
   if (session) DestroyWindow(session);
   g_core = nullptr;
-  core.reset();
-  CoUninitialize();
   ReleaseMutex(single);
   CloseHandle(single);
-  return code;
+  // The clients' sinks are not released one by one, nor COM shut down: each release
+  // is a call into its client, and a client that does not answer (busy, hung, or
+  // itself waiting for this service to end) would keep the service alive. Ending
+  // the process drops every reference at once; the clients' next calls fail as
+  // disconnected.
+  ExitProcess(static_cast<UINT>(code));
 }

@@ -2,6 +2,8 @@
 //   create-profile NAME OUTFILE   creates a profile named NAME, writes its id to OUTFILE
 //   activate NAME                 makes the profile named NAME active
 //   name-of INDEX OUTFILE         writes the name of the profile at INDEX to OUTFILE
+//   advise-and-exit X             connects a profile sink and ends without disconnecting it
+//   advise-and-hang MS            connects a profile sink, then answers nothing for MS ms
 #include <windows.h>
 
 #include <string>
@@ -46,6 +48,13 @@ int Run(int argc, wchar_t** argv) {
     ComRef<IDeviceProfile> p;
     if (FAILED(pm->GetProfile(_wtoi(argv[2]), p.Out()))) return 5;
     return WriteText(argv[3], NameOf(p.Get())) ? 0 : 6;
+  }
+  if ((cmd == L"advise-and-exit" || cmd == L"advise-and-hang") && argc == 3) {
+    static CTestSink sink;  // never destroyed: the service may still hold it
+    if (AdviseOn(pm.Get(), __uuidof(_IProfileManagerEvents), static_cast<_IProfileManagerEvents*>(&sink)) == 0)
+      return 5;
+    if (cmd == L"advise-and-hang") Sleep(static_cast<DWORD>(_wtoi(argv[2])));
+    ExitProcess(0);  // as a killed program: no Unadvise, no clean-up
   }
   return 2;
 }
