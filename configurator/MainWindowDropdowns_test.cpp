@@ -24,7 +24,6 @@ namespace ids = configurator::ids;
 using devtest::kKeyA;
 using devtest::KeyOf;
 
-constexpr UINT kTestTemplate = 1102;
 constexpr int32_t kKeyAElement = 486;  // BUTTON_KB_A
 
 std::string Combo(const char* name, int top) {
@@ -32,7 +31,7 @@ std::string Combo(const char* name, int top) {
          "\" right=\"150\" bottom=\"20\"/></CBOX><CLIST height=\"80\"/></COMBO>";
 }
 
-class MainWindowDropdowns : public StartupTest {
+class MainWindowDropdowns : public MainWindowFixture {
  protected:
   void SetUp() override {
     StartupTest::SetUp();
@@ -58,16 +57,9 @@ class MainWindowDropdowns : public StartupTest {
     AddDeviceMacro(L"Alpha", {{3, 20}});
     AddDeviceMacro(L"Beta", {{3, 20}, {3, 30}});
   }
-  void TearDown() override {
-    window_.reset();
-    StartupTest::TearDown();
-  }
 
   void Open() {
-    ASSERT_TRUE(app_->Start());
-    ASSERT_TRUE(app_->m_deviceRead);
-    window_ = std::make_unique<CMorvelAppDlg>(app_->m_device, app_->m_config, kTestTemplate);
-    ASSERT_TRUE(window_->Create(kTestTemplate, nullptr));
+    ASSERT_NO_FATAL_FAILURE(StartAndCreateWindow());
     ASSERT_EQ(app_->m_config->GetProfileCount(), 3);
     // Key A on the layout page, for its mark.
     keyA_ = AddLayoutKey(*window_, kKeyAElement, kKeyA, RECT{200, 200, 240, 240}, WS_VISIBLE);
@@ -98,7 +90,6 @@ class MainWindowDropdowns : public StartupTest {
   }
 
   ScriptedPopups popups_;
-  std::unique_ptr<CMorvelAppDlg> window_;
   CKeyboardKeyItem* keyA_ = nullptr;
 };
 

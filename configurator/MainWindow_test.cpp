@@ -18,9 +18,8 @@ using devtest::KeyOf;
 using devtest::PumpUntil;
 
 // The main window's template under a class of the tests' own.
-constexpr UINT kTestTemplate = 1102;
 
-class MainWindowTest : public StartupTest {
+class MainWindowTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     StartupTest::SetUp();
@@ -30,10 +29,6 @@ class MainWindowTest : public StartupTest {
     // Windows of the program's own class would make a configurator started by
     // another test think one runs already.
     ASSERT_TRUE(CMorvelAppApp::RegisterMainWindowClass(::GetModuleHandleW(nullptr), L"OVRIX_TEST_MAIN_WINDOW"));
-  }
-  void TearDown() override {
-    window_.reset();
-    StartupTest::TearDown();
   }
 
   // Starts the application and opens its main window modeless.
@@ -73,7 +68,6 @@ class MainWindowTest : public StartupTest {
   }
 
   ScriptedPopups popups_;
-  std::unique_ptr<CMorvelAppDlg> window_;
 };
 
 struct NoKeyboardCase {

@@ -21,12 +21,11 @@ namespace {
 namespace ids = configurator::ids;
 using devtest::KeyOf;
 
-constexpr UINT kTestTemplate = 1102;
 constexpr int32_t kKeyAElement = 486;   // BUTTON_KB_A
 constexpr int32_t kKeyBElement = 507;   // BUTTON_KB_B
 constexpr uint32_t kCodeA = 0x1E, kCodeB = 0x30, kCodeBackslash = 0x2B;
 
-class AssignKeysTest : public StartupTest {
+class AssignKeysTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     StartupTest::SetUp();
@@ -35,17 +34,10 @@ class AssignKeysTest : public StartupTest {
     folder_.WriteXml(L"MainPage.xml", "<GUIPANEL><BACKGROUND>Back.bmp</BACKGROUND><MASK>Mask.bmp</MASK></GUIPANEL>");
     ASSERT_TRUE(CMorvelAppApp::RegisterMainWindowClass(::GetModuleHandleW(nullptr), L"OVRIX_TEST_MAIN_WINDOW"));
   }
-  void TearDown() override {
-    window_.reset();
-    StartupTest::TearDown();
-  }
 
   // The window with two keys on its layout page and the six assign buttons.
   void Open() {
-    ASSERT_TRUE(app_->Start());
-    ASSERT_TRUE(app_->m_deviceRead);
-    window_ = std::make_unique<CMorvelAppDlg>(app_->m_device, app_->m_config, kTestTemplate);
-    ASSERT_TRUE(window_->Create(kTestTemplate, nullptr));
+    ASSERT_NO_FATAL_FAILURE(StartAndCreateWindow());
     keyA_ = AddKey(kKeyAElement, kCodeA, 10);
     keyB_ = AddKey(kKeyBElement, kCodeB, 60);
     for (int i = 0; i < 6; ++i) AddButton(ids::BUTTON_ASSIGNSELECT_DEFAULT + i, 10 + 40 * i);
@@ -85,7 +77,6 @@ class AssignKeysTest : public StartupTest {
 
   ScriptedPopups popups_;
   FakeFileDialogs files_;
-  std::unique_ptr<CMorvelAppDlg> window_;
   CKeyboardKeyItem* keyA_ = nullptr;
   CKeyboardKeyItem* keyB_ = nullptr;
 };

@@ -21,7 +21,6 @@ namespace {
 
 namespace ids = configurator::ids;
 
-constexpr UINT kTestTemplate = 1102;
 const std::wstring kServiceExe = DosPath(OVRIX_SERVICE_EXE);
 
 // Key H down, a pause, key H up, as the device keeps them (scan codes only).
@@ -73,7 +72,7 @@ struct ServiceView {
   }
 };
 
-class MacroFilesEndToEnd : public StartupTest {
+class MacroFilesEndToEnd : public MainWindowFixture {
  protected:
   void SetUp() override {
     StartupTest::SetUp();
@@ -95,7 +94,7 @@ class MacroFilesEndToEnd : public StartupTest {
     window_.reset();
     // The session's resident service is started again by the harness afterwards.
     StopService();
-    StartupTest::TearDown();
+    MainWindowFixture::TearDown();
   }
 
   // A macro "Greeting", written to the service by a client of its own before the
@@ -114,11 +113,8 @@ class MacroFilesEndToEnd : public StartupTest {
   }
 
   void Open() {
-    ASSERT_TRUE(app_->Start());
-    ASSERT_TRUE(app_->m_deviceRead);
+    ASSERT_NO_FATAL_FAILURE(StartAndCreateWindow());
     config_ = app_->m_config;
-    window_ = std::make_unique<CMorvelAppDlg>(app_->m_device, config_, kTestTemplate);
-    ASSERT_TRUE(window_->Create(kTestTemplate, nullptr));
     window_->ShowWindow(SW_SHOWNA);
     window_->ShowPage(CMorvelAppDlg::kPageMacros);
   }
@@ -157,7 +153,6 @@ class MacroFilesEndToEnd : public StartupTest {
 
   ScriptedPopups popups_;
   FakeFileDialogs files_;
-  std::unique_ptr<CMorvelAppDlg> window_;
   IKeyboardConfig* config_ = nullptr;
   std::wstring serviceFolder_;
 };

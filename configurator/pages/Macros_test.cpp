@@ -33,7 +33,6 @@ namespace ids = configurator::ids;
 using devtest::KeyOf;
 using devtest::NamedAssignment;
 
-constexpr UINT kTestTemplate = 1102;
 constexpr int32_t kKeyAElement = 486;  // BUTTON_KB_A
 constexpr int32_t kKeyBElement = 507;  // BUTTON_KB_B
 constexpr uint32_t kCodeA = 0x1E, kCodeB = 0x30;
@@ -116,7 +115,7 @@ std::string MainPageXml() {
          "</BUTTONLIST></GUIPANEL>";
 }
 
-class MacrosPage : public StartupTest {
+class MacrosPage : public MainWindowFixture {
  protected:
   void SetUp() override {
     StartupTest::SetUp();
@@ -131,18 +130,11 @@ class MacrosPage : public StartupTest {
     ::SetCursorPos(1200, 1000);
     ASSERT_TRUE(CMorvelAppApp::RegisterMainWindowClass(::GetModuleHandleW(nullptr), L"OVRIX_TEST_MAIN_WINDOW"));
   }
-  void TearDown() override {
-    window_.reset();
-    StartupTest::TearDown();
-  }
 
   // The window on its macros page, with two keys on its layout page.
   void Open() {
-    ASSERT_TRUE(app_->Start());
-    ASSERT_TRUE(app_->m_deviceRead);
+    ASSERT_NO_FATAL_FAILURE(StartAndCreateWindow());
     config_ = app_->m_config;
-    window_ = std::make_unique<CMorvelAppDlg>(app_->m_device, app_->m_config, kTestTemplate);
-    ASSERT_TRUE(window_->Create(kTestTemplate, nullptr));
     window_->ShowWindow(SW_SHOWNA);
     AddKey(kKeyAElement, kCodeA, 10);
     AddKey(kKeyBElement, kCodeB, 60);
@@ -238,7 +230,6 @@ class MacrosPage : public StartupTest {
   ScriptedPopups popups_;
   FakeFileDialogs files_;
   device::testing::FakeRawInput raw_;
-  std::unique_ptr<CMorvelAppDlg> window_;
   IKeyboardConfig* config_ = nullptr;
   DWORD now_ = 5000;
 };

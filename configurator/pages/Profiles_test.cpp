@@ -33,7 +33,6 @@ using devtest::kKeyB;
 using devtest::KeyOf;
 using devtest::NamedAssignment;
 
-constexpr UINT kTestTemplate = 1102;
 constexpr int32_t kKeyAElement = 486;  // BUTTON_KB_A
 constexpr int32_t kKeyBElement = 507;  // BUTTON_KB_B
 // Column ids of the list (the skin's LCITEM names).
@@ -56,7 +55,7 @@ KeyAssignment SwitchById(const GUID& id) {
   return record;
 }
 
-class ProfilesPage : public StartupTest {
+class ProfilesPage : public MainWindowFixture {
  protected:
   void SetUp() override {
     StartupTest::SetUp();
@@ -91,19 +90,12 @@ class ProfilesPage : public StartupTest {
             "</LISTPANELITEMS></LISTPANEL></LISTPANELLIST></ITEMLIST>");
     ASSERT_TRUE(CMorvelAppApp::RegisterMainWindowClass(::GetModuleHandleW(nullptr), L"OVRIX_TEST_MAIN_WINDOW"));
   }
-  void TearDown() override {
-    window_.reset();
-    StartupTest::TearDown();
-  }
 
  public:
   // The window on its profiles page, with keys A and B on the layout page.
   void Open() {
-    ASSERT_TRUE(app_->Start());
-    ASSERT_TRUE(app_->m_deviceRead);
+    ASSERT_NO_FATAL_FAILURE(StartAndCreateWindow());
     config_ = app_->m_config;
-    window_ = std::make_unique<CMorvelAppDlg>(app_->m_device, config_, kTestTemplate);
-    ASSERT_TRUE(window_->Create(kTestTemplate, nullptr));
     keyA_ = AddKey(kKeyAElement, kKeyA, 200);
     keyB_ = AddKey(kKeyBElement, kKeyB, 250);
     window_->RefreshAssignedMarks();
@@ -184,7 +176,6 @@ class ProfilesPage : public StartupTest {
 
   ScriptedPopups popups_;
   FakeFileDialogs files_;
-  std::unique_ptr<CMorvelAppDlg> window_;
   IKeyboardConfig* config_ = nullptr;
   CKeyboardKeyItem* keyA_ = nullptr;
   CKeyboardKeyItem* keyB_ = nullptr;

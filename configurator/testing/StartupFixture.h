@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -160,6 +161,25 @@ class StartupTest : public devtest::DeviceTest {
   FakeProgramRegistry registry_;
   RecordingLauncher launcher_;
   std::wstring savedFolder_;
+};
+
+// A started application and its main window, made from the test template.
+class MainWindowFixture : public StartupTest {
+ protected:
+  static constexpr UINT kTestTemplate = 1102;
+  void TearDown() override {
+    window_.reset();
+    StartupTest::TearDown();
+  }
+  // Starts the application, whose device read must succeed, and creates its window.
+  void StartAndCreateWindow() {
+    ASSERT_TRUE(app_->Start());
+    ASSERT_TRUE(app_->m_deviceRead);
+    window_ = std::make_unique<CMorvelAppDlg>(app_->m_device, app_->m_config, kTestTemplate);
+    ASSERT_TRUE(window_->Create(kTestTemplate, nullptr));
+  }
+
+  std::unique_ptr<CMorvelAppDlg> window_;
 };
 
 }  // namespace configurator::testing
