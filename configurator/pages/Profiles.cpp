@@ -28,10 +28,6 @@ namespace {
 
 // The keyboard keeps at most this many profiles.
 constexpr int kMaxProfiles = 10;
-// A copy's name is the source's, cut to 18 characters from 20 on, with "(n)" behind.
-constexpr size_t kLongNameChars = 20;
-constexpr size_t kCopyBaseChars = 18;
-constexpr int kFirstCopyNumber = 2, kLastCopyNumber = 99;
 // The device stores a linked program's file name and extension in fewer characters.
 constexpr size_t kProgramFileNameLimit = 127;  // the name must be shorter
 constexpr size_t kLongestImportPath = 255;
@@ -141,19 +137,6 @@ std::wstring RecordText(const ListMessageRecord& record) {
 
 }  // namespace
 
-namespace configurator {
-
-std::wstring CopyNameFor(const std::wstring& source, const std::function<bool(const std::wstring&)>& taken) {
-  std::wstring base = source;
-  if (base.size() >= kLongNameChars) base.resize(kCopyBaseChars);
-  for (int n = kFirstCopyNumber; n <= kLastCopyNumber; ++n) {
-    std::wstring candidate = base + L"(" + std::to_wstring(n) + L")";
-    if (!taken(candidate)) return candidate;
-  }
-  return {};
-}
-
-}  // namespace configurator
 
 IKeyboardProfile* CMorvelAppDlg::SelectedProfile() const {
   const CXListCtrl* list = ListCtrlOf(m_profileList);
