@@ -88,6 +88,14 @@ void SelectRow(CMacroDisplayItem* display, int row) {
   display->EnsureVisible(row, FALSE);
 }
 
+// Whether a path the file dialog gave back names a file beyond the initial name:
+// the dialog hands back a whole path, so its file name part is what counts.
+bool NamesAChosenFile(const std::wstring& path) {
+  const size_t separator = path.find_last_of(L"\\/:");
+  const size_t nameChars = separator == std::wstring::npos ? path.size() : path.size() - separator - 1;
+  return nameChars > std::wcslen(kInitialFileName);
+}
+
 int SelectedRow(CMacroDisplayItem* display) {
   if (display == nullptr || display->m_hWnd == nullptr) return -1;
   const int row = display->GetNextItem(-1, LVNI_SELECTED);
@@ -306,7 +314,7 @@ void CMorvelAppDlg::ExportMacro() {
   dialog.m_request.initialFolder = AppFolder + L"save\\";
   if (dialog.DoModal() != IDOK) return;
   const std::wstring path = dialog.GetPathName();
-  if (path.size() <= std::wcslen(kInitialFileName)) return;
+  if (!NamesAChosenFile(path)) return;
   // What the export answers is not shown: the service keeps no state for it.
   m_device->ExportMacroFile(path, macro);
 }
@@ -324,7 +332,7 @@ void CMorvelAppDlg::ImportMacro() {
   dialog.m_request.initialFolder = AppFolder + L"save\\";
   if (dialog.DoModal() != IDOK) return;
   const std::wstring path = dialog.GetPathName();
-  if (path.size() <= std::wcslen(kInitialFileName)) return;
+  if (!NamesAChosenFile(path)) return;
   if (path.size() > kLongestImportPath) {
     configurator::Popups().Warning(this, L"PathLengthLimitReachedPopUp.xml", L"$Import", nullptr);
     return;

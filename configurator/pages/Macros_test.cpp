@@ -831,7 +831,8 @@ TEST_F(MacrosPage, ExportAndImportGoThroughTheDialogsOfTheSaveFolder) {
   EXPECT_EQ(request.initialFolder, AppFolder + L"save\\");
   EXPECT_EQ(request.flags, static_cast<DWORD>(OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY));
   EXPECT_EQ(Calls(L"IDeviceMacro::ExportToFile").size(), 1u);
-  files_.answer = L".qxm";  // no name chosen
+  // The initial name left as it is: a real dialog hands it back as a whole path.
+  files_.answer = AppFolder + L"save\\.qxm";
   Press(ids::BUTTON_MACRO_EXPORT);
   EXPECT_EQ(Calls(L"IDeviceMacro::ExportToFile").size(), 1u);
 
@@ -845,6 +846,9 @@ TEST_F(MacrosPage, ExportAndImportGoThroughTheDialogsOfTheSaveFolder) {
   EXPECT_EQ(popups_.shown.back().skinFile, L"PathLengthLimitReachedPopUp.xml");
   EXPECT_EQ(popups_.shown.back().heading, L"$Import");
   EXPECT_EQ(config_->GetMacroCount(), 0);
+  files_.answer = AppFolder + L"save\\.qxm";
+  Press(ids::BUTTON_MACRO_IMPORT);
+  EXPECT_TRUE(Calls(L"IMacroManager::ImportMacro").empty()) << "the initial name chooses no file";
   files_.answer = file;
   Press(ids::BUTTON_MACRO_IMPORT);
   EXPECT_TRUE(files_.requests.back().open);

@@ -114,7 +114,8 @@ std::wstring NameSuffix(const std::wstring& name) { return L": " + name; }
 
 // A profile file chosen in the dialog both profile actions use: it opens in
 // "save\" of the program folder, on "qxp" files. Empty when the dialog was
-// cancelled or gave back no more than its initial name.
+// cancelled or gave back no more than its initial name. The dialog hands back a
+// whole path: only its file name part tells whether a name was chosen.
 std::wstring ChooseProfileFile(bool open, CWnd* parent) {
   const std::wstring extension = kProfileExtension;
   const std::wstring initialName = L"." + extension;
@@ -124,7 +125,7 @@ std::wstring ChooseProfileFile(bool open, CWnd* parent) {
   dialog.m_request.initialFolder = AppFolder + L"save\\";
   if (dialog.DoModal() != IDOK) return {};
   const std::wstring path = dialog.GetPathName();
-  return path.size() > initialName.size() ? path : std::wstring();
+  return FileNameOf(path).size() > initialName.size() ? path : std::wstring();
 }
 
 // The text a list message carries, read no further than any text the list hands over.
