@@ -278,10 +278,17 @@ void CMorvelAppDlg::OnWriteWatchTimer() {
   }
 }
 
-void CMorvelAppDlg::WaitForWrite() {
-  if (m_device == nullptr) return;
+bool CMorvelAppDlg::WaitForWrite() {
+  if (m_device == nullptr) return true;
   const HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
+  // A service call that never returns would keep the write running for ever.
+  const ULONGLONG deadline = ::GetTickCount64() + m_writeWaitMs;
+  bool ended = true;
   while (m_device->IsWriting()) {
+    if (::GetTickCount64() >= deadline) {
+      ended = false;
+      break;
+    }
     MSG msg;
     // Painting and what the write's calls need (posted and sent messages), never input.
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE)) {
@@ -291,6 +298,8 @@ void CMorvelAppDlg::WaitForWrite() {
     ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_PAINT | QS_POSTMESSAGE | QS_SENDMESSAGE);
   }
   ::SetCursor(old);
+  if (!ended) ShowWriteFailed();
+  return ended;
 }
 
 void CMorvelAppDlg::ApplyAndClose() {
@@ -298,7 +307,7 @@ void CMorvelAppDlg::ApplyAndClose() {
     PostMessage(WM_CLOSE);
     return;
   }
-  WaitForWrite();
+  if (!WaitForWrite()) return;
   // A watched write has ended here; its outcome is superseded by this one.
   m_watchingWrite = false;
   KillTimer(kWriteWatchTimer);
@@ -306,7 +315,12 @@ void CMorvelAppDlg::ApplyAndClose() {
     ShowWriteFailed();
     return;
   }
-  WaitForWrite();
+  if (!WaitForWrite()) {
+    // The window stays open; the write's outcome is watched as Apply's is.
+    m_watchingWrite = true;
+    SetTimer(kWriteWatchTimer, kWriteWatchMs);
+    return;
+  }
   if (!m_device->LastWriteSucceeded()) {
     SetModified(true);
     ShowWriteFailed();

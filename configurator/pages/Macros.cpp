@@ -303,7 +303,7 @@ void CMorvelAppDlg::ExportMacro() {
   if (macro == nullptr || m_device == nullptr) return;
   // The device answers nothing while a write runs: asked then, it would call
   // the macro "not on the keyboard".
-  WaitForWrite();
+  if (!WaitForWrite()) return;
   if (IsZeroGuid(macro->id) || !m_device->MacroExists(macro)) {
     const std::wstring name = macro->GetName();
     configurator::Popups().Warning(this, L"ExportMacroWarningPopup.xml", L"", &name);
@@ -322,7 +322,7 @@ void CMorvelAppDlg::ExportMacro() {
 void CMorvelAppDlg::ImportMacro() {
   if (m_device == nullptr || m_config == nullptr) return;
   // A running write is waited for, since the device counts nothing while it runs.
-  WaitForWrite();
+  if (!WaitForWrite()) return;
   if (m_config->GetMacroCount() != m_device->GetMacroCount()) {
     configurator::Popups().Warning(this, L"ImportMacroWarningPopup.xml", L"", nullptr);
     return;
@@ -354,7 +354,7 @@ void CMorvelAppDlg::StartMacroRecording() {
   if (display == nullptr || display->IsRecording() || m_device == nullptr) return;
   // The keys pressed must reach the recorder as they are, not as remapped; a
   // running write is waited for, since the device takes no mode meanwhile.
-  WaitForWrite();
+  if (!WaitForWrite()) return;
   if (!m_remappingSuspended) {
     m_device->SuspendRemapping();
     m_remappingSuspended = true;
@@ -513,7 +513,7 @@ void CMorvelAppDlg::EditEventKey() {
   const int16_t oldScanCode = scanCode;
   const uint8_t oldExtended = flags & kKeyFlagExtended;
   // The key pressed in the popup must reach it as it is, not as remapped.
-  WaitForWrite();
+  if (!WaitForWrite()) return;
   m_device->SuspendRemapping();
   const INT_PTR answer =
       configurator::Popups().SingleKey(this, configurator::kEditKeyPopup, text, scanCode, virtualKey, flags);

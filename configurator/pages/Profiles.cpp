@@ -231,7 +231,7 @@ void CMorvelAppDlg::RenameProfile(IKeyboardProfile* profile) {
   // The rename replaces the object, and a running write gives its id (the one the
   // keyboard assigned a new profile) back to the object it copied: renamed under
   // it, the profile would stay new and be made a second time by the next write.
-  WaitForWrite();
+  if (!WaitForWrite()) return;
   if (IndexOfProfile(*m_config, profile) < 0) return;
   const std::wstring oldName = profile->GetName();
   // `profile` is gone from here on.
@@ -257,7 +257,12 @@ void CMorvelAppDlg::RenameProfileInPlace(int row, const std::wstring& name) {
     return;
   }
   // As for the popup's rename: not under a running write.
-  WaitForWrite();
+  if (!WaitForWrite()) {
+    // The cell shows the name the profile keeps.
+    profile = m_config->GetProfile(row);
+    if (list != nullptr && profile != nullptr) list->SetCellText(kColumnName, profile->GetName(), row);
+    return;
+  }
   profile = m_config->GetProfile(row);
   if (profile == nullptr) return;
   const std::wstring oldName = profile->GetName();
@@ -325,7 +330,7 @@ void CMorvelAppDlg::ExportProfile(IKeyboardProfile* profile) {
   if (m_config == nullptr || m_device == nullptr || profile == nullptr) return;
   // The device answers nothing while a write runs (nor for a moment after its
   // work): asked then, it would call a profile it has "not on the keyboard".
-  WaitForWrite();
+  if (!WaitForWrite()) return;
   if (IsZeroGuid(profile->GetId()) || !m_device->ProfileExists(profile)) {
     const std::wstring suffix = NameSuffix(profile->GetName());
     configurator::Popups().Warning(this, L"ExportProfileWarningPopup.xml", L"", &suffix);
@@ -347,7 +352,7 @@ void CMorvelAppDlg::ImportProfile() {
   // An import is matched to the keyboard's profiles: changes not yet applied are
   // in the way. A running write is waited for, since the device counts nothing
   // while it runs.
-  WaitForWrite();
+  if (!WaitForWrite()) return;
   if (m_config->GetProfileCount() != m_device->GetProfileCount()) {
     popups.Warning(this, L"ImporttProfileWarningPopup.xml", L"", nullptr);
     return;
