@@ -235,7 +235,7 @@ void CMorvelAppDlg::ShowPage(int flags) {
 
 void CMorvelAppDlg::SetModified(bool modified) {
   m_modified = modified;
-  configurator::EnableItem(m_buttonApply, modified);
+  configurator::EnableItem(m_buttonApply, modified && !MacroPageBusy());
 }
 
 bool CMorvelAppDlg::ApplyToDevice() {
@@ -253,7 +253,7 @@ void CMorvelAppDlg::ShowWriteFailed() {
 }
 
 void CMorvelAppDlg::Apply() {
-  if (m_device == nullptr) return;
+  if (m_device == nullptr || MacroPageBusy()) return;
   // Refused because a write runs: silent; the configuration stays modified.
   if (m_device->IsWriting()) return;
   const HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
@@ -270,6 +270,8 @@ void CMorvelAppDlg::Apply() {
 void CMorvelAppDlg::OnWriteWatchTimer() {
   if (m_device == nullptr || m_device->IsWriting()) return;
   KillTimer(kWriteWatchTimer);
+  // A resume the device refused at a recording's end is tried again now.
+  if (m_macroState != 3) ResumeSuspendedRemapping();
   if (!m_watchingWrite) return;
   m_watchingWrite = false;
   if (!m_device->LastWriteSucceeded()) {
@@ -300,6 +302,11 @@ bool CMorvelAppDlg::WaitForWrite() {
   ::SetCursor(old);
   if (!ended) ShowWriteFailed();
   return ended;
+}
+
+void CMorvelAppDlg::ResumeSuspendedRemapping() {
+  if (!m_remappingSuspended || m_device == nullptr) return;
+  if (m_device->ResumeRemapping()) m_remappingSuspended = false;
 }
 
 void CMorvelAppDlg::ApplyAndClose() {
@@ -347,6 +354,9 @@ void CMorvelAppDlg::OpenManual() {
 }
 
 void CMorvelAppDlg::OnCloseDialog() {
+  // A close during a recording (Alt+F4, the taskbar) is refused before anything
+  // is touched: the recording goes on with remapping off and the removal watched.
+  if (RecordingMacro()) return;
   if (m_device != nullptr) m_device->ResumeRemapping();
   Default();
   if (m_hDeviceNotify != nullptr) ::UnregisterDeviceNotification(m_hDeviceNotify);

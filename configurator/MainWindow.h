@@ -248,6 +248,12 @@ class CMorvelAppDlg : public CGUIPanel {
   // False (the write warning shown) when the write outlasts m_writeWaitMs: the
   // caller then does nothing.
   bool WaitForWrite();
+  // A macro plays or records: Apply stays off, since a write would make the
+  // device refuse the resume of remapping at the recording's end.
+  bool MacroPageBusy() const { return m_macroState == 2 || m_macroState == 3; }
+  // Resumes the remapping a recording suspended; a refused resume keeps it
+  // marked suspended, and the end of the next write tries again.
+  void ResumeSuspendedRemapping();
 
   // The macro chosen in the macro drop-down, or null.
   CMacro* ChosenMacro() const;

@@ -168,7 +168,9 @@ void CMorvelAppDlg::SetMacroPageState(int state) {
       display->ScrollBar()->ShowWindow(SW_HIDE);
     if (player != nullptr) player->ShowWithScrollBar(state == 2 ? SW_SHOW : SW_HIDE);
   }
-  EnableItem(m_buttonApply, m_modified);
+  // Not while a macro plays or records: a write then would make the device refuse
+  // the resume of remapping when the recording stops.
+  EnableItem(m_buttonApply, m_modified && !MacroPageBusy());
 }
 
 CMacro* CMorvelAppDlg::ChosenMacro() const {
@@ -362,8 +364,7 @@ void CMorvelAppDlg::StartMacroRecording() {
   if (configurator::IsItemChecked(m_insertDefaultDelayButton)) ApplyDefaultDelay();
   if (!display->ToggleRecording()) {
     // Nothing records: nothing may stay suspended either.
-    m_device->ResumeRemapping();
-    m_remappingSuspended = false;
+    ResumeSuspendedRemapping();
     return;
   }
   display->SetFocus();
@@ -375,10 +376,7 @@ void CMorvelAppDlg::StartMacroRecording() {
 
 void CMorvelAppDlg::StopMacroRecording() {
   CMacroDisplayItem* display = DisplayOf(m_macroDisplay);
-  if (m_remappingSuspended) {
-    if (m_device != nullptr) m_device->ResumeRemapping();
-    m_remappingSuspended = false;
-  }
+  ResumeSuspendedRemapping();
   if (display == nullptr || !display->IsRecording()) return;
   display->ToggleRecording();
   CMacro* macro = ChosenMacro();
