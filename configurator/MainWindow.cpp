@@ -235,7 +235,7 @@ void CMorvelAppDlg::ShowPage(int flags) {
 
 void CMorvelAppDlg::SetModified(bool modified) {
   m_modified = modified;
-  configurator::EnableItem(m_buttonApply, modified);
+  configurator::EnableItem(m_buttonApply, modified && !MacroPageBusy());
 }
 
 bool CMorvelAppDlg::ApplyToDevice() {
@@ -253,7 +253,7 @@ void CMorvelAppDlg::ShowWriteFailed() {
 }
 
 void CMorvelAppDlg::Apply() {
-  if (m_device == nullptr) return;
+  if (m_device == nullptr || MacroPageBusy()) return;
   // Refused because a write runs: silent; the configuration stays modified.
   if (m_device->IsWriting()) return;
   const HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
@@ -270,6 +270,8 @@ void CMorvelAppDlg::Apply() {
 void CMorvelAppDlg::OnWriteWatchTimer() {
   if (m_device == nullptr || m_device->IsWriting()) return;
   KillTimer(kWriteWatchTimer);
+  // A resume the device refused at a recording's end is tried again now.
+  if (m_macroState != 3) ResumeSuspendedRemapping();
   if (!m_watchingWrite) return;
   m_watchingWrite = false;
   if (!m_device->LastWriteSucceeded()) {
@@ -278,10 +280,17 @@ void CMorvelAppDlg::OnWriteWatchTimer() {
   }
 }
 
-void CMorvelAppDlg::WaitForWrite() {
-  if (m_device == nullptr) return;
+bool CMorvelAppDlg::WaitForWrite() {
+  if (m_device == nullptr) return true;
   const HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
+  // A service call that never returns would keep the write running for ever.
+  const ULONGLONG deadline = ::GetTickCount64() + m_writeWaitMs;
+  bool ended = true;
   while (m_device->IsWriting()) {
+    if (::GetTickCount64() >= deadline) {
+      ended = false;
+      break;
+    }
     MSG msg;
     // Painting and what the write's calls need (posted and sent messages), never input.
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE)) {
@@ -291,6 +300,13 @@ void CMorvelAppDlg::WaitForWrite() {
     ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_PAINT | QS_POSTMESSAGE | QS_SENDMESSAGE);
   }
   ::SetCursor(old);
+  if (!ended) ShowWriteFailed();
+  return ended;
+}
+
+void CMorvelAppDlg::ResumeSuspendedRemapping() {
+  if (!m_remappingSuspended || m_device == nullptr) return;
+  if (m_device->ResumeRemapping()) m_remappingSuspended = false;
 }
 
 void CMorvelAppDlg::ApplyAndClose() {
@@ -298,7 +314,7 @@ void CMorvelAppDlg::ApplyAndClose() {
     PostMessage(WM_CLOSE);
     return;
   }
-  WaitForWrite();
+  if (!WaitForWrite()) return;
   // A watched write has ended here; its outcome is superseded by this one.
   m_watchingWrite = false;
   KillTimer(kWriteWatchTimer);
@@ -306,7 +322,12 @@ void CMorvelAppDlg::ApplyAndClose() {
     ShowWriteFailed();
     return;
   }
-  WaitForWrite();
+  if (!WaitForWrite()) {
+    // The window stays open; the write's outcome is watched as Apply's is.
+    m_watchingWrite = true;
+    SetTimer(kWriteWatchTimer, kWriteWatchMs);
+    return;
+  }
   if (!m_device->LastWriteSucceeded()) {
     SetModified(true);
     ShowWriteFailed();
@@ -333,6 +354,9 @@ void CMorvelAppDlg::OpenManual() {
 }
 
 void CMorvelAppDlg::OnCloseDialog() {
+  // A close during a recording (Alt+F4, the taskbar) is refused before anything
+  // is touched: the recording goes on with remapping off and the removal watched.
+  if (RecordingMacro()) return;
   if (m_device != nullptr) m_device->ResumeRemapping();
   Default();
   if (m_hDeviceNotify != nullptr) ::UnregisterDeviceNotification(m_hDeviceNotify);

@@ -134,6 +134,11 @@ class CMorvelAppDlg : public CGUIPanel {
   // closes only when the settings reached the keyboard.
   void ApplyAndClose();
 
+  // How long an action waits for a running write before it gives up: as long as
+  // the device waits for its write at its end.
+  static constexpr DWORD kWriteWaitMs = 7500;
+  DWORD m_writeWaitMs = kWriteWaitMs;  // shorter in tests
+
   // Timer ids.
   static constexpr UINT_PTR kNoDeviceTimer = 1;
   static constexpr UINT_PTR kWriteWatchTimer = 2;
@@ -240,7 +245,15 @@ class CMorvelAppDlg : public CGUIPanel {
   // Stores the record for the selected key and ends the selection.
   void StoreForSelectedKey(const KeyAssignment& record, bool releaseCapture);
   // Pumps what paints and what the write needs until no write runs; no input.
-  void WaitForWrite();
+  // False (the write warning shown) when the write outlasts m_writeWaitMs: the
+  // caller then does nothing.
+  bool WaitForWrite();
+  // A macro plays or records: Apply stays off, since a write would make the
+  // device refuse the resume of remapping at the recording's end.
+  bool MacroPageBusy() const { return m_macroState == 2 || m_macroState == 3; }
+  // Resumes the remapping a recording suspended; a refused resume keeps it
+  // marked suspended, and the end of the next write tries again.
+  void ResumeSuspendedRemapping();
 
   // The macro chosen in the macro drop-down, or null.
   CMacro* ChosenMacro() const;

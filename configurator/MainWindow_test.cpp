@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <thread>
 #include <vector>
 
 #include "configurator/ItemAccess.h"
@@ -215,6 +217,52 @@ TEST_F(MainWindowTest, OkClosesOnlyOnceTheSettingsReachedTheKeyboard) {
   EXPECT_TRUE(Closed());
   const DeviceKeyAssignment after = DeviceRecordOfKeyA();
   EXPECT_TRUE(after.type != before.type || std::memcmp(after.payload, before.payload, sizeof after.payload) != 0);
+}
+
+// A service call that never returns keeps the write running for ever: what waits
+// for it gives up after the limit, shows the write warning and does nothing.
+TEST_F(MainWindowTest, AWriteThatNeverEndsIsGivenUpAfterTheLimit) {
+  Open();
+  auto* keyboard = dynamic_cast<CKeyboard*>(app_->m_device);
+  ASSERT_NE(keyboard, nullptr);
+  keyboard->SetWriteWaits(waits_);
+  waits_->holdLinger = true;  // the write's work ends, the write does not
+  window_->m_writeWaitMs = 200;
+  FakeFileDialogs files;
+  files.answer = AppFolder + L"save\\some.qxp";
+  ChangeKeyA();
+  ASSERT_TRUE(window_->ApplyToDevice());
+  ASSERT_TRUE(PumpUntil([this] { return waits_->lingering.load(); }));
+  // Where the wait has no limit, the write is let end after a while, so that the
+  // test fails instead of hanging.
+  HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread watchdog([this, done] {
+    ::WaitForSingleObject(done, 10000);
+    waits_->ReleaseLinger();
+  });
+  const struct {
+    const char* what;
+    std::function<void()> act;
+  } cases[] = {
+      {"OK", [this] { window_->ApplyAndClose(); }},
+      {"profile import", [this] { window_->ImportProfile(); }},
+      {"macro import", [this] { window_->ImportMacro(); }},
+  };
+  for (const auto& c : cases) {
+    popups_.shown.clear();
+    files.requests.clear();
+    c.act();
+    EXPECT_TRUE(app_->m_device->IsWriting()) << c.what << ": given up while the write still runs";
+    EXPECT_TRUE(WriteWarningShown()) << c.what;
+    EXPECT_EQ(popups_.shown.size(), 1u) << c.what;
+    EXPECT_TRUE(files.requests.empty()) << c.what << ": no dialog";
+    PumpMessages();
+    EXPECT_FALSE(Closed()) << c.what;
+  }
+  ::SetEvent(done);
+  watchdog.join();
+  ::CloseHandle(done);
+  EXPECT_TRUE(WriteEnded());
 }
 
 TEST_F(MainWindowTest, VersionTextsAndPageTabs) {

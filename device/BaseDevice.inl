@@ -45,31 +45,30 @@ bool CBaseDevice<TConfig, TProfile, TDevice>::ImportMacroFile(const std::wstring
   ComRef<IDeviceMacro> imported;
   if (FAILED(macros->ImportMacro(path.c_str(), imported.Out())) || !imported) return false;
   // From here on the service holds the imported macro. When the configuration does
-  // not take it in, its id goes into the known-ids record, so that the next write
-  // deletes it again; one whose id cannot be read is deleted at once.
-  auto giveUp = [&](const GUID& id) {
-    if (IsZeroGuid(id))
-      macros->DeleteMacro(imported.Get());
-    else
+  // not take it in (its name is taken, or it cannot be read), it is deleted again
+  // at once: left there, it would be a macro the window never shows, counted
+  // against the import's count check until some later write deleted it. Only when
+  // the service refuses the delete is it left to the next write.
+  GUID id{};
+  auto giveUp = [&] {
+    if (SUCCEEDED(macros->DeleteMacro(imported.Get())))
+      m_known.macros.erase(id);
+    else if (!IsZeroGuid(id))
       m_known.macros.insert(id);
     return false;
   };
-  auto importedId = [&] {
-    GUID id{};
-    return SUCCEEDED(imported->GetId(&id)) ? id : GUID{};
-  };
+  // Without its id the configuration could not match the macro to the device's.
+  if (FAILED(imported->GetId(&id)) || IsZeroGuid(id)) {
+    id = GUID{};
+    return giveUp();
+  }
   LPWSTR rawName = nullptr;
   const HRESULT named = imported->GetName(&rawName);
   const std::wstring name = device::TakeName(rawName, kMaxNameChars);
-  if (FAILED(named)) return giveUp(importedId());
+  if (FAILED(named)) return giveUp();
   CMacro* macro = config->CreateMacro(name);
-  if (macro == nullptr) return giveUp(importedId());  // the name is taken
+  if (macro == nullptr) return giveUp();  // the name is taken
   macro->SetFilePath(path);
-  GUID id{};
-  if (FAILED(imported->GetId(&id)) || IsZeroGuid(id)) {
-    config->DeleteMacro(macro);
-    return giveUp(GUID{});
-  }
   macro->id = id;
   DeviceMacroBlob* blob = nullptr;
   const HRESULT got = imported->GetEvents(&blob);
@@ -78,7 +77,7 @@ bool CBaseDevice<TConfig, TProfile, TDevice>::ImportMacroFile(const std::wstring
   CoTaskMemFree(blob);
   if (!readable) {
     config->DeleteMacro(macro);
-    return giveUp(id);
+    return giveUp();
   }
   if (!events.empty()) macro->events = std::move(events);
   m_known.macros.insert(id);

@@ -1,6 +1,21 @@
 // The single device operations of the window code, each inside its own connection.
 #include "device/Keyboard.h"
+#include "device/ProfileNames.h"
 
+
+namespace {
+
+// Does any profile of the configuration bear exactly this name? Names that differ
+// in case are different names for profiles.
+bool ProfileNamedExactly(IKeyboardConfig* config, const std::wstring& name) {
+  for (int i = 0; i < config->GetProfileCount(); ++i) {
+    IKeyboardProfile* profile = config->GetProfile(i);
+    if (profile != nullptr && profile->GetName() == name) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 bool CKeyboard::ImportProfileFile(const std::wstring& path, IKeyboardConfig* config) {
   if (config == nullptr || !HasCapability(CAPABILITY_PROFILES)) return false;
@@ -10,46 +25,46 @@ bool CKeyboard::ImportProfileFile(const std::wstring& path, IKeyboardConfig* con
   if (FAILED(GetFeatureOf(m_device, profiles))) return false;
   ComRef<IDeviceProfile> imported;
   if (FAILED(profiles->ImportProfile(path.c_str(), imported.Out())) || !imported) return false;
-  // From here on the service holds the imported profile: if the configuration does
-  // not take it in, the next write deletes it (its id is recorded as known), and one
-  // whose id cannot be read is deleted at once.
-  auto giveUp = [&] {
-    GUID id{};
-    if (SUCCEEDED(imported->GetId(&id)) && !IsZeroGuid(id))
+  // From here on the service holds the imported profile. An import that fails
+  // takes it away again at once: left there, it would be a profile the window
+  // never shows, kept until some later write happened to delete it. Only when
+  // the service refuses the delete is it left to the next write.
+  GUID id{};
+  auto discard = [&] {
+    if (SUCCEEDED(profiles->DeleteProfile(imported.Get())))
+      m_known.profiles.erase(id);
+    else if (!IsZeroGuid(id))
       m_known.profiles.insert(id);
-    else
-      profiles->DeleteProfile(imported.Get());
+    return false;
   };
+  // Without its id the configuration could not match the profile to the device's,
+  // and the next write would make a second one.
+  if (FAILED(imported->GetId(&id)) || IsZeroGuid(id)) {
+    id = GUID{};
+    return discard();
+  }
   LPWSTR raw = nullptr;
   const HRESULT named = imported->GetName(&raw);
-  const std::wstring name = device::TakeName(raw, kMaxNameChars);
-  if (FAILED(named)) {
-    giveUp();
-    return false;
-  }
+  const std::wstring fileName = device::TakeName(raw, kMaxNameChars);
+  if (FAILED(named)) return discard();
+  // A profile needs a name of its own: a key that switches by name, and the
+  // tray's menu, reach only one of two profiles of one name.
+  const std::wstring name = device::ImportedProfileName(
+      fileName, path, [config](const std::wstring& candidate) { return ProfileNamedExactly(config, candidate); });
+  if (name.empty()) return discard();
+  if (name != fileName && FAILED(imported->SetName(name.c_str()))) return discard();
   IKeyboardProfile* added = config->AddNewProfile(name);
-  GUID id{};
-  bool result = false;
-  if (added == nullptr) {
-    giveUp();
-  } else if (SUCCEEDED(imported->GetId(&id)) && !IsZeroGuid(id)) {
-    added->SetId(id);
-    m_known.profiles.insert(id);
-    result = true;
-  } else {
-    config->DeleteProfile(added);  // without its id the next write would make a second one
-    profiles->DeleteProfile(imported.Get());
-  }
+  if (added == nullptr) return discard();
+  added->SetId(id);
+  m_known.profiles.insert(id);
+
   DeviceSession session = WindowSession();
-  if (result) {
-    if (IKeyboardProfile* profile = config->FindProfileByGuid(id)) {
-      if (HasCapability(CAPABILITY_PROFILE_PROPERTIES)) result = ReadProfileProperties(imported.Get(), profile);
-      if (HasCapability(CAPABILITY_KEY_ASSIGNMENTS)) {
-        ComRef<IKeyAssignments> keys;
-        result = result && SUCCEEDED(GetFeatureOf(imported.Get(), keys)) &&
-                 ReadKeyAssignments(session, profile, keys.Get(), config);
-      }
-    }
+  bool result = true;
+  if (HasCapability(CAPABILITY_PROFILE_PROPERTIES)) result = ReadProfileProperties(imported.Get(), added);
+  if (HasCapability(CAPABILITY_KEY_ASSIGNMENTS)) {
+    ComRef<IKeyAssignments> keys;
+    result = result && SUCCEEDED(GetFeatureOf(imported.Get(), keys)) &&
+             ReadKeyAssignments(session, added, keys.Get(), config);
   }
   if (HasCapability(CAPABILITY_MACROS)) {
     ComRef<IMacroManager> macros;
@@ -67,7 +82,14 @@ bool CKeyboard::ImportProfileFile(const std::wstring& path, IKeyboardConfig* con
     for (int i = 0; !recreated.empty() && i < config->GetProfileCount(); ++i)
       device::RepointKeys(config, config->GetProfile(i), KEYKIND_LAUNCH, recreated);
   }
-  return result;
+  if (!result) {
+    // Half read, the profile would go back to the device at the next Apply as it
+    // stands here (keys not read at their defaults, over the imported ones): the
+    // import is undone in the configuration and on the device instead.
+    if (IKeyboardProfile* profile = config->FindProfileByGuid(id)) config->DeleteProfile(profile);
+    return discard();
+  }
+  return true;
 }
 
 bool CKeyboard::SetRemappingMode(int mode) {

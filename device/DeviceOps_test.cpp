@@ -51,12 +51,12 @@ TEST_F(DeviceOps, MacroFilesRoundTrip) {
   ASSERT_TRUE(keyboard_->ExportMacroFile(file, macro));
   EXPECT_TRUE(keyboard_->MacroExists(macro));
 
-  // The name is taken: nothing is added, and the next write removes the device's copy.
+  // The name is taken: nothing is added, and the device's copy goes at once, so
+  // that the counts still match for the next import.
   EXPECT_FALSE(keyboard_->ImportMacroFile(file, config_.get()));
   EXPECT_EQ(config_->GetMacroCount(), 1);
-  EXPECT_EQ(State().macros.size(), 2u);
-  ASSERT_TRUE(WriteAll());
   EXPECT_EQ(State().macros.size(), 1u);
+  EXPECT_EQ(keyboard_->GetMacroCount(), config_->GetMacroCount());
 
   ASSERT_TRUE(config_->Macros().Rename(macro, L"Renamed"));
   ASSERT_TRUE(keyboard_->ImportMacroFile(file, config_.get()));
@@ -89,7 +89,7 @@ TEST_F(DeviceOps, AnImportedProfileKeepsTheApplicationsItBrings) {
   ASSERT_TRUE(keyboard_->ImportProfileFile(file, config_.get()));
   ASSERT_EQ(config_->GetProfileCount(), before + 1);
   IKeyboardProfile* imported = config_->GetProfile(before);
-  EXPECT_EQ(imported->GetName(), L"Old");
+  EXPECT_EQ(imported->GetName(), L"Old(2)") << "\"Old\" is taken";
   EXPECT_FALSE(IsZeroGuid(imported->GetId()));
   KeyAssignment record;
   config_->GetKeyAssignment(record, KeyOf(kKeyA), imported);
@@ -157,39 +157,96 @@ TEST_F(DeviceOps, EveryFailureLeavesTheConnectionFree) {
   }
 }
 
-// An import that fails after the service made the object leaves nothing behind once
-// the next write has run: the object is known and deleted then, or (when its id
-// cannot be read) deleted at once.
-TEST_F(DeviceOps, AFailedImportLeavesNothingBehindAfterTheNextWrite) {
+// An import that fails anywhere leaves nothing behind, in the configuration or on
+// the device, at once: a half-read profile would otherwise be written back at the
+// next write with its unread keys at their defaults, and a copy left on the device
+// would count against the next import's count check. Every call a successful
+// import makes is made to fail in turn.
+TEST_F(DeviceOps, AFailedImportLeavesNothingBehind) {
   const std::wstring macroFile = File(L"orphan.qxm");
   const std::wstring profileFile = File(L"orphan.qxp");
   ASSERT_TRUE(keyboard_->ExportMacroFile(macroFile, config_->GetMacro(0)));
   ASSERT_TRUE(keyboard_->ExportProfileFile(profileFile, config_->FindProfileByName(L"Old")));
   // The exported macro's name is free again, so that only the injected failure refuses it.
   ASSERT_TRUE(config_->Macros().Rename(config_->GetMacro(0), L"Kept"));
+  ASSERT_TRUE(WriteAll());
+  for (const bool profile : {true, false}) {
+    auto import = [&] {
+      return profile ? keyboard_->ImportProfileFile(profileFile, config_.get())
+                     : keyboard_->ImportMacroFile(macroFile, config_.get());
+    };
+    // A successful import is taken out again, from both sides.
+    auto undo = [&] {
+      if (profile) config_->DeleteProfile(config_->GetProfile(config_->GetProfileCount() - 1));
+      else config_->DeleteMacro(config_->GetMacro(config_->GetMacroCount() - 1));
+      ASSERT_TRUE(WriteAll());
+    };
+    core_->ClearCallLog();
+    ASSERT_TRUE(import());
+    const std::vector<std::wstring> calls = Log();
+    undo();
+    for (const std::wstring& method : std::set<std::wstring>(calls.begin(), calls.end())) {
+      const std::string what = std::string(profile ? "profile: " : "macro: ") + std::string(method.begin(), method.end());
+      const int profiles = config_->GetProfileCount();
+      const int macros = config_->GetMacroCount();
+      core_->SetFaultOnCall(method, E_FAIL, 1);
+      const bool imported = import();
+      core_->ClearFaults();
+      if (imported) {
+        EXPECT_EQ(profile ? config_->GetProfileCount() : config_->GetMacroCount(), (profile ? profiles : macros) + 1)
+            << what;
+        undo();
+        continue;
+      }
+      EXPECT_EQ(config_->GetProfileCount(), profiles) << what;
+      EXPECT_EQ(config_->GetMacroCount(), macros) << what;
+      EXPECT_EQ(State().profiles.size(), static_cast<std::size_t>(profiles)) << what << ": left on the device";
+      EXPECT_EQ(State().macros.size(), static_cast<std::size_t>(macros)) << what << ": left on the device";
+    }
+  }
+}
+
+// An imported profile takes a name no other profile has exactly, on the device as
+// in the configuration: a switch key or the tray's menu could reach only one of
+// two profiles of one name. A name in use takes the copy name, an empty one the
+// file's name.
+TEST_F(DeviceOps, AnImportedProfileGetsANameOfItsOwn) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = std::wstring(temp) + L"ovrix-devlayer-names-" + std::to_wstring(GetCurrentProcessId());
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  IKeyboardProfile* source = config_->FindProfileByName(L"Old");
+  const GUID sourceId = source->GetId();
   const struct {
-    const wchar_t* method;  // fails on its next call
-    bool profile;
+    const char* what;
+    std::wstring nameInFile;
+    const wchar_t* file;
+    std::wstring expected;
   } cases[] = {
-      {L"IDeviceMacro::GetName", false},    {L"IDeviceMacro::GetId", false},
-      {L"IDeviceMacro::GetEvents", false},  {L"IDeviceProfile::GetName", true},
-      {L"IDeviceProfile::GetId", true},
+      {"a free name", L"Fresh", L"a.qxp", L"Fresh"},
+      {"a name in use", L"Old", L"b.qxp", L"Old(2)"},
+      {"its copy name in use too", L"Old", L"b.qxp", L"Old(3)"},
+      {"a name differing only in case", L"old", L"c.qxp", L"old"},
+      {"no name", L"", L"Named.qxp", L"Named"},
+      {"no name, the file's name in use", L"", L"Named.qxp", L"Named(2)"},
+      {"no name, nor a file name before the extension", L"", L".qxp", L"Profile"},
   };
   for (const auto& c : cases) {
-    const std::string what(c.method, c.method + wcslen(c.method));
-    const int profiles = config_->GetProfileCount();
-    const int macros = config_->GetMacroCount();
-    core_->SetFaultOnCall(c.method, E_FAIL, 1);
-    EXPECT_FALSE(c.profile ? keyboard_->ImportProfileFile(profileFile, config_.get())
-                           : keyboard_->ImportMacroFile(macroFile, config_.get()))
-        << what;
-    core_->ClearFaults();
-    EXPECT_EQ(config_->GetProfileCount(), profiles) << what;
-    EXPECT_EQ(config_->GetMacroCount(), macros) << what;
-    ASSERT_TRUE(WriteAll()) << what;
-    EXPECT_EQ(State().profiles.size(), static_cast<std::size_t>(profiles)) << what;
-    EXPECT_EQ(State().macros.size(), static_cast<std::size_t>(macros)) << what;
+    const std::wstring file = folder + L"\\" + c.file;
+    m_files.push_back(file);
+    for (SimProfile& p : State().profiles)
+      if (IsEqualGUID(p.id, sourceId)) p.name = c.nameInFile;
+    ASSERT_TRUE(keyboard_->ExportProfileFile(file, source)) << c.what;
+    for (SimProfile& p : State().profiles)
+      if (IsEqualGUID(p.id, sourceId)) p.name = L"Old";
+    ASSERT_TRUE(keyboard_->ImportProfileFile(file, config_.get())) << c.what;
+    IKeyboardProfile* imported = config_->GetProfile(config_->GetProfileCount() - 1);
+    EXPECT_EQ(imported->GetName(), c.expected) << c.what;
+    EXPECT_EQ(State().profiles.back().name, c.expected) << c.what << ": on the device";
+    EXPECT_TRUE(IsEqualGUID(State().profiles.back().id, imported->GetId())) << c.what;
   }
+  for (const std::wstring& file : m_files) DeleteFileW(file.c_str());
+  RemoveDirectoryW(folder.c_str());
 }
 
 }  // namespace

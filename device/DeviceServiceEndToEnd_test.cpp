@@ -204,12 +204,13 @@ TEST_F(DeviceServiceEndToEnd, ProfileAndMacroFilesRoundTrip) {
   ASSERT_TRUE(keyboard.ImportProfileFile(profileFile, &config));
   ASSERT_EQ(config.GetProfileCount(), 2);
   IKeyboardProfile* imported = config.GetProfile(1);
-  EXPECT_EQ(imported->GetName(), profile->GetName());
+  EXPECT_EQ(imported->GetName(), profile->GetName() + L"(2)") << "its name is taken: the copy name";
   EXPECT_FALSE(IsEqualGUID(imported->GetId(), profile->GetId()));
   ExpectKeys(keyboard, &config, imported,
              {{kKeyA, KEYKIND_MACRO, macro->id}, {kKeyB, KEYKIND_SINGLEKEY, {}, 0x10, 0}});
 
   EXPECT_FALSE(keyboard.ImportMacroFile(macroFile, &config)) << "the name is taken";
+  EXPECT_EQ(keyboard.GetMacroCount(), config.GetMacroCount()) << "and no copy stays on the keyboard";
   ASSERT_TRUE(config.Macros().Rename(macro, L"Filed before"));
   ASSERT_TRUE(keyboard.ImportMacroFile(macroFile, &config));
   CMacro* copy = config.FindMacroByName(L"Filed");

@@ -228,7 +228,9 @@ void CMorvelAppDlg::AssignSingleKey() {
   std::wstring text;
   int16_t scanCode = 0, virtualKey = 0;
   uint8_t flags = 0;
-  // The key pressed in the popup must reach it, not the key it is remapped to.
+  // The key pressed in the popup must reach it, not the key it is remapped to;
+  // the device takes no mode while a write runs, so a running write ends first.
+  if (!WaitForWrite()) return;
   m_device->SuspendRemapping();
   configurator::Popups().SingleKey(this, L"SingleKeyPopup.xml", text, scanCode, virtualKey, flags);
   m_device->ResumeRemapping();

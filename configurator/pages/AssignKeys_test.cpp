@@ -174,6 +174,24 @@ TEST_F(AssignKeysTest, SingleKeyStoresTheCapturedKeyOrOnlyModifiers) {
   EXPECT_NE(FirstCall(L"IDeviceMode::SetMode"), -1);
 }
 
+// The popup must capture the key itself, not the one the keyboard remaps it to:
+// the device takes no mode while a write runs, so a write started by Apply ends
+// before remapping is suspended.
+TEST_F(AssignKeysTest, SingleKeyRightAfterApplyCapturesWithRemappingOff) {
+  Open();
+  int modeWhileOpen = 0;
+  popups_.whileSingleKeyOpen = [&] { modeWhileOpen = core_->Mode(); };
+  popups_.singleKey = {L"B", 0x30, 'B', 0};
+  window_->SetModified(true);
+  ASSERT_TRUE(window_->ApplyToDevice());
+  ASSERT_TRUE(app_->m_device->IsWriting());
+  Click(kKeyAElement);
+  Press(ids::BUTTON_ASSIGNSELECT_SINGLEKEY);
+  EXPECT_EQ(modeWhileOpen, 2) << "remapping suspended while the popup is open";
+  EXPECT_EQ(core_->Mode(), 1) << "and resumed after it";
+  EXPECT_EQ(RecordOf(kCodeA).kind, KEYKIND_SINGLEKEY);
+}
+
 TEST_F(AssignKeysTest, MacroKindByIdOrNameAndTheRepeatCount) {
   AddDeviceMacro(L"Greeting", {{3, 20}});
   Open();

@@ -88,6 +88,14 @@ void SelectRow(CMacroDisplayItem* display, int row) {
   display->EnsureVisible(row, FALSE);
 }
 
+// Whether a path the file dialog gave back names a file beyond the initial name:
+// the dialog hands back a whole path, so its file name part is what counts.
+bool NamesAChosenFile(const std::wstring& path) {
+  const size_t separator = path.find_last_of(L"\\/:");
+  const size_t nameChars = separator == std::wstring::npos ? path.size() : path.size() - separator - 1;
+  return nameChars > std::wcslen(kInitialFileName);
+}
+
 int SelectedRow(CMacroDisplayItem* display) {
   if (display == nullptr || display->m_hWnd == nullptr) return -1;
   const int row = display->GetNextItem(-1, LVNI_SELECTED);
@@ -160,7 +168,9 @@ void CMorvelAppDlg::SetMacroPageState(int state) {
       display->ScrollBar()->ShowWindow(SW_HIDE);
     if (player != nullptr) player->ShowWithScrollBar(state == 2 ? SW_SHOW : SW_HIDE);
   }
-  EnableItem(m_buttonApply, m_modified);
+  // Not while a macro plays or records: a write then would make the device refuse
+  // the resume of remapping when the recording stops.
+  EnableItem(m_buttonApply, m_modified && !MacroPageBusy());
 }
 
 CMacro* CMorvelAppDlg::ChosenMacro() const {
@@ -295,7 +305,7 @@ void CMorvelAppDlg::ExportMacro() {
   if (macro == nullptr || m_device == nullptr) return;
   // The device answers nothing while a write runs: asked then, it would call
   // the macro "not on the keyboard".
-  WaitForWrite();
+  if (!WaitForWrite()) return;
   if (IsZeroGuid(macro->id) || !m_device->MacroExists(macro)) {
     const std::wstring name = macro->GetName();
     configurator::Popups().Warning(this, L"ExportMacroWarningPopup.xml", L"", &name);
@@ -306,7 +316,7 @@ void CMorvelAppDlg::ExportMacro() {
   dialog.m_request.initialFolder = AppFolder + L"save\\";
   if (dialog.DoModal() != IDOK) return;
   const std::wstring path = dialog.GetPathName();
-  if (path.size() <= std::wcslen(kInitialFileName)) return;
+  if (!NamesAChosenFile(path)) return;
   // What the export answers is not shown: the service keeps no state for it.
   m_device->ExportMacroFile(path, macro);
 }
@@ -314,7 +324,7 @@ void CMorvelAppDlg::ExportMacro() {
 void CMorvelAppDlg::ImportMacro() {
   if (m_device == nullptr || m_config == nullptr) return;
   // A running write is waited for, since the device counts nothing while it runs.
-  WaitForWrite();
+  if (!WaitForWrite()) return;
   if (m_config->GetMacroCount() != m_device->GetMacroCount()) {
     configurator::Popups().Warning(this, L"ImportMacroWarningPopup.xml", L"", nullptr);
     return;
@@ -324,7 +334,7 @@ void CMorvelAppDlg::ImportMacro() {
   dialog.m_request.initialFolder = AppFolder + L"save\\";
   if (dialog.DoModal() != IDOK) return;
   const std::wstring path = dialog.GetPathName();
-  if (path.size() <= std::wcslen(kInitialFileName)) return;
+  if (!NamesAChosenFile(path)) return;
   if (path.size() > kLongestImportPath) {
     configurator::Popups().Warning(this, L"PathLengthLimitReachedPopUp.xml", L"$Import", nullptr);
     return;
@@ -346,7 +356,7 @@ void CMorvelAppDlg::StartMacroRecording() {
   if (display == nullptr || display->IsRecording() || m_device == nullptr) return;
   // The keys pressed must reach the recorder as they are, not as remapped; a
   // running write is waited for, since the device takes no mode meanwhile.
-  WaitForWrite();
+  if (!WaitForWrite()) return;
   if (!m_remappingSuspended) {
     m_device->SuspendRemapping();
     m_remappingSuspended = true;
@@ -354,8 +364,7 @@ void CMorvelAppDlg::StartMacroRecording() {
   if (configurator::IsItemChecked(m_insertDefaultDelayButton)) ApplyDefaultDelay();
   if (!display->ToggleRecording()) {
     // Nothing records: nothing may stay suspended either.
-    m_device->ResumeRemapping();
-    m_remappingSuspended = false;
+    ResumeSuspendedRemapping();
     return;
   }
   display->SetFocus();
@@ -367,10 +376,7 @@ void CMorvelAppDlg::StartMacroRecording() {
 
 void CMorvelAppDlg::StopMacroRecording() {
   CMacroDisplayItem* display = DisplayOf(m_macroDisplay);
-  if (m_remappingSuspended) {
-    if (m_device != nullptr) m_device->ResumeRemapping();
-    m_remappingSuspended = false;
-  }
+  ResumeSuspendedRemapping();
   if (display == nullptr || !display->IsRecording()) return;
   display->ToggleRecording();
   CMacro* macro = ChosenMacro();
@@ -505,7 +511,7 @@ void CMorvelAppDlg::EditEventKey() {
   const int16_t oldScanCode = scanCode;
   const uint8_t oldExtended = flags & kKeyFlagExtended;
   // The key pressed in the popup must reach it as it is, not as remapped.
-  WaitForWrite();
+  if (!WaitForWrite()) return;
   m_device->SuspendRemapping();
   const INT_PTR answer =
       configurator::Popups().SingleKey(this, configurator::kEditKeyPopup, text, scanCode, virtualKey, flags);

@@ -257,7 +257,7 @@ TEST_F(MacrosPage, EachStateEnablesItsControls) {
     const char* what;
     std::function<void()> reach;
     int state;
-    std::vector<int32_t> disabled;  // of the 31; Apply follows the modified flag instead
+    std::vector<int32_t> disabled;  // of the 31; Apply is checked apart
     const wchar_t* stopCaption;
     bool editableShown, playerShown, dropdownLocked;
   } cases[] = {
@@ -295,10 +295,14 @@ TEST_F(MacrosPage, EachStateEnablesItsControls) {
     if (Display()->ScrollBar() != nullptr) {
       EXPECT_EQ(Visible(Display()->ScrollBar()->m_hWnd), c.editableShown && c.state != 3) << c.what;
     }
+    // Apply follows the modified flag, except while a macro plays or records: a
+    // write then would make the device refuse the resume of remapping at the stop.
     for (bool modified : {false, true}) {
       window_->m_modified = modified;
       window_->SetMacroPageState(window_->m_macroState);
-      EXPECT_EQ(Enabled(ids::BUTTON_APPLY), modified) << c.what;
+      EXPECT_EQ(Enabled(ids::BUTTON_APPLY), modified && c.state < 2) << c.what;
+      window_->SetModified(modified);
+      EXPECT_EQ(Enabled(ids::BUTTON_APPLY), modified && c.state < 2) << c.what << ", through SetModified";
     }
   }
   Press(ids::BUTTON_MACRO_RECORD_STOP);
@@ -559,6 +563,28 @@ TEST_F(MacrosPage, RecordingThatCannotStartLeavesNothingSuspended) {
   EXPECT_EQ(static_cast<CBitmapBtn*>(Item(ids::BUTTON_MACRO_RECORD_START))->m_blinkBitmap, nullptr);
   Press(ids::BUTTON_MACRO_RECORD_STOP);
   EXPECT_EQ(RemapCalls(), calls + 2) << "a stop without a recording resumes nothing";
+}
+
+// Apply during a recording starts no write; a resume the device refuses at the
+// stop leaves remapping marked suspended, and the end of the next write resumes it.
+TEST_F(MacrosPage, ARefusedResumeAtTheStopIsTriedAgainWhenTheWriteEnds) {
+  Open();
+  NewMacro(L"Greeting", {});
+  Choose(L"Greeting");
+  Press(ids::BUTTON_MACRO_RECORD_START);
+  ASSERT_EQ(window_->m_macroState, 3);
+  window_->SetModified(true);
+  Press(ids::BUTTON_APPLY);
+  EXPECT_FALSE(app_->m_device->IsWriting()) << "no write during the recording";
+  core_->SetFaultOnCall(L"IDeviceMode::SetMode", E_FAIL, 1);
+  Press(ids::BUTTON_MACRO_RECORD_STOP);
+  ASSERT_EQ(window_->m_macroState, 1);
+  ASSERT_EQ(core_->Mode(), 2) << "the resume was refused";
+  Press(ids::BUTTON_APPLY);
+  ASSERT_TRUE(app_->m_device->IsWriting());
+  ASSERT_TRUE(devtest::PumpUntil([&] { return !app_->m_device->IsWriting(); }));
+  window_->SendMessage(WM_TIMER, CMorvelAppDlg::kWriteWatchTimer);
+  EXPECT_EQ(core_->Mode(), 1);
 }
 
 TEST_F(MacrosPage, TheNoKeyboardCloseEndsARecordingFirst) {
@@ -831,7 +857,8 @@ TEST_F(MacrosPage, ExportAndImportGoThroughTheDialogsOfTheSaveFolder) {
   EXPECT_EQ(request.initialFolder, AppFolder + L"save\\");
   EXPECT_EQ(request.flags, static_cast<DWORD>(OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY));
   EXPECT_EQ(Calls(L"IDeviceMacro::ExportToFile").size(), 1u);
-  files_.answer = L".qxm";  // no name chosen
+  // The initial name left as it is: a real dialog hands it back as a whole path.
+  files_.answer = AppFolder + L"save\\.qxm";
   Press(ids::BUTTON_MACRO_EXPORT);
   EXPECT_EQ(Calls(L"IDeviceMacro::ExportToFile").size(), 1u);
 
@@ -845,6 +872,9 @@ TEST_F(MacrosPage, ExportAndImportGoThroughTheDialogsOfTheSaveFolder) {
   EXPECT_EQ(popups_.shown.back().skinFile, L"PathLengthLimitReachedPopUp.xml");
   EXPECT_EQ(popups_.shown.back().heading, L"$Import");
   EXPECT_EQ(config_->GetMacroCount(), 0);
+  files_.answer = AppFolder + L"save\\.qxm";
+  Press(ids::BUTTON_MACRO_IMPORT);
+  EXPECT_TRUE(Calls(L"IMacroManager::ImportMacro").empty()) << "the initial name chooses no file";
   files_.answer = file;
   Press(ids::BUTTON_MACRO_IMPORT);
   EXPECT_TRUE(files_.requests.back().open);
@@ -893,6 +923,7 @@ TEST_F(MacrosPage, OkCancelAndHelpDoNothingWhileRecording) {
   window_->SetModified(true);
   const size_t writes = Calls(L"IKeyAssignments::SetAssignments").size();
   const size_t opened = launcher_.calls.size();
+  const HDEVNOTIFY notification = window_->m_hDeviceNotify;
   window_->SendMessage(WM_HELP, 0, 0);
   window_->SendMessage(WM_COMMAND, IDOK, 0);
   window_->SendMessage(WM_COMMAND, IDCANCEL, 0);
@@ -902,6 +933,10 @@ TEST_F(MacrosPage, OkCancelAndHelpDoNothingWhileRecording) {
   EXPECT_EQ(Calls(L"IKeyAssignments::SetAssignments").size(), writes) << "no write";
   EXPECT_TRUE(::IsWindowVisible(window_->m_hWnd)) << "still open";
   EXPECT_EQ(window_->m_macroState, 3);
+  // The refused close touched nothing: the recording goes on unremapped, and an
+  // unplugged keyboard is still seen.
+  EXPECT_EQ(core_->Mode(), 2);
+  EXPECT_EQ(window_->m_hDeviceNotify, notification);
   Press(ids::BUTTON_MACRO_RECORD_STOP);
   window_->SendMessage(WM_HELP, 0, 0);
   ASSERT_EQ(launcher_.calls.size(), opened + 1) << "the manual once the recording ended";

@@ -28,10 +28,6 @@ namespace {
 
 // The keyboard keeps at most this many profiles.
 constexpr int kMaxProfiles = 10;
-// A copy's name is the source's, cut to 18 characters from 20 on, with "(n)" behind.
-constexpr size_t kLongNameChars = 20;
-constexpr size_t kCopyBaseChars = 18;
-constexpr int kFirstCopyNumber = 2, kLastCopyNumber = 99;
 // The device stores a linked program's file name and extension in fewer characters.
 constexpr size_t kProgramFileNameLimit = 127;  // the name must be shorter
 constexpr size_t kLongestImportPath = 255;
@@ -118,7 +114,8 @@ std::wstring NameSuffix(const std::wstring& name) { return L": " + name; }
 
 // A profile file chosen in the dialog both profile actions use: it opens in
 // "save\" of the program folder, on "qxp" files. Empty when the dialog was
-// cancelled or gave back no more than its initial name.
+// cancelled or gave back no more than its initial name. The dialog hands back a
+// whole path: only its file name part tells whether a name was chosen.
 std::wstring ChooseProfileFile(bool open, CWnd* parent) {
   const std::wstring extension = kProfileExtension;
   const std::wstring initialName = L"." + extension;
@@ -128,7 +125,7 @@ std::wstring ChooseProfileFile(bool open, CWnd* parent) {
   dialog.m_request.initialFolder = AppFolder + L"save\\";
   if (dialog.DoModal() != IDOK) return {};
   const std::wstring path = dialog.GetPathName();
-  return path.size() > initialName.size() ? path : std::wstring();
+  return FileNameOf(path).size() > initialName.size() ? path : std::wstring();
 }
 
 // The text a list message carries, read no further than any text the list hands over.
@@ -141,19 +138,6 @@ std::wstring RecordText(const ListMessageRecord& record) {
 
 }  // namespace
 
-namespace configurator {
-
-std::wstring CopyNameFor(const std::wstring& source, const std::function<bool(const std::wstring&)>& taken) {
-  std::wstring base = source;
-  if (base.size() >= kLongNameChars) base.resize(kCopyBaseChars);
-  for (int n = kFirstCopyNumber; n <= kLastCopyNumber; ++n) {
-    std::wstring candidate = base + L"(" + std::to_wstring(n) + L")";
-    if (!taken(candidate)) return candidate;
-  }
-  return {};
-}
-
-}  // namespace configurator
 
 IKeyboardProfile* CMorvelAppDlg::SelectedProfile() const {
   const CXListCtrl* list = ListCtrlOf(m_profileList);
@@ -247,7 +231,7 @@ void CMorvelAppDlg::RenameProfile(IKeyboardProfile* profile) {
   // The rename replaces the object, and a running write gives its id (the one the
   // keyboard assigned a new profile) back to the object it copied: renamed under
   // it, the profile would stay new and be made a second time by the next write.
-  WaitForWrite();
+  if (!WaitForWrite()) return;
   if (IndexOfProfile(*m_config, profile) < 0) return;
   const std::wstring oldName = profile->GetName();
   // `profile` is gone from here on.
@@ -273,7 +257,12 @@ void CMorvelAppDlg::RenameProfileInPlace(int row, const std::wstring& name) {
     return;
   }
   // As for the popup's rename: not under a running write.
-  WaitForWrite();
+  if (!WaitForWrite()) {
+    // The cell shows the name the profile keeps.
+    profile = m_config->GetProfile(row);
+    if (list != nullptr && profile != nullptr) list->SetCellText(kColumnName, profile->GetName(), row);
+    return;
+  }
   profile = m_config->GetProfile(row);
   if (profile == nullptr) return;
   const std::wstring oldName = profile->GetName();
@@ -341,7 +330,7 @@ void CMorvelAppDlg::ExportProfile(IKeyboardProfile* profile) {
   if (m_config == nullptr || m_device == nullptr || profile == nullptr) return;
   // The device answers nothing while a write runs (nor for a moment after its
   // work): asked then, it would call a profile it has "not on the keyboard".
-  WaitForWrite();
+  if (!WaitForWrite()) return;
   if (IsZeroGuid(profile->GetId()) || !m_device->ProfileExists(profile)) {
     const std::wstring suffix = NameSuffix(profile->GetName());
     configurator::Popups().Warning(this, L"ExportProfileWarningPopup.xml", L"", &suffix);
@@ -363,7 +352,7 @@ void CMorvelAppDlg::ImportProfile() {
   // An import is matched to the keyboard's profiles: changes not yet applied are
   // in the way. A running write is waited for, since the device counts nothing
   // while it runs.
-  WaitForWrite();
+  if (!WaitForWrite()) return;
   if (m_config->GetProfileCount() != m_device->GetProfileCount()) {
     popups.Warning(this, L"ImporttProfileWarningPopup.xml", L"", nullptr);
     return;

@@ -794,6 +794,22 @@ TEST_F(ProfilesPage, ExportAndImportRightAfterApplyWaitForTheWrite) {
   }
 }
 
+// The initial name left as it is chooses no file: a real dialog hands it back as
+// a whole path in the save folder.
+TEST_F(ProfilesPage, TheUntouchedInitialNameChoosesNoFile) {
+  AddDeviceProfile(L"Work");
+  Open();
+  files_.answer = AppFolder + L"save\\.qxp";
+  SelectRow(1);
+  Press(ids::BUTTON_EXPORTPROFILE);
+  Press(ids::BUTTON_IMPORTPROFILE);
+  EXPECT_EQ(files_.requests.size(), 2u);
+  EXPECT_TRUE(Calls(L"IDeviceProfile::ExportToFile").empty());
+  EXPECT_TRUE(Calls(L"IProfileManager::ImportProfile").empty());
+  EXPECT_EQ(config_->GetProfileCount(), 2);
+  ::DeleteFileW(files_.answer.c_str());
+}
+
 TEST_F(ProfilesPage, ExportAndImportRefusals) {
   AddDeviceProfile(L"Work");
   Open();

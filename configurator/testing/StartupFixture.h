@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -82,6 +83,7 @@ class ScriptedPopups final : public IPopups {
   INT_PTR SingleKey(CWnd*, const std::wstring& skinFile, std::wstring& text, int16_t& scanCode, int16_t& virtualKey,
                     uint8_t& flags) override {
     shown.push_back({skinFile, L""});
+    if (whileSingleKeyOpen) whileSingleKeyOpen();
     text = singleKey.text;
     scanCode = singleKey.scanCode;
     virtualKey = singleKey.virtualKey;
@@ -101,6 +103,8 @@ class ScriptedPopups final : public IPopups {
     int16_t scanCode = 0, virtualKey = 0;
     uint8_t flags = 0;
   } singleKey;
+  // Runs while the single-key popup is open, as a key pressed then would.
+  std::function<void()> whileSingleKeyOpen;
   std::vector<std::vector<std::wstring>> offeredNames;
 };
 
