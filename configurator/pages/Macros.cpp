@@ -79,6 +79,16 @@ std::optional<int> TypedDelay(const std::wstring& text) {
   return static_cast<int>(std::min<uint64_t>(value, CMacroDisplayItem::kMaxDelayMs));
 }
 
+// A button's caption does not repaint the button: one whose enabled state stays
+// would go on showing its old caption until something else repaints it.
+void SetCaptionAndRepaint(CGUIItem* button, const wchar_t* caption) {
+  const std::wstring before = configurator::ItemText(button);
+  configurator::SetItemText(button, caption);
+  if (button != nullptr && button->hwnd != nullptr && ::IsWindow(button->hwnd) &&
+      configurator::ItemText(button) != before)
+    ::InvalidateRect(button->hwnd, nullptr, FALSE);
+}
+
 // Selects and focuses the row alone and scrolls it into view; no row for -1.
 void SelectRow(CMacroDisplayItem* display, int row) {
   if (display == nullptr || display->m_hWnd == nullptr) return;
@@ -131,6 +141,8 @@ void CMorvelAppDlg::SetMacroPageState(int state) {
       m_insertDefaultDelayButton, m_insertDefaultDelayText, m_delayEdit, m_defaultDelayEdit,
       m_recordStart,         m_recordStop,           m_recordPlay,        m_recordBackward,
       m_recordForward};
+  // The caption first: enabling the button repaints it with whatever caption it has.
+  SetCaptionAndRepaint(m_recordStop, state == 2 ? L"$Stop" : L"$StopRecordingMacroEvents");
   const bool busy = state == 2 || state == 3;
   for (CGUIItem* item : locked) EnableItem(item, !busy);
   if (state == 0) {
@@ -145,7 +157,6 @@ void CMorvelAppDlg::SetMacroPageState(int state) {
   } else {
     EnableItem(m_recordStop, true);
   }
-  configurator::SetItemText(m_recordStop, state == 2 ? L"$Stop" : L"$StopRecordingMacroEvents");
   EnableItem(m_macroDropdown, !busy);
 
   // The two lists lie over each other: the read-only one shows only while a macro plays.

@@ -305,6 +305,63 @@ TEST_F(MacrosPage, EachStateEnablesItsControls) {
   EXPECT_EQ(window_->m_macroState, 1);
 }
 
+// The captions the stop button was drawn with, in order (its owner draws it
+// through WM_DRAWITEM, so a hook on the thread sees every paint).
+class DrawnCaptions {
+ public:
+  explicit DrawnCaptions(CBitmapBtn* button) : button_(button) {
+    current_ = this;
+    hook_ = ::SetWindowsHookExW(WH_CALLWNDPROC, &DrawnCaptions::Hook, nullptr, ::GetCurrentThreadId());
+  }
+  ~DrawnCaptions() {
+    ::UnhookWindowsHookEx(hook_);
+    current_ = nullptr;
+  }
+  // What the screen shows once every pending paint is done.
+  std::wstring Shown() {
+    ::UpdateWindow(button_->m_hWnd);
+    return drawn_.empty() ? L"<never drawn>" : drawn_.back();
+  }
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && current_ != nullptr && sent->message == WM_DRAWITEM) {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(sent->lParam);
+      if (item != nullptr && item->hwndItem == current_->button_->m_hWnd)
+        current_->drawn_.push_back(current_->button_->m_caption);
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  static inline DrawnCaptions* current_ = nullptr;
+  CBitmapBtn* button_;
+  HHOOK hook_ = nullptr;
+  std::vector<std::wstring> drawn_;
+};
+
+TEST_F(MacrosPage, TheStopButtonIsDrawnWithTheCaptionOfEachState) {
+  Open();
+  NewMacro(L"Greeting", {kADown, Delay(100), kAUp});
+  Choose(L"Greeting");
+  auto* stop = static_cast<CBitmapBtn*>(Item(ids::BUTTON_MACRO_RECORD_STOP));
+  ASSERT_TRUE(::IsWindowVisible(stop->m_hWnd));
+  DrawnCaptions drawn(stop);
+  const struct {
+    const char* what;
+    int32_t press;
+    const wchar_t* caption;
+  } steps[] = {
+      {"playing", ids::BUTTON_MACRO_RECORD_PLAY, L"Halt"},
+      {"after playback", ids::BUTTON_MACRO_RECORD_STOP, L"End the recording"},
+      {"recording", ids::BUTTON_MACRO_RECORD_START, L"End the recording"},
+      {"after recording", ids::BUTTON_MACRO_RECORD_STOP, L"End the recording"},
+  };
+  for (const auto& step : steps) {
+    Press(step.press);
+    EXPECT_EQ(drawn.Shown(), step.caption) << step.what;
+  }
+}
+
 TEST_F(MacrosPage, CreateChoosesTheNewMacroAndRefusesATakenNameInAnyCase) {
   Open();
   NewMacro(L"Greeting", {kADown});
