@@ -68,6 +68,10 @@ CListPanelItem* ListPanelOf(CGUIItem* item) {
   return item != nullptr && item->kind == GUIKIND_LISTPANEL ? static_cast<CListPanelItem*>(item) : nullptr;
 }
 
+// What a warning appends to its heading to name the macro, as the profile
+// warnings do: "Delete the macro: Greeting", never "Delete the macroGreeting".
+std::wstring NameSuffix(const std::wstring& name) { return L": " + name; }
+
 bool SameNameNoCase(const std::wstring& a, const std::wstring& b) { return ::_wcsicmp(a.c_str(), b.c_str()) == 0; }
 
 // A delay typed into one of the delay edits: none for an empty text or 0;
@@ -221,7 +225,7 @@ void CMorvelAppDlg::ShowDuplicateMacroWarning(const std::wstring& name) {
   // The list refuses a name that differs only in case: the warning names the
   // macro that holds it.
   const CMacro* holder = m_config != nullptr ? m_config->FindMacroByName(name) : nullptr;
-  const std::wstring shown = holder != nullptr ? holder->GetName() : name;
+  const std::wstring shown = NameSuffix(holder != nullptr ? holder->GetName() : name);
   configurator::Popups().Warning(this, kDuplicatePopup, L"", &shown);
 }
 
@@ -269,7 +273,8 @@ void CMorvelAppDlg::DeleteMacro() {
   CMacro* macro = ChosenMacro();
   if (macro == nullptr || m_config == nullptr) return;
   const std::wstring name = macro->GetName();
-  if (configurator::Popups().Warning(this, L"ConfirmDeleteMacroPopup.xml", L"", &name) != kPopupConfirmed) return;
+  const std::wstring suffix = NameSuffix(name);
+  if (configurator::Popups().Warning(this, L"ConfirmDeleteMacroPopup.xml", L"", &suffix) != kPopupConfirmed) return;
   const GUID id = macro->id;
   ForEachPageKeyAssignment([&](KeyAssignment& record, int32_t keyId) {
     // A macro the keyboard has not yet got has no id: no key names it by one.
@@ -308,8 +313,8 @@ void CMorvelAppDlg::ExportMacro() {
   // the macro "not on the keyboard".
   WaitForWrite();
   if (IsZeroGuid(macro->id) || !m_device->MacroExists(macro)) {
-    const std::wstring name = macro->GetName();
-    configurator::Popups().Warning(this, L"ExportMacroWarningPopup.xml", L"", &name);
+    const std::wstring suffix = NameSuffix(macro->GetName());
+    configurator::Popups().Warning(this, L"ExportMacroWarningPopup.xml", L"", &suffix);
     return;
   }
   CFileDialog dialog(false, kMacroExtension, kInitialFileName, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY, kMacroFilter,

@@ -399,7 +399,7 @@ TEST_F(MacrosPage, CreateChoosesTheNewMacroAndRefusesATakenNameInAnyCase) {
     }
     ASSERT_EQ(Shown(L"DuplicateMacroWarningPopup.xml"), c.warned.empty() ? 0u : 1u) << c.what;
     if (!c.warned.empty()) {
-      EXPECT_EQ(popups_.shown.back().extra, c.warned) << c.what;
+      EXPECT_EQ(popups_.shown.back().extra, L": " + c.warned) << c.what << ": the name follows the heading after \": \"";
     }
   }
 }
@@ -478,7 +478,7 @@ TEST_F(MacrosPage, RenameGoesThroughTheListAndRefusesTakenNames) {
     EXPECT_EQ(config_->GetMacro(1)->GetName(), L"Other") << c.what;
     ASSERT_EQ(Shown(L"DuplicateMacroWarningPopup.xml"), c.warned.empty() ? 0u : 1u) << c.what;
     if (!c.warned.empty()) {
-      EXPECT_EQ(popups_.shown.back().extra, c.warned) << c.what;
+      EXPECT_EQ(popups_.shown.back().extra, L": " + c.warned) << c.what << ": the name follows the heading after \": \"";
     }
   }
 }
@@ -504,7 +504,7 @@ TEST_F(MacrosPage, DeleteResetsTheKeysThatPlayTheMacroInEveryProfile) {
   Press(ids::BUTTON_MACRO_DELETE);
   EXPECT_EQ(config_->GetMacroCount(), 2) << "not confirmed";
   EXPECT_EQ(popups_.shown.back().skinFile, L"ConfirmDeleteMacroPopup.xml");
-  EXPECT_EQ(popups_.shown.back().extra, L"Greeting");
+  EXPECT_EQ(popups_.shown.back().extra, L": Greeting");
 
   popups_.answer = 1;
   Press(ids::BUTTON_MACRO_DELETE);
@@ -866,7 +866,7 @@ TEST_F(MacrosPage, ExportAndImportGoThroughTheDialogsOfTheSaveFolder) {
   Choose(L"Fresh");
   Press(ids::BUTTON_MACRO_EXPORT);
   EXPECT_EQ(popups_.shown.back().skinFile, L"ExportMacroWarningPopup.xml") << "not on the keyboard yet";
-  EXPECT_EQ(popups_.shown.back().extra, L"Fresh");
+  EXPECT_EQ(popups_.shown.back().extra, L": Fresh");
   EXPECT_TRUE(files_.requests.empty());
 
   Press(ids::BUTTON_MACRO_IMPORT);
