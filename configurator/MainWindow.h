@@ -249,6 +249,9 @@ class CMorvelAppDlg : public CGUIPanel {
   // Shows the macro in the drop-down and its events in the list (state 1); with
   // null, or a macro not in the configuration, nothing is chosen (state 0).
   void ChooseMacro(CMacro* macro);
+  // The macros page as it is shown: the chosen macro stays; with none chosen the
+  // first macro is, so a page with macros never shows an empty list.
+  void ShowChosenOrFirstMacro();
   void ShowDuplicateMacroWarning(const std::wstring& name);
   // The default-delay edit's value into the event list; a refused value (empty
   // or 0) warns and puts "50" back. False when refused.

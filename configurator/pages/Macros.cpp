@@ -211,6 +211,14 @@ void CMorvelAppDlg::ChooseMacro(CMacro* macro) {
   SetMacroPageState(index >= 0 ? 1 : 0);
 }
 
+void CMorvelAppDlg::ShowChosenOrFirstMacro() {
+  if (ChosenMacro() != nullptr) {
+    SetMacroPageState(1);
+    return;
+  }
+  ChooseMacro(m_config != nullptr ? m_config->GetMacro(0) : nullptr);
+}
+
 std::wstring CMorvelAppDlg::ChosenCommandName(int32_t buttonId) const {
   CDropdownListItem* dropdown =
       DropdownOf(buttonId == ids::BUTTON_ADD_BASIC_MACRO_CMDS ? m_basicCommands : m_additionalCommands);
@@ -348,6 +356,7 @@ void CMorvelAppDlg::ImportMacro() {
   if (!m_device->ImportMacroFile(path, m_config)) return;
   FillMacroDropdown();
   SetModified(true);
+  ShowChosenOrFirstMacro();
 }
 
 // ---- recording and playing ----

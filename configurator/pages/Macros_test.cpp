@@ -909,6 +909,35 @@ TEST_F(MacrosPage, ExportAndImportGoThroughTheDialogsOfTheSaveFolder) {
   ASSERT_NE(config_->FindMacroByName(L"Greeting"), nullptr);
   EXPECT_EQ(Dropdown()->m_entries.size(), 1u);
   EXPECT_TRUE(window_->m_modified);
+  // With nothing chosen before, the imported macro is chosen and shown.
+  EXPECT_EQ(Dropdown()->m_shownText, L"Greeting");
+  EXPECT_EQ(Display()->Events().size(), config_->FindMacroByName(L"Greeting")->events.size());
+  EXPECT_FALSE(Display()->Events().empty());
+  EXPECT_EQ(window_->m_macroState, 1);
+}
+
+TEST_F(MacrosPage, ThePageShowsTheChosenMacroOrElseTheFirst) {
+  AddDeviceMacro(L"Greeting", {{2, 0x1E}});
+  AddDeviceMacro(L"Farewell", {{2, 0x30}});
+  Open();  // the macros tab pressed with no macro chosen
+  EXPECT_EQ(Dropdown()->m_shownText, L"Greeting");
+  EXPECT_EQ(Display()->Events().size(), config_->FindMacroByName(L"Greeting")->events.size());
+  EXPECT_FALSE(Display()->Events().empty());
+  EXPECT_EQ(window_->m_macroState, 1);
+
+  Choose(L"Farewell");
+  Press(ids::BUTTON_MANAGEPROFILES);
+  Press(ids::BUTTON_MANAGEMACROS);
+  EXPECT_EQ(Dropdown()->m_shownText, L"Farewell") << "the macro chosen stays";
+  EXPECT_EQ(window_->m_macroState, 1);
+
+  // Without macros the page is empty, with nothing to play.
+  for (const wchar_t* name : {L"Greeting", L"Farewell"}) config_->DeleteMacro(config_->FindMacroByName(name));
+  window_->FillMacroDropdown();
+  Press(ids::BUTTON_MANAGEPROFILES);
+  Press(ids::BUTTON_MANAGEMACROS);
+  EXPECT_EQ(Dropdown()->m_shownText, L"");
+  EXPECT_EQ(window_->m_macroState, 0);
 }
 
 TEST_F(MacrosPage, FilingAndRecordingRightAfterApplyWaitForTheWrite) {
