@@ -236,6 +236,8 @@ class CMorvelAppDlg : public CGUIPanel {
   void SetInfoText(const std::wstring& text);
   // The pane shows the down image and takes no text while a key is selected.
   void SyncInfoPanel();
+  // The pane's picture and icon from m_infoPicture and m_infoKind, its text left alone.
+  void ShowInfoPicture();
   void ClearInfoPanel();
   // Stores the record for the selected key and ends the selection.
   void StoreForSelectedKey(const KeyAssignment& record, bool releaseCapture);
