@@ -4,6 +4,7 @@
 
 #include "configurator/ElementIds.h"
 #include "configurator/ItemAccess.h"
+#include "configurator/popups/Placement.h"
 #include "gui/Messages.h"
 #include "gui/controls/EditItem.h"
 #include "gui/controls/SingleKeyEdit.h"
@@ -96,6 +97,7 @@ void CPellinPopupBoxSingleKeyEntry::BindItems() {
 BOOL CPellinPopupBoxSingleKeyEntry::OnInitDialog() {
   const BOOL result = CPopupBoxSingleKeyEntryMMO::OnInitDialog();
   SetWindowText(m_skinName);
+  configurator::CentreOverOwner(m_hWnd);
   for (CGUIItem* text : m_texts) configurator::EnableItem(text, false);
   configurator::EnableItem(m_ok, false);
   return result;
