@@ -63,6 +63,8 @@ BOOL CMorvelNumEntryPopup::OnInitDialog() {
     m_edit->m_numeric = 1;
     m_edit->m_min = kSmallest;
     m_edit->m_max = kLargest;
+    // Enter and Esc answer this popup as they do every other one.
+    m_edit->m_passesEnterAndEsc = 1;
     m_edit->SetFocus();
   }
   return FALSE;
