@@ -15,6 +15,7 @@
 #include "configurator/popups/Popups.h"
 #include "configurator/popups/WarningDlg.h"
 #include "device/KeyEvent.h"
+#include "device/Macro.h"
 #include "device/KeyboardDef.h"
 #include "device/PredefinedMacros.h"
 #include "gui/Messages.h"
@@ -106,6 +107,40 @@ int SelectedRow(CMacroDisplayItem* display) {
   if (display == nullptr || display->m_hWnd == nullptr) return -1;
   const int row = display->GetNextItem(-1, LVNI_SELECTED);
   return row >= 0 && row < static_cast<int>(display->Events().size()) ? row : -1;
+}
+
+bool IsKeyEvent(const MacroEvent& event, uint8_t state) {
+  return event.type == MACROEVENT_KEY && static_cast<uint8_t>(event.b & 0xFF) == state;
+}
+
+// One physical key: the scan code and the extended flag (left and right Ctrl
+// share a scan code).
+bool SameKey(const MacroEvent& a, const MacroEvent& b) {
+  return (a.a & 0xFFFF) == (b.a & 0xFFFF) && ((a.b >> 8) & kKeyFlagExtended) == ((b.b >> 8) & kKeyFlagExtended);
+}
+
+// The other half of a key event's press and release: for a press the first
+// later release of the same key, for a release the last earlier press of it;
+// -1 when there is none.
+int PartnerRow(const MacroEventList& events, int row) {
+  const MacroEvent& event = events[static_cast<size_t>(row)];
+  if (IsKeyEvent(event, kMacroStatePressed)) {
+    for (size_t i = static_cast<size_t>(row) + 1; i < events.size(); ++i)
+      if (IsKeyEvent(events[i], kMacroStateReleased) && SameKey(events[i], event)) return static_cast<int>(i);
+  } else if (IsKeyEvent(event, kMacroStateReleased)) {
+    for (int i = row - 1; i >= 0; --i)
+      if (IsKeyEvent(events[static_cast<size_t>(i)], kMacroStatePressed) && SameKey(events[static_cast<size_t>(i)], event))
+        return i;
+  }
+  return -1;
+}
+
+// The key event with another key, its press or release kept.
+MacroEvent WithKey(const MacroEvent& event, int16_t scanCode, int16_t virtualKey, uint8_t flags) {
+  MacroEvent changed = event;
+  changed.a = static_cast<uint16_t>(scanCode) | (static_cast<int32_t>(static_cast<uint16_t>(virtualKey)) << 16);
+  changed.b = (event.b & 0xFF) | (static_cast<int32_t>(flags) << 8);
+  return changed;
 }
 
 }  // namespace
@@ -540,10 +575,12 @@ void CMorvelAppDlg::EditEventKey() {
   // Left and right of a pair (Ctrl, Alt, Enter) share a scan code and differ
   // only in the extended flag.
   if (scanCode == oldScanCode && (flags & kKeyFlagExtended) == oldExtended) return;
-  MacroEvent changed = event;
-  changed.a = static_cast<uint16_t>(scanCode) | (static_cast<int32_t>(static_cast<uint16_t>(virtualKey)) << 16);
-  changed.b = (event.b & 0xFF) | (static_cast<int32_t>(flags) << 8);
-  display->ReplaceEvent(selected, changed);
+  // The press and its release change together: a release left on the old key
+  // would leave the new key held down when the macro plays.
+  const int partner = PartnerRow(display->Events(), selected);
+  display->ReplaceEvent(selected, WithKey(event, scanCode, virtualKey, flags));
+  if (partner >= 0)
+    display->ReplaceEvent(partner, WithKey(display->Events()[static_cast<size_t>(partner)], scanCode, virtualKey, flags));
   SelectRow(display, selected);
   if (CMacro* macro = ChosenMacro()) macro->events = display->Events();
   SetModified(true);

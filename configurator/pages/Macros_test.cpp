@@ -803,6 +803,47 @@ TEST_F(MacrosPage, EditEventKeyChangesTheEventOnlyWhenConfirmed) {
   EXPECT_EQ(core_->Mode(), 1) << "remapping resumed after each popup";
 }
 
+TEST_F(MacrosPage, EditingAKeyStartsWithItAndTakesTheOtherHalfOfItsPressAlong) {
+  Open();
+  CMacro* macro = NewMacro(L"Greeting", {});
+  const MacroEvent kCDown = Key(0x2E, 'C', 255), kCUp = Key(0x2E, 'C', 1);
+  const MacroEvent leftCtrlDown = Key(0x1D, VK_LCONTROL, 255), rightCtrlUp = Key(0x1D, VK_RCONTROL, 1, 1);
+  const struct {
+    const char* what;
+    MacroEventList before;
+    int row;  // the event edited; it becomes C
+    MacroEventList after;
+  } cases[] = {
+      {"a press takes the first later release along", {kADown, kBDown, kAUp, kADown, kAUp}, 0,
+       {kCDown, kBDown, kCUp, kADown, kAUp}},
+      {"a release takes the last earlier press along", {kADown, kAUp, kADown, kBDown, kAUp}, 4,
+       {kADown, kAUp, kCDown, kBDown, kCUp}},
+      {"a press with no release changes alone", {kBUp, kADown, kBDown}, 1, {kBUp, kCDown, kBDown}},
+      {"a release with no press changes alone", {kAUp, kADown}, 0, {kCUp, kADown}},
+      {"the right Ctrl is another key than the left", {leftCtrlDown, rightCtrlUp}, 0, {kCDown, rightCtrlUp}},
+  };
+  popups_.singleKey = {L"C", 0x2E, 'C', 0};
+  for (const auto& c : cases) {
+    macro->events = c.before;
+    Choose(L"Greeting");
+    Select(c.row);
+    window_->SendMessage(MacroEditKeyMessage, 0, ids::MACRO_DISPLAY);
+    EXPECT_EQ(macro->events, c.after) << c.what;
+    EXPECT_EQ(Display()->Events(), c.after) << c.what;
+  }
+  // The popup starts with the edited event's key: an extended key keeps its flag.
+  macro->events = {Key(0x4D, VK_RIGHT, 255, 1)};
+  Choose(L"Greeting");
+  Select(0);
+  window_->SendMessage(MacroEditKeyMessage, 0, ids::MACRO_DISPLAY);
+  EXPECT_EQ(popups_.handedKey.scanCode, 0x4D);
+  EXPECT_EQ(popups_.handedKey.virtualKey, VK_RIGHT);
+  EXPECT_EQ(popups_.handedKey.flags & kKeyFlagExtended, kKeyFlagExtended);
+  std::wstring name;
+  GetKeyDisplayName(VK_RIGHT, name, 0x4D, true);
+  EXPECT_EQ(popups_.handedKey.text, name);
+}
+
 TEST_F(MacrosPage, TheDelayOptionsAreNeverBothOnAndTheDelayEditsHoldTheirBounds) {
   Open();
   NewMacro(L"Greeting", {kADown});

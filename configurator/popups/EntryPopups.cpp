@@ -150,3 +150,23 @@ bool CPellinPopupBoxSingleKeyEntry::OnMessage(UINT msg, WPARAM wParam, LPARAM lP
   }
   return CPopupBoxSingleKeyEntryMMO::OnMessage(msg, wParam, lParam, result);
 }
+
+CEditKeyPopup::CEditKeyPopup(CWnd* parent, const std::wstring& skinFile, const SingleKeyResult& start,
+                             SingleKeyResult* result)
+    : CPopupBoxSingleKeyEntry(skinFile, kPopupTemplate, parent, result), m_start(start), m_skinName(skinFile) {}
+
+BOOL CEditKeyPopup::OnInitDialog() {
+  const BOOL result = CPopupBoxSingleKeyEntry::OnInitDialog();
+  SetWindowText(m_skinName);
+  configurator::CentreOverOwner(m_hWnd);
+  // The event's key is shown and taken as captured: OK without a key pressed
+  // answers the key the event has.
+  if (m_keyEdit != nullptr && !m_start.name.empty()) {
+    m_keyEdit->m_keyEvent.scanCode = static_cast<int16_t>(m_start.scanCode);
+    m_keyEdit->m_keyEvent.virtualKey = static_cast<int16_t>(m_start.virtualKey);
+    m_keyEdit->m_keyEvent.flags = m_start.flags & kKeyFlagExtended;
+    m_keyEdit->m_keyEvent.name = m_start.name;
+    m_keyEdit->ShowKeyName(m_start.name);
+  }
+  return result;
+}

@@ -400,6 +400,47 @@ void CALLBACK PressBAndOk(HWND, UINT, UINT_PTR timer, DWORD) {
   box->SendMessage(WM_COMMAND, MAKEWPARAM(ids::BUTTON_POPUP_OK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
 }
 
+// Runs inside the edit-key popup's loop: notes what its edit shows, then clicks
+// OK with no key pressed.
+std::wstring gShownAtStart;
+void CALLBACK OkWithoutAKey(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND popup = nullptr;
+  for (HWND w = ::GetWindow(::GetDesktopWindow(), GW_CHILD); w != nullptr; w = ::GetWindow(w, GW_HWNDNEXT))
+    if (::GetWindow(w, GW_OWNER) == gKeyPopupOwner && ::IsWindowVisible(w)) popup = w;
+  auto* box = popup != nullptr ? dynamic_cast<CPopupBoxSingleKeyEntry*>(CWnd::FromHandlePermanent(popup)) : nullptr;
+  if (box == nullptr) return;
+  ::KillTimer(nullptr, timer);
+  if (box->m_keyEdit == nullptr) {
+    box->EndDialog(99);
+    return;
+  }
+  gShownAtStart = box->m_keyEdit->GetWindowText();
+  HWND ok = ::GetDlgItem(popup, ids::BUTTON_POPUP_OK);
+  box->SendMessage(WM_COMMAND, MAKEWPARAM(ids::BUTTON_POPUP_OK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+  // OK refused (no key shown): the popup would stay open for good.
+  if (box->m_result != nullptr && box->m_result->name.empty()) box->EndDialog(99);
+}
+
+TEST_F(PopupTest, TheEditKeyPopupStartsWithTheEventsKey) {
+  WritePopup(configurator::kEditKeyPopup,
+             "<EDITCTRLSK name=\"EDITCTRL_POPUP_SINGLEKEYENTRY\"><RECT left=\"10\" top=\"50\" right=\"200\" "
+             "bottom=\"24\"/></EDITCTRLSK>");
+  gKeyPopupOwner = host_.m_hWnd;
+  gShownAtStart = L"<not shown>";
+  ::SetTimer(nullptr, 0, 10, OkWithoutAKey);
+  std::wstring text = L"Right";
+  int16_t scanCode = 0x4D, virtualKey = VK_RIGHT;
+  uint8_t flags = 1;  // extended
+  const INT_PTR answer =
+      configurator::Popups().SingleKey(&host_, configurator::kEditKeyPopup, text, scanCode, virtualKey, flags);
+  EXPECT_EQ(gShownAtStart, L"Right");
+  EXPECT_EQ(answer, 1) << "OK answers the key shown";
+  EXPECT_EQ(text, L"Right");
+  EXPECT_EQ(scanCode, 0x4D);
+  EXPECT_EQ(virtualKey, VK_RIGHT);
+  EXPECT_EQ(flags, 1);
+}
+
 TEST(PopupPlacement, CentredOverTheOwnerAndKeptInTheWorkArea) {
   const RECT work{0, 0, 1280, 1000};
   const struct {
