@@ -512,7 +512,7 @@ bool CMorvelAppDlg::OnItemCommand(int32_t elementId) {
       return true;
     case ids::BUTTON_MANAGEMACROS:
       ShowPage(kPageMacros);
-      SetMacroPageState(ChosenMacro() == nullptr ? 0 : 1);
+      ShowChosenOrFirstMacro();
       return true;
     case ids::BUTTON_LIGHTINGMAINTENANCE:
       ShowPage(kPageNone);

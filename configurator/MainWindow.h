@@ -241,6 +241,8 @@ class CMorvelAppDlg : public CGUIPanel {
   void SetInfoText(const std::wstring& text);
   // The pane shows the down image and takes no text while a key is selected.
   void SyncInfoPanel();
+  // The pane's picture and icon from m_infoPicture and m_infoKind, its text left alone.
+  void ShowInfoPicture();
   void ClearInfoPanel();
   // Stores the record for the selected key and ends the selection.
   void StoreForSelectedKey(const KeyAssignment& record, bool releaseCapture);
@@ -262,6 +264,9 @@ class CMorvelAppDlg : public CGUIPanel {
   // Shows the macro in the drop-down and its events in the list (state 1); with
   // null, or a macro not in the configuration, nothing is chosen (state 0).
   void ChooseMacro(CMacro* macro);
+  // The macros page as it is shown: the chosen macro stays; with none chosen the
+  // first macro is, so a page with macros never shows an empty list.
+  void ShowChosenOrFirstMacro();
   void ShowDuplicateMacroWarning(const std::wstring& name);
   // The default-delay edit's value into the event list; a refused value (empty
   // or 0) warns and puts "50" back. False when refused.

@@ -127,10 +127,24 @@ void CMorvelAppDlg::ShowKeyAssignmentText(CKeyboardKeyItem* key) {
   if (key == nullptr || m_config == nullptr || m_config->GetActiveProfile() == nullptr) return;
   int32_t kind = KEYKIND_DEFAULT;
   const std::wstring text = AssignmentText(key, &kind);
-  if (m_infoLocked) return;
+  // The picture and the kind's icon follow the key under the mouse; while a key
+  // is selected the text stays the selected key's.
   m_infoPicture = &key->m_pictureInfo;
   m_infoKind = kind;
+  if (m_infoLocked) {
+    ShowInfoPicture();
+    return;
+  }
   SetInfoText(text);
+}
+
+void CMorvelAppDlg::ShowInfoPicture() {
+  if (m_infoPanel == nullptr || m_infoPanel->kind != GUIKIND_BITMAPWINDOW) return;
+  auto* panel = static_cast<CBitmapWindow*>(m_infoPanel);
+  if (panel->m_keyPicture == m_infoPicture && panel->m_assignmentKind == m_infoKind) return;
+  panel->m_keyPicture = m_infoPicture;
+  panel->m_assignmentKind = m_infoKind;
+  if (panel->m_hWnd != nullptr) panel->Invalidate(FALSE);
 }
 
 LRESULT CMorvelAppDlg::OnKeyHover(int32_t keyElementId) {
@@ -203,6 +217,8 @@ void CMorvelAppDlg::StoreForSelectedKey(const KeyAssignment& record, bool releas
   key->ClearSelected();
   m_selectedKey = nullptr;
   if (releaseCapture) ::ReleaseCapture();
+  // The pane shows what the key does now, not what it did before.
+  ShowKeyAssignmentText(key);
   RefreshAssignedMarks();
   EnableAssignButtons(false);
   SetModified(true);

@@ -337,6 +337,52 @@ TEST_F(AssignKeysTest, HoverShowsTheKeyUnlessOneIsSelected) {
   EXPECT_EQ(window_->m_infoText, L"");
 }
 
+TEST_F(AssignKeysTest, ThePaneShowsTheNewAssignmentRightAfterItIsStored) {
+  Open();
+  popups_.singleKey = {L"B", 0x30, 'B', 0};
+  const struct {
+    const char* what;
+    int32_t button;
+    int32_t kind;
+  } cases[] = {
+      {"disabled", ids::BUTTON_ASSIGNSELECT_DISABLE, KEYKIND_DISABLED},
+      {"a single key", ids::BUTTON_ASSIGNSELECT_SINGLEKEY, KEYKIND_SINGLEKEY},
+      {"back to the default", ids::BUTTON_ASSIGNSELECT_DEFAULT, KEYKIND_DEFAULT},
+  };
+  for (const auto& c : cases) {
+    // The mouse goes from the key to the button: no hover in between.
+    window_->SendMessage(KeyHoverMessage, 0, kKeyAElement);
+    Click(kKeyAElement);
+    Press(c.button);
+    ASSERT_EQ(RecordOf(kCodeA).kind, c.kind) << c.what;
+    EXPECT_EQ(window_->m_infoKind, c.kind) << c.what;
+    EXPECT_EQ(window_->m_infoText, window_->AssignmentText(keyA_)) << c.what;
+    EXPECT_EQ(window_->m_infoPicture, &keyA_->m_pictureInfo) << c.what;
+    EXPECT_FALSE(window_->m_infoLocked) << c.what;
+  }
+}
+
+TEST_F(AssignKeysTest, WhileAKeyIsSelectedThePictureFollowsTheHoverAndTheTextStays) {
+  Open();
+  KeyAssignment disabled;
+  disabled.kind = KEYKIND_DISABLED;
+  app_->m_config->SetKeyAssignment(KeyOf(kCodeB), disabled, nullptr);
+  window_->SendMessage(KeyHoverMessage, 0, kKeyAElement);
+  Click(kKeyAElement);
+  const std::wstring text = window_->m_infoText;
+  ASSERT_EQ(text, keyA_->m_keyName);
+
+  window_->SendMessage(KeyHoverMessage, 0, kKeyBElement);
+  EXPECT_EQ(window_->m_infoPicture, &keyB_->m_pictureInfo);
+  EXPECT_EQ(window_->m_infoKind, KEYKIND_DISABLED);
+  EXPECT_EQ(window_->m_infoText, text) << "the selected key's text stays";
+
+  window_->SendMessage(KeyHoverMessage, 0, kKeyAElement);
+  EXPECT_EQ(window_->m_infoPicture, &keyA_->m_pictureInfo);
+  EXPECT_EQ(window_->m_infoKind, KEYKIND_DEFAULT);
+  EXPECT_EQ(window_->m_infoText, text);
+}
+
 TEST_F(AssignKeysTest, AKeyWhoseScanCodeAnotherKeySendsTakesNoClicks) {
   Open();
   CKeyboardKeyItem* iso = AddKey(538, kCodeBackslash, 110);       // BUTTON_KB_EU1_NOTE2

@@ -15,6 +15,7 @@
 #include "configurator/popups/Popups.h"
 #include "configurator/popups/WarningDlg.h"
 #include "device/KeyEvent.h"
+#include "device/Macro.h"
 #include "device/KeyboardDef.h"
 #include "device/PredefinedMacros.h"
 #include "gui/Messages.h"
@@ -68,6 +69,10 @@ CListPanelItem* ListPanelOf(CGUIItem* item) {
   return item != nullptr && item->kind == GUIKIND_LISTPANEL ? static_cast<CListPanelItem*>(item) : nullptr;
 }
 
+// What a warning appends to its heading to name the macro, as the profile
+// warnings do: "Delete the macro: Greeting", never "Delete the macroGreeting".
+std::wstring NameSuffix(const std::wstring& name) { return L": " + name; }
+
 bool SameNameNoCase(const std::wstring& a, const std::wstring& b) { return ::_wcsicmp(a.c_str(), b.c_str()) == 0; }
 
 // A delay typed into one of the delay edits: none for an empty text or 0;
@@ -77,6 +82,16 @@ std::optional<int> TypedDelay(const std::wstring& text) {
   const uint64_t value = CEditItem::TextValue(text);
   if (value == 0) return std::nullopt;
   return static_cast<int>(std::min<uint64_t>(value, CMacroDisplayItem::kMaxDelayMs));
+}
+
+// A button's caption does not repaint the button: one whose enabled state stays
+// would go on showing its old caption until something else repaints it.
+void SetCaptionAndRepaint(CGUIItem* button, const wchar_t* caption) {
+  const std::wstring before = configurator::ItemText(button);
+  configurator::SetItemText(button, caption);
+  if (button != nullptr && button->hwnd != nullptr && ::IsWindow(button->hwnd) &&
+      configurator::ItemText(button) != before)
+    ::InvalidateRect(button->hwnd, nullptr, FALSE);
 }
 
 // Selects and focuses the row alone and scrolls it into view; no row for -1.
@@ -100,6 +115,40 @@ int SelectedRow(CMacroDisplayItem* display) {
   if (display == nullptr || display->m_hWnd == nullptr) return -1;
   const int row = display->GetNextItem(-1, LVNI_SELECTED);
   return row >= 0 && row < static_cast<int>(display->Events().size()) ? row : -1;
+}
+
+bool IsKeyEvent(const MacroEvent& event, uint8_t state) {
+  return event.type == MACROEVENT_KEY && static_cast<uint8_t>(event.b & 0xFF) == state;
+}
+
+// One physical key: the scan code and the extended flag (left and right Ctrl
+// share a scan code).
+bool SameKey(const MacroEvent& a, const MacroEvent& b) {
+  return (a.a & 0xFFFF) == (b.a & 0xFFFF) && ((a.b >> 8) & kKeyFlagExtended) == ((b.b >> 8) & kKeyFlagExtended);
+}
+
+// The other half of a key event's press and release: for a press the first
+// later release of the same key, for a release the last earlier press of it;
+// -1 when there is none.
+int PartnerRow(const MacroEventList& events, int row) {
+  const MacroEvent& event = events[static_cast<size_t>(row)];
+  if (IsKeyEvent(event, kMacroStatePressed)) {
+    for (size_t i = static_cast<size_t>(row) + 1; i < events.size(); ++i)
+      if (IsKeyEvent(events[i], kMacroStateReleased) && SameKey(events[i], event)) return static_cast<int>(i);
+  } else if (IsKeyEvent(event, kMacroStateReleased)) {
+    for (int i = row - 1; i >= 0; --i)
+      if (IsKeyEvent(events[static_cast<size_t>(i)], kMacroStatePressed) && SameKey(events[static_cast<size_t>(i)], event))
+        return i;
+  }
+  return -1;
+}
+
+// The key event with another key, its press or release kept.
+MacroEvent WithKey(const MacroEvent& event, int16_t scanCode, int16_t virtualKey, uint8_t flags) {
+  MacroEvent changed = event;
+  changed.a = static_cast<uint16_t>(scanCode) | (static_cast<int32_t>(static_cast<uint16_t>(virtualKey)) << 16);
+  changed.b = (event.b & 0xFF) | (static_cast<int32_t>(flags) << 8);
+  return changed;
 }
 
 }  // namespace
@@ -139,6 +188,8 @@ void CMorvelAppDlg::SetMacroPageState(int state) {
       m_insertDefaultDelayButton, m_insertDefaultDelayText, m_delayEdit, m_defaultDelayEdit,
       m_recordStart,         m_recordStop,           m_recordPlay,        m_recordBackward,
       m_recordForward};
+  // The caption first: enabling the button repaints it with whatever caption it has.
+  SetCaptionAndRepaint(m_recordStop, state == 2 ? L"$Stop" : L"$StopRecordingMacroEvents");
   const bool busy = state == 2 || state == 3;
   for (CGUIItem* item : locked) EnableItem(item, !busy);
   if (state == 0) {
@@ -153,7 +204,6 @@ void CMorvelAppDlg::SetMacroPageState(int state) {
   } else {
     EnableItem(m_recordStop, true);
   }
-  configurator::SetItemText(m_recordStop, state == 2 ? L"$Stop" : L"$StopRecordingMacroEvents");
   EnableItem(m_macroDropdown, !busy);
 
   // The two lists lie over each other: the read-only one shows only while a macro plays.
@@ -206,6 +256,14 @@ void CMorvelAppDlg::ChooseMacro(CMacro* macro) {
   SetMacroPageState(index >= 0 ? 1 : 0);
 }
 
+void CMorvelAppDlg::ShowChosenOrFirstMacro() {
+  if (ChosenMacro() != nullptr) {
+    SetMacroPageState(1);
+    return;
+  }
+  ChooseMacro(m_config != nullptr ? m_config->GetMacro(0) : nullptr);
+}
+
 std::wstring CMorvelAppDlg::ChosenCommandName(int32_t buttonId) const {
   CDropdownListItem* dropdown =
       DropdownOf(buttonId == ids::BUTTON_ADD_BASIC_MACRO_CMDS ? m_basicCommands : m_additionalCommands);
@@ -220,7 +278,7 @@ void CMorvelAppDlg::ShowDuplicateMacroWarning(const std::wstring& name) {
   // The list refuses a name that differs only in case: the warning names the
   // macro that holds it.
   const CMacro* holder = m_config != nullptr ? m_config->FindMacroByName(name) : nullptr;
-  const std::wstring shown = holder != nullptr ? holder->GetName() : name;
+  const std::wstring shown = NameSuffix(holder != nullptr ? holder->GetName() : name);
   configurator::Popups().Warning(this, kDuplicatePopup, L"", &shown);
 }
 
@@ -268,7 +326,8 @@ void CMorvelAppDlg::DeleteMacro() {
   CMacro* macro = ChosenMacro();
   if (macro == nullptr || m_config == nullptr) return;
   const std::wstring name = macro->GetName();
-  if (configurator::Popups().Warning(this, L"ConfirmDeleteMacroPopup.xml", L"", &name) != kPopupConfirmed) return;
+  const std::wstring suffix = NameSuffix(name);
+  if (configurator::Popups().Warning(this, L"ConfirmDeleteMacroPopup.xml", L"", &suffix) != kPopupConfirmed) return;
   const GUID id = macro->id;
   ForEachPageKeyAssignment([&](KeyAssignment& record, int32_t keyId) {
     // A macro the keyboard has not yet got has no id: no key names it by one.
@@ -307,8 +366,8 @@ void CMorvelAppDlg::ExportMacro() {
   // the macro "not on the keyboard".
   if (!WaitForWrite()) return;
   if (IsZeroGuid(macro->id) || !m_device->MacroExists(macro)) {
-    const std::wstring name = macro->GetName();
-    configurator::Popups().Warning(this, L"ExportMacroWarningPopup.xml", L"", &name);
+    const std::wstring suffix = NameSuffix(macro->GetName());
+    configurator::Popups().Warning(this, L"ExportMacroWarningPopup.xml", L"", &suffix);
     return;
   }
   CFileDialog dialog(false, kMacroExtension, kInitialFileName, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY, kMacroFilter,
@@ -342,6 +401,7 @@ void CMorvelAppDlg::ImportMacro() {
   if (!m_device->ImportMacroFile(path, m_config)) return;
   FillMacroDropdown();
   SetModified(true);
+  ShowChosenOrFirstMacro();
 }
 
 // ---- recording and playing ----
@@ -521,10 +581,12 @@ void CMorvelAppDlg::EditEventKey() {
   // Left and right of a pair (Ctrl, Alt, Enter) share a scan code and differ
   // only in the extended flag.
   if (scanCode == oldScanCode && (flags & kKeyFlagExtended) == oldExtended) return;
-  MacroEvent changed = event;
-  changed.a = static_cast<uint16_t>(scanCode) | (static_cast<int32_t>(static_cast<uint16_t>(virtualKey)) << 16);
-  changed.b = (event.b & 0xFF) | (static_cast<int32_t>(flags) << 8);
-  display->ReplaceEvent(selected, changed);
+  // The press and its release change together: a release left on the old key
+  // would leave the new key held down when the macro plays.
+  const int partner = PartnerRow(display->Events(), selected);
+  display->ReplaceEvent(selected, WithKey(event, scanCode, virtualKey, flags));
+  if (partner >= 0)
+    display->ReplaceEvent(partner, WithKey(display->Events()[static_cast<size_t>(partner)], scanCode, virtualKey, flags));
   SelectRow(display, selected);
   if (CMacro* macro = ChosenMacro()) macro->events = display->Events();
   SetModified(true);

@@ -309,6 +309,63 @@ TEST_F(MacrosPage, EachStateEnablesItsControls) {
   EXPECT_EQ(window_->m_macroState, 1);
 }
 
+// The captions the stop button was drawn with, in order (its owner draws it
+// through WM_DRAWITEM, so a hook on the thread sees every paint).
+class DrawnCaptions {
+ public:
+  explicit DrawnCaptions(CBitmapBtn* button) : button_(button) {
+    current_ = this;
+    hook_ = ::SetWindowsHookExW(WH_CALLWNDPROC, &DrawnCaptions::Hook, nullptr, ::GetCurrentThreadId());
+  }
+  ~DrawnCaptions() {
+    ::UnhookWindowsHookEx(hook_);
+    current_ = nullptr;
+  }
+  // What the screen shows once every pending paint is done.
+  std::wstring Shown() {
+    ::UpdateWindow(button_->m_hWnd);
+    return drawn_.empty() ? L"<never drawn>" : drawn_.back();
+  }
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && current_ != nullptr && sent->message == WM_DRAWITEM) {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(sent->lParam);
+      if (item != nullptr && item->hwndItem == current_->button_->m_hWnd)
+        current_->drawn_.push_back(current_->button_->m_caption);
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  static inline DrawnCaptions* current_ = nullptr;
+  CBitmapBtn* button_;
+  HHOOK hook_ = nullptr;
+  std::vector<std::wstring> drawn_;
+};
+
+TEST_F(MacrosPage, TheStopButtonIsDrawnWithTheCaptionOfEachState) {
+  Open();
+  NewMacro(L"Greeting", {kADown, Delay(100), kAUp});
+  Choose(L"Greeting");
+  auto* stop = static_cast<CBitmapBtn*>(Item(ids::BUTTON_MACRO_RECORD_STOP));
+  ASSERT_TRUE(::IsWindowVisible(stop->m_hWnd));
+  DrawnCaptions drawn(stop);
+  const struct {
+    const char* what;
+    int32_t press;
+    const wchar_t* caption;
+  } steps[] = {
+      {"playing", ids::BUTTON_MACRO_RECORD_PLAY, L"Halt"},
+      {"after playback", ids::BUTTON_MACRO_RECORD_STOP, L"End the recording"},
+      {"recording", ids::BUTTON_MACRO_RECORD_START, L"End the recording"},
+      {"after recording", ids::BUTTON_MACRO_RECORD_STOP, L"End the recording"},
+  };
+  for (const auto& step : steps) {
+    Press(step.press);
+    EXPECT_EQ(drawn.Shown(), step.caption) << step.what;
+  }
+}
+
 TEST_F(MacrosPage, CreateChoosesTheNewMacroAndRefusesATakenNameInAnyCase) {
   Open();
   NewMacro(L"Greeting", {kADown});
@@ -346,7 +403,7 @@ TEST_F(MacrosPage, CreateChoosesTheNewMacroAndRefusesATakenNameInAnyCase) {
     }
     ASSERT_EQ(Shown(L"DuplicateMacroWarningPopup.xml"), c.warned.empty() ? 0u : 1u) << c.what;
     if (!c.warned.empty()) {
-      EXPECT_EQ(popups_.shown.back().extra, c.warned) << c.what;
+      EXPECT_EQ(popups_.shown.back().extra, L": " + c.warned) << c.what << ": the name follows the heading after \": \"";
     }
   }
 }
@@ -425,7 +482,7 @@ TEST_F(MacrosPage, RenameGoesThroughTheListAndRefusesTakenNames) {
     EXPECT_EQ(config_->GetMacro(1)->GetName(), L"Other") << c.what;
     ASSERT_EQ(Shown(L"DuplicateMacroWarningPopup.xml"), c.warned.empty() ? 0u : 1u) << c.what;
     if (!c.warned.empty()) {
-      EXPECT_EQ(popups_.shown.back().extra, c.warned) << c.what;
+      EXPECT_EQ(popups_.shown.back().extra, L": " + c.warned) << c.what << ": the name follows the heading after \": \"";
     }
   }
 }
@@ -451,7 +508,7 @@ TEST_F(MacrosPage, DeleteResetsTheKeysThatPlayTheMacroInEveryProfile) {
   Press(ids::BUTTON_MACRO_DELETE);
   EXPECT_EQ(config_->GetMacroCount(), 2) << "not confirmed";
   EXPECT_EQ(popups_.shown.back().skinFile, L"ConfirmDeleteMacroPopup.xml");
-  EXPECT_EQ(popups_.shown.back().extra, L"Greeting");
+  EXPECT_EQ(popups_.shown.back().extra, L": Greeting");
 
   popups_.answer = 1;
   Press(ids::BUTTON_MACRO_DELETE);
@@ -772,6 +829,47 @@ TEST_F(MacrosPage, EditEventKeyChangesTheEventOnlyWhenConfirmed) {
   EXPECT_EQ(core_->Mode(), 1) << "remapping resumed after each popup";
 }
 
+TEST_F(MacrosPage, EditingAKeyStartsWithItAndTakesTheOtherHalfOfItsPressAlong) {
+  Open();
+  CMacro* macro = NewMacro(L"Greeting", {});
+  const MacroEvent kCDown = Key(0x2E, 'C', 255), kCUp = Key(0x2E, 'C', 1);
+  const MacroEvent leftCtrlDown = Key(0x1D, VK_LCONTROL, 255), rightCtrlUp = Key(0x1D, VK_RCONTROL, 1, 1);
+  const struct {
+    const char* what;
+    MacroEventList before;
+    int row;  // the event edited; it becomes C
+    MacroEventList after;
+  } cases[] = {
+      {"a press takes the first later release along", {kADown, kBDown, kAUp, kADown, kAUp}, 0,
+       {kCDown, kBDown, kCUp, kADown, kAUp}},
+      {"a release takes the last earlier press along", {kADown, kAUp, kADown, kBDown, kAUp}, 4,
+       {kADown, kAUp, kCDown, kBDown, kCUp}},
+      {"a press with no release changes alone", {kBUp, kADown, kBDown}, 1, {kBUp, kCDown, kBDown}},
+      {"a release with no press changes alone", {kAUp, kADown}, 0, {kCUp, kADown}},
+      {"the right Ctrl is another key than the left", {leftCtrlDown, rightCtrlUp}, 0, {kCDown, rightCtrlUp}},
+  };
+  popups_.singleKey = {L"C", 0x2E, 'C', 0};
+  for (const auto& c : cases) {
+    macro->events = c.before;
+    Choose(L"Greeting");
+    Select(c.row);
+    window_->SendMessage(MacroEditKeyMessage, 0, ids::MACRO_DISPLAY);
+    EXPECT_EQ(macro->events, c.after) << c.what;
+    EXPECT_EQ(Display()->Events(), c.after) << c.what;
+  }
+  // The popup starts with the edited event's key: an extended key keeps its flag.
+  macro->events = {Key(0x4D, VK_RIGHT, 255, 1)};
+  Choose(L"Greeting");
+  Select(0);
+  window_->SendMessage(MacroEditKeyMessage, 0, ids::MACRO_DISPLAY);
+  EXPECT_EQ(popups_.handedKey.scanCode, 0x4D);
+  EXPECT_EQ(popups_.handedKey.virtualKey, VK_RIGHT);
+  EXPECT_EQ(popups_.handedKey.flags & kKeyFlagExtended, kKeyFlagExtended);
+  std::wstring name;
+  GetKeyDisplayName(VK_RIGHT, name, 0x4D, true);
+  EXPECT_EQ(popups_.handedKey.text, name);
+}
+
 TEST_F(MacrosPage, TheDelayOptionsAreNeverBothOnAndTheDelayEditsHoldTheirBounds) {
   Open();
   NewMacro(L"Greeting", {kADown});
@@ -835,7 +933,7 @@ TEST_F(MacrosPage, ExportAndImportGoThroughTheDialogsOfTheSaveFolder) {
   Choose(L"Fresh");
   Press(ids::BUTTON_MACRO_EXPORT);
   EXPECT_EQ(popups_.shown.back().skinFile, L"ExportMacroWarningPopup.xml") << "not on the keyboard yet";
-  EXPECT_EQ(popups_.shown.back().extra, L"Fresh");
+  EXPECT_EQ(popups_.shown.back().extra, L": Fresh");
   EXPECT_TRUE(files_.requests.empty());
 
   Press(ids::BUTTON_MACRO_IMPORT);
@@ -882,6 +980,35 @@ TEST_F(MacrosPage, ExportAndImportGoThroughTheDialogsOfTheSaveFolder) {
   ASSERT_NE(config_->FindMacroByName(L"Greeting"), nullptr);
   EXPECT_EQ(Dropdown()->m_entries.size(), 1u);
   EXPECT_TRUE(window_->m_modified);
+  // With nothing chosen before, the imported macro is chosen and shown.
+  EXPECT_EQ(Dropdown()->m_shownText, L"Greeting");
+  EXPECT_EQ(Display()->Events().size(), config_->FindMacroByName(L"Greeting")->events.size());
+  EXPECT_FALSE(Display()->Events().empty());
+  EXPECT_EQ(window_->m_macroState, 1);
+}
+
+TEST_F(MacrosPage, ThePageShowsTheChosenMacroOrElseTheFirst) {
+  AddDeviceMacro(L"Greeting", {{2, 0x1E}});
+  AddDeviceMacro(L"Farewell", {{2, 0x30}});
+  Open();  // the macros tab pressed with no macro chosen
+  EXPECT_EQ(Dropdown()->m_shownText, L"Greeting");
+  EXPECT_EQ(Display()->Events().size(), config_->FindMacroByName(L"Greeting")->events.size());
+  EXPECT_FALSE(Display()->Events().empty());
+  EXPECT_EQ(window_->m_macroState, 1);
+
+  Choose(L"Farewell");
+  Press(ids::BUTTON_MANAGEPROFILES);
+  Press(ids::BUTTON_MANAGEMACROS);
+  EXPECT_EQ(Dropdown()->m_shownText, L"Farewell") << "the macro chosen stays";
+  EXPECT_EQ(window_->m_macroState, 1);
+
+  // Without macros the page is empty, with nothing to play.
+  for (const wchar_t* name : {L"Greeting", L"Farewell"}) config_->DeleteMacro(config_->FindMacroByName(name));
+  window_->FillMacroDropdown();
+  Press(ids::BUTTON_MANAGEPROFILES);
+  Press(ids::BUTTON_MANAGEMACROS);
+  EXPECT_EQ(Dropdown()->m_shownText, L"");
+  EXPECT_EQ(window_->m_macroState, 0);
 }
 
 TEST_F(MacrosPage, FilingAndRecordingRightAfterApplyWaitForTheWrite) {

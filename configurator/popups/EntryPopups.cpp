@@ -4,6 +4,7 @@
 
 #include "configurator/ElementIds.h"
 #include "configurator/ItemAccess.h"
+#include "configurator/popups/Placement.h"
 #include "gui/Messages.h"
 #include "gui/controls/EditItem.h"
 #include "gui/controls/SingleKeyEdit.h"
@@ -62,6 +63,8 @@ BOOL CMorvelNumEntryPopup::OnInitDialog() {
     m_edit->m_numeric = 1;
     m_edit->m_min = kSmallest;
     m_edit->m_max = kLargest;
+    // Enter and Esc answer this popup as they do every other one.
+    m_edit->m_passesEnterAndEsc = 1;
     m_edit->SetFocus();
   }
   return FALSE;
@@ -96,6 +99,7 @@ void CPellinPopupBoxSingleKeyEntry::BindItems() {
 BOOL CPellinPopupBoxSingleKeyEntry::OnInitDialog() {
   const BOOL result = CPopupBoxSingleKeyEntryMMO::OnInitDialog();
   SetWindowText(m_skinName);
+  configurator::CentreOverOwner(m_hWnd);
   for (CGUIItem* text : m_texts) configurator::EnableItem(text, false);
   configurator::EnableItem(m_ok, false);
   return result;
@@ -145,4 +149,24 @@ bool CPellinPopupBoxSingleKeyEntry::OnMessage(UINT msg, WPARAM wParam, LPARAM lP
     return true;
   }
   return CPopupBoxSingleKeyEntryMMO::OnMessage(msg, wParam, lParam, result);
+}
+
+CEditKeyPopup::CEditKeyPopup(CWnd* parent, const std::wstring& skinFile, const SingleKeyResult& start,
+                             SingleKeyResult* result)
+    : CPopupBoxSingleKeyEntry(skinFile, kPopupTemplate, parent, result), m_start(start), m_skinName(skinFile) {}
+
+BOOL CEditKeyPopup::OnInitDialog() {
+  const BOOL result = CPopupBoxSingleKeyEntry::OnInitDialog();
+  SetWindowText(m_skinName);
+  configurator::CentreOverOwner(m_hWnd);
+  // The event's key is shown and taken as captured: OK without a key pressed
+  // answers the key the event has.
+  if (m_keyEdit != nullptr && !m_start.name.empty()) {
+    m_keyEdit->m_keyEvent.scanCode = static_cast<int16_t>(m_start.scanCode);
+    m_keyEdit->m_keyEvent.virtualKey = static_cast<int16_t>(m_start.virtualKey);
+    m_keyEdit->m_keyEvent.flags = m_start.flags & kKeyFlagExtended;
+    m_keyEdit->m_keyEvent.name = m_start.name;
+    m_keyEdit->ShowKeyName(m_start.name);
+  }
+  return result;
 }

@@ -59,3 +59,15 @@ class CPellinPopupBoxSingleKeyEntry : public CPopupBoxSingleKeyEntryMMO {
   void OnKeyCaptured();
   std::wstring m_skinName;
 };
+
+// The plain single-key popup that edits a macro event's key: it starts with that
+// key shown and captured.
+class CEditKeyPopup : public CPopupBoxSingleKeyEntry {
+ public:
+  CEditKeyPopup(CWnd* parent, const std::wstring& skinFile, const SingleKeyResult& start, SingleKeyResult* result);
+  BOOL OnInitDialog() override;
+
+ private:
+  SingleKeyResult m_start;
+  std::wstring m_skinName;
+};

@@ -7,8 +7,6 @@
 namespace configurator {
 namespace {
 
-constexpr UINT kPopupTemplate = 129;
-
 class RealPopups final : public IPopups {
  public:
   INT_PTR Warning(CWnd* parent, const std::wstring& skinFile, const std::wstring& heading,
@@ -41,7 +39,8 @@ class RealPopups final : public IPopups {
     SingleKeyResult result;
     INT_PTR answer = kPopupCancelled;
     if (skinFile == kEditKeyPopup) {
-      CPopupBoxSingleKeyEntry popup(skinFile, kPopupTemplate, parent, &result);
+      const SingleKeyResult start{text, static_cast<uint16_t>(scanCode), static_cast<uint16_t>(virtualKey), flags};
+      CEditKeyPopup popup(parent, skinFile, start, &result);
       answer = popup.DoModal();
     } else {
       CPellinPopupBoxSingleKeyEntry popup(parent, skinFile, &result);

@@ -2,14 +2,17 @@
 // user's actions played from inside its loop.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "configurator/ElementIds.h"
 #include "configurator/ItemAccess.h"
 #include "configurator/popups/ChoicePopups.h"
 #include "configurator/popups/EntryPopups.h"
+#include "configurator/popups/Placement.h"
 #include "configurator/popups/Popups.h"
 #include "configurator/popups/WarningDlg.h"
 #include "device/InputFakes.h"
@@ -198,6 +201,29 @@ TEST_F(PopupTest, NumberEntryTakesOneTo255AndEmptyIsZero) {
   }
 }
 
+TEST_F(PopupTest, EnterAndEscAnswerTheNumberPopupAndTheDigitFilterStays) {
+  WritePopup(L"Num.xml", "<EDITCTRL name=\"EDITCTRL_POPUP_NUMENTRY\"><RECT left=\"10\" top=\"50\" right=\"80\" bottom=\"22\"/></EDITCTRL>");
+  const struct {
+    const char* what;
+    WPARAM key;
+    INT_PTR answer;
+  } cases[] = {{"Enter is OK", VK_RETURN, 1}, {"Esc is Cancel", VK_ESCAPE, 2}, {"a letter is eaten", 'X', 99}};
+  for (const auto& c : cases) {
+    int number = 0;
+    Scripted<CMorvelNumEntryPopup> popup(&host_, L"Num.xml", &number);
+    popup.script = [&](auto& p) {
+      CGUIItem* edit = p.ItemWithId(ids::EDITCTRL_POPUP_NUMENTRY);
+      ::SetWindowTextW(edit->hwnd, L"7");
+      // Posted: the key goes through the loop's pre-translation, where the filter sits.
+      gui::testing::PostKey(edit->hwnd, c.key);
+    };
+    EXPECT_EQ(popup.DoModal(), c.answer) << c.what;
+    if (c.answer == 1) {
+      EXPECT_EQ(number, 7) << c.what;
+    }
+  }
+}
+
 TEST_F(PopupTest, SingleKeyOkWaitsForAKeyAndEnterIsCapturedNotOk) {
   extraButtons_ =
       "<BUTTON name=\"BUTTON_CHKBOX_SLCT_SHIFT\" ischeckbox=\"1\"><SBMN>Btn.bmp</SBMN><RECT left=\"10\" top=\"90\" right=\"16\" bottom=\"16\"/></BUTTON>"
@@ -372,6 +398,113 @@ void CALLBACK PressBAndOk(HWND, UINT, UINT_PTR timer, DWORD) {
   box->m_keyEdit->SendMessage(WM_INPUT, RIM_INPUT, gKeyPopupInput->AddKey(0x30, 0, 'B'));
   HWND ok = ::GetDlgItem(popup, ids::BUTTON_POPUP_OK);
   box->SendMessage(WM_COMMAND, MAKEWPARAM(ids::BUTTON_POPUP_OK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+}
+
+// Runs inside the edit-key popup's loop: notes what its edit shows, then clicks
+// OK with no key pressed.
+std::wstring gShownAtStart;
+void CALLBACK OkWithoutAKey(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND popup = nullptr;
+  for (HWND w = ::GetWindow(::GetDesktopWindow(), GW_CHILD); w != nullptr; w = ::GetWindow(w, GW_HWNDNEXT))
+    if (::GetWindow(w, GW_OWNER) == gKeyPopupOwner && ::IsWindowVisible(w)) popup = w;
+  auto* box = popup != nullptr ? dynamic_cast<CPopupBoxSingleKeyEntry*>(CWnd::FromHandlePermanent(popup)) : nullptr;
+  if (box == nullptr) return;
+  ::KillTimer(nullptr, timer);
+  if (box->m_keyEdit == nullptr) {
+    box->EndDialog(99);
+    return;
+  }
+  gShownAtStart = box->m_keyEdit->GetWindowText();
+  HWND ok = ::GetDlgItem(popup, ids::BUTTON_POPUP_OK);
+  box->SendMessage(WM_COMMAND, MAKEWPARAM(ids::BUTTON_POPUP_OK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+  // OK refused (no key shown): the popup would stay open for good.
+  if (box->m_result != nullptr && box->m_result->name.empty()) box->EndDialog(99);
+}
+
+TEST_F(PopupTest, TheEditKeyPopupStartsWithTheEventsKey) {
+  WritePopup(configurator::kEditKeyPopup,
+             "<EDITCTRLSK name=\"EDITCTRL_POPUP_SINGLEKEYENTRY\"><RECT left=\"10\" top=\"50\" right=\"200\" "
+             "bottom=\"24\"/></EDITCTRLSK>");
+  gKeyPopupOwner = host_.m_hWnd;
+  gShownAtStart = L"<not shown>";
+  ::SetTimer(nullptr, 0, 10, OkWithoutAKey);
+  std::wstring text = L"Right";
+  int16_t scanCode = 0x4D, virtualKey = VK_RIGHT;
+  uint8_t flags = 1;  // extended
+  const INT_PTR answer =
+      configurator::Popups().SingleKey(&host_, configurator::kEditKeyPopup, text, scanCode, virtualKey, flags);
+  EXPECT_EQ(gShownAtStart, L"Right");
+  EXPECT_EQ(answer, 1) << "OK answers the key shown";
+  EXPECT_EQ(text, L"Right");
+  EXPECT_EQ(scanCode, 0x4D);
+  EXPECT_EQ(virtualKey, VK_RIGHT);
+  EXPECT_EQ(flags, 1);
+}
+
+TEST(PopupPlacement, CentredOverTheOwnerAndKeptInTheWorkArea) {
+  const RECT work{0, 0, 1280, 1000};
+  const struct {
+    const char* what;
+    RECT owner;
+    RECT placed;  // of a 200 x 100 popup
+  } cases[] = {
+      {"centred", {100, 100, 740, 580}, {320, 290, 520, 390}},
+      {"the owner partly off the right and bottom", {1200, 960, 1840, 1440}, {1080, 900, 1280, 1000}},
+      {"the owner partly off the left and top", {-600, -400, 40, 80}, {0, 0, 200, 100}},
+      {"an owner smaller than the popup", {600, 500, 700, 540}, {550, 470, 750, 570}},
+  };
+  for (const auto& c : cases) {
+    const RECT placed = configurator::CentredOver(RECT{0, 0, 200, 100}, c.owner, work);
+    EXPECT_TRUE(::EqualRect(&placed, &c.placed)) << c.what << ": " << placed.left << "," << placed.top << " "
+                                                 << placed.right << "," << placed.bottom;
+  }
+  // Larger than the work area: the top-left corner stays on it.
+  const RECT huge = configurator::CentredOver(RECT{0, 0, 1400, 1200}, RECT{100, 100, 740, 580}, work);
+  EXPECT_EQ(huge.left, 0);
+  EXPECT_EQ(huge.top, 0);
+  EXPECT_EQ(huge.right - huge.left, 1400);
+}
+
+TEST_F(PopupTest, EachKindOfPopupOpensCentredOverItsOwner) {
+  extraLists_ = kDropdown;
+  WritePopup(L"Any.xml",
+             "<EDITCTRL name=\"EDITCTRL_POPUP_NAMEENTRY\"><RECT left=\"10\" top=\"50\" right=\"200\" bottom=\"22\"/></EDITCTRL>");
+  WritePopup(L"Key.xml",
+             "<EDITCTRLSKMMO name=\"EDITCTRL_POPUP_SINGLEKEYENTRY\"><RECT left=\"10\" top=\"50\" right=\"200\" bottom=\"24\"/></EDITCTRLSKMMO>");
+  RECT owner{};
+  ::GetWindowRect(host_.m_hWnd, &owner);
+  const POINT centre{(owner.left + owner.right) / 2, (owner.top + owner.bottom) / 2};
+  auto placedCentre = [](HWND popup) {
+    RECT r{};
+    ::GetWindowRect(popup, &r);
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  };
+  POINT seen{};
+  std::wstring name;
+  int number = 0, mode = 1;
+  SingleKeyResult key;
+  const std::vector<std::wstring> names = {L"One"};
+  Scripted<CMorvelWarningDlg> warning(&host_, L"Any.xml", nullptr);
+  Scripted<CMorvelNameEntryPopup> nameEntry(&host_, L"Any.xml", &name);
+  Scripted<CMorvelNumEntryPopup> numberEntry(&host_, L"Any.xml", &number);
+  Scripted<CMorvelDropdownSelectPopup> choice(&host_, L"Any.xml", names, &name);
+  Scripted<CMorvelMacroAssignmentPopup> macro(&host_, L"Any.xml", &mode, names, &name);
+  Scripted<CPellinPopupBoxSingleKeyEntry> singleKey(&host_, L"Key.xml", &key);
+  const std::vector<std::pair<const char*, std::function<INT_PTR()>>> popups = {
+      {"warning", [&] { warning.script = [&](auto& p) { seen = placedCentre(p.m_hWnd); }; return warning.DoModal(); }},
+      {"name", [&] { nameEntry.script = [&](auto& p) { seen = placedCentre(p.m_hWnd); }; return nameEntry.DoModal(); }},
+      {"number", [&] { numberEntry.script = [&](auto& p) { seen = placedCentre(p.m_hWnd); }; return numberEntry.DoModal(); }},
+      {"choice", [&] { choice.script = [&](auto& p) { seen = placedCentre(p.m_hWnd); }; return choice.DoModal(); }},
+      {"macro", [&] { macro.script = [&](auto& p) { seen = placedCentre(p.m_hWnd); }; return macro.DoModal(); }},
+      {"single key", [&] { singleKey.script = [&](auto& p) { seen = placedCentre(p.m_hWnd); }; return singleKey.DoModal(); }},
+  };
+  for (const auto& [what, run] : popups) {
+    seen = POINT{-1, -1};
+    EXPECT_EQ(run(), 99) << what;
+    // Halves of odd sizes may round either way.
+    EXPECT_LE(std::abs(seen.x - centre.x), 1) << what << ": " << seen.x << " for " << centre.x;
+    EXPECT_LE(std::abs(seen.y - centre.y), 1) << what << ": " << seen.y << " for " << centre.y;
+  }
 }
 
 TEST_F(PopupTest, TheEditKeyPopupTakesOnePlainKey) {

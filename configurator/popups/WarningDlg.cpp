@@ -2,6 +2,7 @@
 
 #include "configurator/ElementIds.h"
 #include "configurator/ItemAccess.h"
+#include "configurator/popups/Placement.h"
 #include "gui/skin/LangTable.h"
 
 namespace ids = configurator::ids;
@@ -23,6 +24,7 @@ BOOL CMorvelPopup::OnInitDialog() {
   const BOOL result = CPopupBox::OnInitDialog();
   // Never seen (popups have no caption); it names the popup for tests and tools.
   SetWindowText(m_skinFile);
+  configurator::CentreOverOwner(m_hWnd);
   return result;
 }
 

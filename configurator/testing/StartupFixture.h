@@ -83,6 +83,7 @@ class ScriptedPopups final : public IPopups {
   INT_PTR SingleKey(CWnd*, const std::wstring& skinFile, std::wstring& text, int16_t& scanCode, int16_t& virtualKey,
                     uint8_t& flags) override {
     shown.push_back({skinFile, L""});
+    handedKey = {text, scanCode, virtualKey, flags};
     if (whileSingleKeyOpen) whileSingleKeyOpen();
     text = singleKey.text;
     scanCode = singleKey.scanCode;
@@ -98,11 +99,14 @@ class ScriptedPopups final : public IPopups {
   INT_PTR numberAnswer = 1;
   std::wstring dropdownChoice, macroName, preselected;
   int macroMode = 1;
-  struct {
+  struct Key {
     std::wstring text;
     int16_t scanCode = 0, virtualKey = 0;
     uint8_t flags = 0;
-  } singleKey;
+  };
+  Key singleKey;
+  // The key the last single-key popup was asked to start with.
+  Key handedKey;
   // Runs while the single-key popup is open, as a key pressed then would.
   std::function<void()> whileSingleKeyOpen;
   std::vector<std::vector<std::wstring>> offeredNames;

@@ -72,6 +72,7 @@ BOOL CEditItem::PreTranslateMessage(MSG* msg) {
   if (m_numeric == 1) {
     switch (msg->message) {
       case WM_KEYDOWN:
+        if (m_passesEnterAndEsc == 1 && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE)) break;
         if (!IsAllowedNumericKey(msg->wParam)) return TRUE;
         break;
       case WM_CHAR: {

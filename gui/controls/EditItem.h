@@ -51,6 +51,9 @@ class CEditItem : public CEdit, public CGUIItem {
   uint8_t m_numeric = 0;
   uint32_t m_min = 0;
   uint32_t m_max = 0xFFFFFFFF;
+  // Set by an owner whose Enter and Esc answer the dialog: the digit filter then
+  // lets those two keys through to it instead of eating them.
+  uint8_t m_passesEnterAndEsc = 0;
   int m_borderWidth = 1;  // read from the skin, not drawn by the edit
   CBrush m_brush;
   // The disabled field's background: without it a disabled edit would show its
