@@ -30,22 +30,22 @@ CBaseProfile::CBaseProfile(const CBaseProfile& other)
       m_ledState(1) {}
 
 void CBaseProfile::SetName(const std::wstring& name) {
-  if (name != m_name) MarkProperties();
+  MarkProperties();
   m_name = name;
 }
 
 void CBaseProfile::SetFileName(const std::wstring& fileName) {
-  if (fileName != m_fileName) MarkProperties();
+  MarkProperties();
   m_fileName = fileName;
 }
 
 void CBaseProfile::SetAutoSwitch(uint8_t value) {
-  if (value != m_autoSwitch) MarkProperties();
+  MarkProperties();
   m_autoSwitch = value;
 }
 
 void CBaseProfile::SetShowOsd(uint8_t value) {
-  if (value != m_showOsd) MarkProperties();
+  MarkProperties();
   m_showOsd = value;
 }
 
@@ -53,9 +53,8 @@ void CBaseProfile::SetPath(const std::wstring& path) {
   m_path = path;
   // The last component, whatever its length: the device stores name and extension.
   const std::size_t separator = path.find_last_of(L"\\/:");
-  std::wstring fileName = separator == std::wstring::npos ? path : path.substr(separator + 1);
-  if (fileName != m_fileName) MarkProperties();
-  m_fileName = std::move(fileName);
+  m_fileName = separator == std::wstring::npos ? path : path.substr(separator + 1);
+  MarkProperties();
 }
 
 bool CBaseProfile::SetKeyAssignment(int32_t keyId, KeyAssignment record) {

@@ -94,9 +94,9 @@ class CBaseProfile {
 
   // What changed since the configuration last read this profile from the device or
   // wrote it there, each mark holding the stamp of its latest change: the keys
-  // stored (a key stored with the record it had counts too: a restore of defaults
-  // means every key it resets), and the properties the device keeps (name, program
-  // file name, automatic switching, show-on-screen), marked when their value changes.
+  // stored, and the properties the device keeps (name, program file name, automatic
+  // switching, show-on-screen). A value stored again unchanged counts too: a
+  // restore of defaults means every key it resets, a setting chosen means that setting.
   // A write sends what is marked and leaves the rest as the device holds it, since
   // another client (the tray) may have changed that meanwhile.
   const std::map<int32_t, uint64_t>& KeyMarks() const { return m_keyMarks; }
