@@ -198,20 +198,25 @@ void CConfigSnapshot::CarryBack(IKeyboardConfig* live, bool succeeded, TransferM
     const GUID written = link.copy->GetId();
     const bool created = IsNewId(link.id, written, link.live->GetId());
     if (created) link.live->SetId(written);
-    for (const auto& [keyId, original] : link.rewritableKeys) {
-      KeyAssignment rewritten;
-      m_copy->GetKeyAssignment(rewritten, keyId, link.copy);
-      if (SameRecord(rewritten, original)) continue;  // not changed (a name not resolved stays by name)
-      const auto now = current->KeyMap().find(keyId);
-      if (now == current->KeyMap().end() || !SameRecord(now->second, original)) continue;  // changed meanwhile
-      live->SetKeyAssignment(keyId, rewritten, link.live);
-      // The device holds the rewritten record only when the write succeeded.
-      if (succeeded) current->ClearKeyMark(keyId);
-    }
     if (succeeded)
       current->ClearMarks(m_stamp, keysWritten, propertiesWritten);
     else if (created)
       current->MarkEverything();  // made on the device, but perhaps not filled
+    for (const auto& [keyId, original] : link.rewritableKeys) {
+      KeyAssignment rewritten;
+      m_copy->GetKeyAssignment(rewritten, keyId, link.copy);
+      const auto now = current->KeyMap().find(keyId);
+      if (now == current->KeyMap().end() || !SameRecord(now->second, original)) continue;  // changed meanwhile
+      if (SameRecord(rewritten, original)) {
+        // A name not resolved stays by name, its key at its default on the device:
+        // the next write tries again.
+        if (IsNamedKind(original.kind)) current->MarkKey(keyId);
+        continue;
+      }
+      live->SetKeyAssignment(keyId, rewritten, link.live);
+      // The device holds the rewritten record only when the write succeeded.
+      if (succeeded) current->ClearKeyMark(keyId);
+    }
   }
   if (!succeeded) {
     // Ids the device gave stay known, so nothing is made twice; every mark stays.

@@ -109,6 +109,10 @@ TEST_F(KeyboardWrite, AnUnresolvableNameIsWrittenAsTheDefaultAndKeepsItsName) {
   config_->GetKeyAssignment(live, KeyOf(kKeyA), profile);
   EXPECT_EQ(live.kind, KEYKIND_MACRO_BYNAME);
   EXPECT_EQ(GetAssignmentText(live), L"Nowhere");
+  // Once its target exists, the next write sends the key again, resolved.
+  config_->CreateMacro(L"Nowhere")->events = {{MACROEVENT_DELAY, 5, 5}};
+  ASSERT_TRUE(WriteAll());
+  EXPECT_EQ(KeyRecord(device, kKeyA)->type, DEVICE_ASSIGN_MACRO);
 }
 
 TEST_F(KeyboardWrite, ANamedProfileIsCreatedAndTheKeySwitchesToIt) {

@@ -105,6 +105,7 @@ class CBaseProfile {
   // Clears the marks stamped `upTo` or earlier; `keys` and `properties` choose which.
   void ClearMarks(uint64_t upTo, bool keys = true, bool properties = true);
   void ClearKeyMark(int32_t keyId) { m_keyMarks.erase(keyId); }
+  void MarkKey(int32_t keyId) { m_keyMarks[keyId] = device::NewChangeStamp(); }
   // Marks the properties and every key of the map, as a profile the device does not
   // hold in full yet.
   void MarkEverything();
