@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +24,7 @@ namespace {
 const std::wstring kApp = DosPath(OVRIX_SKIN_APP_DIR) + L"\\";
 const std::wstring kServiceExe = DosPath(OVRIX_SERVICE_EXE);
 const std::wstring kServiceCtl = DosPath(OVRIX_SERVICE_CTL_EXE);
+const std::wstring kTrayExe = DosPath(OVRIX_TRAY_EXE);
 constexpr wchar_t kMainClass[] = L"SINGLE_INSTANCE_APP_MORVEL";
 constexpr int kApply = 15, kOk = 14, kProfilesTab = 227, kOsdBox = 176, kPopupOk = 157;
 
@@ -146,7 +149,7 @@ TEST_F(ConfiguratorEndToEnd, FailedWriteLeavesTheConfigurationModified) {
   ASSERT_TRUE(Click(main, kOsdBox));
   ASSERT_TRUE(WaitFor([&] { return Enabled(main, kApply); }));
 
-  ASSERT_TRUE(Ctl(L"fail IKeyAssignments::SetAssignments 0x80004005"));
+  ASSERT_TRUE(Ctl(L"fail IProfileProperties::SetProperty 0x80004005"));
   ASSERT_TRUE(Click(main, kApply));
   HWND warning = Popup(main, L"NoKestranePopup.xml");
   ASSERT_NE(warning, nullptr) << "the write warning";
@@ -895,6 +898,234 @@ TEST_F(ConfiguratorEndToEnd, ProfileExportedDeletedAndImportedBackThroughTheFile
     EXPECT_EQ(ProfileNames(config), (std::vector<std::wstring>{first, L"Work"})) << "the service is unchanged";
   }
   DeleteFileW(file.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+// The service's control interface: its state and its call log as text.
+struct ServiceControl {
+  ServiceControl() {
+    CoCreateInstance(CLSID_DeviceServiceControl, nullptr, CLSCTX_LOCAL_SERVER, __uuidof(IDeviceServiceControl),
+                     reinterpret_cast<void**>(&control));
+  }
+  ~ServiceControl() {
+    if (control != nullptr) control->Release();
+  }
+  ServiceControl(const ServiceControl&) = delete;
+  ServiceControl& operator=(const ServiceControl&) = delete;
+  std::wstring Text(bool dump) const {
+    BSTR text = nullptr;
+    if (control == nullptr || FAILED(dump ? control->DumpState(&text) : control->GetCallLog(&text)) || !text)
+      return L"";
+    std::wstring copy(text, SysStringLen(text));
+    SysFreeString(text);
+    return copy;
+  }
+  std::size_t Calls(const wchar_t* method) const {
+    const std::wstring log = Text(false);
+    std::size_t n = 0;
+    for (std::size_t at = log.find(method); at != std::wstring::npos; at = log.find(method, at + 1)) ++n;
+    return n;
+  }
+  IDeviceServiceControl* control = nullptr;
+};
+
+// The installed tray, ended with the test.
+struct Tray {
+  Tray() {
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                             OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = si.hStdOutput = si.hStdError = nul;
+    std::wstring cmd = L"\"" + kTrayExe + L"\"";
+    started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi) != 0;
+    CloseHandle(nul);
+  }
+  ~Tray() {
+    if (!started) return;
+    if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);
+    WaitForSingleObject(pi.hProcess, 5000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+  bool started = false;
+  PROCESS_INFORMATION pi{};
+};
+
+// A window of the test's own in front, to take the keys the tray records.
+struct FrontWindow {
+  FrontWindow() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ConfiguratorEndToEndFront";
+    RegisterClassW(&wc);
+    hwnd = CreateWindowExW(0, wc.lpszClassName, L"front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 200, 200, 150,
+                           nullptr, nullptr, wc.hInstance, nullptr);
+  }
+  ~FrontWindow() { DestroyWindow(hwnd); }
+  bool ToFront() {
+    SetForegroundWindow(hwnd);
+    return WaitFor([&] { return GetForegroundWindow() == hwnd; }, 5000);
+  }
+  HWND hwnd = nullptr;
+};
+
+// Key `clicked` of the window's keyboard is given the single key sent to the popup.
+void AssignSingleKey(HWND main, LPARAM clicked, WORD virtualKey, WORD scanCode) {
+  ASSERT_TRUE(PostMessageW(main, 0x721, 0, clicked));  // the click report of the key
+  ASSERT_TRUE(WaitFor([&] { return Enabled(main, kSingleKey); }));
+  ASSERT_TRUE(Click(main, kSingleKey));
+  HWND popup = Popup(main, L"SingleKeyPopup.xml");
+  ASSERT_NE(popup, nullptr);
+  SetForegroundWindow(popup);
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == popup; }));
+  SendKey(virtualKey, scanCode);
+  ASSERT_TRUE(WaitFor([&] { return Enabled(popup, kPopupOk); })) << "the key was not captured";
+  ASSERT_TRUE(Click(popup, kPopupOk));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(popup); }));
+}
+
+// Apply, then OK, which waits for the Apply's write, writes again and closes: once
+// the program has ended, everything it wrote is in the service.
+void ApplyThenOk(const Configurator& app, HWND main) {
+  ASSERT_TRUE(WaitFor([&] { return Enabled(main, kApply); }));
+  ASSERT_TRUE(Click(main, kApply));
+  ASSERT_TRUE(WaitFor([&] { return !Enabled(main, kApply); }));
+  ASSERT_TRUE(Click(main, kOk));
+  ASSERT_TRUE(app.Ended(30000)) << "OK did not close the window (a write warning?)";
+}
+
+// The device key code of F1, the key the tray's recording goes to.
+constexpr DWORD kKeyF1 = 0x3B;
+
+// While the configurator is open the tray records a macro on the fly and puts it on
+// F1 of the active profile. The user then changes key A and applies: F1 still plays
+// the tray's macro, and key A has its new record.
+TEST_F(ConfiguratorEndToEnd, ApplyKeepsTheMacroTheTrayRecordedMeanwhile) {
+  Configurator app;
+  ASSERT_TRUE(app.started);
+  HWND main = app.MainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return GetDlgItem(main, kApply) != nullptr && !Enabled(main, kApply); }));
+
+  ServiceControl service;
+  ASSERT_NE(service.control, nullptr);
+  Tray tray;
+  ASSERT_TRUE(tray.started);
+  ASSERT_TRUE(WaitFor([&] { return service.Calls(L"IConnectionPoint::Advise") >= 3; }, 30000))
+      << "the tray did not connect";
+  ASSERT_TRUE(Ctl(L"record start"));
+  ASSERT_TRUE(WaitFor([&] { return service.Text(true).find(L"mode=2") != std::wstring::npos; }));
+  Sleep(500);  // the tray registers its raw input right after the light
+  {
+    FrontWindow front;
+    ASSERT_TRUE(front.ToFront());
+    SendKey('A', 0x1E);
+    SendKey('B', 0x30);
+    Sleep(1000);  // the raw input reaches the tray through its queue
+  }
+  ASSERT_TRUE(Ctl(L"record stop"));
+  ASSERT_TRUE(Ctl(L"record finish 0x3B"));
+  GUID recorded{};
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        CMorvelConfig config(L".\\");
+        if (!ReadService(config)) return false;
+        const CMacro* macro = config.FindMacroByName(L"New Macro1");
+        KeyAssignment f1;
+        config.GetKeyAssignment(f1, KeyOf(kKeyF1), config.GetActiveProfile());
+        if (macro == nullptr || f1.kind != KEYKIND_MACRO || !IsEqualGUID(f1.payload.id, macro->id)) return false;
+        recorded = macro->id;
+        return true;
+      },
+      15000))
+      << "the tray did not store the recording";
+
+  ASSERT_NO_FATAL_FAILURE(AssignSingleKey(main, kKeyA, 'B', 0x30));
+  ASSERT_NO_FATAL_FAILURE(ApplyThenOk(app, main));
+
+  CMorvelConfig config(L".\\");
+  ASSERT_TRUE(ReadService(config));
+  KeyAssignment a, f1;
+  config.GetKeyAssignment(a, KeyOf(0x1E), config.GetActiveProfile());
+  config.GetKeyAssignment(f1, KeyOf(kKeyF1), config.GetActiveProfile());
+  EXPECT_EQ(a.kind, KEYKIND_SINGLEKEY) << "key A was not applied";
+  EXPECT_EQ(a.payload.key.scanCode, 0x30);
+  EXPECT_EQ(f1.kind, KEYKIND_MACRO) << "F1 lost the tray's macro";
+  EXPECT_TRUE(IsEqualGUID(f1.payload.id, recorded));
+  EXPECT_NE(config.FindMacroByName(L"New Macro1"), nullptr);
+}
+
+// Makes the profile of that name active in the service, as the tray's menu or its
+// automatic switch does.
+bool ActivateInService(const std::wstring& name) {
+  CMorvelConfig config(L".\\");
+  if (!ReadService(config)) return false;
+  IKeyboardProfile* wanted = ProfileNamed(config, name);
+  IDeviceManager* manager = nullptr;
+  IDevice* device = nullptr;
+  IProfileManager* profiles = nullptr;
+  IDeviceProfile* profile = nullptr;
+  const bool ok = wanted != nullptr &&
+                  SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext,
+                                             __uuidof(IDeviceManager), reinterpret_cast<void**>(&manager))) &&
+                  SUCCEEDED(manager->GetDevice(0, &device)) &&
+                  SUCCEEDED(device->GetFeature(__uuidof(IProfileManager), reinterpret_cast<void**>(&profiles))) &&
+                  SUCCEEDED(profiles->GetProfileById(wanted->GetId(), &profile)) &&
+                  SUCCEEDED(profiles->SetActiveProfile(profile));
+  for (IUnknown* held : std::initializer_list<IUnknown*>{profile, profiles, device, manager})
+    if (held != nullptr) held->Release();
+  return ok;
+}
+
+// Another client switches the keyboard's profile while the configurator is open;
+// an Apply that chose no profile leaves the switch.
+TEST_F(ConfiguratorEndToEnd, ApplyKeepsTheProfileSwitchedFromOutside) {
+  {
+    CMorvelConfig config(L".\\");
+    CKeyboard keyboard;
+    ASSERT_TRUE(keyboard.ReadFromDevice(&config));
+    ASSERT_TRUE(keyboard.TransferConfig(&config, TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL));
+    ASSERT_NE(config.AddNewProfile(L"Elsewhere"), nullptr);
+    ASSERT_TRUE(keyboard.TransferConfig(&config, TRANSFER_TO_DEVICE, TRANSFER_WRITE_ALL));
+    ASSERT_TRUE(PumpUntil([&] { return !keyboard.IsWriting(); }));
+    ASSERT_TRUE(keyboard.LastWriteSucceeded());
+  }
+  {
+    CMorvelConfig config(L".\\");
+    ASSERT_TRUE(ReadService(config));
+    ASSERT_NE(config.GetActiveProfile(), nullptr);
+    ASSERT_NE(config.GetActiveProfile()->GetName(), L"Elsewhere");
+  }
+  Configurator app;
+  ASSERT_TRUE(app.started);
+  HWND main = app.MainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return GetDlgItem(main, kApply) != nullptr && !Enabled(main, kApply); }));
+  ASSERT_TRUE(ActivateInService(L"Elsewhere"));
+
+  // A change that chooses no profile: key A of the profile the configurator shows.
+  ASSERT_NO_FATAL_FAILURE(AssignSingleKey(main, kKeyA, 'B', 0x30));
+  ASSERT_NO_FATAL_FAILURE(ApplyThenOk(app, main));
+
+  CMorvelConfig config(L".\\");
+  ASSERT_TRUE(ReadService(config));
+  ASSERT_NE(config.GetActiveProfile(), nullptr);
+  const std::wstring active = config.GetActiveProfile()->GetName();
+  bool applied = false;
+  for (int i = 0; i < config.GetProfileCount(); ++i) {
+    KeyAssignment a;
+    config.GetKeyAssignment(a, KeyOf(0x1E), config.GetProfile(i));
+    applied = applied || a.kind == KEYKIND_SINGLEKEY;
+  }
+  EXPECT_TRUE(applied) << "the change was not applied";
+  EXPECT_EQ(active, L"Elsewhere") << "the Apply switched the profile back";
 }
 
 }  // namespace

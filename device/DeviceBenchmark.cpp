@@ -262,6 +262,16 @@ int wmain() {
       // everything, runs once).
       bool ok = Bracketed(first, [&] { return TimedWrite(keyboard, config, log, first); });
       for (int run = 0; ok && run < 3; ++run) {
+        // A write sends what changed: every key and property of every profile is
+        // marked, as a restore of defaults of each would, so that each run writes
+        // them all again (every key in the map first, as after the main window's read).
+        for (int i = 0; i < config.GetProfileCount(); ++i) {
+          KeyAssignment unused;
+          for (const uint32_t code : keyboard.KeyCodes())
+            config.GetKeyAssignment(unused, CKeyboard::KeyIdFromDeviceCode(code), config.GetProfile(i));
+          dynamic_cast<CBaseProfile*>(config.GetProfile(i))->MarkEverything();
+        }
+        config.SetActiveProfile(config.GetActiveProfile());
         Measured write;
         ok = Bracketed(write, [&] { return TimedWrite(keyboard, config, log, write); });
         if (run == 0 || write.Ratio() < again.Ratio()) again = std::move(write);

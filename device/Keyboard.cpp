@@ -10,10 +10,11 @@ namespace {
 
 using device::IsNamedKind;
 
-// Records a write may change: by-name ones it resolves, and ones that play a macro
-// or launch a program by id, which it points again when it had to make the target anew.
+// Records a write may change: by-name ones it resolves, and ones that switch to a
+// profile, play a macro or launch a program by id, which it points again when it
+// had to make the target anew.
 bool IsRewritableKind(int32_t kind) {
-  return IsNamedKind(kind) || kind == KEYKIND_MACRO || kind == KEYKIND_LAUNCH;
+  return IsNamedKind(kind) || kind == KEYKIND_PROFILE || kind == KEYKIND_MACRO || kind == KEYKIND_LAUNCH;
 }
 
 bool SameRecord(const KeyAssignment& a, const KeyAssignment& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
@@ -111,7 +112,9 @@ bool CKeyboard::StartWrite(IKeyboardConfig* config, TransferMask mask) {
   params->job = [this](DeviceSession& session, IKeyboardConfig* copy, TransferMask steps) {
     return WriteConfigJob(session, copy, steps);
   };
-  params->completion = [snapshot, config](DeviceThreadParams&) { snapshot->CarryBack(config); };
+  params->completion = [snapshot, config, mask](DeviceThreadParams& ended) {
+    snapshot->CarryBack(config, ended.result, mask);
+  };
   return StartWriteThread(std::move(params));
 }
 
@@ -141,6 +144,8 @@ IKeyboardConfig* CConfigSnapshot::Copy() const { return m_copy.get(); }
 
 bool CConfigSnapshot::Take(IKeyboardConfig* live) {
   if (live == nullptr) return false;
+  // Every change up to here is in the copy; a later one is not, and keeps its mark.
+  m_stamp = device::LatestChangeStamp();
   m_copy = std::make_unique<CMorvelConfig>(std::wstring());
   IKeyboardProfile* liveActive = live->GetActiveProfile();
   for (int i = 0; i < live->GetProfileCount(); ++i) {
@@ -162,6 +167,8 @@ bool CConfigSnapshot::Take(IKeyboardConfig* live) {
     copied->id = source->id;
     copied->events = source->events;
     copied->filePath = source->filePath;
+    copied->deviceName = source->deviceName;
+    copied->deviceEvents = source->deviceEvents;
     m_macros.push_back(MacroLink{source, copied, source->id});
   }
   for (int i = 0; i < live->GetAppCount(); ++i) {
@@ -170,37 +177,74 @@ bool CConfigSnapshot::Take(IKeyboardConfig* live) {
     CQxApp* copied = m_copy->CreateApp(source->path);
     if (copied == nullptr) return false;
     copied->id = source->id;
+    copied->devicePath = source->devicePath;
     m_apps.push_back(AppLink{source, copied, source->id});
   }
+  // The copy's active choice is marked as the live one is, not by the copying.
+  const auto* liveMarks = dynamic_cast<const CMorvelConfig*>(live);
+  m_copy->SetActiveMark(liveMarks != nullptr ? liveMarks->ActiveMark() : device::NewChangeStamp());
   return true;
 }
 
-void CConfigSnapshot::CarryBack(IKeyboardConfig* live) const {
+void CConfigSnapshot::CarryBack(IKeyboardConfig* live, bool succeeded, TransferMask mask) const {
   if (live == nullptr || m_copy == nullptr) return;
+  const bool keysWritten = (mask & 0x002) != 0;
+  const bool propertiesWritten = (mask & 0x100) != 0;
   for (const ProfileLink& link : m_profiles) {
     if (!Contains(live->GetProfileCount(), [&](int i) { return static_cast<void*>(live->GetProfile(i)); }, link.live))
       continue;  // deleted (or replaced by a rename) meanwhile
-    const GUID written = link.copy->GetId();
-    if (IsNewId(link.id, written, link.live->GetId())) link.live->SetId(written);
-    const auto* current = dynamic_cast<const CBaseProfile*>(link.live);
+    auto* current = dynamic_cast<CBaseProfile*>(link.live);
     if (current == nullptr) continue;
+    const GUID written = link.copy->GetId();
+    const bool created = IsNewId(link.id, written, link.live->GetId());
+    if (created) link.live->SetId(written);
+    if (succeeded)
+      current->ClearMarks(m_stamp, keysWritten, propertiesWritten);
+    else if (created)
+      current->MarkEverything();  // made on the device, but perhaps not filled
     for (const auto& [keyId, original] : link.rewritableKeys) {
       KeyAssignment rewritten;
       m_copy->GetKeyAssignment(rewritten, keyId, link.copy);
-      if (SameRecord(rewritten, original)) continue;  // not changed (a name not resolved stays by name)
       const auto now = current->KeyMap().find(keyId);
       if (now == current->KeyMap().end() || !SameRecord(now->second, original)) continue;  // changed meanwhile
+      if (SameRecord(rewritten, original)) {
+        // A name not resolved stays by name, its key at its default on the device:
+        // the next write tries again.
+        if (IsNamedKind(original.kind)) current->MarkKey(keyId);
+        continue;
+      }
       live->SetKeyAssignment(keyId, rewritten, link.live);
+      // The device holds the rewritten record only when the write succeeded.
+      if (succeeded) current->ClearKeyMark(keyId);
     }
   }
+  if (!succeeded) {
+    // Ids the device gave stay known, so nothing is made twice; every mark stays.
+    for (const MacroLink& link : m_macros) {
+      if (!Contains(live->GetMacroCount(), [&](int i) { return static_cast<void*>(live->GetMacro(i)); }, link.live))
+        continue;
+      if (IsNewId(link.id, link.copy->id, link.live->id)) link.live->id = link.copy->id;
+    }
+    for (const AppLink& link : m_apps) {
+      if (!Contains(live->GetAppCount(), [&](int i) { return static_cast<void*>(live->GetApp(i)); }, link.live))
+        continue;
+      if (IsNewId(link.id, link.copy->id, link.live->id)) link.live->id = link.copy->id;
+    }
+    return;
+  }
+  if (auto* marks = dynamic_cast<CMorvelConfig*>(live); marks != nullptr && (mask & 0x30F) != 0 &&
+                                                         marks->ActiveMark() <= m_stamp)
+    marks->SetActiveMark(0);
   for (const MacroLink& link : m_macros) {
     if (!Contains(live->GetMacroCount(), [&](int i) { return static_cast<void*>(live->GetMacro(i)); }, link.live))
       continue;
     if (IsNewId(link.id, link.copy->id, link.live->id)) link.live->id = link.copy->id;
+    if (mask & 0x010) link.live->HeldByDevice(*link.copy);
   }
   for (const AppLink& link : m_apps) {
     if (!Contains(live->GetAppCount(), [&](int i) { return static_cast<void*>(live->GetApp(i)); }, link.live))
       continue;
     if (IsNewId(link.id, link.copy->id, link.live->id)) link.live->id = link.copy->id;
+    if (mask & 0x200) link.live->HeldByDevice(*link.copy);
   }
 }

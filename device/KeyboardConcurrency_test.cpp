@@ -18,6 +18,11 @@ class KeyboardConcurrency : public DeviceTest {
     AddDeviceProfile(L"Second");
     AddDeviceMacro(L"Read macro", {{3, 20}});
     ReadAll();
+    // Every key of every profile and the active choice to write, as after a restore
+    // of every profile: a write long enough to overlap the window thread.
+    for (int i = 0; i < config_->GetProfileCount(); ++i)
+      dynamic_cast<CBaseProfile*>(config_->GetProfile(i))->MarkEverything();
+    config_->SetActiveProfile(config_->GetActiveProfile());
     core_->ClearCallLog();
   }
   bool StartWrite() { return keyboard_->TransferConfig(config_.get(), TRANSFER_TO_DEVICE, TRANSFER_WRITE_ALL); }

@@ -98,7 +98,13 @@ bool CMorvelConfig::SetActiveProfile(IKeyboardProfile* profile) {
   CMorvelProfile* own = Own(profile);
   if (own == nullptr) return false;
   m_active = own;
+  m_activeMark = device::NewChangeStamp();
   return true;
+}
+
+void CMorvelConfig::ClearMarks(uint64_t upTo, bool keys, bool properties, bool active) {
+  for (int i = 0; i < Count(); ++i) At(i)->ClearMarks(upTo, keys, properties);
+  if (active && m_activeMark <= upTo) m_activeMark = 0;
 }
 
 IKeyboardProfile* CMorvelConfig::RenameProfile(IKeyboardProfile* profile, const std::wstring& name) {

@@ -332,7 +332,18 @@ class CMorvelConfig final : public CKeyboardConfig<CMorvelProfile>, public IKeyb
   CMacroList& Macros() { return m_macros; }
   IGenDevice* Device() const { return m_device; }
 
+  // The stamp of the latest choice of an active profile (SetActiveProfile with a
+  // profile) since the last read or write; 0 when none was chosen, and the write
+  // then leaves the device's active profile as it is (the tray may have switched it).
+  uint64_t ActiveMark() const { return m_activeMark; }
+  void SetActiveMark(uint64_t stamp) { m_activeMark = stamp; }
+  // Clears the marks of every profile and of the active choice stamped `upTo` or
+  // earlier (see CBaseProfile::KeyMarks); the read clears them all.
+  void ClearMarks(uint64_t upTo, bool keys = true, bool properties = true, bool active = true);
+
  private:
+  uint64_t m_activeMark = 0;
+
   // The list's profile behind an interface pointer; null for anything else.
   CMorvelProfile* Own(IKeyboardProfile* profile) const;
   // A null profile means the active one.

@@ -19,6 +19,10 @@ std::wstring FormatVersion(DWORD major, DWORD minor) {
 
 using device::TakeName;
 
+void ClearChangeMarks(IKeyboardConfig* config) {
+  if (auto* marks = dynamic_cast<CMorvelConfig*>(config)) marks->ClearMarks(UINT64_MAX);
+}
+
 // A CoTaskMem block of `count` key records; null when it cannot be had.
 DeviceKeyAssignment* AllocateKeyRecords(std::size_t count) {
   if (count == 0 || count > kMaxDeviceKeys) return nullptr;
@@ -84,6 +88,7 @@ bool CKeyboard::ReadFromDevice(IKeyboardConfig* config) {
       ok = SUCCEEDED(profiles->GetProfileById(activeId, active.Out())) && active && ReadKeyCodeList(active.Get());
     }
   }
+  ClearChangeMarks(config);
   return m_device != nullptr && ok;
 }
 
@@ -174,6 +179,8 @@ bool CKeyboard::ReadConfigJob(DeviceSession& session, IKeyboardConfig* config, T
     ComRef<IApplicationManager> apps;
     ok = ok && SUCCEEDED(GetFeatureOf(session.device, apps)) && ReadApplications(session, config, apps.Get());
   }
+  // What was just read is what the device holds: nothing of it is the user's change.
+  ClearChangeMarks(config);
   return ok;
 }
 
@@ -255,6 +262,7 @@ bool CKeyboard::ReadMacros(DeviceSession& session, IKeyboardConfig* config, IMac
       continue;
     }
     if (!events.empty()) macro->events = std::move(events);
+    macro->HeldByDevice(*macro);
     session.known->macros.insert(id);
   }
   return ok;
@@ -277,6 +285,7 @@ bool CKeyboard::ReadApplications(DeviceSession& session, IKeyboardConfig* config
       continue;
     }
     app->id = id;
+    app->HeldByDevice(*app);
     session.known->apps.insert(id);
   }
   return true;

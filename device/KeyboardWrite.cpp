@@ -82,91 +82,177 @@ bool DeleteStaleObjects(TManager* manager, HRESULT (STDMETHODCALLTYPE TManager::
   return ok;
 }
 
+// Whether the configuration has deleted something it took in from the device (or
+// put there): only then do the walks over the device's objects that find it run.
+template <typename InConfig>
+bool HasStaleIds(const GuidSet& known, InConfig inConfig) {
+  for (const GUID& id : known)
+    if (!inConfig(id)) return true;
+  return false;
+}
+
+// Notes what a record sent plays or launches.
+void NoteReference(const KeyAssignment& assignment, device::WriteReferences& references) {
+  if (assignment.kind == KEYKIND_MACRO && !IsZeroGuid(assignment.payload.id))
+    references.macros.insert(assignment.payload.id);
+  if (assignment.kind == KEYKIND_LAUNCH && !IsZeroGuid(assignment.payload.id))
+    references.apps.insert(assignment.payload.id);
+}
+
 }  // namespace
 
 bool CKeyboard::WriteConfigJob(DeviceSession& session, IKeyboardConfig* config, TransferMask mask) {
-  if (session.device == nullptr || config == nullptr) return false;
+  auto* copy = dynamic_cast<CMorvelConfig*>(config);  // the write's own copy, marks and all
+  if (session.device == nullptr || copy == nullptr) return false;
   bool ok = true;
   const bool profileStep = HasCapability(CAPABILITY_PROFILES) && (mask & 0x30F);
   const bool keyStep = HasCapability(CAPABILITY_KEY_ASSIGNMENTS) && (mask & 0x002);
+  const bool propertyStep = HasCapability(CAPABILITY_PROFILE_PROPERTIES) && (mask & 0x100);
+  // A device object that never read the keyboard knows none of its keys: it can
+  // write none, whatever changed.
+  if (profileStep && keyStep && (session.keys == nullptr || session.keys->empty())) return false;
   ComRef<IProfileManager> profiles;
-  // The profiles whose keys went to the device: a macro or application made anew
-  // later in the write has its keys written again.
-  std::vector<IKeyboardProfile*> written;
+  device::WriteReferences references;
   if (profileStep) {
-    if (FAILED(GetFeatureOf(session.device, profiles))) {
+    const bool stale = HasStaleIds(session.known->profiles,
+                                   [config](const GUID& id) { return config->FindProfileByGuid(id) != nullptr; });
+    // The profiles the device does not have yet, taken before any is written: a
+    // switch by name creates its target on the way, and that one is written whole too.
+    std::vector<bool> fresh;
+    bool anyWork = stale || copy->ActiveMark() != 0;
+    for (int i = 0; i < config->GetProfileCount(); ++i) {
+      IKeyboardProfile* profile = config->GetProfile(i);
+      const auto* marks = dynamic_cast<const CBaseProfile*>(profile);
+      fresh.push_back(IsZeroGuid(profile->GetId()));
+      anyWork = anyWork || fresh.back() || marks == nullptr || marks->HasMarks();
+    }
+    if (anyWork && FAILED(GetFeatureOf(session.device, profiles))) {
       ok = false;
-    } else {
-      SyncDeviceProfiles(session, profiles.Get(), config);
-      for (int i = 0; i < config->GetProfileCount(); ++i) {
+    } else if (anyWork) {
+      // The walk over the device's profiles runs only when there is something of
+      // this configuration's to delete.
+      if (stale) SyncDeviceProfiles(session, profiles.Get(), config);
+      GuidMap moved;
+      std::vector<bool> handled(fresh.size(), false);
+      auto writeProfile = [&](int i) {
+        handled[static_cast<std::size_t>(i)] = true;
         if (session.Stopped()) ok = false;
-        if (!ok) continue;  // a failure stops every later profile
+        if (!ok) return;  // a failure stops every later profile
         IKeyboardProfile* profile = config->GetProfile(i);
+        auto* marks = dynamic_cast<CBaseProfile*>(profile);
+        bool whole = fresh[static_cast<std::size_t>(i)];
         ComRef<IDeviceProfile> deviceProfile;
-        if (!EnsureDeviceProfile(session, profiles.Get(), profile) ||
-            FAILED(profiles->GetProfileById(profile->GetId(), deviceProfile.Out())) || !deviceProfile) {
+        if (marks == nullptr || !EnsureDeviceProfile(session, profiles.Get(), profile, moved, deviceProfile, whole)) {
           ok = false;
-          continue;
+          return;
         }
-        if (HasCapability(CAPABILITY_PROFILE_PROPERTIES) && (mask & 0x100)) {
+        const bool propertiesChanged = whole || marks->PropertiesMark() != 0;
+        if (propertyStep && propertiesChanged) {
           ComRef<IProfileProperties> properties;
           ok = SUCCEEDED(GetFeatureOf(deviceProfile.Get(), properties)) &&
                WriteProfileProperties(deviceProfile.Get(), properties.Get(), profile);
+        } else if (!propertyStep && marks->PropertiesMark() != 0 && !whole) {
+          ok = RenameIfDifferent(deviceProfile.Get(), profile);
         }
-        if (keyStep) {
-          ok = ok && WriteKeyAssignments(session, config, deviceProfile.Get(), profile);
-          if (ok) written.push_back(profile);
-        }
+        if (!keyStep || !ok) return;
+        std::set<int32_t> changed;
+        for (const auto& [keyId, stamp] : marks->KeyMarks()) changed.insert(keyId);
+        if (whole || !changed.empty())
+          ok = WriteKeyAssignments(session, config, deviceProfile.Get(), profile, whole ? nullptr : &changed,
+                                   references);
+      };
+      for (int i = 0; i < config->GetProfileCount(); ++i) {
+        const auto* marks = dynamic_cast<const CBaseProfile*>(config->GetProfile(i));
+        if (fresh[static_cast<std::size_t>(i)] || marks == nullptr || marks->HasMarks()) writeProfile(i);
       }
+      // A profile made anew means the device lost what it held (a reset, another
+      // client's delete): the profiles with nothing changed are looked up too, and
+      // one it lost as well is made anew and written whole.
+      for (std::size_t seen = 0; ok && moved.size() != seen;) {
+        seen = moved.size();
+        for (int i = 0; i < config->GetProfileCount(); ++i)
+          if (!handled[static_cast<std::size_t>(i)]) writeProfile(i);
+      }
+      // Keys of other profiles that switch to a profile made anew follow it.
+      if (ok && !moved.empty()) ok = RewriteMovedKeys(session, profiles.Get(), config, KEYKIND_PROFILE, moved);
     }
   }
   if (HasCapability(CAPABILITY_MACROS) && (mask & 0x010)) {
-    ComRef<IMacroManager> macros;
-    const bool got = SUCCEEDED(GetFeatureOf(session.device, macros));
-    GuidMap recreated;
-    if (ok && !session.Stopped()) {
-      ok = got && DeleteStaleMacros(session, macros.Get(), config) &&
-           WriteMacros(session, macros.Get(), config, recreated);
-    } else {
-      ok = false;
+    const bool stale = HasStaleIds(session.known->macros,
+                                   [config](const GUID& id) { return config->FindMacroByGuid(id) != nullptr; });
+    bool anyWork = stale;
+    for (int i = 0; i < config->GetMacroCount() && !anyWork; ++i) {
+      const CMacro* macro = config->GetMacro(i);
+      anyWork = macro != nullptr && (IsZeroGuid(macro->id) || macro->NameDiffersFromDevice() ||
+                                     macro->EventsDifferFromDevice() || references.macros.count(macro->id) != 0);
     }
-    if (ok && !recreated.empty())
-      ok = RewriteMovedKeys(session, profiles.Get(), config, written, KEYKIND_MACRO, recreated);
+    if (anyWork) {
+      ComRef<IMacroManager> macros;
+      const bool got = SUCCEEDED(GetFeatureOf(session.device, macros));
+      GuidMap recreated;
+      if (ok && !session.Stopped()) {
+        ok = got && (!stale || DeleteStaleMacros(session, macros.Get(), config)) &&
+             WriteMacros(session, macros.Get(), config, recreated, references.macros);
+      } else {
+        ok = false;
+      }
+      if (ok && !recreated.empty())
+        ok = RewriteMovedKeys(session, profiles.Get(), config, KEYKIND_MACRO, recreated);
+    }
   }
   if (HasCapability(CAPABILITY_APPLICATIONS) && (mask & 0x200)) {
-    ComRef<IApplicationManager> apps;
-    const bool got = SUCCEEDED(GetFeatureOf(session.device, apps));
-    GuidMap recreated;
-    if (ok && !session.Stopped()) {
-      ok = got && DeleteStaleApplications(session, apps.Get(), config) &&
-           WriteApplications(session, apps.Get(), config, recreated);
-    } else {
-      ok = false;
+    const bool stale = HasStaleIds(session.known->apps,
+                                   [config](const GUID& id) { return config->FindAppByGuid(id) != nullptr; });
+    bool anyWork = stale;
+    for (int i = 0; i < config->GetAppCount() && !anyWork; ++i) {
+      const CQxApp* app = config->GetApp(i);
+      anyWork = app != nullptr &&
+                (IsZeroGuid(app->id) || app->PathDiffersFromDevice() || references.apps.count(app->id) != 0);
     }
-    if (ok && !recreated.empty())
-      ok = RewriteMovedKeys(session, profiles.Get(), config, written, KEYKIND_LAUNCH, recreated);
+    if (anyWork) {
+      ComRef<IApplicationManager> apps;
+      const bool got = SUCCEEDED(GetFeatureOf(session.device, apps));
+      GuidMap recreated;
+      if (ok && !session.Stopped()) {
+        ok = got && (!stale || DeleteStaleApplications(session, apps.Get(), config)) &&
+             WriteApplications(session, apps.Get(), config, recreated, &references.apps);
+      } else {
+        ok = false;
+      }
+      if (ok && !recreated.empty())
+        ok = RewriteMovedKeys(session, profiles.Get(), config, KEYKIND_LAUNCH, recreated);
+    }
   }
-  if (profileStep && ok) {
+  // The active profile only when the user chose one: one the tray switched to
+  // meanwhile stays.
+  if (profileStep && ok && copy->ActiveMark() != 0) {
     if (session.Stopped()) return false;
     IKeyboardProfile* active = config->GetActiveProfile();
     ComRef<IDeviceProfile> deviceProfile;
-    ok = active != nullptr && profiles && SUCCEEDED(profiles->GetProfileById(active->GetId(), deviceProfile.Out())) &&
-         deviceProfile && SUCCEEDED(profiles->SetActiveProfile(deviceProfile.Get()));
+    ok = active != nullptr && (profiles || SUCCEEDED(GetFeatureOf(session.device, profiles))) &&
+         SUCCEEDED(profiles->GetProfileById(active->GetId(), deviceProfile.Out())) && deviceProfile &&
+         SUCCEEDED(profiles->SetActiveProfile(deviceProfile.Get()));
   }
   return ok;
 }
 
 bool CKeyboard::RewriteMovedKeys(DeviceSession& session, IProfileManager* profiles, IKeyboardConfig* config,
-                                 const std::vector<IKeyboardProfile*>& written, int32_t kind, const GuidMap& moved) {
+                                 int32_t kind, const GuidMap& moved) {
   if (session.keys == nullptr) return false;
+  ComRef<IProfileManager> own;
+  if (profiles == nullptr) {
+    if (FAILED(GetFeatureOf(session.device, own))) return false;
+    profiles = own.Get();
+  }
   bool ok = true;
   for (int i = 0; i < config->GetProfileCount(); ++i) {
     if (session.Stopped()) return false;
     // Every profile's keys follow (and go back to the live configuration); those of
-    // the profiles whose keys this write sent go to the device again now.
+    // the profiles the device has go to the device again now, written or not by this
+    // write, since the device holds the old id in them.
     IKeyboardProfile* profile = config->GetProfile(i);
     const std::vector<int32_t> changed = device::RepointKeys(config, profile, kind, moved);
-    if (changed.empty() || std::find(written.begin(), written.end(), profile) == written.end()) continue;
+    if (changed.empty() || IsZeroGuid(profile->GetId())) continue;
     std::vector<DeviceKeyAssignment> records;
     for (const device::ResolvedKey& key : *session.keys) {
       if (key.keyId == 0 || std::find(changed.begin(), changed.end(), key.keyId) == changed.end()) continue;
@@ -176,8 +262,8 @@ bool CKeyboard::RewriteMovedKeys(DeviceSession& session, IProfileManager* profil
     }
     ComRef<IDeviceProfile> deviceProfile;
     ComRef<IKeyAssignments> keys;
-    if (profiles == nullptr || FAILED(profiles->GetProfileById(profile->GetId(), deviceProfile.Out())) ||
-        !deviceProfile || FAILED(GetFeatureOf(deviceProfile.Get(), keys))) {
+    if (FAILED(profiles->GetProfileById(profile->GetId(), deviceProfile.Out())) || !deviceProfile ||
+        FAILED(GetFeatureOf(deviceProfile.Get(), keys))) {
       ok = false;
       continue;
     }
@@ -206,27 +292,37 @@ bool CKeyboard::SyncDeviceProfiles(DeviceSession& session, IProfileManager* prof
   return config->GetProfileCount() >= remaining;
 }
 
-bool CKeyboard::EnsureDeviceProfile(DeviceSession& session, IProfileManager* profiles, IKeyboardProfile* profile) {
+bool CKeyboard::EnsureDeviceProfile(DeviceSession& session, IProfileManager* profiles, IKeyboardProfile* profile,
+                                    GuidMap& moved, ComRef<IDeviceProfile>& found, bool& whole) {
   if (profile == nullptr) return false;
-  if (IsZeroGuid(profile->GetId())) {
-    ComRef<IDeviceProfile> created;
-    if (FAILED(profiles->CreateProfile(created.Out())) || !created) return false;
-    GUID id{};
-    if (FAILED(created->GetId(&id)) || IsZeroGuid(id)) {
-      DropOrphan(profiles, &IProfileManager::DeleteProfile, created.Get());
-      return false;
-    }
-    profile->SetId(id);
-    session.known->profiles.insert(id);
-    return SUCCEEDED(created->SetName(profile->GetName().c_str()));
+  const GUID old = profile->GetId();
+  if (!IsZeroGuid(old) && SUCCEEDED(profiles->GetProfileById(old, found.Out())) && found) return true;
+  // New, or lost on the device: a new device profile. Trying the old id again on
+  // every Apply could never succeed (after a reset the device knows none of them).
+  ComRef<IDeviceProfile> created;
+  if (FAILED(profiles->CreateProfile(created.Out())) || !created) return false;
+  GUID id{};
+  if (FAILED(created->GetId(&id)) || IsZeroGuid(id)) {
+    DropOrphan(profiles, &IProfileManager::DeleteProfile, created.Get());
+    return false;
   }
-  ComRef<IDeviceProfile> found;
-  if (FAILED(profiles->GetProfileById(profile->GetId(), found.Out())) || !found) return false;
+  profile->SetId(id);
+  session.known->profiles.insert(id);
+  if (!IsZeroGuid(old)) {
+    session.known->profiles.erase(old);
+    moved[old] = id;
+  }
+  whole = true;
+  found = std::move(created);
+  return SUCCEEDED(found->SetName(profile->GetName().c_str()));
+}
+
+bool CKeyboard::RenameIfDifferent(IDeviceProfile* deviceProfile, IKeyboardProfile* profile) {
   LPWSTR raw = nullptr;
-  const HRESULT named = found->GetName(&raw);
+  const HRESULT named = deviceProfile->GetName(&raw);
   const std::wstring name = TakeName(raw, kMaxNameChars);
   if (FAILED(named)) return false;
-  if (!platform::EqualsNoCase(name, profile->GetName())) return SUCCEEDED(found->SetName(profile->GetName().c_str()));
+  if (!platform::EqualsNoCase(name, profile->GetName())) return SUCCEEDED(deviceProfile->SetName(profile->GetName().c_str()));
   return true;
 }
 
@@ -255,13 +351,17 @@ bool CKeyboard::WriteProfileProperties(IDeviceProfile* deviceProfile, IProfilePr
 }
 
 bool CKeyboard::WriteKeyAssignments(DeviceSession& session, IKeyboardConfig* config, IDeviceProfile* deviceProfile,
-                                    IKeyboardProfile* profile) {
+                                    IKeyboardProfile* profile, device::KeySelection only,
+                                    device::WriteReferences& references) {
   if (config == nullptr || profile == nullptr || deviceProfile == nullptr || session.keys == nullptr) return false;
-  ResolveNamedAssignments(session, profile, config);
+  ResolveNamedAssignments(session, profile, config, only);
   std::vector<DeviceKeyAssignment> records;
-  records.reserve(session.keys->size());
+  records.reserve(only == nullptr ? session.keys->size() : only->size());
   const bool hasKeys = config->HasKeyAssignments(reinterpret_cast<intptr_t>(profile));
   for (const device::ResolvedKey& key : *session.keys) {
+    // A selection holds key ids: a code no key definition sends is written only
+    // with the whole profile.
+    if (only != nullptr && (key.keyId == 0 || only->count(key.keyId) == 0)) continue;
     KeyAssignment assignment;
     if (key.keyId != 0 && !hasKeys)
       assignment.kind = KEYKIND_DISABLED;
@@ -272,6 +372,7 @@ bool CKeyboard::WriteKeyAssignments(DeviceSession& session, IKeyboardConfig* con
     // than going dead.
     const bool unassigned = assignment.kind == KEYKIND_DEFAULT && assignment.payload.key.scanCode == 0;
     if (key.keyId == 0 || unassigned || IsNamedKind(assignment.kind)) assignment = key.standard;
+    NoteReference(assignment, references);
     records.push_back(DeviceRecordFor(key.deviceKeyCode, assignment));
   }
   ComRef<IKeyAssignments> keys;
@@ -281,10 +382,13 @@ bool CKeyboard::WriteKeyAssignments(DeviceSession& session, IKeyboardConfig* con
     if (session.Stopped()) return false;
     if (FAILED(keys->SetAssignments(1, &record))) all = false;
   }
-  return !records.empty() && all;
+  // The whole profile needs at least one key; a selection may hold only keys this
+  // keyboard does not have.
+  return (only != nullptr || !records.empty()) && all;
 }
 
-bool CKeyboard::ResolveNamedAssignments(DeviceSession& session, IKeyboardProfile* profile, IKeyboardConfig* config) {
+bool CKeyboard::ResolveNamedAssignments(DeviceSession& session, IKeyboardProfile* profile, IKeyboardConfig* config,
+                                        device::KeySelection only) {
   if (session.keys == nullptr) return false;
   bool ok = true;
   ComRef<IProfileManager> profiles;
@@ -292,7 +396,7 @@ bool CKeyboard::ResolveNamedAssignments(DeviceSession& session, IKeyboardProfile
   ComRef<IApplicationManager> apps;
   for (const device::ResolvedKey& key : *session.keys) {
     const int32_t keyId = key.keyId;
-    if (keyId == 0) continue;
+    if (keyId == 0 || (only != nullptr && only->count(keyId) == 0)) continue;
     KeyAssignment assignment;
     config->GetKeyAssignment(assignment, keyId, profile);
     bool resolved = false;
@@ -310,8 +414,7 @@ bool CKeyboard::ResolveNamedAssignments(DeviceSession& session, IKeyboardProfile
                    ResolveApplicationByName(session, apps.Get(), config, assignment);
         break;
       default:
-        config->SetKeyAssignment(keyId, assignment, profile);
-        continue;
+        continue;  // already in the form the device takes
     }
     if (resolved)
       config->SetKeyAssignment(keyId, assignment, profile);
@@ -372,35 +475,28 @@ bool CKeyboard::DeleteStaleMacros(DeviceSession& session, IMacroManager* macros,
 }
 
 bool CKeyboard::WriteMacros(DeviceSession& session, IMacroManager* macros, IKeyboardConfig* config,
-                            GuidMap& recreated) {
+                            GuidMap& recreated, const GuidSet& referenced) {
   // Every macro is written even after one failed; the result says whether all were.
   bool all = true;
   for (int i = 0; i < config->GetMacroCount(); ++i) {
     if (session.Stopped()) return false;
     CMacro* macro = config->GetMacro(i);
     if (macro == nullptr) continue;
+    const bool nameChanged = macro->NameDiffersFromDevice();
+    const bool eventsChanged = macro->EventsDifferFromDevice();
+    const bool isNew = IsZeroGuid(macro->id);
+    if (!isNew && !nameChanged && !eventsChanged && referenced.count(macro->id) == 0) continue;
     ComRef<IDeviceMacro> deviceMacro;
     // A new device macro only for one the device does not have: never a second copy.
-    if (IsZeroGuid(macro->id) || FAILED(macros->GetMacroById(macro->id, deviceMacro.Out())) || !deviceMacro) {
+    if (isNew || FAILED(macros->GetMacroById(macro->id, deviceMacro.Out())) || !deviceMacro) {
       const GUID old = macro->id;
       if (!CreateDeviceMacro(session, macros, macro)) all = false;
       if (!IsZeroGuid(old) && !IsZeroGuid(macro->id) && !IsEqualGUID(old, macro->id)) recreated[old] = macro->id;
       continue;
     }
-    GUID id{};
-    const bool identified = SUCCEEDED(deviceMacro->GetId(&id));
-    LPWSTR raw = nullptr;
-    const HRESULT named = deviceMacro->GetName(&raw);
-    const std::wstring name = TakeName(raw, kMaxNameChars);
-    DeviceMacroBlob* blob = nullptr;
-    const HRESULT got = deviceMacro->GetEvents(&blob);
-    MacroEventList events;
-    const bool readable = SUCCEEDED(got) && ReadMacroBlob(blob, events);
-    CoTaskMemFree(blob);
     // Compared exactly: a change of letter case is a rename too.
-    const bool sameName = SUCCEEDED(named) && name == macro->GetName();
-    if (identified && IsEqualGUID(id, macro->id) && sameName && readable && events == macro->events) continue;
-    if (!sameName && FAILED(deviceMacro->SetName(macro->GetName().c_str()))) all = false;
+    if (nameChanged && FAILED(deviceMacro->SetName(macro->GetName().c_str()))) all = false;
+    if (!eventsChanged) continue;
     MacroBlobOwner owner(macro->events);
     if (owner.blob == nullptr) {
       all = false;
@@ -439,17 +535,24 @@ bool CKeyboard::DeleteStaleApplications(DeviceSession& session, IApplicationMana
 }
 
 bool CKeyboard::WriteApplications(DeviceSession& session, IApplicationManager* apps, IKeyboardConfig* config,
-                                  GuidMap& recreated) {
+                                  GuidMap& recreated, const GuidSet* referenced) {
   bool all = true;
   for (int i = 0; i < config->GetAppCount(); ++i) {
     if (session.Stopped()) return false;
     CQxApp* app = config->GetApp(i);
     if (app == nullptr) continue;
+    const bool isNew = IsZeroGuid(app->id);
+    const bool pathChanged = app->PathDiffersFromDevice();
+    if (referenced != nullptr && !isNew && !pathChanged && referenced->count(app->id) == 0) continue;
     ComRef<IDeviceApplication> deviceApp;
-    if (IsZeroGuid(app->id) || FAILED(apps->GetApplicationById(app->id, deviceApp.Out())) || !deviceApp) {
+    if (isNew || FAILED(apps->GetApplicationById(app->id, deviceApp.Out())) || !deviceApp) {
       const GUID old = app->id;
       if (!CreateDeviceApplication(session, apps, app)) all = false;
       if (!IsZeroGuid(old) && !IsZeroGuid(app->id) && !IsEqualGUID(old, app->id)) recreated[old] = app->id;
+      continue;
+    }
+    if (referenced != nullptr) {
+      if (pathChanged && FAILED(deviceApp->SetName(app->path.c_str()))) all = false;
       continue;
     }
     GUID id{};

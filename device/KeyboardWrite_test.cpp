@@ -2,6 +2,7 @@
 // the order of the service calls taken from its call log.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <functional>
 
@@ -108,6 +109,10 @@ TEST_F(KeyboardWrite, AnUnresolvableNameIsWrittenAsTheDefaultAndKeepsItsName) {
   config_->GetKeyAssignment(live, KeyOf(kKeyA), profile);
   EXPECT_EQ(live.kind, KEYKIND_MACRO_BYNAME);
   EXPECT_EQ(GetAssignmentText(live), L"Nowhere");
+  // Once its target exists, the next write sends the key again, resolved.
+  config_->CreateMacro(L"Nowhere")->events = {{MACROEVENT_DELAY, 5, 5}};
+  ASSERT_TRUE(WriteAll());
+  EXPECT_EQ(KeyRecord(device, kKeyA)->type, DEVICE_ASSIGN_MACRO);
 }
 
 TEST_F(KeyboardWrite, ANamedProfileIsCreatedAndTheKeySwitchesToIt) {
@@ -188,14 +193,26 @@ TEST_F(KeyboardWrite, MacrosAreUpdatedInPlaceAndRenamedByCase) {
   EXPECT_EQ(State().macros[0].events.size(), 2u);
 }
 
-TEST_F(KeyboardWrite, AFailedWriteIsReportedAndTheNextOperationConnects) {
+// A failed write keeps what it was to send: the next one sends it again. Once a
+// write succeeded, nothing of it is sent a second time.
+TEST_F(KeyboardWrite, AFailedWriteIsReportedAndKeepsItsChangesForTheNext) {
+  IKeyboardProfile* profile = config_->GetActiveProfile();
+  config_->SetKeyAssignment(KeyOf(kKeyA), SingleKey(0x30, 0), profile);
+  config_->SetActiveProfile(profile);
   core_->SetFault(L"IKeyAssignments::SetAssignments", E_FAIL, 0);
   EXPECT_FALSE(WriteAll());
   EXPECT_EQ(FirstCall(L"SetActiveProfile"), -1) << "a failure stops the later steps";
   core_->ClearFaults();
-  EXPECT_EQ(keyboard_->GetProfileCount(), 2);
+  EXPECT_EQ(keyboard_->GetProfileCount(), 2) << "the next operation connects";
   EXPECT_TRUE(WriteAll());
-  EXPECT_TRUE(keyboard_->LastWriteSucceeded());
+  const DeviceKeyAssignment* record = KeyRecord(*DeviceProfileNamed(profile->GetName()), kKeyA);
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(RecordScanCode(*record), 0x30) << "the key failed before is sent again";
+
+  core_->ClearCallLog();
+  EXPECT_TRUE(WriteAll());
+  EXPECT_EQ(FirstCall(L"SetAssignments"), -1) << "sent once it succeeded";
+  EXPECT_EQ(FirstCall(L"SetActiveProfile"), -1);
 }
 
 TEST_F(KeyboardWrite, PropertiesReachTheDevice) {
@@ -213,8 +230,9 @@ TEST_F(KeyboardWrite, PropertiesReachTheDevice) {
 }
 
 // A macro or program the device lost behind the configuration's back (another
-// client deleted it, a reset) is made anew once, the live configuration takes the
-// new id, and the keys that play or launch it do so on the device.
+// client deleted it, a reset) is made anew once when a key that plays or launches
+// it is written, the live configuration takes the new id, and the keys that play or
+// launch it do so on the device.
 TEST_F(KeyboardWrite, AMacroOrProgramLostOnTheDeviceIsMadeAnewOnceAndItsKeysFollowIt) {
   IKeyboardProfile* profile = config_->GetActiveProfile();
   CMacro* macro = config_->FindMacroByName(L"Read macro");
@@ -232,6 +250,10 @@ TEST_F(KeyboardWrite, AMacroOrProgramLostOnTheDeviceIsMadeAnewOnceAndItsKeysFoll
 
   State().macros.clear();
   State().apps.clear();
+  // A key sent again that plays or launches what the device lost has it made anew
+  // (the key assigned anew, as the user would).
+  config_->SetKeyAssignment(KeyOf(kKeyA), plays, profile);
+  config_->SetKeyAssignment(KeyOf(kKeyB), launches, profile);
   ASSERT_TRUE(WriteAll());
   ASSERT_TRUE(WriteAll());
 
@@ -386,6 +408,150 @@ TEST_F(KeyboardWrite, AProfileRenamedOnlyInLetterCase) {
     ASSERT_NE(device, nullptr);
     EXPECT_EQ(device->name, c.onDevice) << std::string(c.newName, c.newName + wcslen(c.newName));
   }
+}
+
+// While the configurator is open the tray stores a recorded macro on key B of the
+// active profile and switches the keyboard to another profile. An Apply of one
+// other key sends that key alone: the tray's key, its macro and its switch stay.
+TEST_F(KeyboardWrite, AWriteOfOneKeyLeavesWhatAnotherClientChanged) {
+  IKeyboardProfile* profile = config_->GetActiveProfile();
+  IKeyboardProfile* other = config_->FindProfileByName(L"Old");
+  ASSERT_NE(profile, other);
+  const SimMacro recorded = AddDeviceMacro(L"New Macro1", {{3, 5}});
+  SimProfile& device = *const_cast<SimProfile*>(DeviceProfileNamed(profile->GetName()));
+  DeviceKeyAssignment& keyB = KeyRecordToEdit(device, kKeyB);
+  keyB.type = DEVICE_ASSIGN_MACRO;
+  SetDeviceRecordGuid(keyB, 12, recorded.id);
+  State().active = other->GetId();
+
+  config_->SetKeyAssignment(KeyOf(kKeyA), SingleKey(0x30, 0), profile);
+  ASSERT_TRUE(WriteAll());
+
+  const DeviceKeyAssignment* a = KeyRecord(device, kKeyA);
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->type, 5);
+  EXPECT_EQ(RecordScanCode(*a), 0x30);
+  const DeviceKeyAssignment* b = KeyRecord(device, kKeyB);
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->type, DEVICE_ASSIGN_MACRO) << "the tray's key is not put back";
+  EXPECT_TRUE(IsEqualGUID(RecordGuid(*b, 12), recorded.id));
+  EXPECT_EQ(State().macros.size(), 2u);
+  EXPECT_TRUE(IsEqualGUID(State().active, other->GetId())) << "no profile was chosen in the configuration";
+  const auto log = Log();
+  EXPECT_EQ(Calls(L"SetAssignments").size(), 1u);
+  for (const wchar_t* walk : {L"IProfileManager::GetProfile", L"IMacroManager::GetMacro",
+                              L"IApplicationManager::GetApplication"})
+    EXPECT_EQ(std::count(log.begin(), log.end(), walk), 0) << "nothing was deleted: no walk over the device's objects";
+}
+
+// What the configuration changes on the user's behalf counts as the user's change:
+// each case is written although the device's record was changed by another client.
+TEST_F(KeyboardWrite, ChangesMadeForTheUserAreWritten) {
+  IKeyboardProfile* active = config_->GetActiveProfile();
+  const struct {
+    const char* what;
+    std::function<void()> change;
+    std::function<bool()> written;
+  } cases[] = {
+      {"a restore of defaults resets every key",
+       [&] {
+         SimProfile& device = *const_cast<SimProfile*>(DeviceProfileNamed(active->GetName()));
+         KeyRecordToEdit(device, kKeyEsc).payload[0] = 0x30;
+         ResetNewProfile(active, config_.get());
+       },
+       [&] { return RecordScanCode(*KeyRecord(*DeviceProfileNamed(active->GetName()), kKeyEsc)) == 0x01; }},
+      {"a profile renamed",
+       [&] { active = config_->RenameProfile(active, L"Renamed"); },
+       [&] { return DeviceProfileNamed(L"Renamed") != nullptr; }},
+      {"the show-on-screen setting of every profile",
+       [&] { config_->SetProfileOsdForAll(0); },
+       [&] {
+         for (const SimProfile& profile : State().profiles)
+           if (profile.flags & PROFILEFLAG_SHOWOSD) return false;
+         return true;
+       }},
+      {"the active profile chosen",
+       [&] {
+         State().active = DeviceProfileNamed(L"Old")->id;
+         config_->SetActiveProfile(active);
+       },
+       [&] { return IsEqualGUID(State().active, active->GetId()); }},
+  };
+  for (const auto& c : cases) {
+    c.change();
+    ASSERT_TRUE(WriteAll()) << c.what;
+    EXPECT_TRUE(c.written()) << c.what;
+  }
+}
+
+// Apply does not wait: the window stays live, and what the user changes while the
+// write runs is not in its copy. The write's success must not count those changes
+// as sent; the next write sends them.
+TEST_F(KeyboardWrite, AChangeMadeWhileTheWriteRunsIsSentByTheNext) {
+  IKeyboardProfile* profile = config_->GetActiveProfile();
+  CMacro* macro = config_->FindMacroByName(L"Read macro");
+  config_->SetKeyAssignment(KeyOf(kKeyA), SingleKey(0x30, 0), profile);
+  ASSERT_TRUE(keyboard_->TransferConfig(config_.get(), TRANSFER_TO_DEVICE, TRANSFER_WRITE_ALL));
+  config_->SetKeyAssignment(KeyOf(kKeyB), SingleKey(0x1E, 0), profile);
+  macro->events.push_back({MACROEVENT_DELAY, 40, 40});
+  ASSERT_TRUE(PumpUntil([&] { return !keyboard_->IsWriting(); }));
+  ASSERT_TRUE(keyboard_->LastWriteSucceeded());
+  const SimProfile& device = *DeviceProfileNamed(profile->GetName());
+  EXPECT_EQ(RecordScanCode(*KeyRecord(device, kKeyA)), 0x30);
+  EXPECT_EQ(RecordScanCode(*KeyRecord(device, kKeyB)), 0x30) << "not in the write's copy";
+  EXPECT_EQ(State().macros[0].events.size(), 1u);
+
+  ASSERT_TRUE(WriteAll());
+  EXPECT_EQ(RecordScanCode(*KeyRecord(device, kKeyB)), 0x1E);
+  EXPECT_EQ(State().macros[0].events.size(), 2u);
+}
+
+// After a reset of the keyboard (or another client's delete) the device no longer
+// knows a profile's id: the profile is made anew, written whole, takes the new id,
+// and the keys that switch to it by id follow; the other profiles the device lost
+// are made anew too.
+TEST_F(KeyboardWrite, AProfileTheDeviceNoLongerKnowsIsMadeAnew) {
+  IKeyboardProfile* first = config_->GetActiveProfile();
+  IKeyboardProfile* old = config_->FindProfileByName(L"Old");
+  KeyAssignment switches;
+  switches.kind = KEYKIND_PROFILE;
+  switches.payload.id = old->GetId();
+  config_->SetKeyAssignment(KeyOf(kKeyB), switches, first);
+  KeyAssignment plays;
+  MakeMacroAssignment(plays, config_->FindMacroByName(L"Read macro")->id, MACROPLAY_ONCE);
+  config_->SetKeyAssignment(KeyOf(kKeyEsc), plays, old);
+  ASSERT_TRUE(WriteAll());
+  const GUID lostFirst = first->GetId();
+  const GUID lostOld = old->GetId();
+
+  core_->ResetToFactory();
+  config_->SetKeyAssignment(KeyOf(kKeyA), SingleKey(0x30, 0), old);
+  ASSERT_TRUE(WriteAll()) << "an Apply after the reset succeeds";
+
+  const SimProfile* remade = DeviceProfileNamed(L"Old");
+  ASSERT_NE(remade, nullptr);
+  EXPECT_FALSE(IsEqualGUID(remade->id, lostOld));
+  EXPECT_TRUE(IsEqualGUID(old->GetId(), remade->id)) << "the new id reaches the live configuration";
+  EXPECT_EQ(RecordScanCode(*KeyRecord(*remade, kKeyA)), 0x30);
+  EXPECT_EQ(KeyRecord(*remade, kKeyEsc)->type, DEVICE_ASSIGN_MACRO) << "written whole";
+  EXPECT_FALSE(IsEqualGUID(first->GetId(), lostFirst)) << "the unchanged profile, lost as well, is made anew";
+  const SimProfile* firstOnDevice = nullptr;
+  for (const SimProfile& profile : State().profiles)
+    if (IsEqualGUID(profile.id, first->GetId())) firstOnDevice = &profile;
+  ASSERT_NE(firstOnDevice, nullptr);
+  const DeviceKeyAssignment* b = KeyRecord(*firstOnDevice, kKeyB);
+  EXPECT_EQ(b->type, 3);
+  EXPECT_TRUE(IsEqualGUID(RecordGuid(*b, 16), remade->id)) << "the switch follows the profile";
+  KeyAssignment live;
+  config_->GetKeyAssignment(live, KeyOf(kKeyB), first);
+  EXPECT_TRUE(IsEqualGUID(live.payload.id, remade->id));
+  ASSERT_EQ(State().macros.size(), 1u) << "the macro its keys play is made anew";
+  EXPECT_TRUE(IsEqualGUID(RecordGuid(*KeyRecord(*remade, kKeyEsc), 12), State().macros[0].id));
+
+  core_->ClearCallLog();
+  ASSERT_TRUE(WriteAll());
+  EXPECT_EQ(FirstCall(L"CreateProfile"), -1) << "nothing is made twice";
+  EXPECT_EQ(FirstCall(L"CreateMacro"), -1);
 }
 
 // Key events of a macro travel without their virtual-key code, except Pause and

@@ -12,7 +12,32 @@ std::wstring_view CutName(std::wstring_view name) {
   return name.substr(0, std::min(name.size(), kMacroNameChars - 1));
 }
 
+// FNV-1a over the bytes.
+uint64_t HashBytes(uint64_t hash, const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  for (std::size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 0x100000001B3ull;
+  return hash;
+}
+
+constexpr uint64_t kHashStart = 0xCBF29CE484222325ull;
+
+uint64_t NeverZero(uint64_t hash) { return hash == 0 ? 1 : hash; }
+
 }  // namespace
+
+uint64_t Fingerprint(std::wstring_view text) {
+  return NeverZero(HashBytes(kHashStart, text.data(), text.size() * sizeof(wchar_t)));
+}
+
+uint64_t Fingerprint(const MacroEventList& events) {
+  uint64_t hash = kHashStart;
+  for (const MacroEvent& event : events) {
+    const int32_t fields[3] = {event.type, event.a, event.b};
+    hash = HashBytes(hash, fields, sizeof fields);
+  }
+  const uint64_t count = events.size();
+  return NeverZero(HashBytes(hash, &count, sizeof count));
+}
 
 namespace MacroEventVector {
 

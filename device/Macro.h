@@ -45,6 +45,11 @@ MacroEvent& At(MacroEventList& events, std::size_t index);
 
 inline constexpr std::size_t kMacroNameChars = 256;  // the terminating zero included
 
+// A 64-bit fingerprint of a name or path, or of an event list; never 0, which
+// stands for "not known".
+uint64_t Fingerprint(std::wstring_view text);
+uint64_t Fingerprint(const MacroEventList& events);
+
 inline bool IsZeroGuid(const GUID& id) {
   static constexpr GUID kZero{};
   return IsEqualGUID(id, kZero) != 0;
@@ -66,10 +71,25 @@ class CMacro {
   // Same id, names equal without regard to case, and the same events in order.
   bool operator==(const CMacro& other) const;
 
+  // Whether the name or the events differ from what the device holds as far as the
+  // configuration knows (what it last read from or wrote to the device): a write
+  // sends only those. Fingerprints rather than marks, since the window code edits
+  // the event list in place.
+  bool NameDiffersFromDevice() const { return deviceName == 0 || deviceName != Fingerprint(GetName()); }
+  bool EventsDifferFromDevice() const { return deviceEvents == 0 || deviceEvents != Fingerprint(events); }
+  // The device now holds this name and these events (read, or written from `written`).
+  void HeldByDevice(const CMacro& written) {
+    deviceName = Fingerprint(written.GetName());
+    deviceEvents = Fingerprint(written.events);
+  }
+
   wchar_t name[kMacroNameChars] = {};
   GUID id{};
   MacroEventList events;
   std::wstring filePath;
+  // Fingerprints of the name and events the device holds; 0 when not known.
+  uint64_t deviceName = 0;
+  uint64_t deviceEvents = 0;
 };
 
 // The macros of the configuration in creation order; owns them. No two names are
@@ -109,8 +129,13 @@ class CQxApp {
   // Same id and the same path character for character.
   bool operator==(const CQxApp& other) const;
 
+  // As for macros: whether the path differs from the one the device holds.
+  bool PathDiffersFromDevice() const { return devicePath == 0 || devicePath != Fingerprint(path); }
+  void HeldByDevice(const CQxApp& written) { devicePath = Fingerprint(written.path); }
+
   std::wstring path;
   GUID id{};
+  uint64_t devicePath = 0;  // fingerprint of the path the device holds; 0 when not known
 };
 
 // The linked applications of the configuration in creation order; owns them. No

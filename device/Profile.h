@@ -12,6 +12,15 @@
 
 class IKeyboardConfig;
 
+namespace device {
+// Change stamps: every change the configurator makes is stamped with a number
+// larger than any before it (from either thread), so that a write can tell the
+// changes it took in its copy from those made while it ran.
+uint64_t NewChangeStamp();
+// The largest stamp handed out so far.
+uint64_t LatestChangeStamp();
+}  // namespace device
+
 class IKeyboardProfile {
  public:
   virtual const std::wstring& GetName() const = 0;
@@ -52,13 +61,13 @@ class CBaseProfile {
   virtual ~CBaseProfile() = default;
 
   virtual const std::wstring& GetName() const { return m_name; }
-  virtual void SetName(const std::wstring& name) { m_name = name; }
+  virtual void SetName(const std::wstring& name);
   virtual GUID GetId() const { return m_id; }
   virtual void SetId(const GUID& id) { m_id = id; }
   virtual bool HasString() const { return !m_storageFile.empty(); }
   virtual const std::wstring& GetString() const { return m_storageFile; }
   virtual const std::wstring& GetFileName() const { return m_fileName; }
-  virtual void SetFileName(const std::wstring& fileName) { m_fileName = fileName; }
+  virtual void SetFileName(const std::wstring& fileName);
   virtual const std::wstring& GetPath() const { return m_path; }
   // Stores the path and makes its last component the program file name.
   virtual void SetPath(const std::wstring& path);
@@ -67,11 +76,11 @@ class CBaseProfile {
   // The key's record; a key never assigned gets (and returns) an all-zero record.
   virtual void GetKeyAssignment(KeyAssignment& out, int32_t keyId);
   virtual bool IsAssignmentKindSupported(int32_t kind) const = 0;
-  virtual void SetAutoSwitch(uint8_t value) { m_autoSwitch = value; }
+  virtual void SetAutoSwitch(uint8_t value);
   virtual uint8_t GetAutoSwitch() const { return m_autoSwitch; }
   virtual void SetLedState(uint8_t value) { m_ledState = value; }
   virtual uint8_t GetLedState() const { return m_ledState; }
-  virtual void SetShowOsd(uint8_t value) { m_showOsd = value; }
+  virtual void SetShowOsd(uint8_t value);
   virtual uint8_t GetShowOsd() const { return m_showOsd; }
   // Profiles are not kept in files of their own: both fail and change nothing.
   virtual bool SaveToFile(std::wstring& outPath, const std::wstring& folder,
@@ -83,8 +92,30 @@ class CBaseProfile {
   void ResetKeysToDefaults();
   const std::map<int32_t, KeyAssignment>& KeyMap() const { return m_keyMap; }
 
+  // What changed since the configuration last read this profile from the device or
+  // wrote it there, each mark holding the stamp of its latest change: the keys
+  // stored, and the properties the device keeps (name, program file name, automatic
+  // switching, show-on-screen). A value stored again unchanged counts too: a
+  // restore of defaults means every key it resets, a setting chosen means that setting.
+  // A write sends what is marked and leaves the rest as the device holds it, since
+  // another client (the tray) may have changed that meanwhile.
+  const std::map<int32_t, uint64_t>& KeyMarks() const { return m_keyMarks; }
+  uint64_t PropertiesMark() const { return m_propertiesMark; }
+  bool HasMarks() const { return m_propertiesMark != 0 || !m_keyMarks.empty(); }
+  // Clears the marks stamped `upTo` or earlier; `keys` and `properties` choose which.
+  void ClearMarks(uint64_t upTo, bool keys = true, bool properties = true);
+  void ClearKeyMark(int32_t keyId) { m_keyMarks.erase(keyId); }
+  void MarkKey(int32_t keyId) { m_keyMarks[keyId] = device::NewChangeStamp(); }
+  // Marks the properties and every key of the map, as a profile the device does not
+  // hold in full yet.
+  void MarkEverything();
+
  private:
+  void MarkProperties() { m_propertiesMark = device::NewChangeStamp(); }
+
   std::map<int32_t, KeyAssignment> m_keyMap;
+  std::map<int32_t, uint64_t> m_keyMarks;
+  uint64_t m_propertiesMark = 0;
   std::wstring m_name;
   std::wstring m_path;
   std::wstring m_fileName;
