@@ -224,6 +224,12 @@ void CPellinSysTrayDlg::RunDeviceChange(UINT event) {
 }
 
 void CPellinSysTrayDlg::OnSessionChange(UINT code, DWORD) {
+  // As with device changes: the message is sent, and COM refuses calls made while
+  // it is handled, so the work runs from the queue.
+  PostMessage(tray::kDeferredSessionChangeMessage, code);
+}
+
+void CPellinSysTrayDlg::RunSessionChange(UINT code) {
   switch (code) {
     case WTS_CONSOLE_CONNECT:
     case WTS_SESSION_LOGON:
@@ -428,6 +434,10 @@ bool CPellinSysTrayDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
       return true;
     case WM_WTSSESSION_CHANGE:
       OnSessionChange(static_cast<UINT>(wParam), static_cast<DWORD>(lParam));
+      result = 0;
+      return true;
+    case tray::kDeferredSessionChangeMessage:
+      RunSessionChange(static_cast<UINT>(wParam));
       result = 0;
       return true;
     case TrayCallbackMessage:

@@ -26,6 +26,8 @@ namespace tray {
 // A keyboard device change that arrived during a switching tick, handled after it
 // (wParam: the event code, the keyboard's interface already recognised).
 inline constexpr UINT kDeferredDeviceChangeMessage = WM_APP + 0x118;
+// A session change, handled from the queue (wParam: the notification code).
+inline constexpr UINT kDeferredSessionChangeMessage = WM_APP + 0x119;
 
 // COM for the thread, balanced once at the end of the owner's life.
 class ComApartment {
@@ -138,6 +140,7 @@ class CPellinSysTrayDlg : public CDialog,
   bool OwnSwitchInForce(const GUID& active) const;
   void EndRecording();
   void RunDeviceChange(UINT event);
+  void RunSessionChange(UINT code);
 
   tray::ComApartment m_com;  // first: COM ends after everything else of the dialog
   HICON m_hIcon = nullptr;
