@@ -480,6 +480,9 @@ void CPellinSysTrayDlg::SwitchForForeground() {
     bool& flag;
     ~Reset() { flag = false; }
   } reset{m_inSwitchTick};
+  // The recording's macro and light belong to the profile it began in: no switch
+  // until it ends.
+  if (m_recordingRuns) return;
 
   CDeviceManager manager;
   GUID active{};
@@ -573,6 +576,9 @@ void CPellinSysTrayDlg::OnDpiChanged(int x, int y) {
 void CPellinSysTrayDlg::OnMacroRecordStart() {
   {
     CDeviceManager manager;
+    // Where the light and the macro go, whichever profile is active at the end.
+    m_recordingProfile = GUID{};
+    manager.GetActiveProfileId(m_recordingProfile);
     manager.BeginRecordingMode();
   }
   m_recordingRuns = true;
@@ -587,7 +593,7 @@ void CPellinSysTrayDlg::OnMacroRecordStop() {
   if (!m_recordingRuns) return;
   {
     CDeviceManager manager;
-    manager.ShowRecordingStopped();
+    manager.ShowRecordingStopped(m_recordingProfile);
   }
   m_rawInput.Unregister();
   MacroRecorder.Stop();
@@ -598,7 +604,7 @@ void CPellinSysTrayDlg::OnMacroRecordFinish(int first, int deviceKeyCode) {
   if (!m_recordingRuns) return;
   {
     CDeviceManager manager;
-    manager.FinishRecording(first, deviceKeyCode);
+    manager.FinishRecording(m_recordingProfile, first, deviceKeyCode);
   }
   EndRecording();
 }
@@ -608,7 +614,7 @@ void CPellinSysTrayDlg::OnMacroRecordCancel() {
   if (!m_recordingRuns) return;
   {
     CDeviceManager manager;
-    manager.CancelRecordingMode();
+    manager.CancelRecordingMode(m_recordingProfile);
   }
   EndRecording();
 }
@@ -617,7 +623,7 @@ void CPellinSysTrayDlg::OnDeviceGone() {
   if (!m_recordingRuns) return;
   {
     CDeviceManager manager;
-    manager.RecordingLedOff();
+    manager.RecordingLedOff(m_recordingProfile);
   }
   EndRecording();
 }
@@ -626,6 +632,7 @@ void CPellinSysTrayDlg::EndRecording() {
   m_rawInput.Unregister();
   MacroRecorder.Clear();
   m_recordingRuns = false;
+  m_recordingProfile = GUID{};
 }
 
 void CPellinSysTrayDlg::OnRawInput(WPARAM, HRAWINPUT input) {

@@ -115,6 +115,8 @@ class CPellinSysTrayDlg : public CDialog,
   const tray::OnScreenDisplay* Osd() const { return m_pOsd.get(); }
   // From a recording's start until its finish, cancel or the keyboard's removal.
   bool RecordingRuns() const { return m_recordingRuns; }
+  // The profile active when the recording began (all zero when it could not be read).
+  const GUID& RecordingProfile() const { return m_recordingProfile; }
   const RawInputRegistrar& RecorderRawInput() const { return m_rawInput; }
 
   // The window's end deletes the object (the program's dialog lives on the heap).
@@ -166,5 +168,6 @@ class CPellinSysTrayDlg : public CDialog,
   bool m_cleanedUp = false;
   bool m_inSwitchTick = false;
   bool m_recordingRuns = false;
+  GUID m_recordingProfile{};
   RawInputRegistrar m_rawInput;  // the recorder's own registration
 };
