@@ -321,19 +321,7 @@ LRESULT CPellinSysTrayDlg::OnTrayNotify(WPARAM uID, LPARAM mouseMessage) {
 void CPellinSysTrayDlg::OnTimer(UINT_PTR id) {
   if (id == DevicePollTimer) {
     if (m_started && !m_notifyIcon.Shown()) m_notifyIcon.Readd();
-    bool present;
-    {
-      CDeviceManager manager;
-      present = manager.IsDevicePresent();
-    }
-    if (!present) {
-      if (HasAnyConnection()) DisconnectEventSinks();
-      return;
-    }
-    // Reconnecting stays the tick's last step: the switching needs no connections.
-    SwitchForForeground();
-    // The keyboard is back (the stand-in's plug sends no arrival), or an Advise failed before.
-    if (!HasConnections()) ConnectEventSinks();
+    PollTick();
     return;
   }
   if (id == SingleClickTimer && id == m_nSingleClickTimer) {
@@ -341,6 +329,40 @@ void CPellinSysTrayDlg::OnTimer(UINT_PTR id) {
     RefreshMenu();
     m_notifyIcon.OnTrayNotification(kTrayIconId, WM_RBUTTONUP, &m_clickPoint);
   }
+}
+
+void CPellinSysTrayDlg::PollTick() {
+  // A tick inside another (COM's wait loop dispatches messages during a call) does
+  // nothing: it would switch twice, or drop the connections the outer tick is using.
+  if (m_inPollTick) return;
+  m_inPollTick = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{m_inPollTick};
+
+  bool present;
+  {
+    CDeviceManager manager;
+    present = manager.IsDevicePresent();
+  }
+  if (!present) {
+    if (HasAnyConnection()) DisconnectEventSinks();
+    return;
+  }
+  // Reconnecting stays the tick's last step: the switching needs no connections.
+  SwitchForForeground();
+  // A service that ended since the connections were made (restarted, or crashed
+  // and started again by COM) sends nothing through them any more. One call tells
+  // it: all three go to the same service. A recording that service was running
+  // is over with it.
+  if (HasConnections() && !m_profileConnection->Answers()) {
+    OnDeviceGone();
+    DisconnectEventSinks();
+  }
+  // The keyboard is back (the stand-in's plug sends no arrival), the service
+  // restarted, or an Advise failed before.
+  if (!HasConnections()) ConnectEventSinks();
 }
 
 void CPellinSysTrayDlg::OnLoadConfigurator() {
@@ -473,13 +495,6 @@ bool IsZero(const GUID& id) { return SameProfile(id, GUID{}); }
 }  // namespace
 
 void CPellinSysTrayDlg::SwitchForForeground() {
-  // A tick inside another (COM's wait loop dispatches messages during a call) does nothing.
-  if (m_inSwitchTick) return;
-  m_inSwitchTick = true;
-  struct Reset {
-    bool& flag;
-    ~Reset() { flag = false; }
-  } reset{m_inSwitchTick};
   // The recording's macro and light belong to the profile it began in: no switch
   // until it ends.
   if (m_recordingRuns) return;

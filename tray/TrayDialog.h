@@ -132,6 +132,8 @@ class CPellinSysTrayDlg : public CDialog,
   void StartPollTimer();
   void StopPollTimer();
   void StopSingleClickTimer();
+  // Timer 700's device work: presence, switching, then the connections.
+  void PollTick();
   // The names from the device, then the menu from them; nothing while a menu is open.
   void RefreshMenu();
   void OnPaint();
@@ -166,7 +168,7 @@ class CPellinSysTrayDlg : public CDialog,
   bool m_sessionRegistered = false;
   bool m_started = false;
   bool m_cleanedUp = false;
-  bool m_inSwitchTick = false;
+  bool m_inPollTick = false;
   bool m_recordingRuns = false;
   GUID m_recordingProfile{};
   RawInputRegistrar m_rawInput;  // the recorder's own registration

@@ -210,6 +210,23 @@ TEST_F(TrayRecordingTest, TheRecordingStaysWithTheProfileItBeganIn) {
   EXPECT_TRUE(activeIs(desktopId));
 }
 
+// A service that went away during a recording took the recording with it: the
+// tick that finds its connections dead ends it here too.
+TEST_F(TrayRecordingTest, ARecordingEndsWhenItsServiceIsGone) {
+  Raise(1);
+  Input(10, 0x30, 0);
+  Core().SetFaultOnCall(L"IConnectionPoint::GetConnectionInterface", RPC_E_DISCONNECTED, 1);
+  SendMessageW(dialog->m_hWnd, WM_TIMER, DevicePollTimer, 0);
+  EXPECT_FALSE(dialog->RecordingRuns());
+  EXPECT_TRUE(LastRawInputCallRemoves());
+  EXPECT_FALSE(dialog->RecorderRawInput().IsRegistered());
+  EXPECT_TRUE(MacroRecorder.Events().empty());
+  EXPECT_EQ(Light().on, 0);
+  EXPECT_TRUE(dialog->HasConnections());
+  Input(20, 0x1E, 0);
+  EXPECT_TRUE(MacroRecorder.Events().empty());
+}
+
 // While no recording runs, a stop, finish, cancel or removal reaches the service
 // not at all: the configurator's single-key capture may hold the keyboard in
 // recording mode, and a key must not get an empty macro.
