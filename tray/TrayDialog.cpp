@@ -589,6 +589,8 @@ void CPellinSysTrayDlg::OnDpiChanged(int x, int y) {
 // ---- on-the-fly recording
 
 void CPellinSysTrayDlg::OnMacroRecordStart() {
+  // Set first: a tick that COM's wait loop runs during the calls below must not switch.
+  m_recordingRuns = true;
   {
     CDeviceManager manager;
     // Where the light and the macro go, whichever profile is active at the end.
@@ -596,7 +598,6 @@ void CPellinSysTrayDlg::OnMacroRecordStart() {
     manager.GetActiveProfileId(m_recordingProfile);
     manager.BeginRecordingMode();
   }
-  m_recordingRuns = true;
   MacroRecorder.Start();
   m_rawInput.AddUsage(RawInputRegistrar::kUsageKeyboard);
   m_rawInput.AddUsage(RawInputRegistrar::kUsageMouse);
