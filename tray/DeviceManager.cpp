@@ -322,19 +322,13 @@ bool CDeviceManager::AssignMacroToKeyInProfile(const std::wstring& profileName, 
 }
 
 bool CDeviceManager::BeginRecordingMode() { return SetRecordingMode() && ApplyLedToActiveProfile(MacroLedScheme[0]); }
-bool CDeviceManager::ShowRecordingStopped() { return ApplyLedToActiveProfile(MacroLedScheme[1]); }
-bool CDeviceManager::CancelRecordingMode() { return SetNormalMode() && ApplyLedToActiveProfile(MacroLedScheme[2]); }
+// The active profile's recording: the same steps as for a recording's own profile.
+bool CDeviceManager::ShowRecordingStopped() { return ShowRecordingStopped(GUID{}); }
+bool CDeviceManager::CancelRecordingMode() { return CancelRecordingMode(GUID{}); }
 bool CDeviceManager::FinishRecording(int first, int deviceKeyCode) {
-  SetNormalMode();
-  // A light that stays on must not lose the recording: the macro is made whatever it answered.
-  ApplyLedToActiveProfile(MacroLedScheme[2]);
-  std::wstring name;
-  GetNextMacroName(name);
-  const std::vector<DeviceMacroEvent> events = MacroRecorder.Events();
-  GUID id{};
-  return CreateMacro(name, events, id) && AssignMacroToKey(id, first, deviceKeyCode);
+  return FinishRecording(GUID{}, first, deviceKeyCode);
 }
-bool CDeviceManager::RecordingLedOff() { return ApplyLedToActiveProfile(MacroLedScheme[2]); }
+bool CDeviceManager::RecordingLedOff() { return RecordingLedOff(GUID{}); }
 
 ComRef<IDeviceProfile> CDeviceManager::RecordingProfile(const GUID& id) {
   if (!m_profileManager) return {};
