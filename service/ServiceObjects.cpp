@@ -129,6 +129,8 @@ class CConnectionPoint : public CObject<IConnectionPoint> {
 
   STDMETHODIMP GetConnectionInterface(IID* iid) override {
     if (!iid) return E_POINTER;
+    // Logged: clients call it to learn whether their connection still reaches the service.
+    ENTER_NO_DEVICE(L"IConnectionPoint::GetConnectionInterface");
     *iid = EventIid(m_source);
     return S_OK;
   }

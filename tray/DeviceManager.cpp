@@ -322,19 +322,60 @@ bool CDeviceManager::AssignMacroToKeyInProfile(const std::wstring& profileName, 
 }
 
 bool CDeviceManager::BeginRecordingMode() { return SetRecordingMode() && ApplyLedToActiveProfile(MacroLedScheme[0]); }
-bool CDeviceManager::ShowRecordingStopped() { return ApplyLedToActiveProfile(MacroLedScheme[1]); }
-bool CDeviceManager::CancelRecordingMode() { return SetNormalMode() && ApplyLedToActiveProfile(MacroLedScheme[2]); }
+// The active profile's recording: the same steps as for a recording's own profile.
+bool CDeviceManager::ShowRecordingStopped() { return ShowRecordingStopped(GUID{}); }
+bool CDeviceManager::CancelRecordingMode() { return CancelRecordingMode(GUID{}); }
 bool CDeviceManager::FinishRecording(int first, int deviceKeyCode) {
+  return FinishRecording(GUID{}, first, deviceKeyCode);
+}
+bool CDeviceManager::RecordingLedOff() { return RecordingLedOff(GUID{}); }
+
+ComRef<IDeviceProfile> CDeviceManager::RecordingProfile(const GUID& id) {
+  if (!m_profileManager) return {};
+  if (!SameId(id, GUID{})) {
+    ComRef<IDeviceProfile> profile = FindProfile([&](IDeviceProfile* p) {
+      GUID candidate{};
+      return SUCCEEDED(p->GetId(&candidate)) && SameId(candidate, id);
+    });
+    if (profile) return profile;
+  }
+  ComRef<IDeviceProfile> active;
+  if (FAILED(m_profileManager->GetActiveProfile(active.Out()))) active.Reset();
+  return active;
+}
+
+bool CDeviceManager::ShowRecordingStopped(const GUID& profile) {
+  ComRef<IDeviceProfile> recording = RecordingProfile(profile);
+  return recording && ApplyLed(recording.Get(), MacroLedScheme[1]);
+}
+
+bool CDeviceManager::CancelRecordingMode(const GUID& profile) {
+  if (!SetNormalMode()) return false;
+  ComRef<IDeviceProfile> recording = RecordingProfile(profile);
+  return recording && ApplyLed(recording.Get(), MacroLedScheme[2]);
+}
+
+bool CDeviceManager::RecordingLedOff(const GUID& profile) {
+  ComRef<IDeviceProfile> recording = RecordingProfile(profile);
+  return recording && ApplyLed(recording.Get(), MacroLedScheme[2]);
+}
+
+bool CDeviceManager::FinishRecording(const GUID& profile, int /*first*/, int deviceKeyCode) {
   SetNormalMode();
+  ComRef<IDeviceProfile> recording = RecordingProfile(profile);
+  if (!recording) return false;
   // A light that stays on must not lose the recording: the macro is made whatever it answered.
-  ApplyLedToActiveProfile(MacroLedScheme[2]);
+  ApplyLed(recording.Get(), MacroLedScheme[2]);
   std::wstring name;
   GetNextMacroName(name);
   const std::vector<DeviceMacroEvent> events = MacroRecorder.Events();
   GUID id{};
-  return CreateMacro(name, events, id) && AssignMacroToKey(id, first, deviceKeyCode);
+  if (!CreateMacro(name, events, id) || !AssignMacroInProfile(recording.Get(), id, deviceKeyCode)) return false;
+  GUID recordingId{}, active{};
+  if (FAILED(recording->GetId(&recordingId)) || !GetActiveProfileId(active) || !SameId(active, recordingId))
+    return true;
+  return SUCCEEDED(m_profileManager->SetActiveProfile(recording.Get()));
 }
-bool CDeviceManager::RecordingLedOff() { return ApplyLedToActiveProfile(MacroLedScheme[2]); }
 
 std::unique_ptr<CDpiEventConnection> CDeviceManager::ConnectDpiEvents(IDpiEventHandler* handler) {
   if (!m_profileManager) return nullptr;
@@ -391,8 +432,12 @@ bool CDeviceManager::ApplyLedToActiveProfile(const CLed& led) {
 
 bool CDeviceManager::ApplyLedToProfile(const std::wstring& profileName, const CLed& led) {
   ComRef<IDeviceProfile> profile = FindProfileByExactName(profileName);
+  return profile && ApplyLed(profile.Get(), led);
+}
+
+bool CDeviceManager::ApplyLed(IDeviceProfile* profile, const CLed& led) {
   ComRef<ILedManager> leds;
-  if (!profile || FAILED(GetFeatureOf(profile.Get(), leds)) || !leds) return false;
+  if (FAILED(GetFeatureOf(profile, leds)) || !leds) return false;
   for (int index = 0;; ++index) {
     ComRef<ILed> item;
     if (FAILED(leds->GetLed(index, item.Out())) || !item) return false;

@@ -88,6 +88,17 @@ class CDeviceManager {
   virtual bool SetNormalMode();
   virtual bool SetDeviceMode(int mode);
 
+  // The recording's later steps for the profile where it began (`profile`, its
+  // id), whichever profile is active by then: the light that showed the recording
+  // is the one to blink and go off, and the macro goes on that profile's key. An
+  // all-zero id, or one the device no longer has, stands for the active profile.
+  // The finish makes that profile active again only when it still is the active
+  // one (the device takes changed assignments then).
+  bool ShowRecordingStopped(const GUID& profile);
+  bool CancelRecordingMode(const GUID& profile);
+  bool FinishRecording(const GUID& profile, int first, int deviceKeyCode);
+  bool RecordingLedOff(const GUID& profile);
+
  private:
   // The first profile (device order) for which `match` is true; the rest are released.
   template <typename Match>
@@ -95,6 +106,8 @@ class CDeviceManager {
   ComRef<IDeviceProfile> FindProfileByExactName(const std::wstring& name);
   ComRef<IDeviceMacro> FindMacroById(const GUID& id);
   bool AssignMacroInProfile(IDeviceProfile* profile, const GUID& macroId, int deviceKeyCode);
+  ComRef<IDeviceProfile> RecordingProfile(const GUID& id);
+  bool ApplyLed(IDeviceProfile* profile, const CLed& led);
 
   int32_t m_productId = 0;
   ComRef<IDeviceManager> m_deviceManager;

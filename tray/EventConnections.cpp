@@ -29,6 +29,41 @@ STDMETHODIMP CDpiEventSink::OnDPIChanged(int x, int y) {
   return Forward([&](IDpiEventHandler* h) { h->OnDpiChanged(x, y); });
 }
 
+namespace {
+// HRESULT_FROM_WIN32 for an RPC status, usable as a case label.
+constexpr HRESULT FromRpcStatus(long status) {
+  return static_cast<HRESULT>((static_cast<unsigned long>(status) & 0xFFFFu) | (FACILITY_WIN32 << 16) | 0x80000000u);
+}
+}  // namespace
+
+bool tray::IsServerGone(HRESULT hr) {
+  switch (hr) {
+    case RPC_E_DISCONNECTED:
+    case RPC_E_SERVER_DIED:
+    case RPC_E_SERVER_DIED_DNE:
+    case RPC_E_INVALID_OBJECT:
+    case CO_E_OBJNOTCONNECTED:
+    case FromRpcStatus(RPC_S_SERVER_UNAVAILABLE):
+    case FromRpcStatus(RPC_S_CALL_FAILED):
+    case FromRpcStatus(RPC_S_CALL_FAILED_DNE):
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool CEventConnectionBase::Answers() const {
+  if (!m_point) return false;
+  // Our own reference for the call: COM's wait loop may run a handler that drops
+  // this connection while the call is out.
+  IConnectionPoint* point = m_point.Get();
+  point->AddRef();
+  IID iid{};
+  const HRESULT hr = point->GetConnectionInterface(&iid);
+  point->Release();
+  return !tray::IsServerGone(hr);
+}
+
 CEventConnectionBase::~CEventConnectionBase() {
   if (m_sinkControl) m_sinkControl->ClearHandler();
   if (m_cookie && m_point) m_point->Unadvise(m_cookie);

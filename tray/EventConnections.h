@@ -47,6 +47,10 @@ class IDpiEventHandler {
 };
 
 namespace tray {
+// A call's result that says the object behind a proxy no longer exists: the
+// server's process ended or is unreachable, or the object was disconnected.
+bool IsServerGone(HRESULT hr);
+
 // What a connection needs of its sink beyond IUnknown.
 class ClearableSink {
  public:
@@ -144,6 +148,11 @@ class CEventConnectionBase {
   CEventConnectionBase(const CEventConnectionBase&) = delete;
   CEventConnectionBase& operator=(const CEventConnectionBase&) = delete;
   DWORD Cookie() const { return m_cookie; }
+  // One call through the held connection point: false when it fails because the
+  // service's side is gone (its process ended, or the point was disconnected), so
+  // no event will come through this connection again. Any other answer, failures
+  // included, comes from a service that still runs.
+  bool Answers() const;
 
  protected:
   CEventConnectionBase() = default;

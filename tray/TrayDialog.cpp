@@ -224,6 +224,12 @@ void CPellinSysTrayDlg::RunDeviceChange(UINT event) {
 }
 
 void CPellinSysTrayDlg::OnSessionChange(UINT code, DWORD) {
+  // As with device changes: the message is sent, and COM refuses calls made while
+  // it is handled, so the work runs from the queue.
+  PostMessage(tray::kDeferredSessionChangeMessage, code);
+}
+
+void CPellinSysTrayDlg::RunSessionChange(UINT code) {
   switch (code) {
     case WTS_CONSOLE_CONNECT:
     case WTS_SESSION_LOGON:
@@ -315,19 +321,7 @@ LRESULT CPellinSysTrayDlg::OnTrayNotify(WPARAM uID, LPARAM mouseMessage) {
 void CPellinSysTrayDlg::OnTimer(UINT_PTR id) {
   if (id == DevicePollTimer) {
     if (m_started && !m_notifyIcon.Shown()) m_notifyIcon.Readd();
-    bool present;
-    {
-      CDeviceManager manager;
-      present = manager.IsDevicePresent();
-    }
-    if (!present) {
-      if (HasAnyConnection()) DisconnectEventSinks();
-      return;
-    }
-    // Reconnecting stays the tick's last step: the switching needs no connections.
-    SwitchForForeground();
-    // The keyboard is back (the stand-in's plug sends no arrival), or an Advise failed before.
-    if (!HasConnections()) ConnectEventSinks();
+    PollTick();
     return;
   }
   if (id == SingleClickTimer && id == m_nSingleClickTimer) {
@@ -335,6 +329,40 @@ void CPellinSysTrayDlg::OnTimer(UINT_PTR id) {
     RefreshMenu();
     m_notifyIcon.OnTrayNotification(kTrayIconId, WM_RBUTTONUP, &m_clickPoint);
   }
+}
+
+void CPellinSysTrayDlg::PollTick() {
+  // A tick inside another (COM's wait loop dispatches messages during a call) does
+  // nothing: it would switch twice, or drop the connections the outer tick is using.
+  if (m_inPollTick) return;
+  m_inPollTick = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{m_inPollTick};
+
+  bool present;
+  {
+    CDeviceManager manager;
+    present = manager.IsDevicePresent();
+  }
+  if (!present) {
+    if (HasAnyConnection()) DisconnectEventSinks();
+    return;
+  }
+  // Reconnecting stays the tick's last step: the switching needs no connections.
+  SwitchForForeground();
+  // A service that ended since the connections were made (restarted, or crashed
+  // and started again by COM) sends nothing through them any more. One call tells
+  // it: all three go to the same service. A recording that service was running
+  // is over with it.
+  if (HasConnections() && !m_profileConnection->Answers()) {
+    OnDeviceGone();
+    DisconnectEventSinks();
+  }
+  // The keyboard is back (the stand-in's plug sends no arrival), the service
+  // restarted, or an Advise failed before.
+  if (!HasConnections()) ConnectEventSinks();
 }
 
 void CPellinSysTrayDlg::OnLoadConfigurator() {
@@ -430,6 +458,10 @@ bool CPellinSysTrayDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
       OnSessionChange(static_cast<UINT>(wParam), static_cast<DWORD>(lParam));
       result = 0;
       return true;
+    case tray::kDeferredSessionChangeMessage:
+      RunSessionChange(static_cast<UINT>(wParam));
+      result = 0;
+      return true;
     case TrayCallbackMessage:
       result = OnTrayNotify(wParam, lParam);
       return true;
@@ -463,13 +495,9 @@ bool IsZero(const GUID& id) { return SameProfile(id, GUID{}); }
 }  // namespace
 
 void CPellinSysTrayDlg::SwitchForForeground() {
-  // A tick inside another (COM's wait loop dispatches messages during a call) does nothing.
-  if (m_inSwitchTick) return;
-  m_inSwitchTick = true;
-  struct Reset {
-    bool& flag;
-    ~Reset() { flag = false; }
-  } reset{m_inSwitchTick};
+  // The recording's macro and light belong to the profile it began in: no switch
+  // until it ends.
+  if (m_recordingRuns) return;
 
   CDeviceManager manager;
   GUID active{};
@@ -561,11 +589,15 @@ void CPellinSysTrayDlg::OnDpiChanged(int x, int y) {
 // ---- on-the-fly recording
 
 void CPellinSysTrayDlg::OnMacroRecordStart() {
+  // Set first: a tick that COM's wait loop runs during the calls below must not switch.
+  m_recordingRuns = true;
   {
     CDeviceManager manager;
+    // Where the light and the macro go, whichever profile is active at the end.
+    m_recordingProfile = GUID{};
+    manager.GetActiveProfileId(m_recordingProfile);
     manager.BeginRecordingMode();
   }
-  m_recordingRuns = true;
   MacroRecorder.Start();
   m_rawInput.AddUsage(RawInputRegistrar::kUsageKeyboard);
   m_rawInput.AddUsage(RawInputRegistrar::kUsageMouse);
@@ -577,7 +609,7 @@ void CPellinSysTrayDlg::OnMacroRecordStop() {
   if (!m_recordingRuns) return;
   {
     CDeviceManager manager;
-    manager.ShowRecordingStopped();
+    manager.ShowRecordingStopped(m_recordingProfile);
   }
   m_rawInput.Unregister();
   MacroRecorder.Stop();
@@ -588,7 +620,7 @@ void CPellinSysTrayDlg::OnMacroRecordFinish(int first, int deviceKeyCode) {
   if (!m_recordingRuns) return;
   {
     CDeviceManager manager;
-    manager.FinishRecording(first, deviceKeyCode);
+    manager.FinishRecording(m_recordingProfile, first, deviceKeyCode);
   }
   EndRecording();
 }
@@ -598,7 +630,7 @@ void CPellinSysTrayDlg::OnMacroRecordCancel() {
   if (!m_recordingRuns) return;
   {
     CDeviceManager manager;
-    manager.CancelRecordingMode();
+    manager.CancelRecordingMode(m_recordingProfile);
   }
   EndRecording();
 }
@@ -607,7 +639,7 @@ void CPellinSysTrayDlg::OnDeviceGone() {
   if (!m_recordingRuns) return;
   {
     CDeviceManager manager;
-    manager.RecordingLedOff();
+    manager.RecordingLedOff(m_recordingProfile);
   }
   EndRecording();
 }
@@ -616,6 +648,7 @@ void CPellinSysTrayDlg::EndRecording() {
   m_rawInput.Unregister();
   MacroRecorder.Clear();
   m_recordingRuns = false;
+  m_recordingProfile = GUID{};
 }
 
 void CPellinSysTrayDlg::OnRawInput(WPARAM, HRAWINPUT input) {

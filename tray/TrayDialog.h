@@ -26,6 +26,8 @@ namespace tray {
 // A keyboard device change that arrived during a switching tick, handled after it
 // (wParam: the event code, the keyboard's interface already recognised).
 inline constexpr UINT kDeferredDeviceChangeMessage = WM_APP + 0x118;
+// A session change, handled from the queue (wParam: the notification code).
+inline constexpr UINT kDeferredSessionChangeMessage = WM_APP + 0x119;
 
 // COM for the thread, balanced once at the end of the owner's life.
 class ComApartment {
@@ -113,6 +115,8 @@ class CPellinSysTrayDlg : public CDialog,
   const tray::OnScreenDisplay* Osd() const { return m_pOsd.get(); }
   // From a recording's start until its finish, cancel or the keyboard's removal.
   bool RecordingRuns() const { return m_recordingRuns; }
+  // The profile active when the recording began (all zero when it could not be read).
+  const GUID& RecordingProfile() const { return m_recordingProfile; }
   const RawInputRegistrar& RecorderRawInput() const { return m_rawInput; }
 
   // The window's end deletes the object (the program's dialog lives on the heap).
@@ -128,6 +132,8 @@ class CPellinSysTrayDlg : public CDialog,
   void StartPollTimer();
   void StopPollTimer();
   void StopSingleClickTimer();
+  // Timer 700's device work: presence, switching, then the connections.
+  void PollTick();
   // The names from the device, then the menu from them; nothing while a menu is open.
   void RefreshMenu();
   void OnPaint();
@@ -138,6 +144,7 @@ class CPellinSysTrayDlg : public CDialog,
   bool OwnSwitchInForce(const GUID& active) const;
   void EndRecording();
   void RunDeviceChange(UINT event);
+  void RunSessionChange(UINT code);
 
   tray::ComApartment m_com;  // first: COM ends after everything else of the dialog
   HICON m_hIcon = nullptr;
@@ -161,7 +168,8 @@ class CPellinSysTrayDlg : public CDialog,
   bool m_sessionRegistered = false;
   bool m_started = false;
   bool m_cleanedUp = false;
-  bool m_inSwitchTick = false;
+  bool m_inPollTick = false;
   bool m_recordingRuns = false;
+  GUID m_recordingProfile{};
   RawInputRegistrar m_rawInput;  // the recorder's own registration
 };

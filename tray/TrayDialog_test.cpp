@@ -284,6 +284,38 @@ TEST_F(TrayDialogTest, APartlyMadeSetOfConnectionsIsDropped) {
   EXPECT_EQ(Sinks(), 3u);
 }
 
+// The service ended and started again: the held connections lead nowhere. One
+// call through them fails as disconnected or unavailable, and the tick makes all
+// three anew; any other failure comes from a service that still answers.
+TEST_F(TrayDialogTest, ConnectionsThatNoLongerAnswerAreMadeAnewByTheTick) {
+  Start();
+  struct Case {
+    const char* what;
+    HRESULT answer;
+    bool remade;
+  };
+  const Case cases[] = {
+      {"answers", S_OK, false},
+      {"disconnected", RPC_E_DISCONNECTED, true},
+      {"server unavailable", HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE), true},
+      {"server died", RPC_E_SERVER_DIED_DNE, true},
+      {"object not connected", CO_E_OBJNOTCONNECTED, true},
+      {"a failure of a running service", E_FAIL, false},
+      {"busy", RPC_E_CALL_REJECTED, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Core().ClearCallLog();
+    if (FAILED(c.answer)) Core().SetFaultOnCall(L"IConnectionPoint::GetConnectionInterface", c.answer, 1);
+    Tick();
+    Core().ClearFaults();
+    EXPECT_EQ(CallsOf(Core(), L"IConnectionPoint::Unadvise"), c.remade ? 3u : 0u);
+    EXPECT_EQ(CallsOf(Core(), L"IConnectionPoint::Advise"), c.remade ? 3u : 0u);
+    EXPECT_TRUE(dialog->HasConnections());
+    EXPECT_EQ(Sinks(), 3u);
+  }
+}
+
 TEST_F(TrayDialogTest, SessionChanges) {
   Start();
   struct Case {
@@ -305,7 +337,10 @@ TEST_F(TrayDialogTest, SessionChanges) {
     PostMessageW(dialog->m_hWnd, WM_WTSSESSION_CHANGE, c.connectedBefore ? WTS_SESSION_UNLOCK : WTS_SESSION_LOCK, 1);
     PumpPending();
     ASSERT_EQ(Sinks(), c.connectedBefore ? 3u : 0u);
-    PostMessageW(dialog->m_hWnd, WM_WTSSESSION_CHANGE, c.code, 1);
+    // Sent, as the system sends it: COM would refuse the calls made inside.
+    Core().ClearCallLog();
+    Send(WM_WTSSESSION_CHANGE, c.code, 1);
+    EXPECT_TRUE(Core().CallLog().empty()) << "a service call inside the sent message";
     PumpPending();
     EXPECT_EQ(Sinks(), c.connectedAfter ? 3u : 0u);
     EXPECT_EQ(dialog->HasConnections(), c.connectedAfter);

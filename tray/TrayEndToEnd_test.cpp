@@ -117,7 +117,8 @@ class TrayEndToEnd : public ::testing::Test {
     CloseRunningTrays();
     ASSERT_FALSE(TrayRunning());
     ASSERT_TRUE(StopService());
-    ASSERT_TRUE(StartService(kServiceExe, NewDataFolder(L"tray-e2e-")));
+    dataFolder = NewDataFolder(L"tray-e2e-");
+    ASSERT_TRUE(StartService(kServiceExe, dataFolder));
     ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceControl, nullptr, CLSCTX_LOCAL_SERVER,
                                            __uuidof(IDeviceServiceControl), control.Out())));
     ASSERT_TRUE(SUCCEEDED(control->ResetToFactory()));
@@ -196,6 +197,7 @@ class TrayEndToEnd : public ::testing::Test {
   }
 
   Ref<IDeviceServiceControl> control;
+  std::wstring dataFolder;
   PROCESS_INFORMATION tray{};
   PROCESS_INFORMATION probe{};
 };
@@ -413,6 +415,64 @@ void SendKey(WORD vk, WORD scan, bool up) {
   SendInput(1, &input, sizeof(input));
 }
 
+void Tap(WORD vk) {
+  const WORD scan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+  SendKey(vk, scan, false);
+  Sleep(40);
+  SendKey(vk, scan, true);
+  Sleep(40);
+}
+
+// The keyboard starts a recording; true once the tray has put it in recording
+// mode with the light on.
+bool StartRecording(IDeviceServiceControl* control) {
+  if (control->Recording(1, 0) != S_OK) return false;
+  const bool started = WaitFor([&] {
+    const std::wstring dump = DumpText(control);
+    return dump.find(L"mode=2") != std::wstring::npos &&
+           dump.find(L"led id=7 on=1 color=255 effect=0") != std::wstring::npos;
+  });
+  // The tray registers its raw input right after the light: give its handler time to end.
+  WaitFor([] { return false; }, 500);
+  return started;
+}
+
+// A and B typed into the test's window during a recording, then stop and finish
+// on key 0x3B: the service's state once the tray has stored "New Macro1", which
+// holds A down, delay, A up, delay, B down, delay, B up and nothing else.
+::testing::AssertionResult RecordAAndB(IDeviceServiceControl* control, TestWindow& front, std::wstring& dump) {
+  if (!StartRecording(control)) return ::testing::AssertionFailure() << "no recording mode:\n" << platform::WideToUtf8(DumpText(control));
+  if (!front.ToFront()) return ::testing::AssertionFailure() << "the test's window is not in front";
+  if (MapVirtualKeyW('A', MAPVK_VK_TO_VSC) != 0x1E || MapVirtualKeyW('B', MAPVK_VK_TO_VSC) != 0x30)
+    return ::testing::AssertionFailure() << "another keyboard layout";
+  Tap('A');
+  Tap('B');
+  // The tray's raw input comes through its queue after COM's calls: let it arrive before the stop.
+  WaitFor([] { return false; }, 1000);
+  if (control->Recording(2, 0) != S_OK || control->Recording(3, 0x3B) != S_OK)
+    return ::testing::AssertionFailure() << "the service refused the stop or the finish";
+  if (!WaitFor([&] {
+        dump = DumpText(control);
+        return dump.find(L"name=\"New Macro1\"") != std::wstring::npos && dump.find(L"mode=1") != std::wstring::npos;
+      }))
+    return ::testing::AssertionFailure() << "no macro stored:\n" << platform::WideToUtf8(dump);
+  const size_t macro = dump.find(L"name=\"New Macro1\" events=7");
+  if (macro == std::wstring::npos) return ::testing::AssertionFailure() << "not 7 events:\n" << platform::WideToUtf8(dump);
+  const wchar_t* expected[] = {L"type=2 data=0x0000001E", L"type=3", L"type=2 data=0x0001001E", L"type=3",
+                               L"type=2 data=0x00000030", L"type=3", L"type=2 data=0x00010030"};
+  size_t at = macro;
+  for (const wchar_t* event : expected) {
+    at = dump.find(L"  event ", at);
+    if (at == std::wstring::npos) return ::testing::AssertionFailure() << "events missing:\n" << platform::WideToUtf8(dump);
+    const size_t end = dump.find(L'\n', at);
+    if (dump.substr(at, end - at).find(event) == std::wstring::npos)
+      return ::testing::AssertionFailure() << "expected " << platform::WideToUtf8(event) << ", got "
+                                           << platform::WideToUtf8(dump.substr(at, end - at));
+    at = end;
+  }
+  return ::testing::AssertionSuccess();
+}
+
 TEST_F(TrayEndToEnd, AKeyboardRecordingEndsAsANewMacroOnTheNamedKey) {
   TestWindow front;
   ASSERT_TRUE(front.ToFront());
@@ -421,51 +481,8 @@ TEST_F(TrayEndToEnd, AKeyboardRecordingEndsAsANewMacroOnTheNamedKey) {
   ASSERT_TRUE(WaitFor([&] { return WindowOf(tray.dwProcessId, L"#32770") != nullptr; }));
   ASSERT_TRUE(WaitForCalls(L"IConnectionPoint::Advise", 3));
 
-  ASSERT_EQ(control->Recording(1, 0), S_OK);
-  ASSERT_TRUE(WaitFor([&] {
-    const std::wstring dump = DumpText(control.p);
-    return dump.find(L"mode=2") != std::wstring::npos &&
-           dump.find(L"led id=7 on=1 color=255 effect=0") != std::wstring::npos;
-  })) << DumpText(control.p);
-  // The tray registers its raw input right after the light: give its handler time to end.
-  WaitFor([] { return false; }, 500);
-
-  ASSERT_TRUE(front.ToFront());
-  const WORD a = static_cast<WORD>(MapVirtualKeyW('A', MAPVK_VK_TO_VSC));
-  const WORD b = static_cast<WORD>(MapVirtualKeyW('B', MAPVK_VK_TO_VSC));
-  ASSERT_EQ(a, 0x1E);
-  ASSERT_EQ(b, 0x30);
-  SendKey('A', a, false);
-  Sleep(40);
-  SendKey('A', a, true);
-  Sleep(40);
-  SendKey('B', b, false);
-  Sleep(40);
-  SendKey('B', b, true);
-  // The tray's raw input comes through its queue after COM's calls: let it arrive before the stop.
-  WaitFor([] { return false; }, 1000);
-
-  ASSERT_EQ(control->Recording(2, 0), S_OK);
-  ASSERT_EQ(control->Recording(3, 0x3B), S_OK);
   std::wstring dump;
-  ASSERT_TRUE(WaitFor([&] {
-    dump = DumpText(control.p);
-    return dump.find(L"name=\"New Macro1\"") != std::wstring::npos && dump.find(L"mode=1") != std::wstring::npos;
-  })) << dump;
-
-  // The macro's events: A down, delay, A up, delay, B down, delay, B up.
-  const size_t macro = dump.find(L"name=\"New Macro1\" events=7");
-  ASSERT_NE(macro, std::wstring::npos) << dump;
-  const wchar_t* expected[] = {L"type=2 data=0x0000001E", L"type=3", L"type=2 data=0x0001001E", L"type=3",
-                               L"type=2 data=0x00000030", L"type=3", L"type=2 data=0x00010030"};
-  size_t at = macro;
-  for (const wchar_t* event : expected) {
-    at = dump.find(L"  event ", at);
-    ASSERT_NE(at, std::wstring::npos);
-    const size_t end = dump.find(L'\n', at);
-    EXPECT_NE(dump.substr(at, end - at).find(event), std::wstring::npos) << dump.substr(at, end - at);
-    at = end;
-  }
+  ASSERT_TRUE(RecordAAndB(control.p, front, dump));
   // The active profile's key 0x3B plays it once; the light is off.
   EXPECT_NE(dump.find(L"led id=7 on=0"), std::wstring::npos) << dump;
   Ref<IDeviceManager> manager;
@@ -496,6 +513,71 @@ TEST_F(TrayEndToEnd, AKeyboardRecordingEndsAsANewMacroOnTheNamedKey) {
   EXPECT_EQ(key->type, DEVICE_ASSIGN_MACRO);
   EXPECT_TRUE(IsEqualGUID(DeviceRecordGuid(*key, 12), macroId));
   EXPECT_EQ(DeviceRecordByte(*key, 28), 1);
+}
+
+// While it lives, COM starts the service on the test's data folder, whoever asks
+// first (the test, or a tick of the tray that finds the service gone); the plain
+// registration comes back at its end.
+class ServiceCommandWithDataFolder {
+ public:
+  explicit ServiceCommandWithDataFolder(std::wstring folder) {
+    while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+    const std::wstring command = L"\"" + kServiceExe + L"\" /datadir \"" + folder + L"\"";
+    for (const GUID* clsid : {&CLSID_DeviceServiceClass, &CLSID_DeviceServiceControl}) {
+      wchar_t text[40] = {};
+      StringFromGUID2(*clsid, text, 40);
+      const std::wstring path = std::wstring(L"Software\\Classes\\CLSID\\") + text + L"\\LocalServer32";
+      HKEY key = nullptr;
+      ok = ok && RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                                 nullptr) == ERROR_SUCCESS;
+      if (!key) continue;
+      ok = ok && RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                                static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+      RegCloseKey(key);
+    }
+  }
+  ~ServiceCommandWithDataFolder() {
+    DWORD code = 1;
+    RunProgram(L"\"" + kServiceExe + L"\" /RegServer", &code);
+  }
+  ServiceCommandWithDataFolder(const ServiceCommandWithDataFolder&) = delete;
+  ServiceCommandWithDataFolder& operator=(const ServiceCommandWithDataFolder&) = delete;
+  bool ok = true;
+};
+
+// The service stops and starts again while the tray runs (an update; a crash and
+// COM's restart): the connections the tray holds lead nowhere. Its next tick
+// connects to the new service, and the recording the old one was running is
+// over: the light it left on goes off, and its keys are not part of the next one.
+TEST_F(TrayEndToEnd, AfterTheServiceRestartsTheNextTickConnectsAgainAndARecordingThenWorks) {
+  ServiceCommandWithDataFolder command(dataFolder);
+  ASSERT_TRUE(command.ok);
+  TestWindow front;
+  ASSERT_TRUE(front.ToFront());
+  tray = Start(kTrayExe);
+  ASSERT_NE(tray.hProcess, nullptr);
+  HWND dialog = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (dialog = WindowOf(tray.dwProcessId, L"#32770")) != nullptr; }));
+  ASSERT_TRUE(WaitForCalls(L"IConnectionPoint::Advise", 3));
+
+  ASSERT_TRUE(StartRecording(control.p));
+  ASSERT_TRUE(front.ToFront());
+  Tap('C');
+  WaitFor([] { return false; }, 500);
+
+  control->Release();
+  control.p = nullptr;
+  ASSERT_TRUE(StopService());
+  // Started again by COM for the first client that asks.
+  ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceControl, nullptr, CLSCTX_LOCAL_SERVER,
+                                         __uuidof(IDeviceServiceControl), control.Out())));
+  PostMessageW(dialog, WM_TIMER, 700, 0);
+  EXPECT_TRUE(WaitForCalls(L"IConnectionPoint::Advise", 3));
+  EXPECT_TRUE(WaitFor([&] { return DumpText(control.p).find(L"led id=7 on=0") != std::wstring::npos; }))
+      << platform::WideToUtf8(DumpText(control.p));
+
+  std::wstring dump;
+  EXPECT_TRUE(RecordAAndB(control.p, front, dump));
 }
 
 }  // namespace

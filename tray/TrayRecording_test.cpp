@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -130,6 +131,99 @@ TEST_F(TrayRecordingTest, TheKeyboardsRemovalEndsARecording) {
   Core().SetPlugged(true);
   EXPECT_FALSE(dialog->RecordingRuns());
   EXPECT_TRUE(LastRawInputCallRemoves());
+  EXPECT_TRUE(MacroRecorder.Events().empty());
+}
+
+// The light and the macro stay with the profile the recording began in: no
+// automatic switch while it runs, and a switch made by hand meanwhile (menu,
+// configurator, the keyboard's own profile key) moves neither.
+TEST_F(TrayRecordingTest, TheRecordingStaysWithTheProfileItBeganIn) {
+  // Desktop's program is in front throughout: without a recording the tick would switch to it.
+  SimProfile& desktop = Core().State().profiles[0];
+  desktop.program = L"desk.exe";
+  desktop.flags = 1;
+  seams.processes.foreground = 500;
+  seams.processes.list = {{500, L"desk.exe"}};
+  const GUID desktopId = TestId(1), gameId = TestId(2);
+  auto keyOf = [&](size_t profile) {
+    for (const DeviceKeyAssignment& record : Core().State().profiles[profile].keys)
+      if (record.keyCode == 0x3B) return record;
+    return DeviceKeyAssignment{};
+  };
+  auto activeIs = [&](const GUID& id) { return IsEqualGUID(Core().State().active, id) != FALSE; };
+
+  struct Case {
+    const char* what;
+    std::function<void()> end;
+    bool stored;
+  };
+  const Case cases[] = {
+      {"finish", [&] { Raise(3, 0x3B); }, true},
+      {"stop, then finish",
+       [&] {
+         Raise(2);
+         EXPECT_EQ(Light().effect, 1) << "the recording profile blinks";
+         EXPECT_EQ(desktop.leds[0].effect, 5) << "the active one is left alone";
+         Raise(3, 0x3B);
+       },
+       true},
+      {"cancel", [&] { Raise(4); }, false},
+      {"the keyboard's removal", [&] { dialog->OnDeviceGone(); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Core().State().macros.clear();
+    desktop.leds[0] = SimLed{};
+    desktop.leds[0].on = 1;
+    desktop.leds[0].effect = 5;
+    ASSERT_EQ(Core().ActivateProfile(gameId), S_OK);
+    PumpPending();
+
+    Raise(1);
+    ASSERT_EQ(dialog->RecordingRuns(), true);
+    EXPECT_TRUE(IsEqualGUID(dialog->RecordingProfile(), gameId));
+    SendMessageW(dialog->m_hWnd, WM_TIMER, DevicePollTimer, 0);
+    EXPECT_TRUE(activeIs(gameId)) << "switched automatically during the recording";
+    ASSERT_EQ(Core().ActivateProfile(desktopId), S_OK);
+    PumpPending();
+    Input(100, 0x1E, 0);
+
+    c.end();
+    EXPECT_FALSE(dialog->RecordingRuns());
+    EXPECT_EQ(Light().on, 0) << "the recording profile's light is off";
+    EXPECT_EQ(desktop.leds[0].on, 1);
+    EXPECT_EQ(desktop.leds[0].effect, 5);
+    EXPECT_TRUE(activeIs(desktopId)) << "the profile chosen meanwhile stays active";
+    EXPECT_NE(keyOf(0).type, DEVICE_ASSIGN_MACRO);
+    if (c.stored) {
+      ASSERT_EQ(Core().State().macros.size(), 1u);
+      EXPECT_EQ(keyOf(1).type, DEVICE_ASSIGN_MACRO);
+      EXPECT_TRUE(IsEqualGUID(DeviceRecordGuid(keyOf(1), 12), Core().State().macros[0].id));
+    } else {
+      EXPECT_TRUE(Core().State().macros.empty());
+    }
+  }
+  // Once the recording is over the switching goes on.
+  ASSERT_EQ(Core().ActivateProfile(gameId), S_OK);
+  PumpPending();
+  SendMessageW(dialog->m_hWnd, WM_TIMER, DevicePollTimer, 0);
+  EXPECT_TRUE(activeIs(desktopId));
+}
+
+// A service that went away during a recording took the recording with it: the
+// tick that finds its connections dead ends it here too.
+TEST_F(TrayRecordingTest, ARecordingEndsWhenItsServiceIsGone) {
+  Raise(1);
+  Input(10, 0x30, 0);
+  Core().SetFaultOnCall(L"IConnectionPoint::GetConnectionInterface", RPC_E_DISCONNECTED, 1);
+  SendMessageW(dialog->m_hWnd, WM_TIMER, DevicePollTimer, 0);
+  EXPECT_FALSE(dialog->RecordingRuns());
+  EXPECT_TRUE(LastRawInputCallRemoves());
+  EXPECT_FALSE(dialog->RecorderRawInput().IsRegistered());
+  EXPECT_TRUE(MacroRecorder.Events().empty());
+  EXPECT_EQ(Light().on, 0);
+  EXPECT_TRUE(dialog->HasConnections());
+  Input(20, 0x1E, 0);
   EXPECT_TRUE(MacroRecorder.Events().empty());
 }
 
