@@ -398,9 +398,9 @@ TEST_F(ConfiguratorEndToEnd, ProfilesAndMacrosPagesDrawTheirSkin) {
     clear = ScreenShows(kApp + L"skins\\Check_N.bmp", switchCell);
     return ticked && clear;
   });
-  SaveScreenshot(main, L"ProfilesPage.bmp");
-  EXPECT_TRUE(ticked) << "the active profile's row shows no ticked box (see ProfilesPage.bmp)";
-  EXPECT_TRUE(clear) << "the row shows no clear automatic-switching box (see ProfilesPage.bmp)";
+  SaveScreenshot(main, L"ManageProfiles-English.bmp");
+  EXPECT_TRUE(ticked) << "the active profile's row shows no ticked box (see ManageProfiles-English.bmp)";
+  EXPECT_TRUE(clear) << "the row shows no clear automatic-switching box (see ManageProfiles-English.bmp)";
   // The keyboard picture belongs to the assign-keys page.
   EXPECT_FALSE(IsWindowVisible(GetDlgItem(main, kKeyboard))) << "the keyboard shows on the profiles page";
 
@@ -419,9 +419,9 @@ TEST_F(ConfiguratorEndToEnd, ProfilesAndMacrosPagesDrawTheirSkin) {
   const std::vector<uint32_t> face =
       EdgeBand(Pixels(kApp + L"skins\\Button_N.bmp", RECT{0, 0, width, height}), width, height, 5, 12);
   const bool drawn = WaitFor([&] { return EdgeBand(Pixels(L"", button), width, height, 5, 12) == face; });
-  SaveScreenshot(main, L"MacrosPage.bmp");
+  SaveScreenshot(main, L"ManageMacros-English.bmp");
   EXPECT_TRUE(drawn) << Differences(EdgeBand(Pixels(L"", button), width, height, 5, 12), face)
-                     << " pixels of the record button's face differ from Button_N.bmp (see MacrosPage.bmp)";
+                     << " pixels of the record button's face differ from Button_N.bmp (see ManageMacros-English.bmp)";
   EXPECT_FALSE(IsWindowVisible(GetDlgItem(main, kKeyboard))) << "the keyboard shows on the macros page";
 }
 

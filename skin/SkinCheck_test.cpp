@@ -21,6 +21,8 @@
 #include "gui/skin/SkinNameTables.h"
 #include "platform/Strings.h"
 #include "platform/testing/WinePath.h"
+#include "platform/Window.h"
+#include "skin/ShippedSkinTexts.h"
 
 namespace {
 
@@ -305,8 +307,10 @@ TEST(ShippedSkin, EveryLanguageKeyHasATextInEveryLanguage) {
 // What each window binds from its skin file, by file (every popup file of the
 // configurator is listed).
 const std::map<std::string, std::vector<const char*>>& BoundElements() {
-  static const std::vector<const char*> warning = {"TEXT_WARNDLG_HEADING", "BUTTON_POPUP_OK"};
-  static const std::vector<const char*> question = {"TEXT_WARNDLG_HEADING", "BUTTON_POPUP_OK", "BUTTON_POPUP_CANCEL"};
+  // A warning says in its heading what was refused (or asked) and in its message why.
+  static const std::vector<const char*> warning = {"TEXT_WARNDLG_HEADING", "TEXT_WARNDLG_MESSAGE", "BUTTON_POPUP_OK"};
+  static const std::vector<const char*> question = {"TEXT_WARNDLG_HEADING", "TEXT_WARNDLG_MESSAGE", "BUTTON_POPUP_OK",
+                                                    "BUTTON_POPUP_CANCEL"};
   static const std::vector<const char*> name = {"TEXT_WARNDLG_HEADING", "EDITCTRL_POPUP_NAMEENTRY", "BUTTON_POPUP_OK",
                                                 "BUTTON_POPUP_CANCEL"};
   static const std::map<std::string, std::vector<const char*>> table = {
@@ -495,3 +499,101 @@ TEST(ShippedSkin, EveryLayoutsKeyPageHoldsEachKeyOnceWithItsDefinition) {
   }
   EXPECT_GE(pages, 1u);
 }
+
+namespace {
+
+// The font replacements (fontsearch -> fontreplace) of each LANG of Language.xml,
+// by the language's text file.
+std::map<std::string, std::map<std::string, std::string>> FontReplacements() {
+  std::map<std::string, std::map<std::string, std::string>> languages;
+  pugi::xml_document document;
+  document.load_file((kApp + L"xml\\Language.xml").c_str());
+  for (pugi::xml_node lang : document.document_element().child("LANGLIST").children("LANG")) {
+    auto& replacements = languages[lang.attribute("file").value()];
+    for (pugi::xml_node font : lang.children("LANGFONT"))
+      replacements[font.attribute("fontsearch").value()] = font.attribute("fontreplace").value();
+  }
+  return languages;
+}
+
+// Every font a control names is defined by its own file in every language: the
+// language's replacement for it as well, or the control is drawn in another face
+// than the language wants.
+TEST(ShippedSkin, EveryFontResolvesInEveryLanguage) {
+  const auto languages = FontReplacements();
+  ASSERT_EQ(languages.size(), 3u);
+  for (const std::wstring& file : FilesIn(L"xml", L"*.xml")) {
+    pugi::xml_document document;
+    document.load_file((kApp + L"xml\\" + file).c_str());
+    std::set<std::string> defined;
+    for (pugi::xpath_node font : document.select_nodes("//FONTLIST/FONT")) defined.insert(font.node().attribute("name").value());
+    std::set<std::string> used;
+    for (pugi::xpath_node node : document.select_nodes("//*[@fontid]")) used.insert(node.node().attribute("fontid").value());
+    for (const auto& [language, replacements] : languages)
+      for (const std::string& font : used) {
+        const auto replaced = replacements.find(font);
+        const std::string drawn = replaced != replacements.end() ? replaced->second : font;
+        EXPECT_EQ(defined.count(drawn), 1u) << platform::WideToUtf8(file) << " (" << language << "): " << font
+                                             << (drawn != font ? " replaced by " + drawn : std::string()) << " is not defined";
+      }
+  }
+}
+
+SIZE SkinImageSize(const std::string& name) {
+  int width = 0, height = 0;
+  ImagePixels(kApp + L"skins\\" + Text(name.c_str()), width, height);
+  return SIZE{width, height};
+}
+
+// A button shows its state images from their top-left corner in its rectangle:
+// smaller, the face is cut; larger, the rest of the rectangle is left undrawn.
+TEST(ShippedSkin, ButtonsAreTheSizeOfTheirFaces) {
+  size_t buttons = 0;
+  for (const std::wstring& file : FilesIn(L"xml", L"*.xml")) {
+    pugi::xml_document document;
+    document.load_file((kApp + L"xml\\" + file).c_str());
+    for (pugi::xpath_node found : document.select_nodes("//BUTTONLIST/BUTTON[SBMN]")) {
+      const pugi::xml_node button = found.node();
+      const RECT r = RectOf(button);
+      const std::string where = platform::WideToUtf8(file) + ": " + button.attribute("name").value();
+      for (const char* state : {"SBMN", "SBMO", "SBMD", "SBMDS"}) {
+        if (!button.child(state)) continue;
+        const SIZE face = SkinImageSize(button.child_value(state));
+        EXPECT_TRUE(face.cx == r.right - r.left && face.cy == r.bottom - r.top)
+            << where << " is " << r.right - r.left << " x " << r.bottom - r.top << ", its " << state << " image "
+            << button.child_value(state) << " " << face.cx << " x " << face.cy;
+      }
+      ++buttons;
+    }
+  }
+  EXPECT_GT(buttons, 0u);
+}
+
+// Every page and popup built by the program's loader in each shipped language:
+// every caption, text and menu entry fits the rectangle it is drawn in.
+TEST(ShippedSkin, EveryTextFitsInEveryLanguage) {
+  const auto& languages = skincheck::ShippedLanguages();
+  ASSERT_EQ(languages.size(), 3u);
+  const std::vector<std::wstring> files = skincheck::WindowFiles();
+  ASSERT_GT(files.size(), 20u);
+  const auto names = skincheck::ElementNames(files);
+  for (const auto& language : languages) {
+    ASSERT_NE(language.table, nullptr) << platform::WideToUtf8(language.name);
+    CurrentLangTable = language.table;
+    for (const std::wstring& file : files) {
+      CWnd host;
+      ASSERT_TRUE(host.CreateEx(0, CWnd::DefaultClassName(), L"", WS_POPUP, RECT{0, 0, 1000, 640}, static_cast<HWND>(nullptr), 0));
+      GUIItemList items;
+      LoadSkinFile(items, file, host.m_hWnd);
+      EXPECT_GT(items.size(), 0u) << platform::WideToUtf8(file);
+      for (const std::string& problem : skincheck::TextsThatDoNotFit(items, platform::WideToUtf8(file),
+                                                                    platform::WideToUtf8(language.name), names))
+        ADD_FAILURE() << problem;
+      DestroyItemList(items);
+      host.DestroyWindow();
+    }
+  }
+  CurrentLangTable = nullptr;
+}
+
+}  // namespace

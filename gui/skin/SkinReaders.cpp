@@ -161,9 +161,15 @@ CFontItem* ReadFontRef(const pugi::xml_node& node, int32_t itemId, const GUIItem
   }
   if (fontId == -1) fontId = attributeId;
   if (fontId == -1) return nullptr;
-  CGUIItem* item = FindItemById(list, fontId);
-  if (!item || item->kind != GUIKIND_FONT) return nullptr;
-  return static_cast<CFontItem*>(item);
+  auto fontOf = [&list](int32_t id) -> CFontItem* {
+    CGUIItem* item = FindItemById(list, id);
+    return item && item->kind == GUIKIND_FONT ? static_cast<CFontItem*>(item) : nullptr;
+  };
+  // A language's font that this file does not define leaves the file's own
+  // font in use: the control would otherwise draw in the system font.
+  CFontItem* font = fontOf(fontId);
+  if (font == nullptr && attributeId != -1 && attributeId != fontId) font = fontOf(attributeId);
+  return font;
 }
 
 void ReadScrollBitmaps(const pugi::xml_node& node, ScrollBitmaps& out) {

@@ -311,6 +311,22 @@ TEST_F(LanguageInForce, AFontOverrideNamingNoFontFallsBackToTheAttribute) {
   EXPECT_EQ(ReadFontRef(e.node, id, fonts), &font12);
 }
 
+TEST_F(LanguageInForce, AFontTheFileDoesNotDefineFallsBackToTheOneItReplaces) {
+  // The language swaps FONT_ARIAL12 for FONT_ARIAL14 and overrides BUTTON_OK's
+  // font with FONT_ARIAL16; the file defines neither of the two.
+  const int32_t arial12 = FindSkinElementId(L"FONT_ARIAL12");
+  const int32_t id = FindSkinElementId(L"BUTTON_OK");
+  table.m_fontReplacements[arial12] = FindSkinElementId(L"FONT_ARIAL14");
+  AddText(id, L"fontid", L"FONT_ARIAL16");
+  CFontItem font12;
+  font12.id = arial12;
+  font12.kind = GUIKIND_FONT;
+  const GUIItemList fonts{&font12};
+  Element e(R"(<B fontid="FONT_ARIAL12"/>)");
+  EXPECT_EQ(ReadFontRef(e.node, FindSkinElementId(L"BUTTON_CANCEL"), fonts), &font12);
+  EXPECT_EQ(ReadFontRef(e.node, id, fonts), &font12);
+}
+
 TEST(SkinKeyDefinitionRef, LookingUpNeverAddsAnEntry) {
   auto& definitions = GlobalKeyboardDef().DefinitionsById();
   const size_t before = definitions.size();

@@ -14,7 +14,7 @@ from xml.sax.saxutils import escape, quoteattr
 UNIT = 38        # pixels per key unit
 MARGIN = 8       # around the keys
 GAP = 3          # between neighbouring keys
-PAGE_LEFT, PAGE_TOP = 31, 300  # where the picture lies in the main window
+PAGE_LEFT, PAGE_TOP = 37, 268  # where the picture lies in the main window: inside the page area
 PREFIX = 'BUTTON_KB_'
 
 # The label drawn on each key; a key not listed shows its own name.
