@@ -2,6 +2,7 @@
 
 #include "platform/Dialog.h"
 #include "platform/Gdi.h"
+#include "platform/StartTimes.h"
 
 #include <unordered_map>
 
@@ -262,6 +263,8 @@ bool CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* text
                     const RECT& rect, HWND parent, UINT_PTR idOrMenu) {
   if (m_hWnd) return false;
   BindingScope binding(this);
+  platform::start_times::Count(platform::start_times::Work::kWindows);
+  platform::start_times::Scope timed(platform::start_times::Work::kWindows);
   HWND hwnd = ::CreateWindowExW(exStyle, className, text ? text : L"", style, rect.left, rect.top,
                                 rect.right - rect.left, rect.bottom - rect.top, parent,
                                 reinterpret_cast<HMENU>(idOrMenu), ::GetModuleHandleW(nullptr), nullptr);

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <optional>
 
 #include "platform/Gdi.h"
+#include "platform/StartTimes.h"
 #include "platform/Strings.h"
 
 std::wstring AppFolder;
@@ -52,6 +54,12 @@ CBitmap CopyAsDibSection(HBITMAP source) {
 }
 
 void Load(SkinResource& r) {
+  namespace times = platform::start_times;
+  const bool timed = r.type == kSkinImage || r.type == kSkinBitmap || r.type == kSkinFont;
+  const times::Work work = r.type == kSkinFont ? times::Work::kFonts : times::Work::kDecode;
+  if (timed) times::Count(work);
+  std::optional<times::Scope> scope;
+  if (timed) scope.emplace(work);
   switch (r.type) {
     case kSkinImage: {
       HBITMAP bitmap = nullptr;
