@@ -1,6 +1,7 @@
 #include "gui/skin/SkinResourceCache.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <optional>
 
@@ -53,6 +54,69 @@ CBitmap CopyAsDibSection(HBITMAP source) {
   return copy;
 }
 
+// The file's bytes, opened as the picture decoder's loader opens it (shared
+// for reading only); empty when it cannot be read whole within the limit.
+std::vector<uint8_t> ReadImageFile(const std::wstring& path) {
+  std::vector<uint8_t> bytes;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  LARGE_INTEGER size{};
+  if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart <= gui::kMaxSkinFileBytes) {
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size())
+      bytes.clear();
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
+// An uncompressed 24-bit BMP (what the skin's images are) straight into the
+// 32-bit DIB section that the picture decoder's bitmap would be copied into,
+// pixel for pixel the same. The decoder's way makes a device-dependent bitmap
+// through the screen and copies it out through two memory DCs of the screen,
+// each of which asks the system about the displays again: for the fifty images
+// of a start that was a tenth of the configurator's start-up. Any other file
+// is left to the decoder (an empty result).
+CBitmap DecodePlainBitmap(const std::vector<uint8_t>& file) {
+  CBitmap image;
+  BITMAPFILEHEADER fileHeader{};
+  BITMAPINFOHEADER info{};
+  if (file.size() < sizeof(fileHeader) + sizeof(info)) return image;
+  std::memcpy(&fileHeader, file.data(), sizeof(fileHeader));
+  std::memcpy(&info, file.data() + sizeof(fileHeader), sizeof(info));
+  if (fileHeader.bfType != 0x4D42 || info.biSize < sizeof(info) || info.biPlanes != 1 || info.biBitCount != 24 ||
+      info.biCompression != BI_RGB || info.biWidth <= 0 || info.biHeight == 0 || info.biHeight == INT32_MIN)
+    return image;
+  const int64_t width = info.biWidth;
+  const int64_t height = info.biHeight < 0 ? -static_cast<int64_t>(info.biHeight) : info.biHeight;
+  const int64_t pitch = (width * 3 + 3) / 4 * 4;
+  if (fileHeader.bfOffBits < sizeof(fileHeader) + info.biSize ||
+      static_cast<int64_t>(fileHeader.bfOffBits) + pitch * height > static_cast<int64_t>(file.size()))
+    return image;
+  if (!image.CreateDibSection(nullptr, static_cast<int>(width), static_cast<int>(height))) return image;
+  DIBSECTION section{};
+  if (GetObjectW(image, sizeof(section), &section) != sizeof(section) || section.dsBm.bmBits == nullptr) {
+    image.DeleteObject();
+    return image;
+  }
+  // Both bottom-up unless the file says top-down (a negative height).
+  auto* target = static_cast<uint8_t*>(section.dsBm.bmBits);
+  const uint8_t* source = file.data() + fileHeader.bfOffBits;
+  for (int64_t row = 0; row < height; ++row) {
+    const uint8_t* from = source + (info.biHeight > 0 ? row : height - 1 - row) * pitch;
+    uint8_t* to = target + row * width * 4;
+    for (int64_t x = 0; x < width; ++x, from += 3, to += 4) {
+      to[0] = from[0];
+      to[1] = from[1];
+      to[2] = from[2];
+      to[3] = 0;
+    }
+  }
+  return image;
+}
+
 void Load(SkinResource& r) {
   namespace times = platform::start_times;
   const bool timed = r.type == kSkinImage || r.type == kSkinBitmap || r.type == kSkinFont;
@@ -62,6 +126,12 @@ void Load(SkinResource& r) {
   if (timed) scope.emplace(work);
   switch (r.type) {
     case kSkinImage: {
+      r.size = 8;
+      r.image = DecodePlainBitmap(ReadImageFile(r.path));
+      if (!r.image.IsNull()) {
+        r.handle = static_cast<HBITMAP>(r.image);
+        break;
+      }
       HBITMAP bitmap = nullptr;
       if (LoadImageFileToBitmap(r.path, &bitmap, &r.picture)) {
         r.image = CopyAsDibSection(bitmap);

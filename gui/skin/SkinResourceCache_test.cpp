@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "gui/GUIItem.h"
 #include "gui/testing/TestBitmaps.h"
@@ -113,6 +114,80 @@ TEST_F(SkinResourceCacheTest, ImagesOpenWhileAnotherProgramReadsThem) {
   ASSERT_NE(other, INVALID_HANDLE_VALUE);
   EXPECT_NE(SkinResourceCache::Get(L"Red.bmp", kSkinImage).handle, nullptr);
   CloseHandle(other);
+}
+
+// A BMP of 24 or 32 bits, bottom-up or top-down, each pixel its own colour.
+void WriteBmp(const std::wstring& path, int width, int height, int bits, bool topDown) {
+  const int pitch = (width * bits / 8 + 3) / 4 * 4;
+  std::string pixels(static_cast<size_t>(pitch * height), '\0');
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const int row = topDown ? y : height - 1 - y;
+      char* p = pixels.data() + row * pitch + x * bits / 8;
+      p[0] = static_cast<char>(10 + x * 40);  // blue
+      p[1] = static_cast<char>(20 + y * 50);  // green
+      p[2] = static_cast<char>(x * 7 + y);    // red
+      if (bits == 32) p[3] = static_cast<char>(0x80);
+    }
+  BITMAPFILEHEADER fh{};
+  BITMAPINFOHEADER ih{};
+  fh.bfType = 0x4D42;
+  fh.bfOffBits = sizeof(fh) + sizeof(ih);
+  fh.bfSize = static_cast<DWORD>(fh.bfOffBits + pixels.size());
+  ih.biSize = sizeof(ih);
+  ih.biWidth = width;
+  ih.biHeight = topDown ? -height : height;
+  ih.biPlanes = 1;
+  ih.biBitCount = static_cast<WORD>(bits);
+  ih.biCompression = BI_RGB;
+  WriteFileBytes(path, std::string(reinterpret_cast<const char*>(&fh), sizeof(fh)) +
+                           std::string(reinterpret_cast<const char*>(&ih), sizeof(ih)) + pixels);
+}
+
+// The 32-bit bottom-up pixels of a bitmap, as a DIB section copy shows them.
+std::vector<uint32_t> PixelsOf(HBITMAP bitmap, int width, int height) {
+  std::vector<uint32_t> pixels(static_cast<size_t>(width * height));
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC dc = CreateCompatibleDC(nullptr);
+  GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+  DeleteDC(dc);
+  return pixels;
+}
+
+// Whichever way an image is decoded, the record's bitmap holds what the system
+// picture decoder makes of the file: odd widths (padded rows), both row orders,
+// and a depth decoded the decoder's way.
+TEST_F(SkinResourceCacheTest, ImagesHoldWhatThePictureDecoderMakesOfTheFile) {
+  struct Case {
+    const wchar_t* name;
+    int width, height, bits;
+    bool topDown;
+  } cases[] = {{L"Odd.bmp", 3, 2, 24, false}, {L"TopDown.bmp", 5, 3, 24, true}, {L"Deep.bmp", 3, 2, 32, false}};
+  for (const Case& c : cases) {
+    const std::wstring path = AppFolder + L"skins\\" + c.name;
+    WriteBmp(path, c.width, c.height, c.bits, c.topDown);
+    HBITMAP decoded = nullptr;
+    IPicture* picture = nullptr;
+    ASSERT_TRUE(LoadImageFileToBitmap(path, &decoded, &picture));
+    const std::vector<uint32_t> expected = PixelsOf(decoded, c.width, c.height);
+    picture->Release();
+    const SkinResource& r = SkinResourceCache::Get(c.name, kSkinImage);
+    ASSERT_NE(r.handle, nullptr);
+    EXPECT_EQ(r.size, 8);
+    DIBSECTION section{};
+    ASSERT_EQ(GetObjectW(static_cast<HBITMAP>(r.handle), sizeof(section), &section), static_cast<int>(sizeof(section)));
+    EXPECT_EQ(section.dsBm.bmWidth, c.width);
+    EXPECT_EQ(section.dsBm.bmHeight, c.height);
+    EXPECT_EQ(section.dsBm.bmBitsPixel, 32);
+    const auto* bits = static_cast<const uint32_t*>(section.dsBm.bmBits);
+    EXPECT_EQ(std::vector<uint32_t>(bits, bits + c.width * c.height), expected) << c.name;
+  }
 }
 
 TEST_F(SkinResourceCacheTest, Utf8LookupsTrimTheName) {
