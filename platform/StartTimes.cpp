@@ -11,7 +11,7 @@ namespace {
 
 constexpr int kWorkKinds = static_cast<int>(Work::kCount);
 constexpr int kPoints = static_cast<int>(Point::kCount);
-constexpr const char* kWorkNames[kWorkKinds] = {"parse", "decode", "fonts", "windows"};
+constexpr const char* kWorkNames[kWorkKinds] = {"parse", "decode", "fonts", "windows", "crop", "region"};
 constexpr const char* kPointNames[kPoints] = {"main",  "com",   "deviceread", "registry", "tables",
                                               "window", "pages", "transfer",   "shown",    "painted"};
 

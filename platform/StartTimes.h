@@ -2,7 +2,8 @@
 // variable OVRIX_START_TIMES is set (the start benchmark sets it): points of
 // the start are stamped with the performance counter, and the kinds of work
 // that are spread over the start (parsing skin files, decoding images, adding
-// fonts, creating windows) add up their own time and count. At the first
+// fonts, creating windows, cropping pieces of images, turning masks into
+// window shapes) add up their own time and count. At the first
 // paint the whole record goes out as one line on the debugger output.
 // Without the variable every call returns at its first test; with the value
 // "trace" each point also goes out as it passes.
@@ -12,7 +13,7 @@
 
 namespace platform::start_times {
 
-enum class Work : int { kParse, kDecode, kFonts, kWindows, kCount };
+enum class Work : int { kParse, kDecode, kFonts, kWindows, kCrop, kRegion, kCount };
 
 // The points of the start, in the order the configurator passes them.
 enum class Point : int {

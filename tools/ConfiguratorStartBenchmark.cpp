@@ -173,7 +173,7 @@ Breakdown Parse(const std::string& line, int64_t start) {
     const int64_t value = std::atoll(fields[name].c_str());
     b.points[name] = value ? Ms(value - start) : -1;
   }
-  for (const char* name : {"parse", "decode", "fonts", "windows"}) {
+  for (const char* name : {"parse", "decode", "fonts", "windows", "crop", "region"}) {
     const std::string& v = fields[name];
     const size_t slash = v.find('/');
     b.spent[name] = Ms(std::atoll(v.substr(0, slash).c_str()));
@@ -436,6 +436,10 @@ int main() {
               median([](const Breakdown& b) { return b.spent.at("parse"); }), first.counts.at("parse"));
   std::printf("  %-44s %7.1f ms   (%d fonts)\n", "adding fonts",
               median([](const Breakdown& b) { return b.spent.at("fonts"); }), first.counts.at("fonts"));
+  std::printf("  %-44s %7.1f ms   (%d pieces)\n", "cropping pieces of images",
+              median([](const Breakdown& b) { return b.spent.at("crop"); }), first.counts.at("crop"));
+  std::printf("  %-44s %7.1f ms   (%d masks)\n", "shaping windows from masks",
+              median([](const Breakdown& b) { return b.spent.at("region"); }), first.counts.at("region"));
   std::printf("windows of the configurator at its first paint: %d; service calls to its first paint: %d\n",
               first.windows, first.serviceCalls);
   CoUninitialize();

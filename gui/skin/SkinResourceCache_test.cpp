@@ -269,6 +269,76 @@ TEST(CropBitmap, AnOwnerGetsTheNewBitmapAndLosesTheOldOne) {
   DeleteObject(source);
 }
 
+// A 32-bit DIB section whose every byte is its own, the unused fourth ones too.
+HBITMAP MakeNumberedDib(int width, int height, bool topDown) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = topDown ? -height : height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  auto* bytes = static_cast<uint8_t*>(bits);
+  for (int i = 0; i < width * height * 4; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + 3);
+  return dib;
+}
+
+// The bytes of a bottom-up 32-bit DIB section as they lie in memory.
+std::vector<uint32_t> RawPixels(HBITMAP dib) {
+  DIBSECTION section{};
+  if (GetObjectW(dib, sizeof(section), &section) != sizeof(section) || !section.dsBm.bmBits) return {};
+  const auto* bits = static_cast<const uint32_t*>(section.dsBm.bmBits);
+  return std::vector<uint32_t>(bits, bits + section.dsBm.bmWidth * section.dsBm.bmHeight);
+}
+
+// What a blit through two memory DCs copies of the rectangle into a fresh
+// 32-bit DIB section.
+std::vector<uint32_t> BlittedPiece(HBITMAP source, const RECT& r) {
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP piece = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC from = CreateCompatibleDC(nullptr), to = CreateCompatibleDC(nullptr);
+  HGDIOBJ oldFrom = SelectObject(from, source), oldTo = SelectObject(to, piece);
+  BitBlt(to, 0, 0, w, h, from, r.left, r.top, SRCCOPY);
+  SelectObject(from, oldFrom);
+  SelectObject(to, oldTo);
+  DeleteDC(from);
+  DeleteDC(to);
+  std::vector<uint32_t> pixels = RawPixels(piece);
+  DeleteObject(piece);
+  return pixels;
+}
+
+// Pieces of the cache's images, and of a DIB section lying top-down, hold
+// exactly what a blit copies; a rectangle reaching past the image is still
+// cropped.
+TEST_F(SkinResourceCacheTest, PiecesAreWhatABlitCopies) {
+  WriteBmp(AppFolder + L"skins\\Sheet.bmp", 7, 5, 24, false);
+  const auto cached = static_cast<HBITMAP>(SkinResourceCache::Get(L"Sheet.bmp", kSkinImage).handle);
+  ASSERT_NE(cached, nullptr);
+  HBITMAP topDown = MakeNumberedDib(7, 5, true);
+  for (HBITMAP source : {cached, topDown}) {
+    for (const RECT& r : {RECT{1, 1, 4, 5}, RECT{0, 0, 7, 5}, RECT{6, 4, 7, 5}, RECT{5, 2, 9, 6}}) {
+      HBITMAP piece = nullptr;
+      CropBitmap(piece, nullptr, source, r.left, r.top, r.right, r.bottom);
+      ASSERT_NE(piece, nullptr);
+      EXPECT_EQ(RawPixels(piece), BlittedPiece(source, r))
+          << (source == cached ? "cached " : "top-down ") << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+      DeleteObject(piece);
+    }
+  }
+  DeleteObject(topDown);
+}
+
 TEST(CropBitmap, CopiesTheRectangleIntoANewBitmap) {
   HBITMAP source = MakeBitmap(10, 10, [](int x, int y) { return x >= 5 && y >= 5 ? RGB(0, 255, 0) : RGB(0, 0, 255); });
   HDC screen = GetDC(nullptr);
