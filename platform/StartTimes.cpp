@@ -56,7 +56,8 @@ void Stamp(Point point) {
     at = Now();
     // Traced, each point also goes out as it passes: a mark among the requests
     // that the system's tracing shows.
-    if (r->trace) ::OutputDebugStringA((std::string("start-point ") + kPointNames[static_cast<int>(point)] + "\n").c_str());
+    if (r->trace)
+      ::OutputDebugStringA((std::string("start-point ") + kPointNames[static_cast<int>(point)] + "\n").c_str());
   }
 }
 

@@ -163,7 +163,8 @@ LRESULT CALLBACK ClassBindingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     return WindowTrampoline(hwnd, msg, wParam, lParam);
   }
   const WNDPROC original = OriginalClassProc(hwnd);
-  return original ? ::CallWindowProcW(original, hwnd, msg, wParam, lParam) : ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  return original ? ::CallWindowProcW(original, hwnd, msg, wParam, lParam)
+                  : ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 // Makes the class of a window just bound bind the windows made after it.

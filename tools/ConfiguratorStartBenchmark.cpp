@@ -131,7 +131,8 @@ class CallLog {
     if (!m_control) return -1;
     BSTR text = nullptr;
     int lines = 0;
-    if (SUCCEEDED(m_control->GetCallLog(&text)) && text) lines = static_cast<int>(std::count(text, text + SysStringLen(text), L'\n'));
+    if (SUCCEEDED(m_control->GetCallLog(&text)) && text)
+      lines = static_cast<int>(std::count(text, text + SysStringLen(text), L'\n'));
     SysFreeString(text);
     return lines;
   }
@@ -433,8 +434,8 @@ int main() {
   PrintPhase("on the screen (pixel seen)", median([](const Breakdown& b) { return b.seen - b.points.at("painted"); }));
   if (serviceCalls >= 0 && oneCall > 0)
     PrintPhase("device reads together", deviceRead + transfer, serviceCalls * oneCall,
-               std::to_string(static_cast<int>(serviceCalls)) + " service calls x " + std::to_string(oneCall).substr(0, 5) +
-                   " ms");
+               std::to_string(static_cast<int>(serviceCalls)) + " service calls x " +
+                   std::to_string(oneCall).substr(0, 5) + " ms");
   std::printf("kinds of work within those phases (each counted once, nested work apart):\n");
   const double windowsMade = median([](const Breakdown& b) { return static_cast<double>(b.counts.at("windows")); });
   PrintPhase("creating windows", median([](const Breakdown& b) { return b.spent.at("windows"); }),

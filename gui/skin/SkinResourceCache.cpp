@@ -354,8 +354,8 @@ bool CopyDibRows(const CBitmap& fresh, HBITMAP source, int left, int top, int ri
   const size_t rowBytes = static_cast<size_t>(right - left) * 4;
   for (int y = 0; y < rows; ++y) {
     const int sourceRow = height - 1 - (top + y);
-    const auto* in = static_cast<const uint8_t*>(from.dsBm.bmBits) + static_cast<size_t>(sourceRow) * from.dsBm.bmWidthBytes +
-                     static_cast<size_t>(left) * 4;
+    const auto* in = static_cast<const uint8_t*>(from.dsBm.bmBits) +
+                     static_cast<size_t>(sourceRow) * from.dsBm.bmWidthBytes + static_cast<size_t>(left) * 4;
     auto* out = static_cast<uint8_t*>(to.dsBm.bmBits) + static_cast<size_t>(rows - 1 - y) * to.dsBm.bmWidthBytes;
     std::memcpy(out, in, rowBytes);
   }

@@ -332,7 +332,8 @@ TEST_F(SkinResourceCacheTest, PiecesAreWhatABlitCopies) {
       CropBitmap(piece, nullptr, source, r.left, r.top, r.right, r.bottom);
       ASSERT_NE(piece, nullptr);
       EXPECT_EQ(RawPixels(piece), BlittedPiece(source, r))
-          << (source == cached ? "cached " : "top-down ") << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+          << (source == cached ? "cached " : "top-down ") << r.left << "," << r.top << "," << r.right << ","
+          << r.bottom;
       DeleteObject(piece);
     }
   }
