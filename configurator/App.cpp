@@ -14,6 +14,7 @@
 #include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinNameTables.h"
 #include "gui/skin/SkinResourceCache.h"
+#include "platform/StartTimes.h"
 
 int32_t CurrentLanguageId = -1;
 UINT ListPopupTemplateId = 129;
@@ -140,7 +141,9 @@ void CMorvelAppApp::ChooseKeyboardLayout() {
 }
 
 bool CMorvelAppApp::Start() {
+  namespace times = platform::start_times;
   if (m_started) return true;
+  times::Stamp(times::Point::kMain);
   if (!RegisterMainWindowClass(m_hInstance)) {
     m_exitCode = 1;
     return false;
@@ -152,6 +155,7 @@ bool CMorvelAppApp::Start() {
   ::InitCommonControlsEx(&controls);
   CWinApp::InitInstance();
   m_comInitialised = SUCCEEDED(::CoInitialize(nullptr));
+  times::Stamp(times::Point::kCom);
 
   AppFolder = m_environment.programFolder.empty() ? RunningProgramFolder() : m_environment.programFolder;
   ::SetCurrentDirectoryW(AppFolder.c_str());
@@ -161,11 +165,14 @@ bool CMorvelAppApp::Start() {
   // Profiles come from the keyboard only: nothing here reads "save\", where
   // exported profiles lie.
   m_deviceRead = CreateDeviceAndTables(&m_device, m_config, m_environment.deviceFactory);
+  times::Stamp(times::Point::kDeviceRead);
 
   int32_t languageId = kDefaultLanguageId;
   ReadInstallerValues(languageId);
+  times::Stamp(times::Point::kRegistry);
   ChooseLanguage(languageId);
   ChooseKeyboardLayout();
+  times::Stamp(times::Point::kTables);
 
   ListPopupTemplateId = kListPopupTemplate;
   ListPopupTemplateId2 = kListPopupTemplate;

@@ -19,6 +19,7 @@
 #include "gui/panels/DropdownListItem.h"
 #include "gui/skin/LangTable.h"
 #include "gui/skin/SkinResourceCache.h"
+#include "platform/StartTimes.h"
 
 namespace ids = configurator::ids;
 
@@ -97,6 +98,8 @@ BOOL CMorvelAppDlg::OnInitDialog() {
       if (device != nullptr) device->EndHeldConnection();
     }
   } endStartupReads{m_device};
+  namespace times = platform::start_times;
+  times::Stamp(times::Point::kWindow);
   CGUIPanel::OnInitDialog();
   m_hIcon = ::LoadIconW(platform::ResourceInstance(), MAKEINTRESOURCEW(kProgramIcon));
   SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
@@ -116,6 +119,7 @@ BOOL CMorvelAppDlg::OnInitDialog() {
   BindItems();
   DisableUnreachableKeys();
   ShowPage(kPageAssignKeys | kPageLayout);
+  times::Stamp(times::Point::kPages);
 
   if (m_startReadFailed || m_device == nullptr || m_config == nullptr || !m_device->IsPresent()) {
     ArmNoDeviceTimer(kNoDeviceAtStartMs);
@@ -127,6 +131,7 @@ BOOL CMorvelAppDlg::OnInitDialog() {
     ArmNoDeviceTimer(kNoDeviceAtStartMs);
     return FALSE;
   }
+  times::Stamp(times::Point::kTransfer);
   if (m_config->GetActiveProfile() == nullptr) m_config->SetActiveProfile(m_config->GetProfile(0));
   if (m_config->GetActiveProfile() == nullptr) {
     ArmNoDeviceTimer(kNoDeviceAtStartMs);

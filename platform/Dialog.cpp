@@ -1,5 +1,7 @@
 #include "platform/Dialog.h"
 
+#include "platform/StartTimes.h"
+
 namespace {
 
 CWinApp* g_app = nullptr;
@@ -68,6 +70,7 @@ INT_PTR CDialog::DoModal() {
   if (disableOwner) ::EnableWindow(owner, FALSE);
 
   if (!run.deleted && !m_endRequested && m_hWnd) {
+    platform::start_times::Stamp(platform::start_times::Point::kShown);
     ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
     // The dialog's window goes with its owner's; a dialog that deletes itself
     // then is gone too, so `run` is asked before any member.

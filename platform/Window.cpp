@@ -2,8 +2,12 @@
 
 #include "platform/Dialog.h"
 #include "platform/Gdi.h"
+#include "platform/StartTimes.h"
 
+#include <algorithm>
+#include <mutex>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -23,6 +27,7 @@ std::unordered_map<HWND, Binding>& Bindings() {
 
 // The object waiting for the next window that this thread creates.
 thread_local CWnd* t_pendingObject = nullptr;
+// The creation hook of the window being created, while it waits for that window.
 thread_local HHOOK t_creationHook = nullptr;
 thread_local unsigned t_paintsBegun = 0;
 
@@ -52,6 +57,62 @@ HWND ChildOfNotification(HWND self, UINT msg, WPARAM wParam, LPARAM lParam) {
       (void)wParam;
       return nullptr;
   }
+}
+
+// Classes whose procedure binds the window being created to its object. A
+// thread-wide creation hook would cost the system a round of requests for
+// every window made (and for every other creation-time event of the thread);
+// the first window of each class is bound through a hook that lives for that
+// one creation, and the class's procedure is then replaced by ClassBindingProc,
+// which binds at the window's first message (nothing reaches a window before
+// it) and otherwise hands every message to the class's own procedure.
+struct ClassBinding {
+  ATOM atom;
+  WNDPROC original;   // the class's own procedure
+  WNDPROC installed;  // ClassBindingProc as the class hands it out
+};
+
+std::mutex& ClassBindingsLock() {
+  static auto* const lock = new std::mutex;
+  return *lock;
+}
+
+std::vector<ClassBinding>& ClassBindings() {
+  static auto* const list = new std::vector<ClassBinding>;
+  return *list;
+}
+
+const ClassBinding* FindClassBinding(ATOM atom) {
+  for (const ClassBinding& binding : ClassBindings())
+    if (binding.atom == atom) return &binding;
+  return nullptr;
+}
+
+WNDPROC OriginalClassProc(HWND hwnd) {
+  const ATOM atom = static_cast<ATOM>(::GetClassLongPtrW(hwnd, GCW_ATOM));
+  std::lock_guard<std::mutex> guard(ClassBindingsLock());
+  const ClassBinding* binding = FindClassBinding(atom);
+  return binding ? binding->original : nullptr;
+}
+
+// True when windows of the class that this name creates are bound by the
+// class's procedure (the name is resolved as CreateWindowExW resolves it).
+bool BoundByClass(const wchar_t* className) {
+  WNDCLASSEXW info{};
+  info.cbSize = sizeof(info);
+  const ATOM atom = ::GetClassInfoExW(::GetModuleHandleW(nullptr), className, &info);
+  if (atom == 0) return false;
+  std::lock_guard<std::mutex> guard(ClassBindingsLock());
+  const ClassBinding* binding = FindClassBinding(atom);
+  // A class registered again under the same atom has its own procedure.
+  return binding != nullptr && binding->installed == info.lpfnWndProc;
+}
+
+bool IsInstalledClassBinding(WNDPROC proc) {
+  std::lock_guard<std::mutex> guard(ClassBindingsLock());
+  for (const ClassBinding& binding : ClassBindings())
+    if (binding.installed == proc) return true;
+  return false;
 }
 
 }  // namespace
@@ -94,28 +155,72 @@ LRESULT CALLBACK WindowTrampoline(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
   return r;
 }
 
+LRESULT CALLBACK ClassBindingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (t_pendingObject && Bindings().count(hwnd) == 0) {
+    CWnd* wnd = t_pendingObject;
+    t_pendingObject = nullptr;
+    wnd->Bind(hwnd);
+    return WindowTrampoline(hwnd, msg, wParam, lParam);
+  }
+  const WNDPROC original = OriginalClassProc(hwnd);
+  return original ? ::CallWindowProcW(original, hwnd, msg, wParam, lParam)
+                  : ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// Makes the class of a window just bound bind the windows made after it.
+static void BindClass(HWND hwnd) {
+  const ATOM atom = static_cast<ATOM>(::GetClassLongPtrW(hwnd, GCW_ATOM));
+  const auto current = reinterpret_cast<WNDPROC>(::GetClassLongPtrW(hwnd, GCLP_WNDPROC));
+  std::lock_guard<std::mutex> guard(ClassBindingsLock());
+  auto& list = ClassBindings();
+  auto it = std::find_if(list.begin(), list.end(), [atom](const ClassBinding& b) { return b.atom == atom; });
+  if (it != list.end() && it->installed == current) return;
+  const auto original = reinterpret_cast<WNDPROC>(
+      ::SetClassLongPtrW(hwnd, GCLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ClassBindingProc)));
+  if (original == nullptr) return;
+  const ClassBinding binding{atom, original, reinterpret_cast<WNDPROC>(::GetClassLongPtrW(hwnd, GCLP_WNDPROC))};
+  if (it != list.end())
+    *it = binding;
+  else
+    list.push_back(binding);
+}
+
 LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam) {
+  const HHOOK hook = t_creationHook;
   if (code == HCBT_CREATEWND && t_pendingObject) {
     CWnd* wnd = t_pendingObject;
     t_pendingObject = nullptr;
-    wnd->Bind(reinterpret_cast<HWND>(wParam));
+    // Its work done: the hook goes before the window's first message, so that
+    // windows made while this one is created do not pass through it.
+    t_creationHook = nullptr;
+    ::UnhookWindowsHookEx(hook);
+    const HWND hwnd = reinterpret_cast<HWND>(wParam);
+    wnd->Bind(hwnd);
+    if (wnd->m_bindClass) BindClass(hwnd);
   }
-  return ::CallNextHookEx(t_creationHook, code, wParam, lParam);
+  return ::CallNextHookEx(hook, code, wParam, lParam);
 }
 
-namespace {
-
-}  // namespace
-
-// The hook stays installed for the thread's life: it costs one call per window
-// created, and nested creation (children made during a parent's WM_CREATE)
-// needs no bookkeeping beyond the saved pending object.
-CWnd::BindingScope::BindingScope(CWnd* wnd) : m_previous(t_pendingObject) {
-  if (!t_creationHook) t_creationHook = ::SetWindowsHookExW(WH_CBT, CreationHook, nullptr, ::GetCurrentThreadId());
+// Binding through the class where the class binds, else through a creation
+// hook for this one window. Nested creation (children made during a parent's
+// WM_CREATE) needs no bookkeeping beyond the saved pending object.
+CWnd::BindingScope::BindingScope(CWnd* wnd, const wchar_t* className)
+    : m_previous(t_pendingObject), m_previousHook(t_creationHook) {
   t_pendingObject = wnd;
+  wnd->m_bindClass = className != nullptr;
+  if (className != nullptr && BoundByClass(className)) {
+    t_creationHook = nullptr;
+    return;
+  }
+  t_creationHook = ::SetWindowsHookExW(WH_CBT, CreationHook, nullptr, ::GetCurrentThreadId());
 }
 
-CWnd::BindingScope::~BindingScope() { t_pendingObject = m_previous; }
+CWnd::BindingScope::~BindingScope() {
+  // A creation that failed before its window existed leaves its hook behind.
+  if (t_creationHook) ::UnhookWindowsHookEx(t_creationHook);
+  t_creationHook = m_previousHook;
+  t_pendingObject = m_previous;
+}
 
 namespace platform {
 
@@ -255,13 +360,19 @@ void CWnd::Bind(HWND hwnd) {
   PreSubclassWindow();
   m_originalProc = reinterpret_cast<WNDPROC>(
       ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowTrampoline)));
+  // A window of a binding class: its own procedure is the class's original one.
+  if (m_originalProc == &ClassBindingProc || IsInstalledClassBinding(m_originalProc)) {
+    if (const WNDPROC original = OriginalClassProc(hwnd)) m_originalProc = original;
+  }
   Bindings()[hwnd].original = m_originalProc;
 }
 
 bool CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style,
                     const RECT& rect, HWND parent, UINT_PTR idOrMenu) {
   if (m_hWnd) return false;
-  BindingScope binding(this);
+  BindingScope binding(this, className);
+  platform::start_times::Count(platform::start_times::Work::kWindows);
+  platform::start_times::Scope timed(platform::start_times::Work::kWindows);
   HWND hwnd = ::CreateWindowExW(exStyle, className, text ? text : L"", style, rect.left, rect.top,
                                 rect.right - rect.left, rect.bottom - rect.top, parent,
                                 reinterpret_cast<HMENU>(idOrMenu), ::GetModuleHandleW(nullptr), nullptr);

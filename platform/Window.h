@@ -142,28 +142,33 @@ class CWnd {
   // Reflection to the sending child, then OnMessage, then Default().
   virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
 
-  // While it lives, the next window this thread creates is bound to the object
-  // (at HCBT_CREATEWND, before WM_NCCREATE). Used by CreateEx and the dialogs.
+  // While it lives, the next window this thread creates is bound to the object,
+  // before the window's first message. Used by CreateEx (with the class name,
+  // whose class then binds the windows made after this one) and the dialogs.
   class BindingScope {
    public:
-    explicit BindingScope(CWnd* wnd);
+    explicit BindingScope(CWnd* wnd, const wchar_t* className = nullptr);
     ~BindingScope();
     BindingScope(const BindingScope&) = delete;
     BindingScope& operator=(const BindingScope&) = delete;
 
    private:
     CWnd* m_previous;
+    HHOOK m_previousHook;
   };
 
  private:
   friend LRESULT CALLBACK WindowTrampoline(HWND, UINT, WPARAM, LPARAM);
   friend LRESULT CALLBACK CreationHook(int, WPARAM, LPARAM);
+  friend LRESULT CALLBACK ClassBindingProc(HWND, UINT, WPARAM, LPARAM);
   void Bind(HWND hwnd);
   bool ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
   WNDPROC m_originalProc = nullptr;
   HWND m_owner = nullptr;
   bool m_toolTipsEnabled = false;
+  // Made by CreateEx: its class may bind the windows made after it.
+  bool m_bindClass = false;
   struct CurrentMessage {
     UINT msg;
     WPARAM wParam;

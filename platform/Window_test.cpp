@@ -82,6 +82,68 @@ TEST(Window, BoundBeforeTheFirstMessageForEveryClassKind) {
   }
 }
 
+// After the first window of a class, the class's own procedure binds the
+// windows made through objects; windows made without one keep their class's
+// behaviour and stay unbound.
+TEST(Window, LaterWindowsOfAClassAreBoundAsTheFirstAndOthersAreLeftAlone) {
+  GuiTestHost host;
+  for (const wchar_t* cls : {L"BUTTON", L"EDIT", WC_LISTVIEWW, CWnd::DefaultClassName()}) {
+    RecordingWnd first, second;
+    ASSERT_TRUE(first.CreateEx(0, cls, L"a", WS_CHILD, RECT{0, 0, 50, 20}, &host, 1)) << cls;
+    HWND plain = ::CreateWindowExW(0, cls, L"b", WS_CHILD, 0, 0, 50, 20, host.m_hWnd, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(second.CreateEx(0, cls, L"c", WS_CHILD, RECT{0, 0, 50, 20}, &host, 2)) << cls;
+    EXPECT_EQ(CWnd::FromHandlePermanent(plain), nullptr) << cls;
+    EXPECT_EQ(CWnd::FromHandlePermanent(second.m_hWnd), &second) << cls;
+    EXPECT_EQ(second.preSubclassCalls, 1) << cls;
+    EXPECT_EQ(second.seen.front(), static_cast<UINT>(WM_NCCREATE)) << cls;
+    // Both reach the class's own procedure: it keeps the text it was given.
+    wchar_t text[8] = {};
+    ::GetWindowTextW(plain, text, 8);
+    EXPECT_STREQ(text, L"b") << cls;
+    EXPECT_EQ(second.GetWindowText(), L"c") << cls;
+    ::DestroyWindow(plain);
+    ASSERT_TRUE(second.DestroyWindow()) << cls;
+    EXPECT_TRUE(SequenceMatches(second.seen, {WM_NCCREATE, WM_CREATE, WM_DESTROY, WM_NCDESTROY}, kLifeMessages))
+        << cls;
+  }
+}
+
+std::vector<UINT> g_firstProc, g_secondProc;
+LRESULT CALLBACK FirstProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  g_firstProc.push_back(msg);
+  return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+LRESULT CALLBACK SecondProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  g_secondProc.push_back(msg);
+  return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+// A class registered again under its name has its own procedure, which the
+// windows then made reach, and they are bound as the first ones were.
+TEST(Window, AClassRegisteredAgainKeepsItsNewProcedure) {
+  GuiTestHost host;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"OvrixRegisteredTwice";
+  for (WNDPROC proc : {&FirstProc, &SecondProc}) {
+    wc.lpfnWndProc = proc;
+    ASSERT_NE(::RegisterClassExW(&wc), 0);
+    for (int i = 0; i < 2; ++i) {
+      g_firstProc.clear();
+      g_secondProc.clear();
+      RecordingWnd wnd;
+      ASSERT_TRUE(wnd.CreateEx(0, wc.lpszClassName, L"", WS_CHILD, RECT{0, 0, 5, 5}, &host, 1));
+      EXPECT_EQ(wnd.seen.front(), static_cast<UINT>(WM_NCCREATE));
+      EXPECT_EQ(CWnd::FromHandlePermanent(wnd.m_hWnd), &wnd);
+      EXPECT_FALSE((proc == &FirstProc ? g_firstProc : g_secondProc).empty());
+      EXPECT_TRUE((proc == &FirstProc ? g_secondProc : g_firstProc).empty());
+      ASSERT_TRUE(wnd.DestroyWindow());
+    }
+    ASSERT_TRUE(::UnregisterClassW(wc.lpszClassName, wc.hInstance));
+  }
+}
+
 TEST(Window, TopLevelWindowOfOurClassSeesItsCreation) {
   RecordingWnd wnd;
   ASSERT_TRUE(wnd.CreateEx(0, CWnd::DefaultClassName(), L"top", WS_OVERLAPPEDWINDOW, RECT{0, 0, 100, 100},

@@ -3,6 +3,7 @@
 #include "gui/controls/BitmapItem.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/Gdi.h"
+#include "platform/StartTimes.h"
 
 namespace {
 
@@ -72,6 +73,8 @@ void CGUIPanel::OnPaint() {
   RECT client{};
   GetClientRect(&client);
   PaintBackground(dc, client);
+  // The program's first paint ends the start-up's timing (when it is asked for).
+  platform::start_times::Report();
 }
 
 void CGUIPanel::OnDestroy() {

@@ -10,6 +10,7 @@
 #include "gui/skin/SkinNameTables.h"
 #include "gui/skin/SkinReaders.h"
 #include "gui/skin/SkinResourceCache.h"
+#include "platform/StartTimes.h"
 #include "platform/Strings.h"
 
 namespace {
@@ -192,10 +193,14 @@ bool SkinLoader::LoadFile(HWND parent, const std::wstring& path, GUIItemList* li
   if (!list) return false;
   // Read within the limit of every skin file read whole, then parsed from memory;
   // the wide path opens a folder whose name is not plain ASCII.
-  std::vector<uint8_t> bytes;
-  if (!gui::ReadWholeFile(path, gui::kMaxSkinFileBytes, bytes)) return false;
   pugi::xml_document document;
-  if (document.load_buffer(bytes.data(), bytes.size()).status != pugi::status_ok) return false;
+  {
+    platform::start_times::Count(platform::start_times::Work::kParse);
+    platform::start_times::Scope timed(platform::start_times::Work::kParse);
+    std::vector<uint8_t> bytes;
+    if (!gui::ReadWholeFile(path, gui::kMaxSkinFileBytes, bytes)) return false;
+    if (document.load_buffer(bytes.data(), bytes.size()).status != pugi::status_ok) return false;
+  }
 
   if (const pugi::xml_node root = document.child("KEYBOARD")) {
     if (!LoadKeyboardDefinition(root.child("KEYBOARDDEF"), parent)) return false;

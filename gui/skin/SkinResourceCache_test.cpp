@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "gui/GUIItem.h"
 #include "gui/testing/TestBitmaps.h"
@@ -115,6 +116,80 @@ TEST_F(SkinResourceCacheTest, ImagesOpenWhileAnotherProgramReadsThem) {
   CloseHandle(other);
 }
 
+// A BMP of 24 or 32 bits, bottom-up or top-down, each pixel its own colour.
+void WriteBmp(const std::wstring& path, int width, int height, int bits, bool topDown) {
+  const int pitch = (width * bits / 8 + 3) / 4 * 4;
+  std::string pixels(static_cast<size_t>(pitch * height), '\0');
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const int row = topDown ? y : height - 1 - y;
+      char* p = pixels.data() + row * pitch + x * bits / 8;
+      p[0] = static_cast<char>(10 + x * 40);  // blue
+      p[1] = static_cast<char>(20 + y * 50);  // green
+      p[2] = static_cast<char>(x * 7 + y);    // red
+      if (bits == 32) p[3] = static_cast<char>(0x80);
+    }
+  BITMAPFILEHEADER fh{};
+  BITMAPINFOHEADER ih{};
+  fh.bfType = 0x4D42;
+  fh.bfOffBits = sizeof(fh) + sizeof(ih);
+  fh.bfSize = static_cast<DWORD>(fh.bfOffBits + pixels.size());
+  ih.biSize = sizeof(ih);
+  ih.biWidth = width;
+  ih.biHeight = topDown ? -height : height;
+  ih.biPlanes = 1;
+  ih.biBitCount = static_cast<WORD>(bits);
+  ih.biCompression = BI_RGB;
+  WriteFileBytes(path, std::string(reinterpret_cast<const char*>(&fh), sizeof(fh)) +
+                           std::string(reinterpret_cast<const char*>(&ih), sizeof(ih)) + pixels);
+}
+
+// The 32-bit bottom-up pixels of a bitmap, as a DIB section copy shows them.
+std::vector<uint32_t> PixelsOf(HBITMAP bitmap, int width, int height) {
+  std::vector<uint32_t> pixels(static_cast<size_t>(width * height));
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC dc = CreateCompatibleDC(nullptr);
+  GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+  DeleteDC(dc);
+  return pixels;
+}
+
+// Whichever way an image is decoded, the record's bitmap holds what the system
+// picture decoder makes of the file: odd widths (padded rows), both row orders,
+// and a depth decoded the decoder's way.
+TEST_F(SkinResourceCacheTest, ImagesHoldWhatThePictureDecoderMakesOfTheFile) {
+  struct Case {
+    const wchar_t* name;
+    int width, height, bits;
+    bool topDown;
+  } cases[] = {{L"Odd.bmp", 3, 2, 24, false}, {L"TopDown.bmp", 5, 3, 24, true}, {L"Deep.bmp", 3, 2, 32, false}};
+  for (const Case& c : cases) {
+    const std::wstring path = AppFolder + L"skins\\" + c.name;
+    WriteBmp(path, c.width, c.height, c.bits, c.topDown);
+    HBITMAP decoded = nullptr;
+    IPicture* picture = nullptr;
+    ASSERT_TRUE(LoadImageFileToBitmap(path, &decoded, &picture));
+    const std::vector<uint32_t> expected = PixelsOf(decoded, c.width, c.height);
+    picture->Release();
+    const SkinResource& r = SkinResourceCache::Get(c.name, kSkinImage);
+    ASSERT_NE(r.handle, nullptr);
+    EXPECT_EQ(r.size, 8);
+    DIBSECTION section{};
+    ASSERT_EQ(GetObjectW(static_cast<HBITMAP>(r.handle), sizeof(section), &section), static_cast<int>(sizeof(section)));
+    EXPECT_EQ(section.dsBm.bmWidth, c.width);
+    EXPECT_EQ(section.dsBm.bmHeight, c.height);
+    EXPECT_EQ(section.dsBm.bmBitsPixel, 32);
+    const auto* bits = static_cast<const uint32_t*>(section.dsBm.bmBits);
+    EXPECT_EQ(std::vector<uint32_t>(bits, bits + c.width * c.height), expected) << c.name;
+  }
+}
+
 TEST_F(SkinResourceCacheTest, Utf8LookupsTrimTheName) {
   EXPECT_NE(GetSkinImageUtf8("  Red.bmp\t"), nullptr);
   EXPECT_EQ(&SkinResourceCache::Get(L"Red.bmp", kSkinImage), &SkinResourceCache::Get(L"red.bmp", kSkinImage));
@@ -192,6 +267,77 @@ TEST(CropBitmap, AnOwnerGetsTheNewBitmapAndLosesTheOldOne) {
   EXPECT_EQ(target.GetSize().cy, 3);
   EXPECT_EQ(GetObjectType(first), 0u);  // replaced and deleted
   DeleteObject(source);
+}
+
+// A 32-bit DIB section whose every byte is its own, the unused fourth ones too.
+HBITMAP MakeNumberedDib(int width, int height, bool topDown) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = topDown ? -height : height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  auto* bytes = static_cast<uint8_t*>(bits);
+  for (int i = 0; i < width * height * 4; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + 3);
+  return dib;
+}
+
+// The bytes of a bottom-up 32-bit DIB section as they lie in memory.
+std::vector<uint32_t> RawPixels(HBITMAP dib) {
+  DIBSECTION section{};
+  if (GetObjectW(dib, sizeof(section), &section) != sizeof(section) || !section.dsBm.bmBits) return {};
+  const auto* bits = static_cast<const uint32_t*>(section.dsBm.bmBits);
+  return std::vector<uint32_t>(bits, bits + section.dsBm.bmWidth * section.dsBm.bmHeight);
+}
+
+// What a blit through two memory DCs copies of the rectangle into a fresh
+// 32-bit DIB section.
+std::vector<uint32_t> BlittedPiece(HBITMAP source, const RECT& r) {
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP piece = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC from = CreateCompatibleDC(nullptr), to = CreateCompatibleDC(nullptr);
+  HGDIOBJ oldFrom = SelectObject(from, source), oldTo = SelectObject(to, piece);
+  BitBlt(to, 0, 0, w, h, from, r.left, r.top, SRCCOPY);
+  SelectObject(from, oldFrom);
+  SelectObject(to, oldTo);
+  DeleteDC(from);
+  DeleteDC(to);
+  std::vector<uint32_t> pixels = RawPixels(piece);
+  DeleteObject(piece);
+  return pixels;
+}
+
+// Pieces of the cache's images, and of a DIB section lying top-down, hold
+// exactly what a blit copies; a rectangle reaching past the image is still
+// cropped.
+TEST_F(SkinResourceCacheTest, PiecesAreWhatABlitCopies) {
+  WriteBmp(AppFolder + L"skins\\Sheet.bmp", 7, 5, 24, false);
+  const auto cached = static_cast<HBITMAP>(SkinResourceCache::Get(L"Sheet.bmp", kSkinImage).handle);
+  ASSERT_NE(cached, nullptr);
+  HBITMAP topDown = MakeNumberedDib(7, 5, true);
+  for (HBITMAP source : {cached, topDown}) {
+    for (const RECT& r : {RECT{1, 1, 4, 5}, RECT{0, 0, 7, 5}, RECT{6, 4, 7, 5}, RECT{5, 2, 9, 6}}) {
+      HBITMAP piece = nullptr;
+      CropBitmap(piece, nullptr, source, r.left, r.top, r.right, r.bottom);
+      ASSERT_NE(piece, nullptr);
+      EXPECT_EQ(RawPixels(piece), BlittedPiece(source, r))
+          << (source == cached ? "cached " : "top-down ") << r.left << "," << r.top << "," << r.right << ","
+          << r.bottom;
+      DeleteObject(piece);
+    }
+  }
+  DeleteObject(topDown);
 }
 
 TEST(CropBitmap, CopiesTheRectangleIntoANewBitmap) {
