@@ -80,8 +80,9 @@ bool CMacroDisplayItem::CreateList(CVScrollBar* scrollBar, int scrollBarWidth, c
   platform::EnsureCommonControls();
   const DWORD style = WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL | LVS_EDITLABELS | LVS_NOCOLUMNHEADER;
   if (!CreateEx(0, WC_LISTVIEWW, L"", style, listRect, parent, id)) return false;
-  m_imageList.Create(28, 18, ILC_COLOR4, 10, 10);
-  SetImageList(m_imageList, LVSIL_SMALL);
+  // Only the row height comes from it; the list view destroys it with its
+  // window (no LVS_SHAREIMAGELISTS), so it has that one owner.
+  SetImageList(::ImageList_Create(28, 18, ILC_COLOR4, 10, 10), LVSIL_SMALL);
   SetTextColor(m_textColour);
   SetBkColor(m_backColour);
   if (m_font && !m_font->IsNull()) SetFont(static_cast<HFONT>(m_font->GetSafeHandle()), FALSE);

@@ -87,7 +87,6 @@ class CMacroDisplayItem : public CListCtrl, public CGUIItem {
   };
   std::map<int, ColumnInfo> m_columns;
   std::array<CBitmap, kIconCount> m_icons;
-  CImageList m_imageList;
   CFontItem* m_font = nullptr;
   COLORREF m_textColour = 0xFFFFFF;
   COLORREF m_selectedTextColour = 0;

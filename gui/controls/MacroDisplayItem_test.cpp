@@ -335,4 +335,18 @@ TEST_F(MacroDisplayTest, SkinnedBarScrollsTheList) {
   for (HBITMAP b : images) ::DeleteObject(b);
 }
 
+TEST_F(MacroDisplayTest, AListGoneLeavesALaterListsImageListAlone) {
+  // A freed image list's handle is handed out again to the next one made: the
+  // list that goes must not destroy it a second time.
+  auto old = std::move(item);
+  old->DestroyWindow();
+  Make(false, nullptr);
+  const auto images = reinterpret_cast<HIMAGELIST>(item->SendMessage(LVM_GETIMAGELIST, LVSIL_SMALL));
+  ASSERT_NE(images, nullptr);
+  old.reset();
+  int width = 0, height = 0;
+  EXPECT_TRUE(::ImageList_GetIconSize(images, &width, &height));
+  EXPECT_EQ(width, 28);
+}
+
 }  // namespace
