@@ -5,6 +5,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "gui/GUIItem.h"
@@ -12,9 +13,22 @@
 
 class CPanelBitmap;
 
+namespace gui {
+// How a panel's skin file that cannot be loaded is told to the user: a plain
+// message box that names the file (the skin is what failed, so nothing skinned
+// can say it). Tests put their own, so that nothing waits for a click.
+using SkinFaultReport = std::function<void(HWND owner, const std::wstring& path)>;
+// Puts `report` in force (an empty one: the message box); returns the one before.
+SkinFaultReport SetSkinFaultReport(SkinFaultReport report);
+void ReportSkinFault(HWND owner, const std::wstring& path);
+}  // namespace gui
+
 class CGUIPanel : public CDialog {
  public:
-  // A panel built from "xml\" + skinFile, from the dialog template, under the parent.
+  // A panel built from "xml\" + skinFile, from the dialog template, under the
+  // parent. A skin file that cannot be loaded, or that gives no background (no
+  // size, nothing to draw), is reported and the window is not made: Create fails
+  // and DoModal returns -1, so no blank window is left that the keys cannot close.
   CGUIPanel(const std::wstring& skinFile, UINT templateId, CWnd* parent);
   // A panel without a skin file: the window takes its size from the bounds.
   CGUIPanel(CWnd* parent, const RECT& bounds, UINT templateId);
@@ -48,7 +62,8 @@ class CGUIPanel : public CDialog {
   bool m_created = false;
 
  private:
-  void OnCreate();
+  // False when the skin file cannot be used (reported; the creation fails).
+  bool OnCreate();
   void OnPaint();
   void OnDestroy();
 };
