@@ -628,6 +628,10 @@ bool CMacroDisplayItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
           OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW*>(lParam));
           result = 0;
           return true;
+        case LVN_ODFINDITEMW:
+          // No search by typed letters: a key's name is on many rows.
+          result = -1;
+          return true;
         case LVN_BEGINLABELEDITW:
           result = OnBeginLabelEdit(reinterpret_cast<NMLVDISPINFOW*>(lParam)) ? TRUE : FALSE;
           return true;

@@ -415,6 +415,14 @@ TEST_F(MacroDisplayTest, KeysTheKeyEventTakesNeverReachTheList) {
       EXPECT_EQ(item->PreTranslateMessage(&msg), readOnly ? FALSE : c.eaten) << c.what << (readOnly ? ", read-only" : "");
     }
   }
+  // A letter that reaches the list searches nothing: the selection stays.
+  const MacroEventList events{Key(0x1E, 'A', 255), Key(0x1E, 'A', 1)};
+  Make(false, nullptr);
+  ASSERT_TRUE(item->LoadEvents(&events));
+  item->SetFocus();
+  item->SendMessage(WM_KEYDOWN, 'A', 0x1E0001);
+  item->SendMessage(WM_CHAR, 'a', 0x1E0001);
+  EXPECT_EQ(item->GetNextItem(-1, LVNI_SELECTED), 1);
 }
 
 }  // namespace

@@ -73,8 +73,7 @@ bool CGUIPanel::OnCreate() {
     if (!loaded || size.cx <= 0 || size.cy <= 0) {
       m_background = nullptr;
       DestroyItemList(m_items);
-      HWND owner = m_ownerWnd ? ::GetAncestor(m_ownerWnd->m_hWnd, GA_ROOT) : nullptr;
-      gui::ReportSkinFault(owner, gui::SkinFilePath(m_skinFile));
+      m_skinFault = gui::SkinFilePath(m_skinFile);
       return false;
     }
     m_bounds.right = size.cx;
@@ -92,6 +91,27 @@ bool CGUIPanel::OnCreate() {
   }
   m_created = true;
   return true;
+}
+
+void CGUIPanel::ReportSkinFault() {
+  if (m_skinFault.empty()) return;
+  const std::wstring path = std::exchange(m_skinFault, std::wstring());
+  HWND owner = m_ownerWnd && m_ownerWnd->m_hWnd ? ::GetAncestor(m_ownerWnd->m_hWnd, GA_ROOT) : nullptr;
+  gui::ReportSkinFault(owner, path);
+}
+
+INT_PTR CGUIPanel::DoModal() {
+  m_skinFault.clear();
+  const INT_PTR result = CDialog::DoModal();
+  ReportSkinFault();
+  return result;
+}
+
+bool CGUIPanel::Create(UINT templateId, CWnd* parent) {
+  m_skinFault.clear();
+  const bool created = CDialog::Create(templateId, parent);
+  ReportSkinFault();
+  return created;
 }
 
 void CGUIPanel::PaintBackground(HDC dc, const RECT& rect) const {

@@ -37,6 +37,11 @@ class CGUIPanel : public CDialog {
   // Looks up the skin items the panel uses, once they exist.
   virtual void BindItems() = 0;
 
+  // The dialog's own, and then a skin file that could not be used is reported
+  // (after the failed creation, so that no half-made window waits behind it).
+  INT_PTR DoModal() override;
+  bool Create(UINT templateId, CWnd* parent = nullptr);
+
   // Draws the background into `dc` over `rect` from the image's origin; nothing
   // before the window's creation has finished, after its destruction, or when the
   // skin gave no background.
@@ -60,10 +65,12 @@ class CGUIPanel : public CDialog {
   GUIItemList m_items;
   RECT m_bounds{};
   bool m_created = false;
+  std::wstring m_skinFault;  // the path of a skin file that could not be used, until reported
 
  private:
-  // False when the skin file cannot be used (reported; the creation fails).
+  // False when the skin file cannot be used (noted for the report; the creation fails).
   bool OnCreate();
+  void ReportSkinFault();
   void OnPaint();
   void OnDestroy();
 };
