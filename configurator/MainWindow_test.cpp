@@ -130,6 +130,9 @@ TEST_F(MainWindowTest, ADamagedMainPageIsReportedByNameAndTheRunEnds) {
   app_->RunMainWindow();
   ::KillTimer(nullptr, watchdog);
   gui::SetSkinFaultReport(before);
+  // The main window's end still ends the program's loop, after the report.
+  MSG quit{};
+  EXPECT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(reported, std::vector<std::wstring>{AppFolder + L"xml\\MainPage.xml"});
   EXPECT_FALSE(closedBlank) << "a blank window waited for the user";
   EXPECT_EQ(::FindWindowW(L"OVRIX_TEST_MAIN_WINDOW", nullptr), nullptr);

@@ -59,12 +59,20 @@ void StartAndClose(const char* exe, const wchar_t* className, const wchar_t* nam
   const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
   CloseHandle(nul);
   ASSERT_TRUE(started) << GetLastError();
+  // The window counts once it shows the text asked for (a message box gets its
+  // text after it is made); the wait ends early if the program ends first.
   FindArgs args{pi.dwProcessId, className, nullptr};
-  for (int i = 0; i < 200 && !args.found; ++i) {
+  bool ended = false;
+  for (int i = 0; i < 400 && !ended; ++i) {
+    args.found = nullptr;
     EnumWindows(FindWindowOfProcess, reinterpret_cast<LPARAM>(&args));
-    if (!args.found) Sleep(50);
+    if (args.found && (!names || ChildTexts(args.found).find(names) != std::wstring::npos)) break;
+    ended = WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0;
   }
-  EXPECT_NE(args.found, nullptr) << "no window of class " << className;
+  DWORD early = 0;
+  if (ended) GetExitCodeProcess(pi.hProcess, &early);
+  EXPECT_NE(args.found, nullptr) << "no window of class " << className << (ended ? ", the program ended with " : "")
+                                 << (ended ? std::to_string(early) : "");
   if (args.found && names) {
     EXPECT_NE(ChildTexts(args.found).find(names), std::wstring::npos);
   }

@@ -97,7 +97,13 @@ void CGUIPanel::ReportSkinFault() {
   if (m_skinFault.empty()) return;
   const std::wstring path = std::exchange(m_skinFault, std::wstring());
   HWND owner = m_ownerWnd && m_ownerWnd->m_hWnd ? ::GetAncestor(m_ownerWnd->m_hWnd, GA_ROOT) : nullptr;
+  // A program's main window that failed its creation has already asked the
+  // message loop to end; that request would close the message box at once, so
+  // it waits until the user has read it.
+  MSG quit{};
+  const bool quitting = ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
   gui::ReportSkinFault(owner, path);
+  if (quitting) ::PostQuitMessage(static_cast<int>(quit.wParam));
 }
 
 INT_PTR CGUIPanel::DoModal() {
