@@ -181,7 +181,9 @@ bool CMorvelAppApp::Start() {
 
 void CMorvelAppApp::RunMainWindow() {
   if (!m_started) return;
-  CMorvelAppDlg mainWindow(m_device, m_config);
+  // A "MainPage.xml" that cannot be loaded is reported by the panel, which then
+  // makes no window: DoModal returns at once and the run ends.
+  CMorvelAppDlg mainWindow(m_device, m_config, m_environment.mainWindowTemplate);
   // A keyboard that is there but could not be read is treated as no keyboard:
   // Apply over a partly read configuration would overwrite keys never read.
   mainWindow.SetStartReadFailed(!m_deviceRead);

@@ -55,6 +55,7 @@ class CMorvelAppApp : public CWinApp {
     configurator::IProgramRegistry* registry = nullptr;          // null: the system's
     DeviceManagerFactory deviceFactory;                          // empty: the device service's class
     DWORD instanceWaitMs = 1000;
+    UINT mainWindowTemplate = 102;  // tests: a template of a class of their own
   } m_environment;
 
   IGenDevice* m_device = nullptr;    // owned (through the device layer's globals)

@@ -111,6 +111,35 @@ INSTANTIATE_TEST_SUITE_P(Cases, NoKeyboard,
                            return "Case" + std::to_string(info.index);
                          });
 
+bool closedBlank = false;
+void CALLBACK CloseBlankMainWindow(HWND, UINT, UINT_PTR, DWORD) {
+  if (HWND blank = ::FindWindowW(L"OVRIX_TEST_MAIN_WINDOW", nullptr)) {
+    closedBlank = true;
+    ::PostMessageW(blank, WM_CLOSE, 0, 0);
+  }
+}
+
+TEST_F(MainWindowTest, ADamagedMainPageIsReportedByNameAndTheRunEnds) {
+  folder_.WriteXml(L"MainPage.xml", "<GUIPANEL><BACKGROUND>Back.bmp</BACKGROUND>");
+  std::vector<std::wstring> reported;
+  const gui::SkinFaultReport before =
+      gui::SetSkinFaultReport([&](HWND, const std::wstring& path) { reported.push_back(path); });
+  ASSERT_TRUE(app_->Start());
+  app_->m_environment.mainWindowTemplate = kTestTemplate;
+  // A blank window would wait for the user: this closes it, so the test ends.
+  closedBlank = false;
+  const UINT_PTR watchdog = ::SetTimer(nullptr, 0, 2000, CloseBlankMainWindow);
+  app_->RunMainWindow();
+  ::KillTimer(nullptr, watchdog);
+  gui::SetSkinFaultReport(before);
+  // The main window's end still ends the program's loop, after the report.
+  MSG quit{};
+  EXPECT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(reported, std::vector<std::wstring>{AppFolder + L"xml\\MainPage.xml"});
+  EXPECT_FALSE(closedBlank) << "a blank window waited for the user";
+  EXPECT_EQ(::FindWindowW(L"OVRIX_TEST_MAIN_WINDOW", nullptr), nullptr);
+}
+
 TEST_F(MainWindowTest, AReadKeyboardOpensUnmodified) {
   Open();
   EXPECT_EQ(window_->m_timerId, 0u);

@@ -82,6 +82,14 @@ void FreeItemList(GUIItemList& list);
 // loader reports: a failed load shows only as missing items.
 bool LoadSkinFile(GUIItemList& list, const std::wstring& fileName, HWND parent);
 
+namespace gui {
+// AppFolder + "xml\" + fileName: where a skin file is read from.
+std::wstring SkinFilePath(const std::wstring& fileName);
+// LoadSkinFile, telling whether the file loaded (false also for a name outside
+// "xml\" or beyond the path limit).
+bool TryLoadSkinFile(GUIItemList& list, const std::wstring& fileName, HWND parent);
+}  // namespace gui
+
 // The image cached for the file name as a "skins\" image (type 0); null if it cannot be loaded.
 HBITMAP GetCachedBitmap(const std::wstring& fileName);
 // The bytes of a "bin\" file (type 6), exactly as many as were read; empty if none.

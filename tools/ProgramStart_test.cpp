@@ -28,7 +28,21 @@ BOOL CALLBACK FindWindowOfProcess(HWND hwnd, LPARAM lp) {
   return TRUE;
 }
 
-void StartAndClose(const char* exe, const wchar_t* className) {
+// The texts of a window's children (a message box's text is one of them).
+std::wstring ChildTexts(HWND window) {
+  std::wstring texts;
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t text[1024] = {};
+    GetWindowTextW(child, text, 1024);
+    texts += text;
+    texts += L"\n";
+  }
+  return texts;
+}
+
+// Starts the program, waits for its window of the class (which, when `names` is
+// given, shows that text) and closes it; the program must then end with code 0.
+void StartAndClose(const char* exe, const wchar_t* className, const wchar_t* names = nullptr) {
   std::wstring cmd = L"\"" + DosPath(exe) + L"\"";
   // NUL as the standard handles: under Wine a process the program starts (the
   // device service activated for it, the tray) would otherwise inherit this
@@ -45,12 +59,23 @@ void StartAndClose(const char* exe, const wchar_t* className) {
   const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
   CloseHandle(nul);
   ASSERT_TRUE(started) << GetLastError();
+  // The window counts once it shows the text asked for (a message box gets its
+  // text after it is made); the wait ends early if the program ends first.
   FindArgs args{pi.dwProcessId, className, nullptr};
-  for (int i = 0; i < 200 && !args.found; ++i) {
+  bool ended = false;
+  for (int i = 0; i < 400 && !ended; ++i) {
+    args.found = nullptr;
     EnumWindows(FindWindowOfProcess, reinterpret_cast<LPARAM>(&args));
-    if (!args.found) Sleep(50);
+    if (args.found && (!names || ChildTexts(args.found).find(names) != std::wstring::npos)) break;
+    ended = WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0;
   }
-  EXPECT_NE(args.found, nullptr) << "no window of class " << className;
+  DWORD early = 0;
+  if (ended) GetExitCodeProcess(pi.hProcess, &early);
+  EXPECT_NE(args.found, nullptr) << "no window of class " << className << (ended ? ", the program ended with " : "")
+                                 << (ended ? std::to_string(early) : "");
+  if (args.found && names) {
+    EXPECT_NE(ChildTexts(args.found).find(names), std::wstring::npos);
+  }
   if (args.found) PostMessageW(args.found, WM_CLOSE, 0, 0);
   const DWORD wait = WaitForSingleObject(pi.hProcess, 20000);
   EXPECT_EQ(wait, WAIT_OBJECT_0);
@@ -62,7 +87,11 @@ void StartAndClose(const char* exe, const wchar_t* className) {
   CloseHandle(pi.hProcess);
 }
 
-TEST(Programs, ConfiguratorStartsAndEndsCleanly) { StartAndClose(CONFIGURATOR_EXE, L"SINGLE_INSTANCE_APP_MORVEL"); }
+// The build's folder holds no skin: the configurator says which file it could
+// not load, in a message box, and ends once that is closed.
+TEST(Programs, ConfiguratorWithoutItsSkinNamesTheFileAndEndsCleanly) {
+  StartAndClose(CONFIGURATOR_EXE, L"#32770", L"MainPage.xml");
+}
 
 // The tray's hidden dialog (a dialog-class window) ends the program on WM_CLOSE.
 TEST(Programs, TrayStartsAndEndsCleanly) { StartAndClose(TRAY_EXE, L"#32770"); }

@@ -87,7 +87,6 @@ class CMacroDisplayItem : public CListCtrl, public CGUIItem {
   };
   std::map<int, ColumnInfo> m_columns;
   std::array<CBitmap, kIconCount> m_icons;
-  CImageList m_imageList;
   CFontItem* m_font = nullptr;
   COLORREF m_textColour = 0xFFFFFF;
   COLORREF m_selectedTextColour = 0;
@@ -108,6 +107,12 @@ class CMacroDisplayItem : public CListCtrl, public CGUIItem {
  private:
   int DescriptionColumn() const;
   int IconOfRow(int row) const;
+  // The description a row shows (its event's), empty while its delay is edited.
+  std::wstring RowText(int row) const;
+  void OnGetDispInfo(NMLVDISPINFOW* info);
+  // Tells the list view the number of events.
+  void SetRowCount(bool rowsMoved);
+  void SelectRow(int row);
   void SyncScrollBar();
   void Notify(UINT msg);
   void AddElapsedDelay();
@@ -140,6 +145,7 @@ class CMacroDisplayItem : public CListCtrl, public CGUIItem {
   uint8_t m_recording = 0;
   uint8_t m_readOnly;
   uint8_t m_labelEdit = 0;
+  bool m_loading = false;
   int m_editRow = -1;
   DWORD m_lastTick = 0;
   std::function<DWORD()> m_ticks;

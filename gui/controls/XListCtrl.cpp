@@ -721,8 +721,9 @@ bool CXListCtrl::OnToolText(NMTTDISPINFOW* info) {
 // ---- messages ----
 
 void CXListCtrl::OnCreate() {
-  m_imageList.Create(18, 18, ILC_COLOR4, 10, 10);
-  SetImageList(m_imageList, LVSIL_SMALL);
+  // Only the row height comes from it. The list view (without
+  // LVS_SHAREIMAGELISTS) destroys it with its window: it is the one owner.
+  if (!SendMessage(LVM_GETIMAGELIST, LVSIL_SMALL)) SetImageList(::ImageList_Create(18, 18, ILC_COLOR4, 10, 10), LVSIL_SMALL);
   if (!m_headerTaken) {
     if (HWND header = GetHeaderCtrl()) m_headerTaken = m_header.TakeOver(header);
     EnableToolTips(TRUE);

@@ -135,7 +135,6 @@ class CXListCtrl : public CListCtrl, public CGUIItem {
 
   std::map<int, ListColumnInfo> m_columns;
   CXHeaderCtrl m_header;
-  CImageList m_imageList;
   std::unique_ptr<CXListEdit> m_editor;
   bool m_headerTaken = false;
   int m_pressed = 0;

@@ -438,4 +438,36 @@ TEST_F(DropdownTest, PaintsBorderBackgroundAndArrow) {
   EXPECT_EQ(off[2], box.m_textColour) << "the arrow keeps the enabled text colour";
 }
 
+TEST_F(ListPanelTest, AnotherProgramTakingTheActivationEndsThePopupAFocusLossToNoWindowDoesNot) {
+  struct Case {
+    const char* what;
+    UINT msg;
+    WPARAM wParam;
+    int expected;  // a popup still open is then chosen from: entry 0
+  };
+  const Case cases[] = {
+      {"another program activated", WM_ACTIVATEAPP, FALSE, -1},
+      {"this program activated", WM_ACTIVATEAPP, TRUE, 0},
+      {"the focus handed to no window", WM_KILLFOCUS, 0, 0},
+  };
+  for (const Case& c : cases) {
+    const UINT msg = c.msg;
+    const WPARAM wParam = c.wParam;
+    EXPECT_EQ(Track({[msg, wParam] {
+                       HWND popup = TopPopup();
+                       ::SendMessageW(msg == WM_KILLFOCUS ? PopupList(popup) : popup, msg, wParam, 0);
+                     },
+                     [] {
+                       // Runs in the popup's loop only if the popup is still open.
+                       if (HWND list = PopupList(TopPopup())) {
+                         PostKey(list, VK_HOME);
+                         PostKey(list, VK_RETURN);
+                       }
+                     }}),
+              c.expected)
+        << c.what;
+    host.Pump();
+  }
+}
+
 }  // namespace
