@@ -276,7 +276,7 @@ void CMorvelAppDlg::OnWriteWatchTimer() {
   if (m_device == nullptr || m_device->IsWriting()) return;
   KillTimer(kWriteWatchTimer);
   // A resume the device refused at a recording's end is tried again now.
-  if (m_macroState != 3) ResumeSuspendedRemapping();
+  if (m_macroState != kMacroRecording) ResumeSuspendedRemapping();
   if (!m_watchingWrite) return;
   m_watchingWrite = false;
   if (!m_device->LastWriteSucceeded()) {
@@ -341,7 +341,9 @@ void CMorvelAppDlg::ApplyAndClose() {
   PostMessage(WM_CLOSE);
 }
 
-bool CMorvelAppDlg::RecordingMacro() const { return m_currentPage == &m_macroItems && m_macroState == 3; }
+bool CMorvelAppDlg::RecordingMacro() const {
+  return m_currentPage == &m_macroItems && m_macroState == kMacroRecording;
+}
 
 void CMorvelAppDlg::OnOK() {
   if (RecordingMacro()) return;
@@ -379,7 +381,7 @@ void CMorvelAppDlg::OnNoDeviceTimer() {
   KillTimer(kNoDeviceTimer);
   m_timerId = 0;
   // A close is ignored while recording: the recording ends first.
-  if (m_macroState == 3) StopMacroRecording();
+  if (m_macroState == kMacroRecording) StopMacroRecording();
   configurator::Popups().Warning(this, kNoKeyboardPopup, L"", nullptr);
   PostMessage(WM_CLOSE);
 }
@@ -467,7 +469,7 @@ void CMorvelAppDlg::OnMacroDropdownSelChanged(int index) {
   CDropdownListItem* dropdown = DropdownOf(m_macroDropdown);
   if (dropdown == nullptr || m_config == nullptr || index < 0) return;
   // The macro stays while it plays or records.
-  if (m_macroState == 2 || m_macroState == 3) return;
+  if (m_macroState == kMacroPlaying || m_macroState == kMacroRecording) return;
   CMacro* macro = m_config->GetMacro(index);
   if (macro == nullptr || macro->GetName() != dropdown->GetLBText(index)) {
     FillMacroDropdown();
@@ -575,7 +577,7 @@ bool CMorvelAppDlg::OnItemCommand(int32_t elementId) {
       StartMacroRecording();
       return true;
     case ids::BUTTON_MACRO_RECORD_STOP:
-      if (m_macroState == 2) StopPlayback();
+      if (m_macroState == kMacroPlaying) StopPlayback();
       else StopMacroRecording();
       return true;
     case ids::BUTTON_MACRO_RECORD_PLAY:

@@ -47,6 +47,13 @@ class CMorvelAppDlg : public CGUIPanel {
   void FillProfileDropdown();
   void FillMacroDropdown();
   void FillPredefinedCommandLists();
+  // The macros page's state, as m_macroState holds it.
+  enum MacroPageState : int {
+    kMacroNone = 0,       // no macro chosen
+    kMacroChosen = 1,     // a macro chosen, neither playing nor recording
+    kMacroPlaying = 2,    // the chosen macro plays
+    kMacroRecording = 3,  // the recorder runs
+  };
   void SetMacroPageState(int state);
   // Makes the profile active and brings every view of the active profile in step
   // (both profile lists, the marks, the pane, the show-on-screen box); modified.
@@ -72,6 +79,12 @@ class CMorvelAppDlg : public CGUIPanel {
   static KeyAssignment LayoutDefault(int32_t keyId);
   // The text the information pane shows for a key's assignment in the active profile.
   std::wstring AssignmentText(CKeyboardKeyItem* key, int32_t* kind = nullptr);
+  // What the information pane shows: its text, the assignment kind behind it, the
+  // key's picture, and whether a selected key holds it.
+  const std::wstring& InfoText() const { return m_infoText; }
+  int32_t InfoKind() const { return m_infoKind; }
+  const KeyPictureInfo* InfoPicture() const { return m_infoPicture; }
+  bool InfoLocked() const { return m_infoLocked; }
   // The key item of the layout page with this element id, or null.
   CKeyboardKeyItem* KeyItem(int32_t elementId) const;
   // Keys whose scan code another key sends as well take no clicks: an
@@ -162,15 +175,9 @@ class CMorvelAppDlg : public CGUIPanel {
   GUIItemList* m_currentPage = nullptr;
   UINT_PTR m_timerId = 0;
   bool m_modified = false;
-  int m_macroState = 1;
+  MacroPageState m_macroState = kMacroChosen;
   CKeyboardKeyItem* m_selectedKey = nullptr;
   CKeyboardKeyItem* m_hoveredKey = nullptr;
-
-  // What the information pane shows (the pane takes no text while locked).
-  bool m_infoLocked = false;
-  std::wstring m_infoText;
-  int32_t m_infoKind = 0;
-  const KeyPictureInfo* m_infoPicture = nullptr;
 
   // Bound items (null when the skin lacks one).
   CGUIItem* m_tabAssignKeys = nullptr;
@@ -197,8 +204,6 @@ class CMorvelAppDlg : public CGUIPanel {
   CGUIItem* m_osdButton = nullptr;
   CGUIItem* m_osdText = nullptr;
   CGUIItem* m_profileOptions = nullptr;
-  CGUIItem* m_resetButton = nullptr;
-  CGUIItem* m_profileButtons[5] = {};  // new, import, export, save, delete
   CGUIItem* m_basicCommandsButton = nullptr;
   CGUIItem* m_advancedCommandsButton = nullptr;
   CGUIItem* m_insertDelayButton = nullptr;
@@ -208,9 +213,7 @@ class CMorvelAppDlg : public CGUIPanel {
   CGUIItem* m_macroCreate = nullptr;
   CGUIItem* m_macroImport = nullptr;
   CGUIItem* m_macroExport = nullptr;
-  CGUIItem* m_macroSave = nullptr;
   CGUIItem* m_macroDelete = nullptr;
-  CGUIItem* m_macroRename = nullptr;
   CGUIItem* m_recordStart = nullptr;
   CGUIItem* m_recordStop = nullptr;
   CGUIItem* m_recordPlay = nullptr;
@@ -252,7 +255,7 @@ class CMorvelAppDlg : public CGUIPanel {
   bool WaitForWrite();
   // A macro plays or records: Apply stays off, since a write would make the
   // device refuse the resume of remapping at the recording's end.
-  bool MacroPageBusy() const { return m_macroState == 2 || m_macroState == 3; }
+  bool MacroPageBusy() const { return m_macroState == kMacroPlaying || m_macroState == kMacroRecording; }
   // Resumes the remapping a recording suspended; a refused resume keeps it
   // marked suspended, and the end of the next write tries again.
   void ResumeSuspendedRemapping();
@@ -276,6 +279,18 @@ class CMorvelAppDlg : public CGUIPanel {
   void ForEachPageKeyAssignment(const std::function<bool(KeyAssignment&, int32_t keyId)>& change);
 
   bool m_startReadFailed = false;
+  // What the information pane shows (the pane takes no text while locked).
+  bool m_infoLocked = false;
+  std::wstring m_infoText;
+  int32_t m_infoKind = 0;
+  const KeyPictureInfo* m_infoPicture = nullptr;
+
+  // Bound items only the window itself uses.
+  CGUIItem* m_resetButton = nullptr;
+  CGUIItem* m_profileButtons[5] = {};  // new, import, export, save, delete
+  CGUIItem* m_macroSave = nullptr;
+  CGUIItem* m_macroRename = nullptr;
+
   bool m_watchingWrite = false;
   // A recording suspended the keyboard's remapping and has not resumed it yet.
   bool m_remappingSuspended = false;
