@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "configurator/DevicePresence.h"
+#include "configurator/WriteWatch.h"
 #include "device/GenDevice.h"
 #include "device/KeyboardConfig.h"
 #include "gui/panels/GUIPanel.h"
@@ -147,15 +149,12 @@ class CMorvelAppDlg : public CGUIPanel {
   // closes only when the settings reached the keyboard.
   void ApplyAndClose();
 
-  // How long an action waits for a running write before it gives up: as long as
-  // the device waits for its write at its end.
-  static constexpr DWORD kWriteWaitMs = 7500;
-  DWORD m_writeWaitMs = kWriteWaitMs;  // shorter in tests
+  // The watch over the background write (its wait limit shorter in tests).
+  WriteWatch& Writes() { return m_writeWatch; }
 
   // Timer ids.
-  static constexpr UINT_PTR kNoDeviceTimer = 1;
-  static constexpr UINT_PTR kWriteWatchTimer = 2;
-  static constexpr UINT kWriteWatchMs = 250;
+  static constexpr UINT_PTR kNoDeviceTimer = DevicePresence::kTimer;
+  static constexpr UINT_PTR kWriteWatchTimer = WriteWatch::kTimer;
 
   // Page flags of ShowPage.
   static constexpr int kPageAssignKeys = 0x01;
@@ -233,11 +232,9 @@ class CMorvelAppDlg : public CGUIPanel {
   // The item of a clicked window: first among the main items, then on the page shown.
   CGUIItem* ClickedItem(HWND hwnd) const;
   bool OnItemCommand(int32_t elementId);
-  void ArmNoDeviceTimer(UINT ms);
+  // The no-keyboard timer has fired: the warning, then the window closes.
   void OnNoDeviceTimer();
   void OnWriteWatchTimer();
-  void OnDeviceChange(WPARAM event, LPARAM data);
-  void RegisterForDeviceNotifications();
   void FillStatusTexts();
   bool RecordingMacro() const;
   void ShowWriteFailed();
@@ -250,8 +247,8 @@ class CMorvelAppDlg : public CGUIPanel {
   // Stores the record for the selected key and ends the selection.
   void StoreForSelectedKey(const KeyAssignment& record, bool releaseCapture);
   // Pumps what paints and what the write needs until no write runs; no input.
-  // False (the write warning shown) when the write outlasts m_writeWaitMs: the
-  // caller then does nothing.
+  // False (the write warning shown) when the write outlasts the watch's limit:
+  // the caller then does nothing.
   bool WaitForWrite();
   // A macro plays or records: Apply stays off, since a write would make the
   // device refuse the resume of remapping at the recording's end.
@@ -291,7 +288,8 @@ class CMorvelAppDlg : public CGUIPanel {
   CGUIItem* m_macroSave = nullptr;
   CGUIItem* m_macroRename = nullptr;
 
-  bool m_watchingWrite = false;
+  DevicePresence m_presence{m_hDeviceNotify, m_timerId};
+  WriteWatch m_writeWatch{m_device};
   // A recording suspended the keyboard's remapping and has not resumed it yet.
   bool m_remappingSuspended = false;
 };
