@@ -261,8 +261,8 @@ class CMorvelAppDlg : public CGUIPanel {
   CMacro* ChosenMacro() const;
   // The name chosen in the predefined-command drop-down that belongs to the button.
   std::wstring ChosenCommandName(int32_t buttonId) const;
-  // Shows the macro in the drop-down and its events in the list (state 1); with
-  // null, or a macro not in the configuration, nothing is chosen (state 0).
+  // Shows the macro in the drop-down and its events in the list (kMacroChosen);
+  // with null, or a macro not in the configuration, nothing is chosen (kMacroNone).
   void ChooseMacro(CMacro* macro);
   // The macros page as it is shown: the chosen macro stays; with none chosen the
   // first macro is, so a page with macros never shows an empty list.
