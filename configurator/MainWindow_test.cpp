@@ -256,7 +256,7 @@ TEST_F(MainWindowTest, AWriteThatNeverEndsIsGivenUpAfterTheLimit) {
   ASSERT_NE(keyboard, nullptr);
   keyboard->SetWriteWaits(waits_);
   waits_->holdLinger = true;  // the write's work ends, the write does not
-  window_->m_writeWaitMs = 200;
+  window_->Writes().SetWaitLimit(200);
   FakeFileDialogs files;
   files.answer = AppFolder + L"save\\some.qxp";
   ChangeKeyA();
