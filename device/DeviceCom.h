@@ -19,6 +19,10 @@ HRESULT GetFeatureOf(TSource* source, ComRef<T>& out) {
   if (source == nullptr) return E_POINTER;
   return source->GetFeature(__uuidof(T), out.OutVoid());
 }
+template <typename T, typename TSource>
+HRESULT GetFeatureOf(const ComRef<TSource>& source, ComRef<T>& out) {
+  return GetFeatureOf(source.Get(), out);
+}
 
 // Takes a string the service allocated: copies at most maxChars characters (never
 // reading past a terminator or the bound) and frees it.

@@ -173,10 +173,10 @@ TEST_F(SkinResourceCacheTest, ImagesHoldWhatThePictureDecoderMakesOfTheFile) {
     const std::wstring path = AppFolder + L"skins\\" + c.name;
     WriteBmp(path, c.width, c.height, c.bits, c.topDown);
     HBITMAP decoded = nullptr;
-    IPicture* picture = nullptr;
+    platform::ComRef<IPicture> picture;
     ASSERT_TRUE(LoadImageFileToBitmap(path, &decoded, &picture));
     const std::vector<uint32_t> expected = PixelsOf(decoded, c.width, c.height);
-    picture->Release();
+    picture.Reset();
     const SkinResource& r = SkinResourceCache::Get(c.name, kSkinImage);
     ASSERT_NE(r.handle, nullptr);
     EXPECT_EQ(r.size, 8);
