@@ -42,9 +42,7 @@ DeviceManagerFactory DefaultDeviceManagerFactory() {
 
 DeviceThreadParams::DeviceThreadParams() : wake(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
-DeviceThreadParams::~DeviceThreadParams() {
-  ReleaseMarshalledStream(deviceStream);
-}
+DeviceThreadParams::~DeviceThreadParams() { ReleaseMarshalledStream(deviceStream); }
 
 CDeviceConnection::CDeviceConnection()
     : m_descriptor(&kOvrixDeviceDescriptor),
@@ -178,7 +176,8 @@ DWORD WINAPI CDeviceConnection::WriteThreadRoutine(void* param) {
 void CDeviceConnection::CollectFinishedWrite() {
   // Only a thread that has ended completely is collected, so the window thread never
   // waits here (and never dispatches anything while it would).
-  if (m_destroying || !m_writeThread || m_writing.load() || WaitForSingleObject(m_writeThread.Get(), 0) != WAIT_OBJECT_0)
+  if (m_destroying || !m_writeThread || m_writing.load() ||
+      WaitForSingleObject(m_writeThread.Get(), 0) != WAIT_OBJECT_0)
     return;
   EndWrite(true);
 }

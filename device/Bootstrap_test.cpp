@@ -12,7 +12,7 @@ namespace {
 class Bootstrap : public DeviceTest {
  protected:
   DeviceManagerFactory Factory() {
-    IClassFactory* factory = factory_;
+    IClassFactory* factory = factory_.Get();
     return [factory](IDeviceManager** manager) {
       return factory->CreateInstance(nullptr, __uuidof(IDeviceManager), reinterpret_cast<void**>(manager));
     };
@@ -38,14 +38,12 @@ class StartupConnection : public Bootstrap {
   // Counts the connections made, and keeps its own reference to the last manager
   // handed out, to see when the device has let go of it.
   DeviceManagerFactory Counting() {
-    IClassFactory* factory = factory_;
+    IClassFactory* factory = factory_.Get();
     return [this, factory](IDeviceManager** manager) {
       const HRESULT hr = factory->CreateInstance(nullptr, __uuidof(IDeviceManager), reinterpret_cast<void**>(manager));
       if (SUCCEEDED(hr)) {
         ++connects;
-        if (last != nullptr) last->Release();
-        last = *manager;
-        last->AddRef();
+        last = platform::ComRef<IDeviceManager>::Copy(*manager);
       }
       return hr;
     };
@@ -57,11 +55,11 @@ class StartupConnection : public Bootstrap {
   }
   void TearDown() override {
     DestroyGlobals();
-    if (last != nullptr) last->Release();
+    last.Reset();
     Bootstrap::TearDown();
   }
   int connects = 0;
-  IDeviceManager* last = nullptr;
+  platform::ComRef<IDeviceManager> last;
 };
 
 TEST_F(StartupConnection, ReadsShareOneConnectionUntilTheWindowEndsIt) {

@@ -53,7 +53,7 @@ TEST_F(RegistryString, OnlyATerminatedStringThatFitsIsRead) {
   const Case cases[] = {
       {L"Language", ERROR_SUCCESS, L"English"}, {L"Open", ERROR_INVALID_DATA, L""},
       {L"Number", ERROR_UNSUPPORTED_TYPE, L""}, {L"Expand", ERROR_UNSUPPORTED_TYPE, L""},
-      {L"Long", ERROR_MORE_DATA, L""},         {L"Missing", ERROR_FILE_NOT_FOUND, L""},
+      {L"Long", ERROR_MORE_DATA, L""},          {L"Missing", ERROR_FILE_NOT_FOUND, L""},
   };
   for (const Case& c : cases) {
     wchar_t buffer[platform::kRegistryStringChars];

@@ -259,8 +259,8 @@ bool CServiceCore::Flush() {
 }
 
 bool CServiceCore::ReadFileText(const std::wstring& path, std::string& text, std::wstring& error) const {
-  const platform::KernelHandle h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  const platform::KernelHandle h(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!h) {
     error = L"cannot open (error " + std::to_wstring(GetLastError()) + L")";
     return false;
@@ -271,8 +271,8 @@ bool CServiceCore::ReadFileText(const std::wstring& path, std::string& text, std
   if (ok) {
     text.resize(static_cast<size_t>(size.QuadPart));
     DWORD read = 0;
-    ok = text.empty() || (ReadFile(h.Get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr) &&
-                          read == text.size());
+    ok = text.empty() ||
+         (ReadFile(h.Get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr) && read == text.size());
     if (!ok) error = L"read failed";
   }
   return ok;
@@ -281,8 +281,8 @@ bool CServiceCore::ReadFileText(const std::wstring& path, std::string& text, std
 bool CServiceCore::WriteFileAtomically(const std::wstring& path, const std::string& text,
                                        std::wstring& error) const {
   const std::wstring tmp = path + L".tmp";
-  platform::KernelHandle h(CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                      nullptr));
+  platform::KernelHandle h(
+      CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!h) {
     error = L"cannot create " + tmp + L" (error " + std::to_wstring(GetLastError()) + L")";
     return false;
@@ -660,7 +660,7 @@ void CServiceCore::RaiseApplication(int kind, const std::wstring& path) {
 void CServiceCore::Log(const std::wstring& line) {
   if (m_options.logFile.empty()) return;
   platform::KernelHandle h(CreateFileW(m_options.logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!h) return;
   const std::string text = platform::WideToUtf8(Timestamp() + L" " + line + L"\r\n");
   DWORD written = 0;

@@ -21,15 +21,15 @@ inline bool RunProgram(const std::wstring& commandLine, DWORD* exitCode, bool wa
   platform::KernelHandle nul;
   if (!wait) {
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-    nul.Reset(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                          OPEN_EXISTING, 0, nullptr));
+    nul.Reset(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING,
+                          0, nullptr));
     if (nul) {
       si.dwFlags = STARTF_USESTDHANDLES;
       si.hStdInput = si.hStdOutput = si.hStdError = nul.Get();
     }
   }
-  const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, static_cast<bool>(nul), 0, nullptr,
-                                      nullptr, &si, &pi);
+  const BOOL started =
+      CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, static_cast<bool>(nul), 0, nullptr, nullptr, &si, &pi);
   nul.Close();
   if (!started) return false;
   const platform::ProcessHandles process(pi);

@@ -960,10 +960,10 @@ CServiceClassRegistration::CServiceClassRegistration(std::shared_ptr<CServiceCor
   const platform::ComRef<IClassFactory> service(NewDeviceServiceFactory(core));
   const platform::ComRef<IClassFactory> control(NewDeviceServiceControlFactory(core));
   m_status = CoRegisterClassObject(CLSID_DeviceServiceClass, service.Get(), CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
-                                  &m_serviceCookie);
+                                   &m_serviceCookie);
   if (SUCCEEDED(m_status))
-    m_status = CoRegisterClassObject(CLSID_DeviceServiceControl, control.Get(), CLSCTX_LOCAL_SERVER,
-                                    REGCLS_MULTIPLEUSE, &m_controlCookie);
+    m_status = CoRegisterClassObject(CLSID_DeviceServiceControl, control.Get(), CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
+                                     &m_controlCookie);
 }
 
 CServiceClassRegistration::~CServiceClassRegistration() {

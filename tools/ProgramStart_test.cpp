@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/Handles.h"
 #include "platform/testing/WinePath.h"
 
 namespace {
@@ -34,16 +35,17 @@ void StartAndClose(const char* exe, const wchar_t* className) {
   // device service activated for it, the tray) would otherwise inherit this
   // test's output and keep ctest waiting after the test has ended.
   SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-  HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                           OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(nul, INVALID_HANDLE_VALUE);
+  platform::KernelHandle nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                                         OPEN_EXISTING, 0, nullptr));
+  ASSERT_NE(nul.Get(), nullptr);
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
   si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = si.hStdOutput = si.hStdError = nul;
+  si.hStdInput = si.hStdOutput = si.hStdError = nul.Get();
   PROCESS_INFORMATION pi = {};
   const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-  CloseHandle(nul);
+  nul.Close();
+  const platform::ProcessHandles process(pi);
   ASSERT_TRUE(started) << GetLastError();
   FindArgs args{pi.dwProcessId, className, nullptr};
   for (int i = 0; i < 200 && !args.found; ++i) {
@@ -58,8 +60,6 @@ void StartAndClose(const char* exe, const wchar_t* className) {
   DWORD code = 99;
   GetExitCodeProcess(pi.hProcess, &code);
   EXPECT_EQ(code, 0u);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
 }
 
 TEST(Programs, ConfiguratorStartsAndEndsCleanly) { StartAndClose(CONFIGURATOR_EXE, L"SINGLE_INSTANCE_APP_MORVEL"); }

@@ -25,8 +25,8 @@ const wchar_t* FolderOf(int32_t type) {
 
 // The file's length, -1 when it cannot be opened for reading.
 int64_t FileLength(const std::wstring& path) {
-  const platform::KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const platform::KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return -1;
   LARGE_INTEGER size{};
   return GetFileSizeEx(file.Get(), &size) ? size.QuadPart : -1;
@@ -57,15 +57,14 @@ CBitmap CopyAsDibSection(HBITMAP source) {
 // for reading only); empty when it cannot be read whole within the limit.
 std::vector<uint8_t> ReadImageFile(const std::wstring& path) {
   std::vector<uint8_t> bytes;
-  const platform::KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  const platform::KernelHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return bytes;
   LARGE_INTEGER size{};
   if (GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 && size.QuadPart <= gui::kMaxSkinFileBytes) {
     bytes.resize(static_cast<size_t>(size.QuadPart));
     DWORD read = 0;
-    if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-        read != bytes.size())
+    if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size())
       bytes.clear();
   }
   return bytes;
@@ -280,8 +279,8 @@ bool LoadImageFileToBitmap(const std::wstring& path, HBITMAP* bitmap, platform::
   *bitmap = nullptr;
   picture->Reset();
   // Shared for reading: the configurator and the tray read the same skin files.
-  platform::KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  platform::KernelHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > gui::kMaxSkinFileBytes) return false;
@@ -290,8 +289,7 @@ bool LoadImageFileToBitmap(const std::wstring& path, HBITMAP* bitmap, platform::
   if (ok) {
     void* data = GlobalLock(block);
     DWORD read = 0;
-    ok = data && ReadFile(file.Get(), data, static_cast<DWORD>(size.QuadPart), &read, nullptr) &&
-         read == size.QuadPart;
+    ok = data && ReadFile(file.Get(), data, static_cast<DWORD>(size.QuadPart), &read, nullptr) && read == size.QuadPart;
     if (data) GlobalUnlock(block);
   }
   file.Close();
