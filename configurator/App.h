@@ -13,7 +13,9 @@
 #include "device/GenDevice.h"
 #include "device/KeyboardConfig.h"
 #include "gui/GUIItem.h"
+#include "platform/Com.h"
 #include "platform/Dialog.h"
+#include "platform/Handles.h"
 
 namespace configurator {
 class IProgramRegistry;
@@ -82,8 +84,8 @@ class CMorvelAppApp : public CWinApp {
   void ReleaseInstance();
 
   std::unique_ptr<CMorvelConfig> m_ownedConfig;
-  HANDLE m_instanceMutex = nullptr;
+  platform::KernelHandle m_instanceMutex;
   bool m_mutexOwned = false;
-  bool m_comInitialised = false;
+  platform::ComApartment m_com;
   bool m_started = false;
 };

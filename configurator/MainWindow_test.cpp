@@ -11,6 +11,7 @@
 
 #include "configurator/ItemAccess.h"
 #include "configurator/testing/StartupFixture.h"
+#include "platform/Handles.h"
 
 namespace configurator::testing {
 namespace {
@@ -264,7 +265,8 @@ TEST_F(MainWindowTest, AWriteThatNeverEndsIsGivenUpAfterTheLimit) {
   ASSERT_TRUE(PumpUntil([this] { return waits_->lingering.load(); }));
   // Where the wait has no limit, the write is let end after a while, so that the
   // test fails instead of hanging.
-  HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  platform::KernelHandle doneEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  HANDLE done = doneEvent.Get();
   std::thread watchdog([this, done] {
     ::WaitForSingleObject(done, 10000);
     waits_->ReleaseLinger();
@@ -290,7 +292,7 @@ TEST_F(MainWindowTest, AWriteThatNeverEndsIsGivenUpAfterTheLimit) {
   }
   ::SetEvent(done);
   watchdog.join();
-  ::CloseHandle(done);
+  doneEvent.Close();
   EXPECT_TRUE(WriteEnded());
 }
 

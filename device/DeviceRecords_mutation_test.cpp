@@ -194,7 +194,7 @@ TEST_F(DeviceRecordsMutation, ReadsOfCorruptedAnswersFailOrStayWithinTheModel) {
     s = sample;
     Corrupt(mutator, s);
     CKeyboard keyboard;
-    IClassFactory* factory = factory_;
+    IClassFactory* factory = factory_.Get();
     keyboard.SetDeviceManagerFactory([factory](IDeviceManager** manager) {
       return factory->CreateInstance(nullptr, __uuidof(IDeviceManager), reinterpret_cast<void**>(manager));
     });

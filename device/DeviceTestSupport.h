@@ -19,6 +19,8 @@
 #include "device/Keyboard.h"
 #include "device/KeyboardConfig.h"
 #include "device/KeyboardDef.h"
+#include "platform/Com.h"
+#include "platform/Handles.h"
 #include "service/ServiceCore.h"
 #include "service/ServiceObjects.h"
 #include "service/ServiceTestSupport.h"
@@ -63,7 +65,6 @@ using ::PumpUntil;
 class FakeWriteWaits : public device::WriteWaits {
  public:
   FakeWriteWaits() : m_release(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-  ~FakeWriteWaits() override { CloseHandle(m_release); }
   FakeWriteWaits(const FakeWriteWaits&) = delete;
   FakeWriteWaits& operator=(const FakeWriteWaits&) = delete;
 
@@ -71,7 +72,7 @@ class FakeWriteWaits : public device::WriteWaits {
     lingerMs = ms;
     if (!holdLinger) return;
     lingering = true;
-    HANDLE handles[2] = {wake, m_release};
+    HANDLE handles[2] = {wake, m_release.Get()};
     WaitForMultipleObjects(2, handles, FALSE, INFINITE);
     lingering = false;
   }
@@ -84,7 +85,7 @@ class FakeWriteWaits : public device::WriteWaits {
       if ((giveUpWhen && giveUpWhen()) || GetTickCount64() > bound) return false;
     }
   }
-  void ReleaseLinger() { SetEvent(m_release); }
+  void ReleaseLinger() { SetEvent(m_release.Get()); }
 
   std::atomic<bool> holdLinger{false};
   std::atomic<bool> lingering{false};
@@ -93,7 +94,7 @@ class FakeWriteWaits : public device::WriteWaits {
   std::function<bool()> giveUpWhen;  // asked on the window thread
 
  private:
-  HANDLE m_release;
+  platform::KernelHandle m_release;
 };
 
 inline std::wstring WideOf(const char* text) { return std::wstring(text, text + std::strlen(text)); }
@@ -129,29 +130,28 @@ inline KeyAssignment SingleKey(int16_t scanCode, uint8_t flags) {
 class DeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    ASSERT_TRUE(SUCCEEDED(com_.Initialize(COINIT_APARTMENTTHREADED)));
     LoadKeyFiles();
     RegisterProxyStub();
     CServiceCore::Options options;
     options.keyboard = SimKeyboardKeys();
     core_ = CServiceCore::Create(options);
-    factory_ = NewDeviceServiceFactory(core_);
+    factory_ = platform::ComRef<IClassFactory>(NewDeviceServiceFactory(core_));
     config_ = std::make_unique<CMorvelConfig>(std::wstring(L".\\"));
     keyboard_ = NewKeyboard();
   }
   void TearDown() override {
     keyboard_.reset();
     config_.reset();
-    if (factory_ != nullptr) factory_->Release();
-    factory_ = nullptr;
+    factory_.Reset();
     core_.reset();
-    CoUninitialize();
+    com_.Uninitialize();
   }
 
   std::unique_ptr<CKeyboard> NewKeyboard() {
     auto keyboard = std::make_unique<CKeyboard>();
     keyboard->SetWriteWaits(waits_);
-    IClassFactory* factory = factory_;
+    IClassFactory* factory = factory_.Get();
     keyboard->SetDeviceManagerFactory([factory](IDeviceManager** manager) {
       return factory->CreateInstance(nullptr, __uuidof(IDeviceManager), reinterpret_cast<void**>(manager));
     });
@@ -244,9 +244,10 @@ class DeviceTest : public ::testing::Test {
     return id;
   }
 
+  platform::ComApartment com_;  // first: COM ends after everything else of the fixture
   std::shared_ptr<CServiceCore> core_;
   std::shared_ptr<FakeWriteWaits> waits_ = std::make_shared<FakeWriteWaits>();
-  IClassFactory* factory_ = nullptr;
+  platform::ComRef<IClassFactory> factory_;
   std::unique_ptr<CMorvelConfig> config_;
   std::unique_ptr<CKeyboard> keyboard_;
 };

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Handles.h"
+
 namespace {
 
 const GUID kIdA = {0xA, 1, 2, {1, 2, 3, 4, 5, 6, 7, 8}};
@@ -218,14 +220,14 @@ TEST_F(KeyboardConfig, ProfileNamesMayDifferOnlyInCase) {
 
 std::vector<unsigned char> ReadFileBytes(const std::wstring& path) {
   std::vector<unsigned char> bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
+  platform::KernelHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return bytes;
   unsigned char buffer[4096];
   DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+  while (ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
     bytes.insert(bytes.end(), buffer, buffer + read);
-  CloseHandle(file);
+  file.Close();
   return bytes;
 }
 
@@ -262,10 +264,10 @@ TEST_F(KeyboardConfig, LoadAllWithProfileFilesClearsTheListSafely) {
   // yields an empty list, and no active profile is left pointing into it.
   config.SetActiveProfile(config.AddNewProfile(L"Gone"));
   ASSERT_TRUE(config.SaveAll());
-  HANDLE file = CreateFileW((config.ProfileFolder() + L"Old.qxp").c_str(), GENERIC_WRITE, 0, nullptr,
-                            CREATE_NEW, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  CloseHandle(file);
+  platform::KernelHandle file(
+      CreateFileW((config.ProfileFolder() + L"Old.qxp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+  ASSERT_NE(file.Get(), nullptr);
+  file.Close();
   EXPECT_EQ(config.LoadProfiles(), 0);
   EXPECT_EQ(config.GetProfileCount(), 0);
   EXPECT_EQ(config.GetActiveProfile(), nullptr);
@@ -308,9 +310,9 @@ TEST(KeyboardConfigRename, TheOldFileGoesOnlyAfterTheCopyWasSaved) {
   CreateDirectoryW((program.Path() + L"save\\").c_str(), nullptr);
   const std::wstring file = program.Path() + L"save\\Old.qxp";
   for (bool saveWorks : {false, true}) {
-    HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-    CloseHandle(handle);
+    platform::KernelHandle handle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_NE(handle.Get(), nullptr);
+    handle.Close();
 
     CKeyboardConfig<StoredProfile> config(program.Path());
     config.Append(std::make_unique<StoredProfile>(L"Old", file, &saveWorks));
@@ -337,9 +339,9 @@ class LoadableProfile : public CKeyboardProfile {
 };
 
 void TouchFile(const std::wstring& path) {
-  HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-  CloseHandle(handle);
+  platform::KernelHandle handle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_NE(handle.Get(), nullptr);
+  handle.Close();
 }
 
 TEST(KeyboardConfigLoad, TheActiveProfileNameSurvivesARoundTrip) {

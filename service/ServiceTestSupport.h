@@ -8,29 +8,32 @@
 #include <string>
 #include <vector>
 
-#include "device/DeviceCom.h"
+#include "platform/Com.h"
+#include "platform/Handles.h"
 #include "service/DeviceServiceIds.h"
 
 // A whole file's bytes; empty when it cannot be read.
 inline std::string ReadAll(const std::wstring& path) {
   std::string text;
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return text;
+  platform::KernelHandle h(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!h) return text;
   char buf[4096];
   DWORD n = 0;
-  while (ReadFile(h, buf, sizeof(buf), &n, nullptr) && n) text.append(buf, n);
-  CloseHandle(h);
+  while (ReadFile(h.Get(), buf, sizeof(buf), &n, nullptr) && n) text.append(buf, n);
+  h.Close();
   return text;
 }
 
 inline void WriteAll(const std::wstring& path, const std::string& text) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  platform::KernelHandle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   DWORD n = 0;
-  WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
-  CloseHandle(h);
+  WriteFile(h.Get(), text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
+  h.Close();
 }
 
-// The owner of COM pointers is the device layer's ComRef; Com is its older name.
+// The owner of COM pointers is platform's ComRef; Com is its older name.
+using platform::ComRef;
 template <typename T>
 using Com = ComRef<T>;
 

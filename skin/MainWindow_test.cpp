@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Gdi.h"
+#include "platform/Handles.h"
 #include "platform/testing/WinePath.h"
 
 namespace {
@@ -36,7 +38,7 @@ BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM lp) {
 
 // The pixels (0x00RRGGBB, top row first) of a bitmap, or of the screen when null.
 std::vector<uint32_t> Pixels(HBITMAP bitmap, int width, int height) {
-  HDC screen = GetDC(nullptr);
+  CClientDC screen(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info{};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
@@ -58,7 +60,6 @@ std::vector<uint32_t> Pixels(HBITMAP bitmap, int width, int height) {
   SelectObject(memory, old);
   DeleteObject(dib);
   DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
   return pixels;
 }
 
@@ -109,16 +110,17 @@ TEST(MainWindow, ShowsTheBackgroundInsideTheMaskAndNothingOutside) {
   // NUL as the standard handles: a process the configurator starts must not keep
   // this test's output open.
   SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-  HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                           OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(nul, INVALID_HANDLE_VALUE);
+  platform::KernelHandle nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                                         OPEN_EXISTING, 0, nullptr));
+  ASSERT_NE(nul.Get(), nullptr);
   STARTUPINFOW si{};
   si.cb = sizeof(si);
   si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = si.hStdOutput = si.hStdError = nul;
+  si.hStdInput = si.hStdOutput = si.hStdError = nul.Get();
   PROCESS_INFORMATION pi{};
   const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, kApp.c_str(), &si, &pi);
-  CloseHandle(nul);
+  nul.Close();
+  const platform::ProcessHandles process(pi);
   ASSERT_TRUE(started);
   FindArgs args{pi.dwProcessId, nullptr};
   for (int i = 0; i < 200 && !args.found; ++i) {
@@ -172,8 +174,6 @@ TEST(MainWindow, ShowsTheBackgroundInsideTheMaskAndNothingOutside) {
   DWORD code = 99;
   GetExitCodeProcess(pi.hProcess, &code);
   EXPECT_EQ(code, 0u);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
   DeleteObject(background);
   DeleteObject(mask);
 }

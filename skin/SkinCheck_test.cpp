@@ -19,6 +19,8 @@
 #include "device/KeyboardDef.h"
 #include "gui/skin/LangTable.h"
 #include "gui/skin/SkinNameTables.h"
+#include "platform/Gdi.h"
+#include "platform/Handles.h"
 #include "platform/Strings.h"
 #include "platform/testing/WinePath.h"
 #include "platform/Window.h"
@@ -122,12 +124,13 @@ TEST(ShippedSkin, EveryFileParsesAndEveryReferenceResolves) {
 // a carriage return, and the carriage returns and line feeds after it are skipped.
 std::vector<std::wstring> LanguageLines(const std::wstring& path, bool& hasMark) {
   std::vector<std::wstring> lines;
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return lines;
-  std::wstring text(GetFileSize(f, nullptr) / 2, L'\0');
+  platform::KernelHandle f(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!f) return lines;
+  std::wstring text(GetFileSize(f.Get(), nullptr) / 2, L'\0');
   DWORD read = 0;
-  ReadFile(f, text.data(), static_cast<DWORD>(text.size() * 2), &read, nullptr);
-  CloseHandle(f);
+  ReadFile(f.Get(), text.data(), static_cast<DWORD>(text.size() * 2), &read, nullptr);
+  f.Close();
   hasMark = !text.empty() && text[0] == 0xFEFF;
   size_t pos = hasMark ? 1 : 0;
   while (pos < text.size()) {
@@ -193,21 +196,21 @@ std::vector<uint32_t> ImagePixels(const std::wstring& path, int& width, int& hei
   BITMAPINFO request{};
   request.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-  HDC screen = GetDC(nullptr);
+  CClientDC screen(nullptr);
   GetDIBits(screen, bitmap, 0, height, pixels.data(), &request, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
   DeleteObject(bitmap);
   for (uint32_t& p : pixels) p &= 0xFFFFFF;
   return pixels;
 }
 
 int BitsPerPixel(const std::wstring& path) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return 0;
+  platform::KernelHandle f(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!f) return 0;
   unsigned char header[30] = {};
   DWORD read = 0;
-  ReadFile(f, header, sizeof(header), &read, nullptr);
-  CloseHandle(f);
+  ReadFile(f.Get(), header, sizeof(header), &read, nullptr);
+  f.Close();
   if (read < sizeof(header) || header[0] != 'B' || header[1] != 'M') return 0;
   return header[28] | (header[29] << 8);
 }
@@ -244,14 +247,14 @@ std::vector<std::pair<std::wstring, std::unique_ptr<CLangTable>>> ShippedLanguag
   std::vector<std::pair<std::wstring, std::unique_ptr<CLangTable>>> tables;
   for (const std::wstring& file : FilesIn(L"lang", L"*.txt")) {
     std::string bytes;
-    HANDLE f = CreateFileW((kApp + L"lang\\" + file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (f != INVALID_HANDLE_VALUE) {
-      bytes.resize(GetFileSize(f, nullptr));
+    platform::KernelHandle f(CreateFileW((kApp + L"lang\\" + file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+    if (f) {
+      bytes.resize(GetFileSize(f.Get(), nullptr));
       DWORD read = 0;
-      ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+      ReadFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
       bytes.resize(read);
-      CloseHandle(f);
+      f.Close();
     }
     tables.emplace_back(file, std::make_unique<CLangTable>());
     EXPECT_TRUE(CLangTable::ParseTextFile(bytes.size(), bytes.data(), tables.back().second.get()))
@@ -407,12 +410,13 @@ namespace {
 
 std::vector<uint8_t> FileBytes(const std::wstring& path) {
   std::vector<uint8_t> bytes;
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return bytes;
-  bytes.resize(GetFileSize(f, nullptr));
+  platform::KernelHandle f(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!f) return bytes;
+  bytes.resize(GetFileSize(f.Get(), nullptr));
   DWORD read = 0;
-  if (!bytes.empty()) ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-  CloseHandle(f);
+  if (!bytes.empty()) ReadFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+  f.Close();
   bytes.resize(read);
   return bytes;
 }

@@ -18,6 +18,7 @@
 #include "gui/skin/LangTable.h"
 #include "gui/skin/SkinNameTables.h"
 #include "gui/testing/TestBitmaps.h"
+#include "platform/Gdi.h"
 #include "platform/Strings.h"
 #include "platform/Window.h"
 #include "skin/ShippedSkinTexts.h"
@@ -73,7 +74,7 @@ void Pump() {
 
 // The screen's pixels (0x00RRGGBB) in the rectangle at the origin.
 std::vector<uint32_t> ScreenPixels(int width, int height) {
-  HDC screen = ::GetDC(nullptr);
+  CClientDC screen(nullptr);
   HDC memory = ::CreateCompatibleDC(screen);
   BITMAPINFO info{};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
@@ -86,7 +87,6 @@ std::vector<uint32_t> ScreenPixels(int width, int height) {
   ::SelectObject(memory, old);
   ::DeleteObject(dib);
   ::DeleteDC(memory);
-  ::ReleaseDC(nullptr, screen);
   return pixels;
 }
 

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/Handles.h"
 #include "platform/testing/WinePath.h"
 
 namespace {
@@ -48,16 +49,17 @@ void StartAndClose(const char* exe, const wchar_t* className, const wchar_t* nam
   // device service activated for it, the tray) would otherwise inherit this
   // test's output and keep ctest waiting after the test has ended.
   SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-  HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                           OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(nul, INVALID_HANDLE_VALUE);
+  platform::KernelHandle nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                                         OPEN_EXISTING, 0, nullptr));
+  ASSERT_NE(nul.Get(), nullptr);
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
   si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = si.hStdOutput = si.hStdError = nul;
+  si.hStdInput = si.hStdOutput = si.hStdError = nul.Get();
   PROCESS_INFORMATION pi = {};
   const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-  CloseHandle(nul);
+  nul.Close();
+  const platform::ProcessHandles process(pi);
   ASSERT_TRUE(started) << GetLastError();
   // The window counts once it shows the text asked for (a message box gets its
   // text after it is made); the wait ends early if the program ends first.
@@ -83,8 +85,6 @@ void StartAndClose(const char* exe, const wchar_t* className, const wchar_t* nam
   DWORD code = 99;
   GetExitCodeProcess(pi.hProcess, &code);
   EXPECT_EQ(code, 0u);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
 }
 
 // The build's folder holds no skin: the configurator says which file it could

@@ -10,6 +10,7 @@
 
 #include "device/RawInput.h"
 #include "gui/GUIItem.h"
+#include "platform/Com.h"
 #include "platform/DeviceNotification.h"
 #include "platform/Dialog.h"
 #include "tray/AutoSwitch.h"
@@ -29,20 +30,6 @@ namespace tray {
 inline constexpr UINT kDeferredDeviceChangeMessage = WM_APP + 0x118;
 // A session change, handled from the queue (wParam: the notification code).
 inline constexpr UINT kDeferredSessionChangeMessage = WM_APP + 0x119;
-
-// COM for the thread, balanced once at the end of the owner's life.
-class ComApartment {
- public:
-  ComApartment() : m_initialised(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ~ComApartment() {
-    if (m_initialised) ::CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-
- private:
-  bool m_initialised;
-};
 
 // A device-interface notification (WM_DEVICECHANGE data from any process) that
 // names the keyboard: a device-interface record whose size covers what it claims
@@ -145,7 +132,7 @@ class CPellinSysTrayDlg : public CDialog,
   void RunDeviceChange(UINT event);
   void RunSessionChange(UINT code);
 
-  tray::ComApartment m_com;  // first: COM ends after everything else of the dialog
+  platform::ComApartment m_com{COINIT_APARTMENTTHREADED};  // first: COM ends after everything else of the dialog
   HICON m_hIcon = nullptr;
   HICON m_hTrayIcon = nullptr;
   CTrayNotifyIcon m_notifyIcon;

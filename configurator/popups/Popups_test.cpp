@@ -22,6 +22,7 @@
 #include "gui/skin/LangTable.h"
 #include "gui/testing/PopupSteps.h"
 #include "gui/testing/SkinTestFolder.h"
+#include "platform/Handles.h"
 #include "platform/testing/GuiTestHost.h"
 
 namespace {
@@ -81,12 +82,12 @@ class PopupTest : public gui::testing::SkinTestFolder {
     WriteLanguageFile(L"en.txt", L"English\nx\nHeading\nThe heading\nReplaced\nAnother heading\nEND OF FILE\n");
     table_ = std::make_unique<CLangTable>();
     std::string bytes;
-    HANDLE f = CreateFileW((AppFolder + L"lang\\en.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           0, nullptr);
-    bytes.resize(GetFileSize(f, nullptr));
+    platform::KernelHandle f(CreateFileW((AppFolder + L"lang\\en.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+    bytes.resize(GetFileSize(f.Get(), nullptr));
     DWORD read = 0;
-    ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    CloseHandle(f);
+    ReadFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    f.Close();
     ASSERT_TRUE(CLangTable::ParseTextFile(bytes.size(), bytes.data(), table_.get()));
     CurrentLangTable = table_.get();
   }

@@ -121,7 +121,7 @@ class StartupTest : public devtest::DeviceTest {
     app_->m_environment.programFolder = AppFolder;
     app_->m_environment.instanceName = L"OVRIX_TEST_INSTANCE_" + std::to_wstring(::GetCurrentProcessId());
     app_->m_environment.registry = &registry_;
-    IClassFactory* factory = factory_;
+    IClassFactory* factory = factory_.Get();
     app_->m_environment.deviceFactory = [factory](IDeviceManager** manager) {
       return factory->CreateInstance(nullptr, __uuidof(IDeviceManager), reinterpret_cast<void**>(manager));
     };

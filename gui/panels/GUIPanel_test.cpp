@@ -70,12 +70,11 @@ class GUIPanelTest : public gui::testing::SkinTestFolder {
   }
   // What PaintBackground leaves at (x, y) of a 50 x 40 surface painted with the sentinel.
   static COLORREF PaintedPixel(const CGUIPanel& panel, int x, int y) {
-    HDC screen = GetDC(nullptr);
+    CClientDC screen(nullptr);
     CDC dc;
     dc.CreateCompatibleDC(screen);
     CBitmap surface;
     surface.CreateCompatibleBitmap(screen, 50, 40);
-    ReleaseDC(nullptr, screen);
     platform::SelectGuard select(dc, surface);
     const RECT all{0, 0, 50, 40};
     dc.FillSolidRect(all, kSentinel);

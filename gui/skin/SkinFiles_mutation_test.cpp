@@ -16,6 +16,7 @@
 #include "gui/skin/LangTable.h"
 #include "gui/skin/SkinLoader.h"
 #include "gui/testing/SkinTestFolder.h"
+#include "platform/Handles.h"
 #include "platform/testing/Mutation.h"
 #include "platform/testing/WinePath.h"
 
@@ -44,12 +45,13 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder) {
 
 std::string ReadBytes(const std::wstring& path) {
   std::string bytes;
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return bytes;
+  platform::KernelHandle h(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!h) return bytes;
   char buffer[4096];
   DWORD n = 0;
-  while (ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n) bytes.append(buffer, n);
-  CloseHandle(h);
+  while (ReadFile(h.Get(), buffer, sizeof buffer, &n, nullptr) && n) bytes.append(buffer, n);
+  h.Close();
   return bytes;
 }
 
