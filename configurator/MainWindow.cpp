@@ -18,6 +18,7 @@
 #include "gui/controls/MacroDisplayItem.h"
 #include "gui/panels/DropdownListItem.h"
 #include "gui/skin/LangTable.h"
+#include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/StartTimes.h"
 

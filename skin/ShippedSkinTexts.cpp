@@ -12,6 +12,7 @@
 #include "gui/panels/ListPanel.h"
 #include "gui/skin/FontItem.h"
 #include "gui/skin/LangTable.h"
+#include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinNameTables.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "gui/skin/SkinGlobals.h"

@@ -18,6 +18,7 @@
 
 #include "device/KeyboardDef.h"
 #include "gui/skin/LangTable.h"
+#include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinNameTables.h"
 #include "platform/Strings.h"
 #include "platform/testing/WinePath.h"

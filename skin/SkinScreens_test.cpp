@@ -16,6 +16,7 @@
 #include "gui/panels/ListPanel.h"
 #include "gui/testing/PopupSteps.h"
 #include "gui/skin/LangTable.h"
+#include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinNameTables.h"
 #include "gui/testing/TestBitmaps.h"
 #include "platform/Strings.h"

@@ -20,6 +20,7 @@
 #include "gui/panels/GUIPanel.h"
 #include "gui/skin/LangTable.h"
 #include "gui/skin/SkinGlobals.h"
+#include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/Dialog.h"
 #include "platform/testing/WinePath.h"

@@ -11,6 +11,7 @@
 #include "gui/skin/FontItem.h"
 #include "gui/skin/LangTable.h"
 #include "gui/skin/SkinBuilders.h"
+#include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinNameTables.h"
 #include "gui/testing/DrawProbe.h"
 #include "gui/testing/SkinTestFolder.h"

@@ -15,6 +15,7 @@
 #include "gui/controls/BitmapWindow.h"
 #include "gui/controls/ProfileBtn.h"
 #include "gui/skin/LangTable.h"
+#include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinNameTables.h"
 #include "gui/testing/ScreenPage.h"
 #include "gui/testing/SkinTestFolder.h"

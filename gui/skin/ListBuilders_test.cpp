@@ -10,6 +10,7 @@
 #include "gui/panels/DropdownListItem.h"
 #include "gui/panels/ListPanel.h"
 #include "gui/skin/SkinBuilders.h"
+#include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinNameTables.h"
 #include "gui/testing/DrawProbe.h"
 #include "gui/testing/ListMessageCopiers.h"

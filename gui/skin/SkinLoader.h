@@ -46,3 +46,15 @@ extern const SkinSection SkinSectionTable[kSkinSectionCount];
 namespace gui {
 void RunSkinSections(const pugi::xml_node& container, GUIItemList& list, HWND parent);
 }  // namespace gui
+
+// Loads AppFolder + "xml\" + fileName into the list. Returns true whatever the
+// loader reports: a failed load shows only as missing items.
+bool LoadSkinFile(GUIItemList& list, const std::wstring& fileName, HWND parent);
+
+namespace gui {
+// AppFolder + "xml\" + fileName: where a skin file is read from.
+std::wstring SkinFilePath(const std::wstring& fileName);
+// LoadSkinFile, telling whether the file loaded (false also for a name outside
+// "xml\" or beyond the path limit).
+bool TryLoadSkinFile(GUIItemList& list, const std::wstring& fileName, HWND parent);
+}  // namespace gui

@@ -16,6 +16,7 @@
 #include "gui/controls/RangeSlider.h"
 #include "gui/controls/Sliders.h"
 #include "gui/skin/LangTable.h"
+#include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinNameTables.h"
 #include "gui/testing/ScreenPage.h"
 #include "gui/testing/SkinTestFolder.h"

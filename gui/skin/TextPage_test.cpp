@@ -20,6 +20,7 @@
 #include "gui/controls/SingleKeyEdit.h"
 #include "gui/controls/TextItem.h"
 #include "gui/skin/LangTable.h"
+#include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinNameTables.h"
 #include "gui/testing/ScreenPage.h"
 #include "gui/testing/SkinTestFolder.h"
