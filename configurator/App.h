@@ -12,7 +12,7 @@
 #include "device/BaseDevice.h"
 #include "device/GenDevice.h"
 #include "device/KeyboardConfig.h"
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "platform/Dialog.h"
 
 namespace configurator {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "device/Keyboard.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 
 namespace {
 CKeyboard* gDevice = nullptr;

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/Gdi.h"
 #include "platform/Menu.h"

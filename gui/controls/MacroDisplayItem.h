@@ -16,7 +16,7 @@
 
 #include "device/KeyEvent.h"
 #include "device/Macro.h"
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "gui/controls/VScrollBar.h"
 #include "platform/Controls.h"
 #include "platform/Gdi.h"

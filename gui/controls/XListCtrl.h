@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "gui/controls/XComboList.h"
 #include "gui/controls/XHeaderCtrl.h"
 #include "platform/Controls.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "gui/controls/VScrollBar.h"
 #include "gui/panels/GUIPanel.h"
 #include "platform/Controls.h"

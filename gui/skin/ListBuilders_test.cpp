@@ -11,7 +11,7 @@
 #include "gui/panels/ListPanel.h"
 #include "gui/skin/SkinBuilders.h"
 #include "gui/skin/SkinLoader.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "gui/testing/DrawProbe.h"
 #include "gui/testing/ListMessageCopiers.h"
 #include "gui/testing/PopupSteps.h"

@@ -7,7 +7,7 @@
 #include "gui/controls/BitmapItem.h"
 #include "gui/skin/SkinBuilders.h"
 #include "gui/skin/SkinLinks.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "gui/skin/SkinReaders.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/StartTimes.h"

@@ -14,11 +14,11 @@
 #include <map>
 #include <string>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 // RequestedLanguageId, LanguageTables, KeyboardLayoutSwitcher: what the
 // LANGUAGES and KEYBOARD LAYOUTS sections read and fill. The skin readers
 // consult the overrides of CurrentLangTable.
-#include "gui/skin/SkinGlobals.h"
+#include "gui/base/SkinGlobals.h"
 
 class SkinLoader {
  public:
