@@ -13,7 +13,7 @@
 #include "device/GenDevice.h"
 #include "device/KeyboardConfig.h"
 #include "gui/base/GUIItem.h"
-#include "platform/Dialog.h"
+#include "platform/WinApp.h"
 
 namespace configurator {
 class IProgramRegistry;

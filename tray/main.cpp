@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "platform/Dialog.h"
+#include "platform/WinApp.h"
 #include "tray/TrayDialog.h"
 #include "tray/TrayResources.h"
 
