@@ -9,10 +9,10 @@
 #include "configurator/MainWindow.h"
 #include "configurator/Shell.h"
 #include "device/Bootstrap.h"
-#include "gui/skin/LangTable.h"
-#include "gui/skin/SkinGlobals.h"
+#include "gui/base/LangTable.h"
+#include "gui/base/SkinGlobals.h"
 #include "gui/skin/SkinLoader.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/StartTimes.h"
 

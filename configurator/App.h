@@ -12,10 +12,10 @@
 #include "device/BaseDevice.h"
 #include "device/GenDevice.h"
 #include "device/KeyboardConfig.h"
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "platform/Com.h"
-#include "platform/Dialog.h"
 #include "platform/Handles.h"
+#include "platform/WinApp.h"
 
 namespace configurator {
 class IProgramRegistry;

@@ -14,7 +14,8 @@
 #include "gui/controls/KeyboardKeyItem.h"
 #include "gui/controls/MacroDisplayItem.h"
 #include "gui/panels/DropdownListItem.h"
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
+#include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/StartTimes.h"
 

@@ -1,7 +1,7 @@
 #include "device/Bootstrap.h"
 
 #include "device/Keyboard.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 
 namespace {
 CKeyboard* gDevice = nullptr;

@@ -3,7 +3,7 @@
 
 #include "device/Bootstrap.h"
 #include "device/DeviceTestSupport.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 
 using namespace devtest;
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "device/KeyboardDef.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "platform/Strings.h"
 
 namespace {

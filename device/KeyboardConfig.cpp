@@ -45,6 +45,16 @@ bool WriteActiveProfileName(const std::wstring& path, const std::wstring& name) 
 
 }  // namespace settings_file
 
+bool ResetNewProfile(IKeyboardProfile* profile, IKeyboardConfig* config) {
+  if (profile == nullptr || config == nullptr) return false;
+  profile->ResetToDefaults();
+  profile->SetPath(std::wstring());
+  profile->SetAutoSwitch(0);
+  IKeyboardProfile* active = config->GetActiveProfile();
+  config->SetProfileOsdForAll(active != nullptr ? active->GetShowOsd() : 0);
+  return true;
+}
+
 CMorvelConfig::CMorvelConfig(const std::wstring& programFolder)
     : CKeyboardConfig<CMorvelProfile>(programFolder) {}
 

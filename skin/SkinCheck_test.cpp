@@ -17,8 +17,9 @@
 #include <vector>
 
 #include "device/KeyboardDef.h"
-#include "gui/skin/LangTable.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/LangTable.h"
+#include "gui/base/SkinNameTables.h"
+#include "gui/skin/SkinLoader.h"
 #include "platform/Gdi.h"
 #include "platform/Handles.h"
 #include "platform/Strings.h"

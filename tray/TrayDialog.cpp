@@ -9,7 +9,7 @@
 #include <cwchar>
 #include <optional>
 
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/Gdi.h"
 #include "platform/Menu.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "device/RawInput.h"
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "platform/Com.h"
 #include "platform/DeviceNotification.h"
 #include "platform/Dialog.h"

@@ -3,8 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "platform/Dialog.h"
 #include "platform/Handles.h"
+#include "platform/WinApp.h"
 #include "tray/TrayDialog.h"
 #include "tray/TrayResources.h"
 

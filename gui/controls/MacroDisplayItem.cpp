@@ -11,7 +11,6 @@
 #include "gui/Messages.h"
 #include "gui/controls/BitmapItem.h"
 #include "gui/controls/ListDrawing.h"
-#include "gui/panels/ListPanel.h"
 #include "gui/skin/FontItem.h"
 #include "gui/skin/SkinResourceCache.h"
 
@@ -426,7 +425,7 @@ void CMacroDisplayItem::OnRButtonDown(POINT pt) {
   SetItemState(hit.iItem, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   SetFocus();
   const bool mouseRow = IconOfRow(hit.iItem) == kIconMouse;
-  CListPanelItem* menu = mouseRow ? m_mouseMenu : m_keyMenu;
+  gui::IContextMenu* menu = mouseRow ? m_mouseMenu : m_keyMenu;
   if (!menu) return;
   const HWND self = m_hWnd;
   const int chosen = menu->TrackPopup(this, 0, pt.x, cell.top);

@@ -16,13 +16,13 @@
 
 #include "device/KeyEvent.h"
 #include "device/Macro.h"
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
+#include "gui/controls/ContextMenu.h"
 #include "gui/controls/VScrollBar.h"
 #include "platform/Controls.h"
 #include "platform/Gdi.h"
 
 class CFontItem;
-class CListPanelItem;
 
 // The language keys of the mouse buttons, by button code.
 extern const std::array<const wchar_t*, 27> MouseButtonNameTable;
@@ -94,8 +94,8 @@ class CMacroDisplayItem : public CListCtrl, public CGUIItem {
   COLORREF m_selectedBackColour = 0xFFFFFF;
   COLORREF m_borderColour = 0xFFFFFF;
   int m_borderWidth = 1;
-  CListPanelItem* m_keyMenu = nullptr;    // key and delay rows
-  CListPanelItem* m_mouseMenu = nullptr;  // mouse rows
+  gui::IContextMenu* m_keyMenu = nullptr;    // key and delay rows
+  gui::IContextMenu* m_mouseMenu = nullptr;  // mouse rows
   uint8_t m_ignoreDelays = 0;
   uint8_t m_fixedDelay = 0;
   int m_defaultDelay = 50;

@@ -15,11 +15,12 @@
 #include <vector>
 
 #include "device/Macro.h"
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "gui/controls/MacroDisplayItem.h"
 #include "gui/panels/GUIPanel.h"
-#include "gui/skin/LangTable.h"
-#include "gui/skin/SkinGlobals.h"
+#include "gui/base/LangTable.h"
+#include "gui/base/SkinGlobals.h"
+#include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/Dialog.h"
 #include "platform/testing/WinePath.h"

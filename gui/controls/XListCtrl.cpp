@@ -8,7 +8,6 @@
 #include "gui/Messages.h"
 #include "gui/controls/BitmapItem.h"
 #include "gui/controls/ListDrawing.h"
-#include "gui/panels/ListPanel.h"
 #include "gui/skin/FontItem.h"
 #include "platform/FileDialog.h"
 
@@ -539,7 +538,7 @@ void CXListCtrl::OnRButtonDown(POINT pt) {
                  reinterpret_cast<LPARAM>(&opening));
   // The owner may have refilled or emptied the list: no menu for a row that went.
   if (!Alive(self) || !m_contextMenu || (rowId != -1 && FindRowById(rowId) < 0)) return;
-  CListPanelItem* menu = m_contextMenu;
+  gui::IContextMenu* menu = m_contextMenu;
   const int chosen = menu->TrackPopup(this, 0, pt.x, cell.top);
   // The menu ran a loop of its own: act only on a window and row still there.
   if (!Alive(self)) return;

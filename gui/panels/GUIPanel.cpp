@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "gui/controls/BitmapItem.h"
+#include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/Gdi.h"
 #include "platform/StartTimes.h"

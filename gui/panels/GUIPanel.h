@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "platform/Dialog.h"
 
 class CPanelBitmap;

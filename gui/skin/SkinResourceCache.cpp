@@ -489,3 +489,11 @@ HRGN BitmapToRegion(HBITMAP bitmap) {
   }
   return result;
 }
+
+HBITMAP GetCachedBitmap(const std::wstring& fileName) {
+  return static_cast<HBITMAP>(SkinResourceCache::Get(fileName, kSkinImage).handle);
+}
+
+std::span<const uint8_t> GetCachedBinary(const std::wstring& fileName) {
+  return SkinResourceCache::Get(fileName, kBinaryFile).Bytes();
+}

@@ -86,6 +86,11 @@ HBITMAP GetSkinImageUtf8(const char* name);
 const SkinResource* GetLangFileUtf8(const char* name);
 HBITMAP GetSkinBitmapUtf8(const char* name);
 
+// The image cached for the file name as a "skins\" image (type 0); null if it cannot be loaded.
+HBITMAP GetCachedBitmap(const std::wstring& fileName);
+// The bytes of a "bin\" file (type 6), exactly as many as were read; empty if none.
+std::span<const uint8_t> GetCachedBinary(const std::wstring& fileName);
+
 // Decodes an image file (BMP, JPEG, GIF: what the system picture decoder reads).
 // On success `bitmap` is the picture's bitmap and `picture` the object that owns
 // it; the bitmap lives as long as the caller keeps the picture.

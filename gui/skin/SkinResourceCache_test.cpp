@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "gui/testing/TestBitmaps.h"
 #include "platform/Gdi.h"
 #include "platform/Handles.h"

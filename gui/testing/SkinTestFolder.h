@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "gui/skin/SkinGlobals.h"
+#include "gui/base/SkinGlobals.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "gui/testing/TestBitmaps.h"
 #include "platform/Handles.h"
