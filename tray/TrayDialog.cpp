@@ -490,7 +490,7 @@ bool CPellinSysTrayDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
 // ---- automatic profile switching, the profile menu and the on-screen name
 
 namespace {
-bool SameProfile(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
+bool SameProfile(const GUID& a, const GUID& b) { return IsEqualGUID(a, b) != 0; }
 bool IsZero(const GUID& id) { return SameProfile(id, GUID{}); }
 }  // namespace
 
