@@ -44,7 +44,7 @@ bool SameText(const std::wstring& a, const wchar_t* b) { return ::_wcsicmp(a.c_s
 }  // namespace
 
 CMacroDisplayItem::CMacroDisplayItem(int maximum, bool readOnly)
-    : m_maximum(maximum), m_readOnly(readOnly ? 1 : 0) {
+    : CSkinnedListView(Scrolling::kSkinned, 16), m_maximum(maximum), m_readOnly(readOnly ? 1 : 0) {
   m_ticks = [] { return ::GetTickCount(); };
 }
 
@@ -76,9 +76,7 @@ bool CMacroDisplayItem::CreateList(CVScrollBar* scrollBar, int scrollBarWidth, c
   m_scrollBarWidth = scrollBar ? std::max(0, scrollBarWidth) : 0;
   RECT listRect = rect;
   listRect.right -= m_scrollBarWidth;
-  // Without LVS_NOSCROLL the list view keeps the scroll information the skinned
-  // bar reads; WM_NCCALCSIZE keeps the system's bars from showing. The rows are
-  // virtual (LVS_OWNERDATA): the list view keeps only their count and states and
+  // The rows are virtual (LVS_OWNERDATA): the list view keeps only their count and states and
   // asks for what it shows, so a macro of any length is shown at once.
   platform::EnsureCommonControls();
   const DWORD style =
@@ -95,13 +93,9 @@ bool CMacroDisplayItem::CreateList(CVScrollBar* scrollBar, int scrollBarWidth, c
   // The bar is a sibling of the list; it needs a parent window of ours.
   CWnd* parentWnd = CWnd::FromHandlePermanent(parent);
   if (!parentWnd) m_scrollBar.reset();
-  if (m_scrollBar) {
-    m_scrollBar->SetScrollOwner(this);
-    m_scrollBar->m_backgroundColor = m_backColour;
-    m_scrollBar->Create(L"", WS_CHILD | WS_VISIBLE,
-                        RECT{listRect.right, rect.top, listRect.right + m_scrollBarWidth, rect.bottom}, parentWnd,
-                        kScrollBarId);
-  }
+  if (m_scrollBar)
+    CreateScrollBar(RECT{listRect.right, rect.top, listRect.right + m_scrollBarWidth, rect.bottom}, parentWnd,
+                    m_backColour);
   return true;
 }
 
@@ -194,7 +188,7 @@ void CMacroDisplayItem::SelectRow(int row) {
 
 void CMacroDisplayItem::SyncScrollBar() {
   if (m_loading) return;  // the load brings the bar in step once, at its end
-  if (m_scrollBar && m_scrollBar->m_hWnd) m_scrollBar->UpdateThumb();
+  CSkinnedListView::SyncScrollBar();
 }
 
 void CMacroDisplayItem::Notify(UINT msg) {
@@ -527,15 +521,7 @@ BOOL CMacroDisplayItem::PreTranslateMessage(MSG* msg) {
 LRESULT CMacroDisplayItem::OnCustomDraw(NMLVCUSTOMDRAW* draw) {
   switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
-      if (m_scrollBar) {
-        RECT client{};
-        GetClientRect(&client);
-        CDC dc;
-        dc.Attach(draw->nmcd.hdc);
-        dc.FillSolidRect(client, m_backColour);
-        dc.FillSolidRect(RECT{client.right - m_borderWidth, client.top, client.right, client.bottom}, m_borderColour);
-        dc.Detach();
-      }
+      PaintBackgroundBesideBar(draw->nmcd.hdc, m_backColour, m_borderColour, m_borderWidth);
       return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT:
       return CDRF_NOTIFYSUBITEMDRAW;
@@ -643,21 +629,6 @@ bool CMacroDisplayItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
           return false;
       }
     }
-    case WM_NCCALCSIZE:
-      ModifyStyle(WS_HSCROLL | WS_VSCROLL, 0);
-      result = Default();
-      return true;
-    case WM_ERASEBKGND: {
-      RECT client{};
-      GetClientRect(&client);
-      CDC dc;
-      dc.Attach(reinterpret_cast<HDC>(wParam));
-      dc.FillSolidRect(client, m_backColour);
-      dc.Detach();
-      SyncScrollBar();
-      result = 1;
-      return true;
-    }
     case WM_INPUT:
       OnInput(lParam);
       result = Default();
@@ -694,23 +665,6 @@ bool CMacroDisplayItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
       if (m_playing) PlayStep();
       result = 0;
       return true;
-    case WM_VSCROLL:
-      result = Default();
-      SyncScrollBar();
-      return true;
-    case WM_MOUSEWHEEL: {
-      SyncScrollBar();
-      const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
-      for (int i = 0; i < std::abs(notches); ++i) PostMessage(WM_VSCROLL, notches > 0 ? SB_LINEUP : SB_LINEDOWN, 0);
-      result = 0;
-      return true;
-    }
-    case ScrollRowsMessage:
-      Scroll(0, static_cast<int>(wParam) * m_rowHeight);
-      Invalidate();
-      SyncScrollBar();
-      result = 0;
-      return true;
     case WM_DESTROY:
       // Nothing of a recording or a preview outlives the window.
       if (m_recording) {
@@ -724,6 +678,6 @@ bool CMacroDisplayItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
       result = Default();
       return true;
     default:
-      return CListCtrl::OnMessage(msg, wParam, lParam, result);
+      return CSkinnedListView::OnMessage(msg, wParam, lParam, result);
   }
 }

@@ -17,6 +17,7 @@
 #include "device/KeyEvent.h"
 #include "device/Macro.h"
 #include "gui/GUIItem.h"
+#include "gui/controls/SkinnedListView.h"
 #include "gui/controls/VScrollBar.h"
 #include "platform/Controls.h"
 #include "platform/Gdi.h"
@@ -27,7 +28,7 @@ class CListPanelItem;
 // The language keys of the mouse buttons, by button code.
 extern const std::array<const wchar_t*, 27> MouseButtonNameTable;
 
-class CMacroDisplayItem : public CListCtrl, public CGUIItem {
+class CMacroDisplayItem : public CSkinnedListView, public CGUIItem {
  public:
   enum Icon { kIconKeyDown = 0, kIconKeyUp = 1, kIconDelay = 2, kIconDelaySelected = 3, kIconMouse = 4,
               kIconMouseSelected = 5, kIconCount = 6 };
@@ -35,7 +36,6 @@ class CMacroDisplayItem : public CListCtrl, public CGUIItem {
   static constexpr int kColumnDescription = 6;  // LCITEM_MCREVENT_DESCRIP
   static constexpr UINT_PTR kPlaybackTimer = 32;
   static constexpr int kMaxDelayMs = 0xFFFFFF;
-  static constexpr UINT kScrollBarId = 0xFFFF;
 
   CMacroDisplayItem(int maximum, bool readOnly);
   ~CMacroDisplayItem() override;
@@ -69,8 +69,6 @@ class CMacroDisplayItem : public CListCtrl, public CGUIItem {
 
   void ShowWithScrollBar(int show);
   void ShowItemParts(int showCommand) override;
-  CVScrollBar* ScrollBar() const { return m_scrollBar.get(); }
-  int RowHeight() const { return m_rowHeight; }
 
   // The clock of the delays (GetTickCount unless a test sets its own).
   void SetTickSource(std::function<DWORD()> ticks) { m_ticks = std::move(ticks); }
@@ -103,6 +101,8 @@ class CMacroDisplayItem : public CListCtrl, public CGUIItem {
 
  protected:
   bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  void SyncScrollBar() override;
+  std::optional<COLORREF> EraseColour() const override { return m_backColour; }
 
  private:
   int DescriptionColumn() const;
@@ -113,7 +113,6 @@ class CMacroDisplayItem : public CListCtrl, public CGUIItem {
   // Tells the list view the number of events.
   void SetRowCount(bool rowsMoved);
   void SelectRow(int row);
-  void SyncScrollBar();
   void Notify(UINT msg);
   void AddElapsedDelay();
   void OnInput(LPARAM lParam);
@@ -128,9 +127,7 @@ class CMacroDisplayItem : public CListCtrl, public CGUIItem {
   void DrawCell(HDC dc, int row, int column);
   void OnMouseMove();
 
-  std::unique_ptr<CVScrollBar> m_scrollBar;
   int m_scrollBarWidth = 0;
-  int m_rowHeight = 16;
   KeyEvent m_keyEvent;
   int m_mouseCode = 0;
   uint8_t m_mouseState = 0;
