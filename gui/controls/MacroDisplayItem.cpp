@@ -7,7 +7,6 @@
 #include <cwctype>
 #include <iterator>
 
-#include "device/RawInput.h"
 #include "gui/Messages.h"
 #include "gui/controls/BitmapItem.h"
 #include "gui/controls/ListDrawing.h"
@@ -25,32 +24,19 @@ const std::array<const wchar_t*, 27> MouseButtonNameTable = {
 
 namespace {
 
-// The raw mouse button flags, in bit order: each gives its button and state.
-struct MouseFlag {
-  USHORT flag;
-  int button;
-  uint8_t state;
-};
-constexpr MouseFlag RawMouseButtonTable[] = {
-    {RI_MOUSE_BUTTON_1_DOWN, 1, kMacroStatePressed}, {RI_MOUSE_BUTTON_1_UP, 1, kMacroStateReleased},
-    {RI_MOUSE_BUTTON_2_DOWN, 2, kMacroStatePressed}, {RI_MOUSE_BUTTON_2_UP, 2, kMacroStateReleased},
-    {RI_MOUSE_BUTTON_3_DOWN, 3, kMacroStatePressed}, {RI_MOUSE_BUTTON_3_UP, 3, kMacroStateReleased},
-    {RI_MOUSE_BUTTON_4_DOWN, 25, kMacroStatePressed}, {RI_MOUSE_BUTTON_4_UP, 25, kMacroStateReleased},
-    {RI_MOUSE_BUTTON_5_DOWN, 26, kMacroStatePressed}, {RI_MOUSE_BUTTON_5_UP, 26, kMacroStateReleased},
-};
-
 bool SameText(const std::wstring& a, const wchar_t* b) { return ::_wcsicmp(a.c_str(), b) == 0; }
 
 }  // namespace
 
 CMacroDisplayItem::CMacroDisplayItem(int maximum, bool readOnly)
-    : CSkinnedListView(Scrolling::kSkinned, 16), m_maximum(maximum), m_readOnly(readOnly ? 1 : 0) {
-  m_ticks = [] { return ::GetTickCount(); };
-}
+    : CSkinnedListView(Scrolling::kSkinned, 16),
+      m_maximum(maximum),
+      m_readOnly(readOnly ? 1 : 0),
+      m_recorder(*this),
+      m_player(*this, [this] { Notify(MacroPlaybackDoneMessage); }) {}
 
-CMacroDisplayItem::~CMacroDisplayItem() {
-  if (m_recording) FrameworkRawInputRegistrar().Unregister();
-}
+// The recorder, a member, stops a recording still running.
+CMacroDisplayItem::~CMacroDisplayItem() = default;
 
 std::wstring CMacroDisplayItem::DelayText(int milliseconds) {
   // From whole milliseconds: no float rounding in what the user reads back.
@@ -232,7 +218,7 @@ void CMacroDisplayItem::ClearEvents() {
 }
 
 bool CMacroDisplayItem::LoadEvents(const MacroEventList* events) {
-  if (m_recording || !events || !m_hWnd) return false;
+  if (m_recorder.IsRecording() || !events || !m_hWnd) return false;
   // One pass whatever the length: the rows are the events, shown as the list
   // view asks for them; the last row is selected and in view, and the bar is
   // brought in step once.
@@ -278,139 +264,38 @@ void CMacroDisplayItem::ClearSelection() {
   if (selected >= 0) SetItemState(selected, 0, LVIS_SELECTED | LVIS_FOCUSED);
 }
 
-void CMacroDisplayItem::AddElapsedDelay() {
-  if (m_readOnly) return;
-  const DWORD now = m_ticks();
-  if (m_events.empty()) {
-    m_lastTick = now;
-    return;
-  }
-  if (m_ignoreDelays) return;
-  int delay = m_defaultDelay;
-  if (!m_fixedDelay) {
-    const DWORD elapsed = now - m_lastTick;
-    delay = static_cast<int>(std::min<DWORD>(elapsed, kMaxDelayMs));
-    m_lastTick = now;
-  }
-  AddRow(MacroEvent{MACROEVENT_DELAY, delay, delay}, true, -1);
-}
-
 bool CMacroDisplayItem::AddKeyEvent() {
-  if (!m_recording || m_readOnly) return false;
-  AddElapsedDelay();
-  return AddRow(MacroEventFromKeyEvent(m_keyEvent), true, -1);
+  if (m_readOnly) return false;
+  return m_recorder.AddKeyEvent();
 }
 
 bool CMacroDisplayItem::AddMouseEvent() {
-  if (!m_recording || m_readOnly) return false;
-  AddElapsedDelay();
-  return AddRow(MacroEvent{MACROEVENT_MOUSE, m_mouseCode, m_mouseState}, true, -1);
+  if (m_readOnly) return false;
+  return m_recorder.AddMouseEvent();
 }
 
 bool CMacroDisplayItem::ToggleRecording() {
   if (m_readOnly || !m_hWnd) return false;
-  RawInputRegistrar& registrar = FrameworkRawInputRegistrar();
-  if (m_recording) {
-    registrar.Unregister();
-    m_recording = 0;
+  if (m_recorder.IsRecording()) {
+    m_recorder.Stop();
     return false;
   }
-  registrar.AddUsage(RawInputRegistrar::kUsageKeyboard);
-  registrar.AddUsage(RawInputRegistrar::kUsageMouse);
-  if (!registrar.Register(m_hWnd)) {
-    // Not recording is what the caller is told; the registrar is left clean.
-    registrar.Unregister();
-    return false;
-  }
-  m_heldKeys.clear();
-  // A recording onto events already there measures its first pause from its
-  // start, not from whenever the clock was last read.
-  m_lastTick = m_ticks();
-  m_recording = 1;
-  return true;
-}
-
-// ---- raw input ----
-
-void CMacroDisplayItem::OnKeyRecord(const RAWKEYBOARD& keyboard) {
-  const uint32_t key = keyboard.MakeCode | ((keyboard.Flags & RI_KEY_E0) ? 0x10000u : 0u);
-  auto held = std::find(m_heldKeys.begin(), m_heldKeys.end(), key);
-  if (keyboard.Flags & RI_KEY_BREAK) {
-    if (held != m_heldKeys.end()) m_heldKeys.erase(held);
-  } else {
-    if (held != m_heldKeys.end()) return;  // a repeat of a key held down
-    m_heldKeys.push_back(key);
-  }
-  if (KeyEventFromRawInput(m_keyEvent, &keyboard)) AddKeyEvent();
-}
-
-void CMacroDisplayItem::OnInput(LPARAM lParam) {
-  if (m_readOnly) return;
-  device::RawInputRecord record;
-  if (!device::ReadRawInput(lParam, record)) return;
-  const HWND self = m_hWnd;
-  if (const RAWMOUSE* mouse = record.Mouse()) {
-    // Every known flag of the word gives its own event, in bit order: a word
-    // with a release and a press loses neither.
-    const USHORT flags = mouse->usButtonFlags;
-    for (const MouseFlag& entry : RawMouseButtonTable) {
-      if (!(flags & entry.flag)) continue;
-      m_mouseCode = entry.button;
-      m_mouseState = entry.state;
-      if (m_excludedWindow && ::GetCapture() == m_excludedWindow) continue;
-      AddMouseEvent();
-      if (!::IsWindow(self)) return;
-    }
-  } else if (const RAWKEYBOARD* keyboard = record.Keyboard()) {
-    OnKeyRecord(*keyboard);
-  }
-  SyncScrollBar();
+  return m_recorder.Start(m_hWnd);
 }
 
 // ---- playback ----
 
 void CMacroDisplayItem::PlayEvents(const MacroEventList& events) {
   if (!m_readOnly || !m_hWnd) return;
-  StopPlayback();
-  ClearEvents();
-  m_playback = events;
-  m_playPosition = 0;
-  m_playing = true;
-  PlayStep();
+  m_player.Play(events);
 }
 
-void CMacroDisplayItem::ResetPlayback() {
-  m_playing = false;
-  m_playback.clear();
-  m_playPosition = 0;
-}
-
-void CMacroDisplayItem::StopPlayback() {
-  if (m_hWnd) KillTimer(kPlaybackTimer);
-  ResetPlayback();
-}
-
-void CMacroDisplayItem::PlayStep() {
-  while (m_playPosition < m_playback.size()) {
-    const MacroEvent event = m_playback[m_playPosition++];
-    if (event.type == MACROEVENT_DELAY) {
-      SetTimer(kPlaybackTimer, static_cast<UINT>(std::max(event.a, 0)));
-      Invalidate();
-      return;
-    }
-    AddRow(event, false, -1);
-  }
-  KillTimer(kPlaybackTimer);
-  ResetPlayback();
-  ClearEvents();
-  Invalidate();
-  Notify(MacroPlaybackDoneMessage);
-}
+void CMacroDisplayItem::StopPlayback() { m_player.Stop(); }
 
 // ---- menu and label edit ----
 
 void CMacroDisplayItem::OnRButtonDown(POINT pt) {
-  if (m_readOnly || !m_keyMenu || m_recording || m_labelEdit) return;
+  if (m_readOnly || !m_keyMenu || m_recorder.IsRecording() || m_labelEdit) return;
   LVHITTESTINFO hit{};
   hit.pt = pt;
   SubItemHitTest(&hit);
@@ -513,7 +398,7 @@ BOOL CMacroDisplayItem::PreTranslateMessage(MSG* msg) {
   if (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP) return FALSE;
   // The keys the key event takes for itself (repeats, arrows, Home, Space, Tab
   // ...) never move the list; every other key reaches it and the window.
-  return KeyEventFromMessage(msg, m_keyEvent) ? TRUE : FALSE;
+  return m_recorder.TakeKeyMessage(msg) ? TRUE : FALSE;
 }
 
 // ---- drawing ----
@@ -630,11 +515,11 @@ bool CMacroDisplayItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
       }
     }
     case WM_INPUT:
-      OnInput(lParam);
+      if (!m_readOnly && m_recorder.OnInput(lParam)) SyncScrollBar();
       result = Default();
       return true;
     case WM_LBUTTONDOWN: {
-      if (m_readOnly || m_recording) {
+      if (m_readOnly || m_recorder.IsRecording()) {
         result = 0;
         return true;
       }
@@ -660,20 +545,14 @@ bool CMacroDisplayItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
       return true;
     case WM_TIMER:
       if (wParam != kPlaybackTimer) return false;
-      KillTimer(kPlaybackTimer);
-      // A stopped preview has nothing left to show (and reports nothing).
-      if (m_playing) PlayStep();
+      m_player.OnTimer();
       result = 0;
       return true;
     case WM_DESTROY:
       // Nothing of a recording or a preview outlives the window.
-      if (m_recording) {
-        FrameworkRawInputRegistrar().Unregister();
-        m_recording = 0;
-      }
+      m_recorder.Stop();
       if (::GetCapture() == m_hWnd) ::ReleaseCapture();
-      KillTimer(kPlaybackTimer);
-      ResetPlayback();
+      m_player.Stop();
       if (m_scrollBar && m_scrollBar->m_hWnd) m_scrollBar->DestroyWindow();
       result = Default();
       return true;

@@ -1,7 +1,8 @@
 // The list of a macro's events (MACRODISPLAY): key and mouse button presses
-// and releases and the delays between them. It records events from raw input,
-// shows and edits a macro's events through a right-click menu, and plays a
-// macro back as a timed preview on the screen (nothing is sent to the system).
+// and releases and the delays between them. It records events from raw input
+// (CMacroRecorder), shows and edits a macro's events through a right-click menu,
+// and plays a macro back as a timed preview on the screen (CMacroPlayer; nothing
+// is sent to the system).
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
@@ -17,6 +18,8 @@
 #include "device/KeyEvent.h"
 #include "device/Macro.h"
 #include "gui/GUIItem.h"
+#include "gui/controls/MacroPlayer.h"
+#include "gui/controls/MacroRecorder.h"
 #include "gui/controls/SkinnedListView.h"
 #include "gui/controls/VScrollBar.h"
 #include "platform/Controls.h"
@@ -57,21 +60,21 @@ class CMacroDisplayItem : public CSkinnedListView, public CGUIItem {
   void PlayEvents(const MacroEventList& events);
   // Ends a preview at once, without MacroPlaybackDoneMessage.
   void StopPlayback();
-  bool IsPlaying() const { return m_playing; }
+  bool IsPlaying() const { return m_player.IsPlaying(); }
   bool ReplaceEvent(int index, const MacroEvent& event);
   void ClearSelection();
   bool AddKeyEvent();
   bool AddMouseEvent();
   bool AddRow(const MacroEvent& event, bool repaint, int index);
   const MacroEventList& Events() const { return m_events; }
-  bool IsRecording() const { return m_recording != 0; }
+  bool IsRecording() const { return m_recorder.IsRecording(); }
   bool IsLabelEditOpen() const { return m_labelEdit != 0; }
 
   void ShowWithScrollBar(int show);
   void ShowItemParts(int showCommand) override;
 
   // The clock of the delays (GetTickCount unless a test sets its own).
-  void SetTickSource(std::function<DWORD()> ticks) { m_ticks = std::move(ticks); }
+  void SetTickSource(std::function<DWORD()> ticks) { m_recorder.SetTickSource(std::move(ticks)); }
 
   BOOL PreTranslateMessage(MSG* msg) override;
 
@@ -114,36 +117,22 @@ class CMacroDisplayItem : public CSkinnedListView, public CGUIItem {
   void SetRowCount(bool rowsMoved);
   void SelectRow(int row);
   void Notify(UINT msg);
-  void AddElapsedDelay();
-  void OnInput(LPARAM lParam);
-  void OnKeyRecord(const RAWKEYBOARD& keyboard);
   void OnRButtonDown(POINT pt);
   void OnCommand(const std::wstring& command);
   bool OnBeginLabelEdit(NMLVDISPINFOW* info);
   void OnEndLabelEdit(NMLVDISPINFOW* info);
-  void PlayStep();
-  void ResetPlayback();
   LRESULT OnCustomDraw(NMLVCUSTOMDRAW* draw);
   void DrawCell(HDC dc, int row, int column);
   void OnMouseMove();
 
   int m_scrollBarWidth = 0;
-  KeyEvent m_keyEvent;
-  int m_mouseCode = 0;
-  uint8_t m_mouseState = 0;
   MacroEventList m_events;
   int m_maximum;
-  // Held keys by make code and E0 flag (left and right Ctrl share a make code).
-  std::vector<uint32_t> m_heldKeys;
-  MacroEventList m_playback;
-  size_t m_playPosition = 0;
-  bool m_playing = false;
   uint8_t m_captured = 0;
-  uint8_t m_recording = 0;
   uint8_t m_readOnly;
   uint8_t m_labelEdit = 0;
   bool m_loading = false;
   int m_editRow = -1;
-  DWORD m_lastTick = 0;
-  std::function<DWORD()> m_ticks;
+  CMacroRecorder m_recorder;
+  CMacroPlayer m_player;
 };
