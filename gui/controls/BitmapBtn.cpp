@@ -52,7 +52,7 @@ void CBitmapBtn::SetBitmapsWithMask(HBITMAP normal, HBITMAP over, HBITMAP down, 
   if (m_hRgn || !m_hWnd || m_bmpMask.IsNull()) return;
   // The shape comes from the button's own piece of the mask: a key cut from a
   // keyboard-wide mask sheet takes the shape at its own place on the sheet.
-  HRGN region = BitmapToRegion(m_bmpMask);
+  HRGN region = CroppedPieceToRegion(m_bmpMask);
   if (!region) return;
   // Once accepted the region is the window's; only a refused one is ours to delete.
   // A button not on the screen yet (the page is still being built) needs no

@@ -433,6 +433,25 @@ class RegionBuilder {
   CRgn m_result;
 };
 
+// The region of the non-white pixels of 32-bit rows, bottom-up, `pitch` bytes
+// apart; null when nothing is left or the region could not be made.
+HRGN RegionOfRows(const uint8_t* base, size_t pitch, int width, int height) {
+  RegionBuilder builder;
+  for (int y = 0; y < height; ++y) {
+    // Bottom-up: image row y is memory row height - 1 - y.
+    const uint8_t* row = base + static_cast<size_t>(height - 1 - y) * pitch;
+    auto white = [row](int x) { return row[x * 4] == 255 && row[x * 4 + 1] == 255 && row[x * 4 + 2] == 255; };
+    for (int x = 0; x < width;) {
+      while (x < width && white(x)) ++x;
+      if (x == width) break;
+      const int start = x;
+      while (x < width && !white(x)) ++x;
+      if (!builder.Add(RECT{start, y, x, y + 1})) return nullptr;
+    }
+  }
+  return builder.Flush() ? builder.Release() : nullptr;
+}
+
 }  // namespace
 
 HRGN BitmapToRegion(HBITMAP bitmap) {
@@ -447,47 +466,39 @@ HRGN BitmapToRegion(HBITMAP bitmap) {
   CDC dibDc, srcDc;
   dibDc.CreateCompatibleDC(nullptr);
   srcDc.CreateCompatibleDC(nullptr);
-  HRGN result = nullptr;
-  if (dibDc.GetSafeHdc() && srcDc.GetSafeHdc()) {
-    BITMAPINFOHEADER bih{};
-    bih.biSize = sizeof(bih);
-    bih.biWidth = width;
-    bih.biHeight = height;  // bottom-up
-    bih.biPlanes = 1;
-    bih.biBitCount = 32;
-    bih.biCompression = BI_RGB;
-    void* bits = nullptr;
-    CBitmap dib(CreateDIBSection(dibDc, reinterpret_cast<BITMAPINFO*>(&bih), DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!dib.IsNull() && bits) {
-      platform::SelectGuard selectDib(dibDc, dib);
-      bool copied;
-      {
-        platform::SelectGuard selectSource(srcDc, bitmap);
-        copied = dibDc.BitBlt(0, 0, width, height, srcDc, 0, 0, SRCCOPY) != FALSE;
-      }
-      GdiFlush();
-      if (copied) {
-        const size_t pitch = static_cast<size_t>(width) * 4;
-        const auto* base = static_cast<const uint8_t*>(bits);
-        RegionBuilder builder;
-        bool ok = true;
-        for (int y = 0; y < height && ok; ++y) {
-          // Bottom-up: image row y is memory row height - 1 - y.
-          const uint8_t* row = base + static_cast<size_t>(height - 1 - y) * pitch;
-          auto white = [row](int x) { return row[x * 4] == 255 && row[x * 4 + 1] == 255 && row[x * 4 + 2] == 255; };
-          for (int x = 0; x < width && ok;) {
-            while (x < width && white(x)) ++x;
-            if (x == width) break;
-            const int start = x;
-            while (x < width && !white(x)) ++x;
-            ok = builder.Add(RECT{start, y, x, y + 1});
-          }
-        }
-        if (ok && builder.Flush()) result = builder.Release();
-      }
-    }
+  if (!dibDc.GetSafeHdc() || !srcDc.GetSafeHdc()) return nullptr;
+  BITMAPINFOHEADER bih{};
+  bih.biSize = sizeof(bih);
+  bih.biWidth = width;
+  bih.biHeight = height;  // bottom-up
+  bih.biPlanes = 1;
+  bih.biBitCount = 32;
+  bih.biCompression = BI_RGB;
+  void* bits = nullptr;
+  CBitmap dib(CreateDIBSection(dibDc, reinterpret_cast<BITMAPINFO*>(&bih), DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (dib.IsNull() || !bits) return nullptr;
+  platform::SelectGuard selectDib(dibDc, dib);
+  bool copied;
+  {
+    platform::SelectGuard selectSource(srcDc, bitmap);
+    copied = dibDc.BitBlt(0, 0, width, height, srcDc, 0, 0, SRCCOPY) != FALSE;
   }
-  return result;
+  GdiFlush();
+  if (!copied) return nullptr;
+  return RegionOfRows(static_cast<const uint8_t*>(bits), static_cast<size_t>(width) * 4, width, height);
+}
+
+HRGN CroppedPieceToRegion(HBITMAP piece) {
+  DIBSECTION section{};
+  if (!piece || GetObjectW(piece, sizeof(section), &section) != sizeof(section) ||
+      section.dsBm.bmBits == nullptr || section.dsBm.bmBitsPixel != 32 || section.dsBm.bmWidth <= 0 ||
+      section.dsBm.bmHeight <= 0)
+    return BitmapToRegion(piece);
+  platform::start_times::Count(platform::start_times::Work::kRegion);
+  platform::start_times::Scope timed(platform::start_times::Work::kRegion);
+  GdiFlush();
+  return RegionOfRows(static_cast<const uint8_t*>(section.dsBm.bmBits),
+                      static_cast<size_t>(section.dsBm.bmWidthBytes), section.dsBm.bmWidth, section.dsBm.bmHeight);
 }
 
 HBITMAP GetCachedBitmap(const std::wstring& fileName) {

@@ -107,3 +107,8 @@ void CropBitmap(HBITMAP& target, HDC dc, HBITMAP source, int left, int top, int 
 // A new region covering every pixel of the bitmap that is not pure white; null for
 // a null bitmap, a bitmap without any such pixel, or on failure. The caller owns it.
 HRGN BitmapToRegion(HBITMAP bitmap);
+// The same for a piece CropBitmap made, read where it lies: such a piece is
+// always a bottom-up 32-bit DIB section (which the system does not tell apart
+// from a top-down one), so it needs no copy through memory DCs. Any other
+// bitmap goes to BitmapToRegion.
+HRGN CroppedPieceToRegion(HBITMAP piece);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,19 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
   DWORD written = 0;
   if (!bytes.empty()) WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   f.Close();
+}
+
+// The region of the pixels that are not pure white, one pixel at a time.
+HRGN NonWhitePixels(int w, int h, const std::function<COLORREF(int, int)>& colour) {
+  HRGN region = CreateRectRgn(0, 0, 0, 0);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (colour(x, y) != RGB(255, 255, 255)) {
+        HRGN one = CreateRectRgn(x, y, x + 1, y + 1);
+        CombineRgn(region, region, one, RGN_OR);
+        DeleteObject(one);
+      }
+  return region;
 }
 
 class SkinResourceCacheTest : public ::testing::Test {
@@ -239,14 +253,7 @@ TEST(BitmapToRegion, ManyRunsCoverExactlyTheNonWhitePixels) {
   HRGN region = BitmapToRegion(striped);
   ASSERT_NE(region, nullptr);
 
-  HRGN expected = CreateRectRgn(0, 0, 0, 0);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      if (colour(x, y) != RGB(255, 255, 255)) {
-        HRGN one = CreateRectRgn(x, y, x + 1, y + 1);
-        CombineRgn(expected, expected, one, RGN_OR);
-        DeleteObject(one);
-      }
+  HRGN expected = NonWhitePixels(w, h, colour);
   EXPECT_TRUE(EqualRgn(region, expected));
   DeleteObject(expected);
   DeleteObject(region);
@@ -366,3 +373,68 @@ TEST(CropBitmap, CopiesTheRectangleIntoANewBitmap) {
 }
 
 }  // namespace
+
+// A mask's shape does not depend on how its image is held: a 24-bit DIB, a
+// device-dependent bitmap, top-down and bottom-up 32-bit DIBs whose fourth
+// bytes are not zero, and a piece cropped from a larger sheet (read in place by
+// CroppedPieceToRegion, which hands any other bitmap on) all give the same region.
+TEST(BitmapToRegion, EveryKindOfBitmapGivesTheSameShape) {
+  const int w = 23, h = 11;
+  auto colour = [](int x, int y) {
+    return (x + 2 * y) % 5 == 0 || x == 4 ? RGB(255, 255, 255) : x % 3 == 0 ? RGB(255, 255, 254) : RGB(0, 0, 0);
+  };
+  HRGN expected = NonWhitePixels(w, h, colour);
+  // The fourth bytes keep the numbers MakeNumberedDib gave them.
+  auto dib32 = [&](bool topDown) {
+    HBITMAP dib = MakeNumberedDib(w, h, topDown);
+    DIBSECTION section{};
+    GetObjectW(dib, sizeof(section), &section);
+    auto* pixels = static_cast<uint8_t*>(section.dsBm.bmBits);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        uint8_t* p = pixels + (static_cast<size_t>(topDown ? y : h - 1 - y) * w + x) * 4;
+        const COLORREF c = colour(x, y);
+        p[0] = GetBValue(c);
+        p[1] = GetGValue(c);
+        p[2] = GetRValue(c);
+      }
+    return dib;
+  };
+  HBITMAP dib24 = MakeBitmap(w, h, colour);
+  HBITMAP ddb = CreateBitmap(w, h, 1, 32, nullptr);
+  {
+    HDC from = CreateCompatibleDC(nullptr), to = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldFrom = SelectObject(from, dib24), oldTo = SelectObject(to, ddb);
+    BitBlt(to, 0, 0, w, h, from, 0, 0, SRCCOPY);
+    SelectObject(from, oldFrom);
+    SelectObject(to, oldTo);
+    DeleteDC(from);
+    DeleteDC(to);
+  }
+  // A piece cut from a larger sheet, as the keys' masks are.
+  HBITMAP sheet = MakeBitmap(w + 7, h + 5, [&](int x, int y) {
+    return x >= 3 && y >= 2 && x < w + 3 && y < h + 2 ? colour(x - 3, y - 2) : RGB(0, 0, 0);
+  });
+  CBitmap piece;
+  CropBitmap(piece, nullptr, sheet, 3, 2, w + 3, h + 2);
+  const struct {
+    const char* what;
+    HBITMAP bitmap;
+  } kinds[] = {{"24-bit DIB", dib24},        {"device-dependent", ddb},
+               {"32-bit top-down", dib32(true)}, {"32-bit bottom-up", dib32(false)},
+               {"cropped piece", piece}};
+  for (const auto& kind : kinds) {
+    for (HRGN (*shape)(HBITMAP) : {&BitmapToRegion, &CroppedPieceToRegion}) {
+      if (shape == &CroppedPieceToRegion && std::string(kind.what) == "32-bit top-down")
+        continue;  // not a piece: nothing tells it from a bottom-up one
+      SCOPED_TRACE(std::string(kind.what) + (shape == &BitmapToRegion ? ", copied" : ", as a piece"));
+      HRGN region = shape(kind.bitmap);
+      ASSERT_NE(region, nullptr);
+      EXPECT_TRUE(EqualRgn(region, expected));
+      DeleteObject(region);
+    }
+  }
+  for (int i = 0; i < 4; ++i) DeleteObject(kinds[i].bitmap);
+  DeleteObject(sheet);
+  DeleteObject(expected);
+}
