@@ -37,6 +37,10 @@ HBITMAP MakeBitmap(int width, int height, const std::function<COLORREF(int, int)
   return bmp;
 }
 
+HBITMAP SolidBitmap(int width, int height, COLORREF colour) {
+  return MakeBitmap(width, height, [colour](int, int) { return colour; });
+}
+
 bool WriteBmpFile(const std::wstring& path, int width, int height, const std::function<COLORREF(int, int)>& colour) {
   int pitch = 0;
   std::vector<uint8_t> bits = Pixels24(width, height, colour, pitch);
