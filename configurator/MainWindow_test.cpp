@@ -25,12 +25,7 @@ class MainWindowTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     StartupTest::SetUp();
-    folder_.WriteImage(L"Back.bmp", 200, 120, RGB(20, 30, 40));
-    folder_.WriteImage(L"Mask.bmp", 200, 120, RGB(0, 0, 0));
-    folder_.WriteXml(L"MainPage.xml", "<GUIPANEL><BACKGROUND>Back.bmp</BACKGROUND><MASK>Mask.bmp</MASK></GUIPANEL>");
-    // Windows of the program's own class would make a configurator started by
-    // another test think one runs already.
-    ASSERT_TRUE(CMorvelAppApp::RegisterMainWindowClass(::GetModuleHandleW(nullptr), L"OVRIX_TEST_MAIN_WINDOW"));
+    StageMainPage(200, 120);
   }
 
   // Starts the application and opens its main window modeless.

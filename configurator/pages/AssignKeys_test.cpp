@@ -29,10 +29,7 @@ class AssignKeysTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     StartupTest::SetUp();
-    folder_.WriteImage(L"Back.bmp", 600, 300, RGB(20, 30, 40));
-    folder_.WriteImage(L"Mask.bmp", 600, 300, RGB(0, 0, 0));
-    folder_.WriteXml(L"MainPage.xml", "<GUIPANEL><BACKGROUND>Back.bmp</BACKGROUND><MASK>Mask.bmp</MASK></GUIPANEL>");
-    ASSERT_TRUE(CMorvelAppApp::RegisterMainWindowClass(::GetModuleHandleW(nullptr), L"OVRIX_TEST_MAIN_WINDOW"));
+    StageMainPage(600, 300);
   }
 
   // The window with two keys on its layout page and the six assign buttons.

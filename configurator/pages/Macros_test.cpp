@@ -119,16 +119,13 @@ class MacrosPage : public MainWindowFixture {
  protected:
   void SetUp() override {
     StartupTest::SetUp();
-    folder_.WriteImage(L"Back.bmp", 640, 360, RGB(20, 30, 40));
-    folder_.WriteImage(L"Mask.bmp", 640, 360, RGB(0, 0, 0));
+    StageMainPage(640, 360, MainPageXml());
     folder_.WriteImage(L"S.bmp", 12, 12, RGB(90, 90, 90));
-    folder_.WriteXml(L"MainPage.xml", MainPageXml());
     folder_.WriteXml(L"ManageMacros.xml", MacrosPageXml());
     // The stop button's two captions, told apart.
     folder_.WriteLanguageFile(L"English.txt",
                               L"English\nx\nStop\nHalt\nStopRecordingMacroEvents\nEnd the recording\nEND OF FILE\n");
     ::SetCursorPos(1200, 1000);
-    ASSERT_TRUE(CMorvelAppApp::RegisterMainWindowClass(::GetModuleHandleW(nullptr), L"OVRIX_TEST_MAIN_WINDOW"));
   }
 
   // The window on its macros page, with two keys on its layout page.
