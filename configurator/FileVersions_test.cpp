@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "gui/testing/TestBitmaps.h"
+#include "platform/testing/TestFiles.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ TEST(FileVersions, ReadsTheProgramsOwnVersionBlock) {
 }
 
 TEST(FileVersions, WithoutAVersionBlockTheDefaultsStay) {
-  const std::wstring plain = gui::testing::MakeTempFolder(L"cfgver") + L"plain.txt";
+  const std::wstring plain = platform::testing::MakeTempFolder(L"cfgver") + L"plain.txt";
   HANDLE f = CreateFileW(plain.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(f, INVALID_HANDLE_VALUE);
   CloseHandle(f);

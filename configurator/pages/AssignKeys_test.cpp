@@ -14,6 +14,7 @@
 #include "gui/Messages.h"
 #include "gui/controls/KeyboardKeyItem.h"
 #include "platform/FileDialog.h"
+#include "platform/testing/TestIds.h"
 
 namespace configurator::testing {
 namespace {
@@ -177,7 +178,7 @@ TEST_F(AssignKeysTest, SingleKeyStoresTheCapturedKeyOrOnlyModifiers) {
 TEST_F(AssignKeysTest, SingleKeyRightAfterApplyCapturesWithRemappingOff) {
   Open();
   int modeWhileOpen = 0;
-  popups_.whileSingleKeyOpen = [&] { modeWhileOpen = core_->Mode(); };
+  popups_.whileSingleKeyOpen = [&] { modeWhileOpen = Core().Mode(); };
   popups_.singleKey = {L"B", 0x30, 'B', 0};
   window_->SetModified(true);
   ASSERT_TRUE(window_->ApplyToDevice());
@@ -185,7 +186,7 @@ TEST_F(AssignKeysTest, SingleKeyRightAfterApplyCapturesWithRemappingOff) {
   Click(kKeyAElement);
   Press(ids::BUTTON_ASSIGNSELECT_SINGLEKEY);
   EXPECT_EQ(modeWhileOpen, 2) << "remapping suspended while the popup is open";
-  EXPECT_EQ(core_->Mode(), 1) << "and resumed after it";
+  EXPECT_EQ(Core().Mode(), 1) << "and resumed after it";
   EXPECT_EQ(RecordOf(kCodeA).kind, KEYKIND_SINGLEKEY);
 }
 
@@ -278,7 +279,7 @@ TEST_F(AssignKeysTest, TheInformationPaneNamesEachKind) {
   KeyAssignment byName;
   MakeMacroNameAssignment(byName, L"Hello", 1);
   KeyAssignment unknownMacro;
-  MakeMacroAssignment(unknownMacro, devtest::MakeGuid(77), 1);
+  MakeMacroAssignment(unknownMacro, platform::testing::TestId(77, 0x5A), 1);
   KeyAssignment disabled;
   disabled.kind = KEYKIND_DISABLED;
   KeyAssignment emptyKey;

@@ -121,10 +121,7 @@ class StartupTest : public devtest::DeviceTest {
     app_->m_environment.programFolder = AppFolder;
     app_->m_environment.instanceName = L"OVRIX_TEST_INSTANCE_" + std::to_wstring(::GetCurrentProcessId());
     app_->m_environment.registry = &registry_;
-    IClassFactory* factory = factory_;
-    app_->m_environment.deviceFactory = [factory](IDeviceManager** manager) {
-      return factory->CreateInstance(nullptr, __uuidof(IDeviceManager), reinterpret_cast<void**>(manager));
-    };
+    app_->m_environment.deviceFactory = ServiceSeam();
     wchar_t current[MAX_PATH] = {};
     ::GetCurrentDirectoryW(MAX_PATH, current);
     savedFolder_ = current;

@@ -13,6 +13,7 @@
 #include "gui/skin/SkinGlobals.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "gui/testing/TestBitmaps.h"
+#include "platform/testing/TestFiles.h"
 #include "platform/testing/WinePath.h"
 
 namespace gui::testing {
@@ -21,7 +22,7 @@ class SkinFolder {
  public:
   void MakeFolder(const std::wstring& prefix) {
     ClearSkin();
-    AppFolder = MakeTempFolder(prefix);
+    AppFolder = platform::testing::MakeTempFolder(prefix);
     for (const wchar_t* sub : {L"xml", L"skins", L"lang", L"bin", L"fonts"})
       CreateDirectoryW((AppFolder + sub).c_str(), nullptr);
   }

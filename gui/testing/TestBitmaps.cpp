@@ -65,13 +65,4 @@ bool WriteBmpFile(const std::wstring& path, int width, int height, const std::fu
   return ok;
 }
 
-std::wstring MakeTempFolder(const std::wstring& prefix) {
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  for (unsigned n = GetTickCount();; ++n) {
-    std::wstring folder = std::wstring(temp) + prefix + std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(n);
-    if (CreateDirectoryW(folder.c_str(), nullptr)) return folder + L"\\";
-  }
-}
-
 }  // namespace gui::testing

@@ -16,7 +16,4 @@ HBITMAP SolidBitmap(int width, int height, COLORREF colour);
 // Writes a 24-bit BMP file of the given pixels; true on success.
 bool WriteBmpFile(const std::wstring& path, int width, int height, const std::function<COLORREF(int, int)>& colour);
 
-// A fresh empty folder under the temporary folder, with a trailing backslash.
-std::wstring MakeTempFolder(const std::wstring& prefix);
-
 }  // namespace gui::testing
