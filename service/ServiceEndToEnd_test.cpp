@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/Strings.h"
+#include "service/ServiceCalls.h"
 #include "service/ServiceLauncher.h"
 #include "service/ServiceState.h"
 #include "service/ServiceTestSupport.h"
@@ -277,15 +278,8 @@ TEST_F(ServiceEndToEnd, TheControlToolDrivesTheSimulatedKeyboard) {
 TEST_F(ServiceEndToEnd, AStopEndsTheServiceWhileClientsHoldingSinksDoNotAnswer) {
   auto advises = [] {
     ComRef<IDeviceServiceControl> control;
-    BSTR text = nullptr;
-    if (FAILED(Control(control)) || FAILED(control->GetCallLog(&text)) || !text) return 0;
-    const std::wstring log(text, SysStringLen(text));
-    SysFreeString(text);
-    int n = 0;
-    for (size_t at = log.find(L"IConnectionPoint::Advise"); at != std::wstring::npos;
-         at = log.find(L"IConnectionPoint::Advise", at + 1))
-      ++n;
-    return n;
+    if (FAILED(Control(control))) return 0;
+    return static_cast<int>(CallsIn(ReadCallLog(control.Get()), L"IConnectionPoint::Advise"));
   };
   {
     ComRef<IDeviceServiceControl> control;

@@ -5,53 +5,21 @@
 
 #include <string>
 
+#include "platform/testing/OtherPrograms.h"
 #include "platform/testing/WinePath.h"
 
 namespace {
 
-struct FindArgs {
-  DWORD pid;
-  const wchar_t* className;
-  HWND found;
-};
-
-BOOL CALLBACK FindWindowOfProcess(HWND hwnd, LPARAM lp) {
-  auto* args = reinterpret_cast<FindArgs*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  wchar_t name[128] = {};
-  GetClassNameW(hwnd, name, 128);
-  if (pid == args->pid && std::wstring(name) == args->className) {
-    args->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 void StartAndClose(const char* exe, const wchar_t* className) {
-  std::wstring cmd = L"\"" + DosPath(exe) + L"\"";
-  // NUL as the standard handles: under Wine a process the program starts (the
-  // device service activated for it, the tray) would otherwise inherit this
-  // test's output and keep ctest waiting after the test has ended.
-  SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-  HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                           OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(nul, INVALID_HANDLE_VALUE);
-  STARTUPINFOW si = {};
-  si.cb = sizeof(si);
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = si.hStdOutput = si.hStdError = nul;
   PROCESS_INFORMATION pi = {};
-  const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-  CloseHandle(nul);
-  ASSERT_TRUE(started) << GetLastError();
-  FindArgs args{pi.dwProcessId, className, nullptr};
-  for (int i = 0; i < 200 && !args.found; ++i) {
-    EnumWindows(FindWindowOfProcess, reinterpret_cast<LPARAM>(&args));
-    if (!args.found) Sleep(50);
+  ASSERT_TRUE(platform::testing::StartProgram(L"\"" + DosPath(exe) + L"\"", nullptr, pi)) << GetLastError();
+  HWND found = nullptr;
+  for (int i = 0; i < 200 && !found; ++i) {
+    found = platform::testing::TopWindowOf(pi.dwProcessId, className);
+    if (!found) Sleep(50);
   }
-  EXPECT_NE(args.found, nullptr) << "no window of class " << className;
-  if (args.found) PostMessageW(args.found, WM_CLOSE, 0, 0);
+  EXPECT_NE(found, nullptr) << "no window of class " << className;
+  if (found) PostMessageW(found, WM_CLOSE, 0, 0);
   const DWORD wait = WaitForSingleObject(pi.hProcess, 20000);
   EXPECT_EQ(wait, WAIT_OBJECT_0);
   if (wait != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);
