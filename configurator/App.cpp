@@ -9,10 +9,10 @@
 #include "configurator/MainWindow.h"
 #include "configurator/Shell.h"
 #include "device/Bootstrap.h"
-#include "gui/skin/LangTable.h"
-#include "gui/skin/SkinGlobals.h"
+#include "gui/base/LangTable.h"
+#include "gui/base/SkinGlobals.h"
 #include "gui/skin/SkinLoader.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/StartTimes.h"
 
@@ -73,11 +73,11 @@ bool CMorvelAppApp::RegisterMainWindowClass(HINSTANCE instance, const wchar_t* c
 
 bool CMorvelAppApp::TakeSingleInstance() {
   const std::wstring& name = m_environment.instanceName;
-  m_instanceMutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
-  if (m_instanceMutex == nullptr) return false;
+  m_instanceMutex.Reset(::CreateMutexW(nullptr, FALSE, name.c_str()));
+  if (!m_instanceMutex) return false;
   // Held until the run ends, so that of two starts at the same moment the second
   // waits here while the first creates its window, and then finds that window.
-  const DWORD wait = ::WaitForSingleObject(m_instanceMutex, m_environment.instanceWaitMs);
+  const DWORD wait = ::WaitForSingleObject(m_instanceMutex.Get(), m_environment.instanceWaitMs);
   m_mutexOwned = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
   HWND running = ::FindWindowW(name.c_str(), nullptr);
   if (running != nullptr) BringForward(running);
@@ -89,10 +89,9 @@ bool CMorvelAppApp::TakeSingleInstance() {
 }
 
 void CMorvelAppApp::ReleaseInstance() {
-  if (m_instanceMutex == nullptr) return;
-  if (m_mutexOwned) ::ReleaseMutex(m_instanceMutex);
-  ::CloseHandle(m_instanceMutex);
-  m_instanceMutex = nullptr;
+  if (!m_instanceMutex) return;
+  if (m_mutexOwned) ::ReleaseMutex(m_instanceMutex.Get());
+  m_instanceMutex.Close();
   m_mutexOwned = false;
 }
 
@@ -104,7 +103,7 @@ void CMorvelAppApp::ReadInstallerValues(int32_t& languageId) {
   // Read only: the key is the installer's, and a configurator without it starts
   // no tray.
   if (!registry.Open()) return;
-  wchar_t buffer[kRegistryStringChars] = {};
+  wchar_t buffer[platform::kRegistryStringChars] = {};
   if (registry.ReadString(L"Language", buffer) == ERROR_SUCCESS)
     languageId = FindLanguageId(buffer);
   buffer[0] = L'\0';
@@ -154,7 +153,7 @@ bool CMorvelAppApp::Start() {
   INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
   ::InitCommonControlsEx(&controls);
   CWinApp::InitInstance();
-  m_comInitialised = SUCCEEDED(::CoInitialize(nullptr));
+  m_com.Initialize(COINIT_APARTMENTTHREADED);
   times::Stamp(times::Point::kCom);
 
   AppFolder = m_environment.programFolder.empty() ? RunningProgramFolder() : m_environment.programFolder;
@@ -181,7 +180,9 @@ bool CMorvelAppApp::Start() {
 
 void CMorvelAppApp::RunMainWindow() {
   if (!m_started) return;
-  CMorvelAppDlg mainWindow(m_device, m_config);
+  // A "MainPage.xml" that cannot be loaded is reported by the panel, which then
+  // makes no window: DoModal returns at once and the run ends.
+  CMorvelAppDlg mainWindow(m_device, m_config, m_environment.mainWindowTemplate);
   // A keyboard that is there but could not be read is treated as no keyboard:
   // Apply over a partly read configuration would overwrite keys never read.
   mainWindow.SetStartReadFailed(!m_deviceRead);
@@ -201,8 +202,7 @@ void CMorvelAppApp::Finish() {
     FreeItemList(m_layouts);
     FreeItemList(m_unusedItems);
     FreeItemList(m_languages);
-    if (m_comInitialised) ::CoUninitialize();
-    m_comInitialised = false;
+    m_com.Uninitialize();
     m_started = false;
   }
   ReleaseInstance();

@@ -12,8 +12,10 @@
 #include "device/BaseDevice.h"
 #include "device/GenDevice.h"
 #include "device/KeyboardConfig.h"
-#include "gui/GUIItem.h"
-#include "platform/Dialog.h"
+#include "gui/base/GUIItem.h"
+#include "platform/Com.h"
+#include "platform/Handles.h"
+#include "platform/WinApp.h"
 
 namespace configurator {
 class IProgramRegistry;
@@ -55,6 +57,7 @@ class CMorvelAppApp : public CWinApp {
     configurator::IProgramRegistry* registry = nullptr;          // null: the system's
     DeviceManagerFactory deviceFactory;                          // empty: the device service's class
     DWORD instanceWaitMs = 1000;
+    UINT mainWindowTemplate = 102;  // tests: a template of a class of their own
   } m_environment;
 
   IGenDevice* m_device = nullptr;    // owned (through the device layer's globals)
@@ -81,8 +84,8 @@ class CMorvelAppApp : public CWinApp {
   void ReleaseInstance();
 
   std::unique_ptr<CMorvelConfig> m_ownedConfig;
-  HANDLE m_instanceMutex = nullptr;
+  platform::KernelHandle m_instanceMutex;
   bool m_mutexOwned = false;
-  bool m_comInitialised = false;
+  platform::ComApartment m_com;
   bool m_started = false;
 };

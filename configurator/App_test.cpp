@@ -8,7 +8,7 @@
 
 #include "configurator/testing/StartupFixture.h"
 #include "device/Keyboard.h"
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "platform/Strings.h"
 #include "platform/testing/TestFiles.h"
 

@@ -9,12 +9,13 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "device/DeviceTestSupport.h"
+#include "platform/Com.h"
+#include "platform/Handles.h"
 #include "platform/testing/OtherPrograms.h"
 #include "service/ServiceCalls.h"
 #include "service/ServiceLauncher.h"
@@ -35,6 +36,7 @@ constexpr int kApply = 15, kOk = 14, kProfilesTab = 227, kOsdBox = 176, kPopupOk
 struct Configurator {
   Configurator() {
     started = platform::testing::StartProgram(L"\"" + kApp + L"KestraneOvrixConfig.exe\"", kApp.c_str(), pi);
+    if (started) process = platform::ProcessHandles(pi);
   }
   ~Configurator() {
     if (!started) return;
@@ -42,8 +44,6 @@ struct Configurator {
       if (HWND main = MainWindow(0)) PostMessageW(main, WM_CLOSE, 0, 0);
       if (WaitForSingleObject(pi.hProcess, 20000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);
     }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
   }
   // Its main window once it is shown, or null after the wait.
   HWND MainWindow(int waitMs = 20000) const {
@@ -65,7 +65,8 @@ struct Configurator {
     return code;
   }
   bool started = false;
-  PROCESS_INFORMATION pi{};
+  PROCESS_INFORMATION pi{};  // the handles are `process`'s
+  platform::ProcessHandles process;
 };
 
 // The popup of the owner with this title (its skin file), or null after the wait.
@@ -103,7 +104,7 @@ bool WaitFor(F condition, int waitMs = 10000) {
 class ConfiguratorEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    ASSERT_TRUE(SUCCEEDED(com_.Initialize(COINIT_APARTMENTTHREADED)));
     LoadKeyFiles();
     ASSERT_TRUE(StopService());
     folder_ = NewDataFolder(L"ovrix-config-e2e-");
@@ -112,7 +113,7 @@ class ConfiguratorEndToEnd : public ::testing::Test {
   void TearDown() override {
     // The session's resident service is started again by the harness afterwards.
     StopService();
-    CoUninitialize();
+    com_.Uninitialize();
   }
   bool Ctl(const std::wstring& arguments) {
     DWORD code = 1;
@@ -127,6 +128,7 @@ class ConfiguratorEndToEnd : public ::testing::Test {
     for (int i = 0; i < config.GetProfileCount(); ++i) names.push_back(config.GetProfile(i)->GetName());
     return names;
   }
+  platform::ComApartment com_;
   std::wstring folder_;
 };
 
@@ -163,11 +165,11 @@ TEST_F(ConfiguratorEndToEnd, StartKeepsTheDeviceProfilesWithAQxpInSave) {
   // A profile exported earlier, in the folder the settings file lives in.
   CreateDirectoryW((kApp + L"save").c_str(), nullptr);
   const std::wstring exported = kApp + L"save\\Exported.qxp";
-  HANDLE f = CreateFileW(exported.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  platform::KernelHandle f(CreateFileW(exported.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_NE(f.Get(), nullptr);
   DWORD written = 0;
-  WriteFile(f, "exported profile", 16, &written, nullptr);
-  CloseHandle(f);
+  WriteFile(f.Get(), "exported profile", 16, &written, nullptr);
+  f.Close();
   {
     Configurator app;
     ASSERT_TRUE(app.started);
@@ -271,13 +273,13 @@ bool SaveBmp(const std::wstring& file, const std::vector<uint32_t>& pixels, int 
   header.bfType = 0x4D42;  // "BM"
   header.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
   header.bfSize = header.bfOffBits + bytes;
-  HANDLE f = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return false;
+  platform::KernelHandle f(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  if (!f) return false;
   DWORD written = 0;
-  bool ok = WriteFile(f, &header, sizeof header, &written, nullptr) && written == sizeof header;
-  ok = ok && WriteFile(f, &info, sizeof info, &written, nullptr) && written == sizeof info;
-  ok = ok && WriteFile(f, pixels.data(), bytes, &written, nullptr) && written == bytes;
-  CloseHandle(f);
+  bool ok = WriteFile(f.Get(), &header, sizeof header, &written, nullptr) && written == sizeof header;
+  ok = ok && WriteFile(f.Get(), &info, sizeof info, &written, nullptr) && written == sizeof info;
+  ok = ok && WriteFile(f.Get(), pixels.data(), bytes, &written, nullptr) && written == bytes;
+  f.Close();
   return ok;
 }
 
@@ -880,39 +882,35 @@ namespace {
 struct ServiceControl {
   ServiceControl() {
     CoCreateInstance(CLSID_DeviceServiceControl, nullptr, CLSCTX_LOCAL_SERVER, __uuidof(IDeviceServiceControl),
-                     reinterpret_cast<void**>(&control));
-  }
-  ~ServiceControl() {
-    if (control != nullptr) control->Release();
+                     control.OutVoid());
   }
   ServiceControl(const ServiceControl&) = delete;
   ServiceControl& operator=(const ServiceControl&) = delete;
   std::wstring Text(bool dump) const {
     BSTR text = nullptr;
-    if (control == nullptr || FAILED(dump ? control->DumpState(&text) : control->GetCallLog(&text)) || !text)
-      return L"";
+    if (!control || FAILED(dump ? control->DumpState(&text) : control->GetCallLog(&text)) || !text) return L"";
     std::wstring copy(text, SysStringLen(text));
     SysFreeString(text);
     return copy;
   }
   std::size_t Calls(const wchar_t* method) const { return CallsIn(Text(false), method); }
-  IDeviceServiceControl* control = nullptr;
+  platform::ComRef<IDeviceServiceControl> control;
 };
 
 // The installed tray, ended with the test.
 struct Tray {
   Tray() {
     started = platform::testing::StartProgram(L"\"" + kTrayExe + L"\"", nullptr, pi);
+    if (started) process = platform::ProcessHandles(pi);
   }
   ~Tray() {
     if (!started) return;
     if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);
     WaitForSingleObject(pi.hProcess, 5000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
   }
   bool started = false;
-  PROCESS_INFORMATION pi{};
+  PROCESS_INFORMATION pi{};  // the handles are `process`'s
+  platform::ProcessHandles process;
 };
 
 // A window of the test's own in front, to take the keys the tray records.
@@ -973,7 +971,7 @@ TEST_F(ConfiguratorEndToEnd, ApplyKeepsTheMacroTheTrayRecordedMeanwhile) {
   ASSERT_TRUE(WaitFor([&] { return GetDlgItem(main, kApply) != nullptr && !Enabled(main, kApply); }));
 
   ServiceControl service;
-  ASSERT_NE(service.control, nullptr);
+  ASSERT_NE(service.control.Get(), nullptr);
   Tray tray;
   ASSERT_TRUE(tray.started);
   ASSERT_TRUE(WaitFor([&] { return service.Calls(L"IConnectionPoint::Advise") >= 3; }, 30000))
@@ -1026,20 +1024,17 @@ bool ActivateInService(const std::wstring& name) {
   CMorvelConfig config(L".\\");
   if (!ReadService(config)) return false;
   IKeyboardProfile* wanted = ProfileNamed(config, name);
-  IDeviceManager* manager = nullptr;
-  IDevice* device = nullptr;
-  IProfileManager* profiles = nullptr;
-  IDeviceProfile* profile = nullptr;
-  const bool ok = wanted != nullptr &&
-                  SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext,
-                                             __uuidof(IDeviceManager), reinterpret_cast<void**>(&manager))) &&
-                  SUCCEEDED(manager->GetDevice(0, &device)) &&
-                  SUCCEEDED(device->GetFeature(__uuidof(IProfileManager), reinterpret_cast<void**>(&profiles))) &&
-                  SUCCEEDED(profiles->GetProfileById(wanted->GetId(), &profile)) &&
-                  SUCCEEDED(profiles->SetActiveProfile(profile));
-  for (IUnknown* held : std::initializer_list<IUnknown*>{profile, profiles, device, manager})
-    if (held != nullptr) held->Release();
-  return ok;
+  platform::ComRef<IDeviceManager> manager;
+  platform::ComRef<IDevice> device;
+  platform::ComRef<IProfileManager> profiles;
+  platform::ComRef<IDeviceProfile> profile;
+  return wanted != nullptr &&
+         SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext, __uuidof(IDeviceManager),
+                                    manager.OutVoid())) &&
+         SUCCEEDED(manager->GetDevice(0, device.Out())) &&
+         SUCCEEDED(device->GetFeature(__uuidof(IProfileManager), profiles.OutVoid())) &&
+         SUCCEEDED(profiles->GetProfileById(wanted->GetId(), profile.Out())) &&
+         SUCCEEDED(profiles->SetActiveProfile(profile.Get()));
 }
 
 // Another client switches the keyboard's profile while the configurator is open;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/Handles.h"
 #include "platform/testing/TestFiles.h"
 
 namespace {
@@ -23,9 +24,9 @@ TEST(FileVersions, ReadsTheProgramsOwnVersionBlock) {
 
 TEST(FileVersions, WithoutAVersionBlockTheDefaultsStay) {
   const std::wstring plain = platform::testing::MakeTempFolder(L"cfgver") + L"plain.txt";
-  HANDLE f = CreateFileW(plain.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(f, INVALID_HANDLE_VALUE);
-  CloseHandle(f);
+  platform::KernelHandle f(CreateFileW(plain.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_NE(f.Get(), nullptr);
+  f.Close();
   for (const std::wstring& path : {std::wstring(), plain}) {
     CFileVersions versions;
     versions.m_modulePath = path;

@@ -4,7 +4,7 @@
 #pragma once
 #include <string>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 
 namespace configurator {
 

@@ -1,8 +1,5 @@
 #include "configurator/MainWindow.h"
 
-#include <algorithm>
-#include <cstddef>
-#include <cwctype>
 #include <vector>
 
 #include "configurator/ElementIds.h"
@@ -17,7 +14,8 @@
 #include "gui/controls/KeyboardKeyItem.h"
 #include "gui/controls/MacroDisplayItem.h"
 #include "gui/panels/DropdownListItem.h"
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
+#include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/StartTimes.h"
 
@@ -31,11 +29,6 @@ constexpr COLORREF kColourKey = RGB(255, 0, 255);
 constexpr wchar_t kTitle[] = L"Tavrik Kestrane Ovrix Configurator";
 constexpr wchar_t kNoKeyboardPopup[] = L"NoKestranePopup.xml";
 constexpr UINT kNoDeviceAtStartMs = 500;
-constexpr UINT kDeviceRemovedMs = 100;
-// The mouse device-interface class, under which the keyboard's own interface is announced.
-constexpr GUID kMouseInterfaceClass = {0x378de44c, 0x56ef, 0x11d1, {0xbc, 0x8c, 0x00, 0xa0, 0xc9, 0x14, 0x05, 0xdd}};
-// A device-interface notification larger than this is not a real one.
-constexpr DWORD kMaxDeviceBroadcastBytes = 32 * 1024;
 
 constexpr int32_t kAssignButtonIds[6] = {
     ids::BUTTON_ASSIGNSELECT_DEFAULT, ids::BUTTON_ASSIGNSELECT_SINGLEKEY, ids::BUTTON_ASSIGNSELECT_MACRO,
@@ -43,18 +36,6 @@ constexpr int32_t kAssignButtonIds[6] = {
 constexpr int32_t kAssignTextIds[6] = {
     ids::TEXT_ASSIGNSELECT_DEFAULT, ids::TEXT_ASSIGNSELECT_SINGLEKEY, ids::TEXT_ASSIGNSELECT_MACRO,
     ids::TEXT_ASSIGNSELECT_PROFILE, ids::TEXT_ASSIGNSELECT_LAUNCHPROGRAM, ids::TEXT_ASSIGNSELECT_DISABLE};
-
-// The name of a device-interface broadcast, read only within its stated size;
-// false for one too small or too large to be real.
-bool DeviceInterfaceName(const DEV_BROADCAST_DEVICEINTERFACE_W* broadcast, std::wstring& name) {
-  constexpr DWORD nameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
-  const DWORD size = broadcast->dbcc_size;
-  if (size < nameOffset + sizeof(wchar_t) || size > kMaxDeviceBroadcastBytes) return false;
-  const size_t chars = (size - nameOffset) / sizeof(wchar_t);
-  const wchar_t* text = broadcast->dbcc_name;
-  name.assign(text, std::find(text, text + chars, L'\0'));
-  return true;
-}
 
 CDropdownListItem* DropdownOf(CGUIItem* item) {
   return item != nullptr && item->kind == GUIKIND_COMBO ? static_cast<CDropdownListItem*>(item) : nullptr;
@@ -71,11 +52,6 @@ void FillDropdown(CDropdownListItem* dropdown, const std::vector<std::wstring>& 
     dropdown->m_subText.clear();
   }
   if (dropdown->m_hWnd != nullptr) dropdown->Invalidate(FALSE);
-}
-
-std::wstring Upper(std::wstring text) {
-  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(c));
-  return text;
 }
 
 }  // namespace
@@ -104,7 +80,7 @@ BOOL CMorvelAppDlg::OnInitDialog() {
   m_hIcon = ::LoadIconW(platform::ResourceInstance(), MAKEINTRESOURCEW(kProgramIcon));
   SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
-  RegisterForDeviceNotifications();
+  m_presence.Register(m_hWnd);
 
   ModifyStyleEx(0, WS_EX_LAYERED);
   ::SetLayeredWindowAttributes(m_hWnd, kColourKey, 0, LWA_COLORKEY);
@@ -122,19 +98,19 @@ BOOL CMorvelAppDlg::OnInitDialog() {
   times::Stamp(times::Point::kPages);
 
   if (m_startReadFailed || m_device == nullptr || m_config == nullptr || !m_device->IsPresent()) {
-    ArmNoDeviceTimer(kNoDeviceAtStartMs);
+    m_presence.ArmTimer(m_hWnd, kNoDeviceAtStartMs);
     return FALSE;
   }
   // A read that fails part-way leaves keys unread: treated as no keyboard, since
   // Apply would then write defaults over them.
   if (!m_device->TransferConfig(m_config, TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL)) {
-    ArmNoDeviceTimer(kNoDeviceAtStartMs);
+    m_presence.ArmTimer(m_hWnd, kNoDeviceAtStartMs);
     return FALSE;
   }
   times::Stamp(times::Point::kTransfer);
   if (m_config->GetActiveProfile() == nullptr) m_config->SetActiveProfile(m_config->GetProfile(0));
   if (m_config->GetActiveProfile() == nullptr) {
-    ArmNoDeviceTimer(kNoDeviceAtStartMs);
+    m_presence.ArmTimer(m_hWnd, kNoDeviceAtStartMs);
     return FALSE;
   }
   FillStatusTexts();
@@ -268,17 +244,14 @@ void CMorvelAppDlg::Apply() {
     ShowWriteFailed();
     return;
   }
-  m_watchingWrite = true;
-  SetTimer(kWriteWatchTimer, kWriteWatchMs);
+  m_writeWatch.Watch(m_hWnd);
 }
 
 void CMorvelAppDlg::OnWriteWatchTimer() {
-  if (m_device == nullptr || m_device->IsWriting()) return;
-  KillTimer(kWriteWatchTimer);
+  if (!m_writeWatch.Ended(m_hWnd)) return;
   // A resume the device refused at a recording's end is tried again now.
-  if (m_macroState != 3) ResumeSuspendedRemapping();
-  if (!m_watchingWrite) return;
-  m_watchingWrite = false;
+  if (m_macroState != kMacroRecording) ResumeSuspendedRemapping();
+  if (!m_writeWatch.TakeWatched()) return;
   if (!m_device->LastWriteSucceeded()) {
     SetModified(true);
     ShowWriteFailed();
@@ -286,25 +259,7 @@ void CMorvelAppDlg::OnWriteWatchTimer() {
 }
 
 bool CMorvelAppDlg::WaitForWrite() {
-  if (m_device == nullptr) return true;
-  const HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
-  // A service call that never returns would keep the write running for ever.
-  const ULONGLONG deadline = ::GetTickCount64() + m_writeWaitMs;
-  bool ended = true;
-  while (m_device->IsWriting()) {
-    if (::GetTickCount64() >= deadline) {
-      ended = false;
-      break;
-    }
-    MSG msg;
-    // Painting and what the write's calls need (posted and sent messages), never input.
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_PAINT | QS_POSTMESSAGE | QS_SENDMESSAGE);
-  }
-  ::SetCursor(old);
+  const bool ended = m_writeWatch.WaitForEnd();
   if (!ended) ShowWriteFailed();
   return ended;
 }
@@ -321,16 +276,14 @@ void CMorvelAppDlg::ApplyAndClose() {
   }
   if (!WaitForWrite()) return;
   // A watched write has ended here; its outcome is superseded by this one.
-  m_watchingWrite = false;
-  KillTimer(kWriteWatchTimer);
+  m_writeWatch.Forget(m_hWnd);
   if (!ApplyToDevice()) {
     ShowWriteFailed();
     return;
   }
   if (!WaitForWrite()) {
     // The window stays open; the write's outcome is watched as Apply's is.
-    m_watchingWrite = true;
-    SetTimer(kWriteWatchTimer, kWriteWatchMs);
+    m_writeWatch.Watch(m_hWnd);
     return;
   }
   if (!m_device->LastWriteSucceeded()) {
@@ -341,7 +294,9 @@ void CMorvelAppDlg::ApplyAndClose() {
   PostMessage(WM_CLOSE);
 }
 
-bool CMorvelAppDlg::RecordingMacro() const { return m_currentPage == &m_macroItems && m_macroState == 3; }
+bool CMorvelAppDlg::RecordingMacro() const {
+  return m_currentPage == &m_macroItems && m_macroState == kMacroRecording;
+}
 
 void CMorvelAppDlg::OnOK() {
   if (RecordingMacro()) return;
@@ -364,8 +319,7 @@ void CMorvelAppDlg::OnCloseDialog() {
   if (RecordingMacro()) return;
   if (m_device != nullptr) m_device->ResumeRemapping();
   Default();
-  if (m_hDeviceNotify != nullptr) ::UnregisterDeviceNotification(m_hDeviceNotify);
-  m_hDeviceNotify = nullptr;
+  m_presence.Unregister();
 }
 
 BOOL CMorvelAppDlg::PreTranslateMessage(MSG* msg) {
@@ -373,35 +327,11 @@ BOOL CMorvelAppDlg::PreTranslateMessage(MSG* msg) {
   return CGUIPanel::PreTranslateMessage(msg);
 }
 
-void CMorvelAppDlg::ArmNoDeviceTimer(UINT ms) { m_timerId = SetTimer(kNoDeviceTimer, ms); }
-
 void CMorvelAppDlg::OnNoDeviceTimer() {
-  KillTimer(kNoDeviceTimer);
-  m_timerId = 0;
   // A close is ignored while recording: the recording ends first.
-  if (m_macroState == 3) StopMacroRecording();
+  if (m_macroState == kMacroRecording) StopMacroRecording();
   configurator::Popups().Warning(this, kNoKeyboardPopup, L"", nullptr);
   PostMessage(WM_CLOSE);
-}
-
-void CMorvelAppDlg::RegisterForDeviceNotifications() {
-  if (m_hDeviceNotify != nullptr) return;
-  DEV_BROADCAST_DEVICEINTERFACE_W filter{};
-  filter.dbcc_size = sizeof(filter);
-  filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-  filter.dbcc_classguid = kMouseInterfaceClass;
-  m_hDeviceNotify = ::RegisterDeviceNotificationW(m_hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
-}
-
-void CMorvelAppDlg::OnDeviceChange(WPARAM event, LPARAM data) {
-  if (event != DBT_DEVICEREMOVECOMPLETE || data == 0) return;
-  const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
-  if (header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE) return;
-  std::wstring name;
-  if (!DeviceInterfaceName(reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(data), name)) return;
-  name = Upper(name);
-  if (name.find(L"VID_2F7A") != std::wstring::npos && name.find(L"PID_0C41") != std::wstring::npos)
-    ArmNoDeviceTimer(kDeviceRemovedMs);
 }
 
 void CMorvelAppDlg::FillStatusTexts() {
@@ -467,7 +397,7 @@ void CMorvelAppDlg::OnMacroDropdownSelChanged(int index) {
   CDropdownListItem* dropdown = DropdownOf(m_macroDropdown);
   if (dropdown == nullptr || m_config == nullptr || index < 0) return;
   // The macro stays while it plays or records.
-  if (m_macroState == 2 || m_macroState == 3) return;
+  if (m_macroState == kMacroPlaying || m_macroState == kMacroRecording) return;
   CMacro* macro = m_config->GetMacro(index);
   if (macro == nullptr || macro->GetName() != dropdown->GetLBText(index)) {
     FillMacroDropdown();
@@ -575,7 +505,7 @@ bool CMorvelAppDlg::OnItemCommand(int32_t elementId) {
       StartMacroRecording();
       return true;
     case ids::BUTTON_MACRO_RECORD_STOP:
-      if (m_macroState == 2) StopPlayback();
+      if (m_macroState == kMacroPlaying) StopPlayback();
       else StopMacroRecording();
       return true;
     case ids::BUTTON_MACRO_RECORD_PLAY:
@@ -639,7 +569,7 @@ bool CMorvelAppDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
       result = 0;
       return true;
     case WM_TIMER:
-      if (wParam == kNoDeviceTimer && m_timerId != 0) {
+      if (m_presence.TakeTimer(m_hWnd, wParam)) {
         OnNoDeviceTimer();
         result = 0;
         return true;
@@ -651,7 +581,7 @@ bool CMorvelAppDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
       }
       break;
     case WM_DEVICECHANGE:
-      OnDeviceChange(wParam, lParam);
+      m_presence.OnDeviceChange(m_hWnd, wParam, lParam);
       result = TRUE;
       return true;
     case WM_NCMOUSEMOVE:

@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "configurator/DevicePresence.h"
+#include "configurator/WriteWatch.h"
 #include "device/GenDevice.h"
 #include "device/KeyboardConfig.h"
 #include "gui/panels/GUIPanel.h"
@@ -47,6 +49,13 @@ class CMorvelAppDlg : public CGUIPanel {
   void FillProfileDropdown();
   void FillMacroDropdown();
   void FillPredefinedCommandLists();
+  // The macros page's state, as m_macroState holds it.
+  enum MacroPageState : int {
+    kMacroNone = 0,       // no macro chosen
+    kMacroChosen = 1,     // a macro chosen, neither playing nor recording
+    kMacroPlaying = 2,    // the chosen macro plays
+    kMacroRecording = 3,  // the recorder runs
+  };
   void SetMacroPageState(int state);
   // Makes the profile active and brings every view of the active profile in step
   // (both profile lists, the marks, the pane, the show-on-screen box); modified.
@@ -72,6 +81,12 @@ class CMorvelAppDlg : public CGUIPanel {
   static KeyAssignment LayoutDefault(int32_t keyId);
   // The text the information pane shows for a key's assignment in the active profile.
   std::wstring AssignmentText(CKeyboardKeyItem* key, int32_t* kind = nullptr);
+  // What the information pane shows: its text, the assignment kind behind it, the
+  // key's picture, and whether a selected key holds it.
+  const std::wstring& InfoText() const { return m_infoText; }
+  int32_t InfoKind() const { return m_infoKind; }
+  const KeyPictureInfo* InfoPicture() const { return m_infoPicture; }
+  bool InfoLocked() const { return m_infoLocked; }
   // The key item of the layout page with this element id, or null.
   CKeyboardKeyItem* KeyItem(int32_t elementId) const;
   // Keys whose scan code another key sends as well take no clicks: an
@@ -134,15 +149,12 @@ class CMorvelAppDlg : public CGUIPanel {
   // closes only when the settings reached the keyboard.
   void ApplyAndClose();
 
-  // How long an action waits for a running write before it gives up: as long as
-  // the device waits for its write at its end.
-  static constexpr DWORD kWriteWaitMs = 7500;
-  DWORD m_writeWaitMs = kWriteWaitMs;  // shorter in tests
+  // The watch over the background write (its wait limit shorter in tests).
+  WriteWatch& Writes() { return m_writeWatch; }
 
   // Timer ids.
-  static constexpr UINT_PTR kNoDeviceTimer = 1;
-  static constexpr UINT_PTR kWriteWatchTimer = 2;
-  static constexpr UINT kWriteWatchMs = 250;
+  static constexpr UINT_PTR kNoDeviceTimer = DevicePresence::kTimer;
+  static constexpr UINT_PTR kWriteWatchTimer = WriteWatch::kTimer;
 
   // Page flags of ShowPage.
   static constexpr int kPageAssignKeys = 0x01;
@@ -162,15 +174,9 @@ class CMorvelAppDlg : public CGUIPanel {
   GUIItemList* m_currentPage = nullptr;
   UINT_PTR m_timerId = 0;
   bool m_modified = false;
-  int m_macroState = 1;
+  MacroPageState m_macroState = kMacroChosen;
   CKeyboardKeyItem* m_selectedKey = nullptr;
   CKeyboardKeyItem* m_hoveredKey = nullptr;
-
-  // What the information pane shows (the pane takes no text while locked).
-  bool m_infoLocked = false;
-  std::wstring m_infoText;
-  int32_t m_infoKind = 0;
-  const KeyPictureInfo* m_infoPicture = nullptr;
 
   // Bound items (null when the skin lacks one).
   CGUIItem* m_tabAssignKeys = nullptr;
@@ -197,8 +203,6 @@ class CMorvelAppDlg : public CGUIPanel {
   CGUIItem* m_osdButton = nullptr;
   CGUIItem* m_osdText = nullptr;
   CGUIItem* m_profileOptions = nullptr;
-  CGUIItem* m_resetButton = nullptr;
-  CGUIItem* m_profileButtons[5] = {};  // new, import, export, save, delete
   CGUIItem* m_basicCommandsButton = nullptr;
   CGUIItem* m_advancedCommandsButton = nullptr;
   CGUIItem* m_insertDelayButton = nullptr;
@@ -208,9 +212,7 @@ class CMorvelAppDlg : public CGUIPanel {
   CGUIItem* m_macroCreate = nullptr;
   CGUIItem* m_macroImport = nullptr;
   CGUIItem* m_macroExport = nullptr;
-  CGUIItem* m_macroSave = nullptr;
   CGUIItem* m_macroDelete = nullptr;
-  CGUIItem* m_macroRename = nullptr;
   CGUIItem* m_recordStart = nullptr;
   CGUIItem* m_recordStop = nullptr;
   CGUIItem* m_recordPlay = nullptr;
@@ -230,11 +232,9 @@ class CMorvelAppDlg : public CGUIPanel {
   // The item of a clicked window: first among the main items, then on the page shown.
   CGUIItem* ClickedItem(HWND hwnd) const;
   bool OnItemCommand(int32_t elementId);
-  void ArmNoDeviceTimer(UINT ms);
+  // The no-keyboard timer has fired: the warning, then the window closes.
   void OnNoDeviceTimer();
   void OnWriteWatchTimer();
-  void OnDeviceChange(WPARAM event, LPARAM data);
-  void RegisterForDeviceNotifications();
   void FillStatusTexts();
   bool RecordingMacro() const;
   void ShowWriteFailed();
@@ -247,12 +247,12 @@ class CMorvelAppDlg : public CGUIPanel {
   // Stores the record for the selected key and ends the selection.
   void StoreForSelectedKey(const KeyAssignment& record, bool releaseCapture);
   // Pumps what paints and what the write needs until no write runs; no input.
-  // False (the write warning shown) when the write outlasts m_writeWaitMs: the
-  // caller then does nothing.
+  // False (the write warning shown) when the write outlasts the watch's limit:
+  // the caller then does nothing.
   bool WaitForWrite();
   // A macro plays or records: Apply stays off, since a write would make the
   // device refuse the resume of remapping at the recording's end.
-  bool MacroPageBusy() const { return m_macroState == 2 || m_macroState == 3; }
+  bool MacroPageBusy() const { return m_macroState == kMacroPlaying || m_macroState == kMacroRecording; }
   // Resumes the remapping a recording suspended; a refused resume keeps it
   // marked suspended, and the end of the next write tries again.
   void ResumeSuspendedRemapping();
@@ -261,8 +261,8 @@ class CMorvelAppDlg : public CGUIPanel {
   CMacro* ChosenMacro() const;
   // The name chosen in the predefined-command drop-down that belongs to the button.
   std::wstring ChosenCommandName(int32_t buttonId) const;
-  // Shows the macro in the drop-down and its events in the list (state 1); with
-  // null, or a macro not in the configuration, nothing is chosen (state 0).
+  // Shows the macro in the drop-down and its events in the list (kMacroChosen);
+  // with null, or a macro not in the configuration, nothing is chosen (kMacroNone).
   void ChooseMacro(CMacro* macro);
   // The macros page as it is shown: the chosen macro stays; with none chosen the
   // first macro is, so a page with macros never shows an empty list.
@@ -276,7 +276,20 @@ class CMorvelAppDlg : public CGUIPanel {
   void ForEachPageKeyAssignment(const std::function<bool(KeyAssignment&, int32_t keyId)>& change);
 
   bool m_startReadFailed = false;
-  bool m_watchingWrite = false;
+  // What the information pane shows (the pane takes no text while locked).
+  bool m_infoLocked = false;
+  std::wstring m_infoText;
+  int32_t m_infoKind = 0;
+  const KeyPictureInfo* m_infoPicture = nullptr;
+
+  // Bound items only the window itself uses.
+  CGUIItem* m_resetButton = nullptr;
+  CGUIItem* m_profileButtons[5] = {};  // new, import, export, save, delete
+  CGUIItem* m_macroSave = nullptr;
+  CGUIItem* m_macroRename = nullptr;
+
+  DevicePresence m_presence{m_hDeviceNotify, m_timerId};
+  WriteWatch m_writeWatch{m_device};
   // A recording suspended the keyboard's remapping and has not resumed it yet.
   bool m_remappingSuspended = false;
 };

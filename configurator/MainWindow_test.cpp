@@ -11,6 +11,7 @@
 
 #include "configurator/ItemAccess.h"
 #include "configurator/testing/StartupFixture.h"
+#include "platform/Handles.h"
 
 namespace configurator::testing {
 namespace {
@@ -105,6 +106,35 @@ INSTANTIATE_TEST_SUITE_P(Cases, NoKeyboard,
                          [](const ::testing::TestParamInfo<NoKeyboardCase>& info) {
                            return "Case" + std::to_string(info.index);
                          });
+
+bool closedBlank = false;
+void CALLBACK CloseBlankMainWindow(HWND, UINT, UINT_PTR, DWORD) {
+  if (HWND blank = ::FindWindowW(L"OVRIX_TEST_MAIN_WINDOW", nullptr)) {
+    closedBlank = true;
+    ::PostMessageW(blank, WM_CLOSE, 0, 0);
+  }
+}
+
+TEST_F(MainWindowTest, ADamagedMainPageIsReportedByNameAndTheRunEnds) {
+  folder_.WriteXml(L"MainPage.xml", "<GUIPANEL><BACKGROUND>Back.bmp</BACKGROUND>");
+  std::vector<std::wstring> reported;
+  const gui::SkinFaultReport before =
+      gui::SetSkinFaultReport([&](HWND, const std::wstring& path) { reported.push_back(path); });
+  ASSERT_TRUE(app_->Start());
+  app_->m_environment.mainWindowTemplate = kTestTemplate;
+  // A blank window would wait for the user: this closes it, so the test ends.
+  closedBlank = false;
+  const UINT_PTR watchdog = ::SetTimer(nullptr, 0, 2000, CloseBlankMainWindow);
+  app_->RunMainWindow();
+  ::KillTimer(nullptr, watchdog);
+  gui::SetSkinFaultReport(before);
+  // The main window's end still ends the program's loop, after the report.
+  MSG quit{};
+  EXPECT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(reported, std::vector<std::wstring>{AppFolder + L"xml\\MainPage.xml"});
+  EXPECT_FALSE(closedBlank) << "a blank window waited for the user";
+  EXPECT_EQ(::FindWindowW(L"OVRIX_TEST_MAIN_WINDOW", nullptr), nullptr);
+}
 
 TEST_F(MainWindowTest, AReadKeyboardOpensUnmodified) {
   Open();
@@ -222,7 +252,7 @@ TEST_F(MainWindowTest, AWriteThatNeverEndsIsGivenUpAfterTheLimit) {
   ASSERT_NE(keyboard, nullptr);
   keyboard->SetWriteWaits(waits_);
   waits_->holdLinger = true;  // the write's work ends, the write does not
-  window_->m_writeWaitMs = 200;
+  window_->Writes().SetWaitLimit(200);
   FakeFileDialogs files;
   files.answer = AppFolder + L"save\\some.qxp";
   ChangeKeyA();
@@ -230,7 +260,8 @@ TEST_F(MainWindowTest, AWriteThatNeverEndsIsGivenUpAfterTheLimit) {
   ASSERT_TRUE(PumpUntil([this] { return waits_->lingering.load(); }));
   // Where the wait has no limit, the write is let end after a while, so that the
   // test fails instead of hanging.
-  HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  platform::KernelHandle doneEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  HANDLE done = doneEvent.Get();
   std::thread watchdog([this, done] {
     ::WaitForSingleObject(done, 10000);
     waits_->ReleaseLinger();
@@ -256,7 +287,7 @@ TEST_F(MainWindowTest, AWriteThatNeverEndsIsGivenUpAfterTheLimit) {
   }
   ::SetEvent(done);
   watchdog.join();
-  ::CloseHandle(done);
+  doneEvent.Close();
   EXPECT_TRUE(WriteEnded());
 }
 

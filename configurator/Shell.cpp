@@ -2,7 +2,6 @@
 
 #include <shellapi.h>
 
-#include "device/Bootstrap.h"
 #include "platform/LateBound.h"
 
 namespace configurator {
@@ -42,21 +41,13 @@ const wchar_t* WebAddressFor(int32_t elementId) {
 }
 
 bool SystemProgramRegistry::Open() {
-  Close();
-  return OpenProgramRegistryKey(&m_key) == ERROR_SUCCESS && m_key != nullptr;
+  return m_key.Open(HKEY_LOCAL_MACHINE, platform::kProgramRegistryPath) == ERROR_SUCCESS;
 }
 
 LONG SystemProgramRegistry::ReadString(const wchar_t* valueName, wchar_t* buffer) {
-  if (m_key == nullptr) {
-    if (buffer != nullptr) buffer[0] = L'\0';
-    return ERROR_INVALID_HANDLE;
-  }
-  return ReadRegistryString(buffer, m_key, valueName);
+  return m_key.ReadString(valueName, buffer);
 }
 
-void SystemProgramRegistry::Close() {
-  if (m_key != nullptr) ::RegCloseKey(m_key);
-  m_key = nullptr;
-}
+void SystemProgramRegistry::Close() { m_key.Close(); }
 
 }  // namespace configurator

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Registry.h"
+
 namespace configurator {
 
 class IShellLauncher {
@@ -37,22 +39,21 @@ class IProgramRegistry {
   virtual ~IProgramRegistry() = default;
   // False when the key is missing or cannot be read.
   virtual bool Open() = 0;
-  // A string value into a buffer of kRegistryStringChars characters (empty on
+  // A string value into a buffer of platform::kRegistryStringChars characters (empty on
   // failure); the Win32 status.
   virtual LONG ReadString(const wchar_t* valueName, wchar_t* buffer) = 0;
   virtual void Close() = 0;
 };
 
-// The system's registry through OpenProgramRegistryKey and ReadRegistryString.
+// The system's registry: the installer's key through platform::RegistryKey.
 class SystemProgramRegistry final : public IProgramRegistry {
  public:
-  ~SystemProgramRegistry() override { Close(); }
   bool Open() override;
   LONG ReadString(const wchar_t* valueName, wchar_t* buffer) override;
   void Close() override;
 
  private:
-  HKEY m_key = nullptr;
+  platform::RegistryKey m_key;
 };
 
 }  // namespace configurator

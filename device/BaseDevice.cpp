@@ -15,13 +15,12 @@ bool WaitForThreadEnd(HANDLE thread, DWORD timeoutMs) {
 }
 
 // Gives back a marshalled interface that was never unmarshalled.
-void ReleaseMarshalledStream(IStream*& stream) {
-  if (stream == nullptr) return;
+void ReleaseMarshalledStream(ComRef<IStream>& stream) {
+  if (!stream) return;
   LARGE_INTEGER start{};
   stream->Seek(start, STREAM_SEEK_SET, nullptr);
-  CoReleaseMarshalData(stream);
-  stream->Release();
-  stream = nullptr;
+  CoReleaseMarshalData(stream.Get());
+  stream.Reset();
 }
 
 }  // namespace
@@ -43,10 +42,7 @@ DeviceManagerFactory DefaultDeviceManagerFactory() {
 
 DeviceThreadParams::DeviceThreadParams() : wake(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
-DeviceThreadParams::~DeviceThreadParams() {
-  ReleaseMarshalledStream(deviceStream);
-  if (wake != nullptr) CloseHandle(wake);
-}
+DeviceThreadParams::~DeviceThreadParams() { ReleaseMarshalledStream(deviceStream); }
 
 CDeviceConnection::CDeviceConnection()
     : m_descriptor(&kOvrixDeviceDescriptor),
@@ -64,15 +60,15 @@ void CDeviceConnection::ReleaseDeviceState() {
   ClearKeyCodes();
   m_firmwareVersion.clear();
   m_secondVersion.clear();
-  if (m_device != nullptr) std::exchange(m_device, nullptr)->Release();
-  if (m_manager != nullptr) std::exchange(m_manager, nullptr)->Release();
+  m_device.Reset();
+  m_manager.Reset();
 }
 
 bool CDeviceConnection::Connect() {
   CollectFinishedWrite();
   if (m_descriptor->productId == 0) return false;
   // Another connection is open (a running write holds one): leave it alone.
-  if (m_device != nullptr || m_manager != nullptr) return false;
+  if (m_device || m_manager) return false;
   ComRef<IDeviceManager> manager;
   if (!m_factory || FAILED(m_factory(manager.Out())) || !manager) return false;
   ComRef<IDevice> found;
@@ -90,19 +86,19 @@ bool CDeviceConnection::Connect() {
   }
   m_present = static_cast<bool>(found);
   if (!found) return false;  // the manager goes with its owner
-  m_manager = manager.Detach();
-  m_device = found.Detach();
+  m_manager = std::move(manager);
+  m_device = std::move(found);
   return true;
 }
 
 void CDeviceConnection::Disconnect() {
   if (m_descriptor->productId == 0) return;
-  if (m_device != nullptr) std::exchange(m_device, nullptr)->Release();
-  if (m_manager != nullptr) std::exchange(m_manager, nullptr)->Release();
+  m_device.Reset();
+  m_manager.Reset();
 }
 
 bool CDeviceConnection::OpenForOperation() {
-  if (m_holdConnection && m_device != nullptr && m_writeThread == nullptr) return true;
+  if (m_holdConnection && m_device && !m_writeThread) return true;
   return Connect();
 }
 
@@ -114,7 +110,7 @@ void CDeviceConnection::EndHeldConnection() {
   if (!m_holdConnection) return;
   m_holdConnection = false;
   // A write never runs under a hold (it ends the hold first): what is open is held.
-  if (m_writeThread == nullptr) Disconnect();
+  if (!m_writeThread) Disconnect();
 }
 
 bool CDeviceConnection::CallConnected(const DeviceThreadParams::Job& job, IKeyboardConfig* config,
@@ -127,7 +123,7 @@ bool CDeviceConnection::CallConnected(const DeviceThreadParams::Job& job, IKeybo
 
 bool CDeviceConnection::StartWriteThread(std::unique_ptr<DeviceThreadParams> params) {
   CollectFinishedWrite();
-  if (params == nullptr || m_writeThread != nullptr) return false;
+  if (params == nullptr || m_writeThread) return false;
   // The write's connection is its own, marshalled to its thread.
   EndHeldConnection();
   if (!Connect()) return false;
@@ -137,8 +133,8 @@ bool CDeviceConnection::StartWriteThread(std::unique_ptr<DeviceThreadParams> par
   params->waits = m_waits;
   // The thread enters its own apartment and reaches the connection's device through
   // a marshalled reference, never through this thread's pointer.
-  if (params->wake == nullptr ||
-      FAILED(CoMarshalInterThreadInterfaceInStream(__uuidof(IDevice), m_device, &params->deviceStream))) {
+  if (!params->wake ||
+      FAILED(CoMarshalInterThreadInterfaceInStream(__uuidof(IDevice), m_device.Get(), params->deviceStream.Out()))) {
     Disconnect();
     return false;
   }
@@ -151,26 +147,27 @@ bool CDeviceConnection::StartWriteThread(std::unique_ptr<DeviceThreadParams> par
     Disconnect();
     return false;
   }
-  m_writeThread = thread;
+  m_writeThread.Reset(thread);
   return true;
 }
 
 DWORD WINAPI CDeviceConnection::WriteThreadRoutine(void* param) {
   auto* params = static_cast<DeviceThreadParams*>(param);
   DWORD exitCode = 0;
-  if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+  platform::ComApartment apartment(COINIT_MULTITHREADED);
+  if (apartment.IsInitialised()) {
     if (params->device != nullptr && params->device->PresentFlag()) {
       ComRef<IDevice> device;
-      IStream* stream = std::exchange(params->deviceStream, nullptr);
+      IStream* stream = params->deviceStream.Detach();  // the call below releases it
       if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, __uuidof(IDevice), device.OutVoid())) && device) {
         DeviceSession session{device.Get(), &params->keyCodes, &params->known, &params->stop, &params->keyTable};
         params->result = params->job && params->job(session, params->config, params->mask);
         exitCode = params->result ? 1 : 0;
         // The write counts as running a while longer; a stop request cuts this short.
-        if (!params->stop.load()) params->waits->Linger(params->wake, kWriteLingerMs);
+        if (!params->stop.load()) params->waits->Linger(params->wake.Get(), kWriteLingerMs);
       }
     }  // the thread's own references go here, in its own apartment
-    CoUninitialize();
+    apartment.Uninitialize();
   }
   if (params->device != nullptr) params->device->m_writing = false;
   return exitCode;
@@ -179,15 +176,15 @@ DWORD WINAPI CDeviceConnection::WriteThreadRoutine(void* param) {
 void CDeviceConnection::CollectFinishedWrite() {
   // Only a thread that has ended completely is collected, so the window thread never
   // waits here (and never dispatches anything while it would).
-  if (m_destroying || m_writeThread == nullptr || m_writing.load() ||
-      WaitForSingleObject(m_writeThread, 0) != WAIT_OBJECT_0)
+  if (m_destroying || !m_writeThread || m_writing.load() ||
+      WaitForSingleObject(m_writeThread.Get(), 0) != WAIT_OBJECT_0)
     return;
   EndWrite(true);
 }
 
 void CDeviceConnection::EndWrite(bool runCompletion) {
-  WaitForThreadEnd(m_writeThread, INFINITE);
-  CloseHandle(std::exchange(m_writeThread, nullptr));
+  WaitForThreadEnd(m_writeThread.Get(), INFINITE);
+  m_writeThread.Close();
   std::unique_ptr<DeviceThreadParams> params = std::move(m_params);
   ReleaseMarshalledStream(params->deviceStream);
   Disconnect();  // the connection the write was started with
@@ -198,16 +195,16 @@ void CDeviceConnection::EndWrite(bool runCompletion) {
 }
 
 void CDeviceConnection::WaitForWriteOnDestruction() {
-  if (m_writeThread == nullptr) return;
+  if (!m_writeThread) return;
   // The waits below serve incoming calls and sent messages; a handler that asks
   // IsWriting meanwhile must not collect the write from under this wait.
   m_destroying = true;
-  if (!m_waits->WaitForThread(m_writeThread, kWriteWaitMs)) {
+  if (!m_waits->WaitForThread(m_writeThread.Get(), kWriteWaitMs)) {
     // Asked to stop between two service calls, and waited for until it has: until
     // then it still uses its connection and its copies.
     m_params->stop = true;
-    SetEvent(m_params->wake);
-    WaitForThreadEnd(m_writeThread, INFINITE);
+    SetEvent(m_params->wake.Get());
+    WaitForThreadEnd(m_writeThread.Get(), INFINITE);
   }
   EndWrite(false);
 }

@@ -20,6 +20,7 @@
 #include "device/DeviceCom.h"
 #include "device/DeviceRecords.h"
 #include "device/GenDevice.h"
+#include "platform/Handles.h"
 
 struct GuidLess {
   bool operator()(const GUID& a, const GUID& b) const { return std::memcmp(&a, &b, sizeof(GUID)) < 0; }
@@ -110,9 +111,9 @@ struct DeviceThreadParams {
   // connection's once the thread has ended (never when destruction ended it).
   KnownDeviceObjects known;
   std::shared_ptr<device::WriteWaits> waits;
-  IStream* deviceStream = nullptr;  // the held device, marshalled for the thread
+  ComRef<IStream> deviceStream;  // the held device, marshalled for the thread
   std::atomic<bool> stop{false};
-  HANDLE wake = nullptr;  // cuts the wait after the job short when stopping
+  platform::KernelHandle wake;  // cuts the wait after the job short when stopping
   bool result = false;    // the job's result, read once the thread has ended
 };
 
@@ -184,7 +185,7 @@ class CDeviceConnection {
   // until it has ended) without running its completion.
   void WaitForWriteOnDestruction();
   // The session of the window thread's connection.
-  DeviceSession WindowSession() { return DeviceSession{m_device, &m_keyCodes, &m_known, nullptr}; }
+  DeviceSession WindowSession() { return DeviceSession{m_device.Get(), &m_keyCodes, &m_known, nullptr}; }
   void ReleaseDeviceState();
 
   void SetKeyCodes(std::vector<uint32_t> codes) {
@@ -194,15 +195,15 @@ class CDeviceConnection {
   void ClearKeyCodes() { SetKeyCodes({}); }
 
   // Fields, in the order the connection state is described.
-  IDeviceManager* m_manager = nullptr;
-  IDevice* m_device = nullptr;
+  ComRef<IDeviceManager> m_manager;
+  ComRef<IDevice> m_device;
   const DeviceDescriptor* m_descriptor;
   std::atomic<bool> m_present{false};
   std::wstring m_firmwareVersion;
   std::wstring m_secondVersion;
   std::vector<uint32_t> m_keyCodes;
   uint32_t m_keyCount = 0;
-  HANDLE m_writeThread = nullptr;
+  platform::KernelHandle m_writeThread;
 
   // The window thread's record. While a write runs no operation can connect, so
   // nothing here changes it; the write changes its own copy, which replaces this

@@ -30,7 +30,7 @@ template <class TConfig, class TProfile, class TDevice>
 void CBaseDevice<TConfig, TProfile, TDevice>::ReleaseAll() {
   CollectFinishedWrite();
   // A running write keeps its own connection until it has ended.
-  if (m_writeThread == nullptr) Disconnect();
+  if (!m_writeThread) Disconnect();
   m_present = false;
   ClearKeyCodes();
 }
@@ -159,7 +159,7 @@ int CBaseDevice<TConfig, TProfile, TDevice>::GetMacroCount() {
 template <class TConfig, class TProfile, class TDevice>
 bool CBaseDevice<TConfig, TProfile, TDevice>::IsWriting() {
   CollectFinishedWrite();
-  return m_writeThread != nullptr;
+  return static_cast<bool>(m_writeThread);
 }
 
 template <class TConfig, class TProfile, class TDevice>

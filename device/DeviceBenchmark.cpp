@@ -24,12 +24,14 @@
 #include "device/Keyboard.h"
 #include "device/KeyboardConfig.h"
 #include "device/KeyboardDef.h"
-#include "service/ServiceCalls.h"
-#include "service/ServiceLauncher.h"
+#include "platform/Com.h"
+#include "platform/Handles.h"
 #include "platform/Strings.h"
 #include "platform/testing/Clock.h"
 #include "platform/testing/MessagePump.h"
 #include "platform/testing/TestFiles.h"
+#include "service/ServiceCalls.h"
+#include "service/ServiceLauncher.h"
 
 namespace {
 
@@ -137,14 +139,15 @@ struct Measured {
 // the device from the stream, let it go, leave the apartment.
 DWORD WINAPI HandOffRoutine(void* stream) {
   DWORD result = 1;
-  if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+  platform::ComApartment apartment(COINIT_MULTITHREADED);
+  if (apartment.IsInitialised()) {
     ComRef<IDevice> device;
     if (SUCCEEDED(CoGetInterfaceAndReleaseStream(static_cast<IStream*>(stream), __uuidof(IDevice),
                                                  device.OutVoid())) &&
         device)
       result = 0;
     device.Reset();
-    CoUninitialize();
+    apartment.Uninitialize();
   }
   return result;
 }
@@ -194,12 +197,11 @@ bool MeasureCallCosts(CallCosts& costs, int trivialCalls = 1000, int objectCalls
   for (int i = 0; i < handOffs; ++i) {
     IStream* stream = nullptr;
     if (FAILED(CoMarshalInterThreadInterfaceInStream(__uuidof(IDevice), device.Get(), &stream))) return false;
-    HANDLE thread = CreateThread(nullptr, 0, HandOffRoutine, stream, 0, nullptr);
-    if (thread == nullptr) return false;
-    WaitForSingleObject(thread, INFINITE);
+    const platform::KernelHandle thread(CreateThread(nullptr, 0, HandOffRoutine, stream, 0, nullptr));
+    if (!thread) return false;
+    WaitForSingleObject(thread.Get(), INFINITE);
     DWORD code = 1;
-    GetExitCodeThread(thread, &code);
-    CloseHandle(thread);
+    GetExitCodeThread(thread.Get(), &code);
     if (code != 0) return false;
   }
   costs.handOff = SecondsBetween(start, Now()) / handOffs;
@@ -253,7 +255,8 @@ void PrintTopMethods(const Measured& m) {
 }  // namespace
 
 int wmain() {
-  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) || !LoadKeyFiles()) return 2;
+  const platform::ComApartment com(COINIT_APARTMENTTHREADED);
+  if (!com.IsInitialised() || !LoadKeyFiles()) return 2;
   const std::wstring exe = DosPath(OVRIX_SERVICE_EXE);
   int status = 1;
   CallLog log;
@@ -367,6 +370,5 @@ int wmain() {
   if (status != 0) std::printf("benchmark failed\n");
   log.Close();
   StopService();  // the test harness starts the session's service again
-  CoUninitialize();
   return status;
 }

@@ -1,5 +1,5 @@
-// A small owner for COM interface pointers and the service's CoTaskMem strings,
-// so that no path of the device layer releases or frees by hand.
+// COM helpers of the device layer: feature interfaces through the pointer owner
+// (platform/Com.h), and the service's CoTaskMem strings taken and freed.
 #pragma once
 #include <windows.h>
 #include <objbase.h>
@@ -8,46 +8,20 @@
 #include <string>
 #include <utility>
 
-template <typename T>
-class ComRef {
- public:
-  ComRef() = default;
-  explicit ComRef(T* adopted) : m_p(adopted) {}
-  ~ComRef() { Reset(); }
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  ComRef(ComRef&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
-  ComRef& operator=(ComRef&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      m_p = std::exchange(other.m_p, nullptr);
-    }
-    return *this;
-  }
+#include "platform/Com.h"
 
-  // For an out parameter: releases what is held first.
-  T** Out() {
-    Reset();
-    return &m_p;
-  }
-  void** OutVoid() { return reinterpret_cast<void**>(Out()); }
-  T* Get() const { return m_p; }
-  T* operator->() const { return m_p; }
-  explicit operator bool() const { return m_p != nullptr; }
-  T* Detach() { return std::exchange(m_p, nullptr); }
-  void Reset() {
-    if (T* p = std::exchange(m_p, nullptr)) p->Release();
-  }
-
- private:
-  T* m_p = nullptr;
-};
+// The device layer names the owner unqualified.
+using platform::ComRef;
 
 // A feature interface of a device or profile (GetFeature(IID, void**)).
 template <typename T, typename TSource>
 HRESULT GetFeatureOf(TSource* source, ComRef<T>& out) {
   if (source == nullptr) return E_POINTER;
   return source->GetFeature(__uuidof(T), out.OutVoid());
+}
+template <typename T, typename TSource>
+HRESULT GetFeatureOf(const ComRef<TSource>& source, ComRef<T>& out) {
+  return GetFeatureOf(source.Get(), out);
 }
 
 // Takes a string the service allocated: copies at most maxChars characters (never

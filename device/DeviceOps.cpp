@@ -94,7 +94,7 @@ bool CKeyboard::ImportProfileFile(const std::wstring& path, IKeyboardConfig* con
 
 bool CKeyboard::SetRemappingMode(int mode) {
   ScopedConnection connection(*this);
-  if (!connection || m_device == nullptr) return false;
+  if (!connection || !m_device) return false;
   ComRef<IDeviceMode> deviceMode;
   if (FAILED(GetFeatureOf(m_device, deviceMode))) return false;
   return SUCCEEDED(deviceMode->SetMode(mode));

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "platform/Com.h"
+
 namespace {
 
 const CapabilityCode kOvrixCapabilities[] = {CAPABILITY_PROFILES,  CAPABILITY_KEY_ASSIGNMENTS,
@@ -363,10 +365,9 @@ bool DeviceBlobToMacroEvents(MacroEventList& events, const DeviceMacroBlob* blob
 bool DeviceBlobToMacroEvents(MacroEventList& events, const DeviceMacroBlob* blob) {
   events.clear();
   if (!blob) return false;
-  IMalloc* malloc = nullptr;
-  if (FAILED(CoGetMalloc(1, &malloc)) || !malloc) return false;
+  platform::ComRef<IMalloc> malloc;
+  if (FAILED(CoGetMalloc(1, malloc.Out())) || !malloc) return false;
   const SIZE_T size = malloc->GetSize(const_cast<DeviceMacroBlob*>(blob));
-  malloc->Release();
   if (size == static_cast<SIZE_T>(-1)) return false;
   return DeviceBlobToMacroEvents(events, blob, size);
 }

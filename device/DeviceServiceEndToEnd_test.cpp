@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "device/DeviceTestSupport.h"
+#include "platform/Com.h"
 #include "service/DeviceServiceIds.h"
 #include "service/ServiceHost.h"
 #include "service/ServiceLauncher.h"
@@ -73,7 +74,7 @@ void ExpectKeys(CKeyboard& keyboard, IKeyboardConfig* config, IKeyboardProfile* 
 class DeviceServiceEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    ASSERT_TRUE(SUCCEEDED(m_com.Initialize(COINIT_APARTMENTTHREADED)));
     LoadKeyFiles();
     ASSERT_TRUE(StopService());
     m_folder = NewDataFolder(L"ovrix-devlayer-e2e-");
@@ -84,7 +85,7 @@ class DeviceServiceEndToEnd : public ::testing::Test {
     // started from here would keep this process's output open after it has ended.
     StopService();
     for (const std::wstring& file : m_files) DeleteFileW(file.c_str());
-    CoUninitialize();
+    m_com.Uninitialize();
   }
   bool RestartService() { return StopService() && StartService(kServiceExe, m_folder); }
   std::wstring File(const wchar_t* name) {
@@ -130,6 +131,7 @@ class DeviceServiceEndToEnd : public ::testing::Test {
     }
   }
 
+  platform::ComApartment m_com;
   std::vector<std::wstring> m_files;
   std::wstring m_folder;
 };

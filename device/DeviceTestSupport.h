@@ -17,6 +17,8 @@
 #include "device/Keyboard.h"
 #include "device/KeyboardConfig.h"
 #include "device/KeyboardDef.h"
+#include "platform/Com.h"
+#include "platform/Handles.h"
 #include "service/InProcessService.h"
 #include "service/ServiceCore.h"
 #include "service/ServiceObjects.h"
@@ -61,7 +63,6 @@ using platform::testing::PumpUntil;
 class FakeWriteWaits : public device::WriteWaits {
  public:
   FakeWriteWaits() : m_release(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-  ~FakeWriteWaits() override { CloseHandle(m_release); }
   FakeWriteWaits(const FakeWriteWaits&) = delete;
   FakeWriteWaits& operator=(const FakeWriteWaits&) = delete;
 
@@ -69,7 +70,7 @@ class FakeWriteWaits : public device::WriteWaits {
     lingerMs = ms;
     if (!holdLinger) return;
     lingering = true;
-    HANDLE handles[2] = {wake, m_release};
+    HANDLE handles[2] = {wake, m_release.Get()};
     WaitForMultipleObjects(2, handles, FALSE, INFINITE);
     lingering = false;
   }
@@ -82,7 +83,7 @@ class FakeWriteWaits : public device::WriteWaits {
       if ((giveUpWhen && giveUpWhen()) || GetTickCount64() > bound) return false;
     }
   }
-  void ReleaseLinger() { SetEvent(m_release); }
+  void ReleaseLinger() { SetEvent(m_release.Get()); }
 
   std::atomic<bool> holdLinger{false};
   std::atomic<bool> lingering{false};
@@ -91,7 +92,7 @@ class FakeWriteWaits : public device::WriteWaits {
   std::function<bool()> giveUpWhen;  // asked on the window thread
 
  private:
-  HANDLE m_release;
+  platform::KernelHandle m_release;
 };
 
 // The key id of a device key code (through the key definitions).
@@ -118,7 +119,7 @@ inline KeyAssignment SingleKey(int16_t scanCode, uint8_t flags) {
 class DeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    ASSERT_TRUE(SUCCEEDED(com_.Initialize(COINIT_APARTMENTTHREADED)));
     LoadKeyFiles();
     RegisterProxyStub();
     service_ = std::make_unique<CInProcessDeviceService>(L"", CInProcessDeviceService::Reach::FactoryOnly);
@@ -129,7 +130,7 @@ class DeviceTest : public ::testing::Test {
     keyboard_.reset();
     config_.reset();
     service_.reset();
-    CoUninitialize();
+    com_.Uninitialize();
   }
 
   std::unique_ptr<CKeyboard> NewKeyboard() {
@@ -234,6 +235,7 @@ class DeviceTest : public ::testing::Test {
     return id;
   }
 
+  platform::ComApartment com_;  // first: COM ends after everything else of the fixture
   std::unique_ptr<CInProcessDeviceService> service_;
   std::shared_ptr<FakeWriteWaits> waits_ = std::make_shared<FakeWriteWaits>();
   std::unique_ptr<CMorvelConfig> config_;

@@ -3,7 +3,7 @@
 #include <cwchar>
 
 #include "device/KeyboardText.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 
 MacroEvent MacroEventFromKeyEvent(const KeyEvent& event) {
   MacroEvent out;

@@ -4,7 +4,7 @@
 
 #include "device/InputFakes.h"
 #include "device/PredefinedMacros.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 
 namespace {
 

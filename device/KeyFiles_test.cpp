@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "device/KeyboardDef.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "platform/Strings.h"
 #include "platform/testing/TestFiles.h"
 

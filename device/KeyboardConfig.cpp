@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "platform/Handles.h"
 #include "platform/Strings.h"
 
 namespace settings_file {
@@ -17,15 +18,13 @@ bool EnsureUnicodeFile(const std::wstring& path) {
   if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
   const std::size_t separator = path.find_last_of(L"\\/");
   if (separator != std::wstring::npos) CreateDirectoryW(path.substr(0, separator).c_str(), nullptr);
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_EXISTS;
+  const platform::KernelHandle file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return GetLastError() == ERROR_FILE_EXISTS;
   static constexpr unsigned char kByteOrderMark[] = {0xFF, 0xFE};
   DWORD written = 0;
-  const bool ok = WriteFile(file, kByteOrderMark, sizeof kByteOrderMark, &written, nullptr) &&
-                  written == sizeof kByteOrderMark;
-  CloseHandle(file);
-  return ok;
+  return WriteFile(file.Get(), kByteOrderMark, sizeof kByteOrderMark, &written, nullptr) &&
+         written == sizeof kByteOrderMark;
 }
 }  // namespace
 
@@ -45,6 +44,16 @@ bool WriteActiveProfileName(const std::wstring& path, const std::wstring& name) 
 }
 
 }  // namespace settings_file
+
+bool ResetNewProfile(IKeyboardProfile* profile, IKeyboardConfig* config) {
+  if (profile == nullptr || config == nullptr) return false;
+  profile->ResetToDefaults();
+  profile->SetPath(std::wstring());
+  profile->SetAutoSwitch(0);
+  IKeyboardProfile* active = config->GetActiveProfile();
+  config->SetProfileOsdForAll(active != nullptr ? active->GetShowOsd() : 0);
+  return true;
+}
 
 CMorvelConfig::CMorvelConfig(const std::wstring& programFolder)
     : CKeyboardConfig<CMorvelProfile>(programFolder) {}

@@ -95,6 +95,12 @@ class IKeyboardConfig {
   ~IKeyboardConfig() = default;  // deleted through its class only
 };
 
+// Puts a profile back to the state of a new one: every key to its layout default,
+// no linked program, no automatic switching, and the show-on-screen setting that
+// all profiles share (the active profile's, or 0 without one) applied again to
+// every profile. False for a null profile or configuration.
+bool ResetNewProfile(IKeyboardProfile* profile, IKeyboardConfig* config);
+
 // The profiles, owned, in creation order (the order the GUI lists them).
 template <class TProfile>
 class CProfileList {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Handles.h"
 #include "platform/testing/TestFiles.h"
 
 namespace {
@@ -244,10 +245,10 @@ TEST_F(KeyboardConfig, LoadAllWithProfileFilesClearsTheListSafely) {
   // yields an empty list, and no active profile is left pointing into it.
   config.SetActiveProfile(config.AddNewProfile(L"Gone"));
   ASSERT_TRUE(config.SaveAll());
-  HANDLE file = CreateFileW((config.ProfileFolder() + L"Old.qxp").c_str(), GENERIC_WRITE, 0, nullptr,
-                            CREATE_NEW, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  CloseHandle(file);
+  platform::KernelHandle file(
+      CreateFileW((config.ProfileFolder() + L"Old.qxp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+  ASSERT_NE(file.Get(), nullptr);
+  file.Close();
   EXPECT_EQ(config.LoadProfiles(), 0);
   EXPECT_EQ(config.GetProfileCount(), 0);
   EXPECT_EQ(config.GetActiveProfile(), nullptr);
@@ -290,9 +291,9 @@ TEST(KeyboardConfigRename, TheOldFileGoesOnlyAfterTheCopyWasSaved) {
   CreateDirectoryW((program.Path() + L"save\\").c_str(), nullptr);
   const std::wstring file = program.Path() + L"save\\Old.qxp";
   for (bool saveWorks : {false, true}) {
-    HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-    CloseHandle(handle);
+    platform::KernelHandle handle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_NE(handle.Get(), nullptr);
+    handle.Close();
 
     CKeyboardConfig<StoredProfile> config(program.Path());
     config.Append(std::make_unique<StoredProfile>(L"Old", file, &saveWorks));
@@ -319,9 +320,9 @@ class LoadableProfile : public CKeyboardProfile {
 };
 
 void TouchFile(const std::wstring& path) {
-  HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-  CloseHandle(handle);
+  platform::KernelHandle handle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_NE(handle.Get(), nullptr);
+  handle.Close();
 }
 
 TEST(KeyboardConfigLoad, TheActiveProfileNameSurvivesARoundTrip) {

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 
 // One entry of a code sequence: a scan code, or a prefix byte with a non-zero flag
 // (1 for E0, 2 for E1).

@@ -89,7 +89,7 @@ bool CKeyboard::ReadFromDevice(IKeyboardConfig* config) {
     }
   }
   ClearChangeMarks(config);
-  return m_device != nullptr && ok;
+  return m_device && ok;
 }
 
 bool CKeyboard::ReadVersionStrings() {

@@ -1,6 +1,6 @@
 #include "device/KeyboardText.h"
 
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 
 namespace device {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 
 namespace {
 

@@ -4,7 +4,6 @@
 #include <iterator>
 #include <utility>
 
-#include "device/KeyboardConfig.h"
 #include "device/KeyboardDef.h"
 
 namespace {
@@ -99,14 +98,4 @@ void CBaseProfile::ResetKeysToDefaults() {
     reset.payload.key.flags = code.flag != 0 ? KEYFLAG_EXTENDED : 0;
     SetKeyAssignment(keyId, reset);
   }
-}
-
-bool ResetNewProfile(IKeyboardProfile* profile, IKeyboardConfig* config) {
-  if (profile == nullptr || config == nullptr) return false;
-  profile->ResetToDefaults();
-  profile->SetPath(std::wstring());
-  profile->SetAutoSwitch(0);
-  IKeyboardProfile* active = config->GetActiveProfile();
-  config->SetProfileOsdForAll(active != nullptr ? active->GetShowOsd() : 0);
-  return true;
 }

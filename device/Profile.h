@@ -10,8 +10,6 @@
 
 #include "device/KeyAssignment.h"
 
-class IKeyboardConfig;
-
 namespace device {
 // Change stamps: every change the configurator makes is stamped with a number
 // larger than any before it (from either thread), so that a write can tell the
@@ -169,9 +167,3 @@ class CMorvelProfile final : public CKeyboardProfile, public IKeyboardProfile {
   void UnusedSetting(intptr_t) override {}
   bool UnusedQuery() override { return false; }
 };
-
-// Puts a profile back to the state of a new one: every key to its layout default,
-// no linked program, no automatic switching, and the show-on-screen setting that
-// all profiles share (the active profile's, or 0 without one) applied again to
-// every profile. False for a null profile or configuration.
-bool ResetNewProfile(IKeyboardProfile* profile, IKeyboardConfig* config);

@@ -1,10 +1,10 @@
 #include "platform/Dialog.h"
 
 #include "platform/StartTimes.h"
+#include "platform/WinApp.h"
 
 namespace {
 
-CWinApp* g_app = nullptr;
 HINSTANCE g_resourceInstance = nullptr;
 
 // Our dialogs do all their work in the window object; the dialog procedure only
@@ -17,7 +17,6 @@ HWND TopLevelOf(HWND hwnd) { return hwnd ? ::GetAncestor(hwnd, GA_ROOT) : nullpt
 
 namespace platform {
 
-CWinApp* CurrentApp() { return g_app; }
 HINSTANCE ResourceInstance() { return g_resourceInstance ? g_resourceInstance : ::GetModuleHandleW(nullptr); }
 void SetResourceInstance(HINSTANCE instance) { g_resourceInstance = instance; }
 
@@ -51,7 +50,8 @@ bool CDialog::Create(UINT templateId, CWnd* parent) {
 INT_PTR CDialog::DoModal() {
   if (m_hWnd) return -1;
   HWND owner = m_parentWnd ? m_parentWnd->m_hWnd : nullptr;
-  if (!owner && g_app && g_app->m_pMainWnd && g_app->m_pMainWnd != this) owner = g_app->m_pMainWnd->m_hWnd;
+  if (CWinApp* app = platform::CurrentApp(); !owner && app && app->m_pMainWnd && app->m_pMainWnd != this)
+    owner = app->m_pMainWnd->m_hWnd;
   owner = TopLevelOf(owner);
 
   ModalRun run;
@@ -142,27 +142,4 @@ bool CDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
     return true;
   }
   return CWnd::OnMessage(msg, wParam, lParam, result);
-}
-
-CWinApp::CWinApp() : m_hInstance(::GetModuleHandleW(nullptr)) {
-  if (!g_app) g_app = this;
-}
-
-CWinApp::~CWinApp() {
-  if (g_app == this) g_app = nullptr;
-}
-
-int CWinApp::Run() {
-  if (!InitInstance()) return ExitInstance();
-  MSG msg;
-  for (;;) {
-    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0 || got == -1) break;
-    if (platform::PreTranslateThroughParents(&msg)) continue;
-    if (!msg.hwnd && PreTranslateMessage(&msg)) continue;
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-  m_exitCode = static_cast<int>(msg.wParam);
-  return ExitInstance();
 }

@@ -1,6 +1,6 @@
 // Dialogs from templates in the program's resources, modal by a message loop of
-// our own (so PreTranslateMessage sees every message, also in nested loops), and
-// the application object with its own message loop.
+// our own (so PreTranslateMessage sees every message, also in nested loops). The
+// application object is in platform/WinApp.h.
 #pragma once
 #include "platform/Window.h"
 
@@ -52,34 +52,7 @@ class CDialog : public CWnd {
   ModalRun* m_modalRun = nullptr;
 };
 
-class CWinApp {
- public:
-  CWinApp();
-  virtual ~CWinApp();
-  CWinApp(const CWinApp&) = delete;
-  CWinApp& operator=(const CWinApp&) = delete;
-
-  // False ends the program at once (after ExitInstance).
-  virtual BOOL InitInstance() { return TRUE; }
-  virtual int ExitInstance() { return m_exitCode; }
-  // Messages not aimed at one of our windows (thread messages) come here after
-  // the windows' PreTranslateMessage walk.
-  virtual BOOL PreTranslateMessage(MSG*) { return FALSE; }
-  // InitInstance, then the message loop until WM_QUIT, then ExitInstance.
-  virtual int Run();
-
-  // The main window: its destruction ends the message loop and clears this.
-  CWnd* m_pMainWnd = nullptr;
-  HINSTANCE m_hInstance;
-
- protected:
-  int m_exitCode = 0;
-};
-
 namespace platform {
-
-// The application object of the process, or null.
-CWinApp* CurrentApp();
 
 // Instance whose resources hold the dialog templates (the program by default).
 HINSTANCE ResourceInstance();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/WinApp.h"
 #include "platform/testing/GuiTestHost.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "platform/Window.h"
 
-#include "platform/Dialog.h"
+#include "platform/WinApp.h"
 #include "platform/Gdi.h"
 #include "platform/StartTimes.h"
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/Com.h"
 #include "service/ServiceObjects.h"
 #include "service/SimKeyboard.h"
 
@@ -23,12 +24,12 @@ class CInProcessDeviceService {
     options.stateFile = stateFile;
     options.keyboard = SimKeyboardKeys();
     m_core = CServiceCore::Create(std::move(options));
-    m_factory = NewDeviceServiceFactory(m_core);
+    m_factory = platform::ComRef<IClassFactory>(NewDeviceServiceFactory(m_core));
     if (reach == Reach::Registered) m_registration = std::make_unique<CServiceClassRegistration>(m_core);
   }
   ~CInProcessDeviceService() {
     m_registration.reset();
-    m_factory->Release();
+    m_factory.Reset();
     m_core.reset();
   }
   CInProcessDeviceService(const CInProcessDeviceService&) = delete;
@@ -36,13 +37,13 @@ class CInProcessDeviceService {
 
   bool Registered() const { return m_registration != nullptr && SUCCEEDED(m_registration->Status()); }
   // The service class's factory, for a device-manager seam.
-  IClassFactory* Factory() const { return m_factory; }
+  IClassFactory* Factory() const { return m_factory.Get(); }
   // The call log, injected failures and delays, the keyboard's own actions
   // (PressKey, RaiseRecording, SetPlugged), and the state itself.
   CServiceCore& Core() { return *m_core; }
 
  private:
   std::shared_ptr<CServiceCore> m_core;
-  IClassFactory* m_factory = nullptr;
+  platform::ComRef<IClassFactory> m_factory;
   std::unique_ptr<CServiceClassRegistration> m_registration;
 };

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/Com.h"
 #include "service/ServiceLauncher.h"
 #include "service/ServiceTestSupport.h"
 
@@ -66,10 +67,10 @@ int Run(const std::wstring& exe) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+  const platform::ComApartment com(COINIT_APARTMENTTHREADED);
+  if (!com.IsInitialised()) return 1;
   const int code = Run(DosPath(argc > 1 ? argv[1] : SERVICE_EXE));
   if (code) std::printf("failed: %d\n", code);
   std::fflush(stdout);
-  CoUninitialize();
   return code;
 }

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "device/DeviceCom.h"
+#include "platform/Com.h"
 #include "platform/testing/Clock.h"
 #include "service/DeviceServiceIds.h"
 
@@ -55,9 +55,9 @@ inline bool HandsOutObject(const std::wstring& method) {
 // The service's device reached down to IDeviceIdentity, whose GetIds is the
 // trivial call: it does no work in the service.
 struct TrivialCallTarget {
-  ComRef<IDeviceManager> manager;
-  ComRef<IDevice> device;
-  ComRef<IDeviceIdentity> identity;
+  platform::ComRef<IDeviceManager> manager;
+  platform::ComRef<IDevice> device;
+  platform::ComRef<IDeviceIdentity> identity;
 
   bool Open() {
     return SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext,

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <set>
 
+#include "platform/Handles.h"
 #include "platform/Strings.h"
 
 namespace {
@@ -87,8 +88,7 @@ CServiceCore::~CServiceCore() {
     SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
     DestroyWindow(m_window);
   }
-  for (auto& list : m_sinks)
-    for (auto& s : list) s.sink->Release();
+  for (auto& list : m_sinks) list.clear();
 }
 
 LRESULT CALLBACK CServiceCore::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -259,38 +259,38 @@ bool CServiceCore::Flush() {
 }
 
 bool CServiceCore::ReadFileText(const std::wstring& path, std::string& text, std::wstring& error) const {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
+  const platform::KernelHandle h(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h) {
     error = L"cannot open (error " + std::to_wstring(GetLastError()) + L")";
     return false;
   }
   LARGE_INTEGER size{};
-  bool ok = GetFileSizeEx(h, &size) && size.QuadPart <= kMaxFileBytes;
+  bool ok = GetFileSizeEx(h.Get(), &size) && size.QuadPart <= kMaxFileBytes;
   if (!ok) error = L"too large or unreadable";
   if (ok) {
     text.resize(static_cast<size_t>(size.QuadPart));
     DWORD read = 0;
-    ok = text.empty() || (ReadFile(h, text.data(), static_cast<DWORD>(text.size()), &read, nullptr) &&
-                          read == text.size());
+    ok = text.empty() ||
+         (ReadFile(h.Get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr) && read == text.size());
     if (!ok) error = L"read failed";
   }
-  CloseHandle(h);
   return ok;
 }
 
 bool CServiceCore::WriteFileAtomically(const std::wstring& path, const std::string& text,
                                        std::wstring& error) const {
   const std::wstring tmp = path + L".tmp";
-  HANDLE h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
+  platform::KernelHandle h(
+      CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h) {
     error = L"cannot create " + tmp + L" (error " + std::to_wstring(GetLastError()) + L")";
     return false;
   }
   DWORD written = 0;
-  bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-            written == text.size() && FlushFileBuffers(h);
-  CloseHandle(h);
+  bool ok = WriteFile(h.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+            written == text.size() && FlushFileBuffers(h.Get());
+  h.Close();  // before the move
   if (ok) ok = MoveFileExW(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   if (!ok) {
     error = L"cannot write " + path + L" (error " + std::to_wstring(GetLastError()) + L")";
@@ -558,10 +558,10 @@ HRESULT CServiceCore::ImportMacroFile(const std::wstring& path, GUID& newId) {
 
 DWORD CServiceCore::AddSink(EventSource source, IUnknown* sink) {
   if (!sink) return 0;
-  IUnknown* events = nullptr;
-  if (FAILED(sink->QueryInterface(EventIid(source), reinterpret_cast<void**>(&events))) || !events) return 0;
+  platform::ComRef<IUnknown> events;
+  if (FAILED(sink->QueryInterface(EventIid(source), events.OutVoid())) || !events) return 0;
   const DWORD cookie = m_nextCookie++;
-  m_sinks[static_cast<int>(source)].push_back(Sink{cookie, events});
+  m_sinks[static_cast<int>(source)].push_back(Sink{cookie, std::move(events)});
   Log(L"sink " + std::to_wstring(cookie) + L" connected");
   return cookie;
 }
@@ -570,9 +570,9 @@ bool CServiceCore::RemoveSink(EventSource source, DWORD cookie) {
   auto& list = m_sinks[static_cast<int>(source)];
   for (size_t i = 0; i < list.size(); ++i) {
     if (list[i].cookie != cookie) continue;
-    IUnknown* sink = list[i].sink;
+    platform::ComRef<IUnknown> sink = std::move(list[i].sink);
     list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
-    sink->Release();
+    sink.Reset();
     Log(L"sink " + std::to_wstring(cookie) + L" disconnected");
     return true;
   }
@@ -604,17 +604,17 @@ void CServiceCore::DispatchPending() {
 
 void CServiceCore::Fire(EventSource source, const std::function<HRESULT(IUnknown*)>& call, const wchar_t* name) {
   // A copy: a sink may connect or disconnect re-entrantly while it is called.
-  std::vector<Sink> targets = m_sinks[static_cast<int>(source)];
-  for (auto& t : targets) t.sink->AddRef();
+  std::vector<Sink> targets;
+  for (const Sink& s : m_sinks[static_cast<int>(source)])
+    targets.push_back(Sink{s.cookie, platform::ComRef<IUnknown>::Copy(s.sink.Get())});
   for (auto& t : targets) {
-    const HRESULT hr = call(t.sink);
+    const HRESULT hr = call(t.sink.Get());
     if (IsRpcFailure(hr)) {
       Log(std::wstring(L"event ") + name + L": sink " + std::to_wstring(t.cookie) + L" unreachable (" + Hr(hr) +
           L"); dropped");
       RemoveSink(source, t.cookie);
     }
   }
-  for (auto& t : targets) t.sink->Release();
 }
 
 void CServiceCore::RaiseProfileChanged(const GUID& id) {
@@ -659,15 +659,15 @@ void CServiceCore::RaiseApplication(int kind, const std::wstring& path) {
 
 void CServiceCore::Log(const std::wstring& line) {
   if (m_options.logFile.empty()) return;
-  HANDLE h = CreateFileW(m_options.logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return;
+  platform::KernelHandle h(CreateFileW(m_options.logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h) return;
   const std::string text = platform::WideToUtf8(Timestamp() + L" " + line + L"\r\n");
   DWORD written = 0;
-  WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  WriteFile(h.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   LARGE_INTEGER size{};
-  const bool full = GetFileSizeEx(h, &size) && size.QuadPart > m_options.logLimitBytes;
-  CloseHandle(h);
+  const bool full = GetFileSizeEx(h.Get(), &size) && size.QuadPart > m_options.logLimitBytes;
+  h.Close();  // before the log is moved aside
   // The service stays resident for days: the log is kept short while it runs, not
   // only at start.
   if (full) MoveAsideLog();

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Com.h"
 #include "service/ServiceState.h"
 
 enum class EventSource { Profile, Recording, Application, Dpi };
@@ -143,7 +144,7 @@ class CServiceCore {
   };
   struct Sink {
     DWORD cookie;
-    IUnknown* sink;  // the event interface, one reference held
+    platform::ComRef<IUnknown> sink;  // the event interface
   };
 
   Options m_options;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <thread>
 
+#include "platform/Com.h"
 #include "service/InProcessService.h"
 #include "service/ServiceObjects.h"
 #include "service/ServiceTestSupport.h"
@@ -32,14 +33,14 @@ void PutGuid(DeviceKeyAssignment& r, size_t payloadOffset, const GUID& id) {
 class ServiceCoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    ASSERT_TRUE(SUCCEEDED(m_com.Initialize(COINIT_APARTMENTTHREADED)));
     m_folder = NewTempFolder();
     Start();
   }
   void TearDown() override {
     m_session.Close();
     Stop();
-    CoUninitialize();
+    m_com.Uninitialize();
   }
   CServiceCore::Options Options() const {
     CServiceCore::Options o;
@@ -83,6 +84,7 @@ class ServiceCoreTest : public ::testing::Test {
     return id;
   }
 
+  platform::ComApartment m_com;
   // Sinks outlive the core, which releases its sinks when it ends.
   CTestSink m_sink, m_sink2;
   std::wstring m_folder;
@@ -722,7 +724,8 @@ TEST_F(ServiceCoreTest, AStateAtEveryLimitSurvivesARestart) {
 }
 
 TEST(ServiceLog, IsMovedAsideWheneverItPassesItsLimit) {
-  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  platform::ComApartment com;
+  ASSERT_TRUE(SUCCEEDED(com.Initialize(COINIT_APARTMENTTHREADED)));
   {
     const std::wstring folder = NewTempFolder();
     CServiceCore::Options options;
@@ -738,12 +741,12 @@ TEST(ServiceLog, IsMovedAsideWheneverItPassesItsLimit) {
     EXPECT_LT(old.size(), 2200u);
     EXPECT_NE(current.find("line 199 "), std::string::npos);
   }
-  CoUninitialize();
 }
 
 // As the configurator's write thread does: a worker calls the objects it was given.
 TEST(InProcessDeviceService, ChangesFromAWorkerThreadAreWrittenAfterTheDelay) {
-  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  platform::ComApartment com;
+  ASSERT_TRUE(SUCCEEDED(com.Initialize(COINIT_APARTMENTTHREADED)));
   {
     const std::wstring stateFile = NewTempFolder() + L"state";
     CInProcessDeviceService service(stateFile);
@@ -761,7 +764,6 @@ TEST(InProcessDeviceService, ChangesFromAWorkerThreadAreWrittenAfterTheDelay) {
     EXPECT_TRUE(PumpUntil([&] { return !service.Core().Dirty(); }));
     EXPECT_NE(ReadWholeFile(stateFile).find("From the worker"), std::string::npos);
   }
-  CoUninitialize();
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cwchar>
 #include <string>
 
+#include "platform/Com.h"
 #include "platform/Strings.h"
 #include "service/DeviceServiceIds.h"
 #include "service/ServiceHost.h"
@@ -48,9 +49,9 @@ int Report(HRESULT hr) {
   return 0;
 }
 
-HRESULT Connect(IDeviceServiceControl** control) {
+HRESULT Connect(platform::ComRef<IDeviceServiceControl>& control) {
   return CoCreateInstance(CLSID_DeviceServiceControl, nullptr, CLSCTX_LOCAL_SERVER, __uuidof(IDeviceServiceControl),
-                          reinterpret_cast<void**>(control));
+                          control.OutVoid());
 }
 
 int Run(int argc, wchar_t** argv) {
@@ -63,11 +64,11 @@ int Run(int argc, wchar_t** argv) {
       Print(L"not running\n");
       return 0;
     }
-    IDeviceServiceControl* control = nullptr;
-    HRESULT hr = Connect(&control);
+    platform::ComRef<IDeviceServiceControl> control;
+    HRESULT hr = Connect(control);
     if (SUCCEEDED(hr)) {
       hr = control->Shutdown();
-      control->Release();
+      control.Reset();
     }
     if (FAILED(hr)) return Report(hr);
     return WaitForServiceExit(10000) ? 0 : Report(HRESULT_FROM_WIN32(ERROR_TIMEOUT));
@@ -77,19 +78,16 @@ int Run(int argc, wchar_t** argv) {
     if (argc > 2 && !Number(argv[2], seconds)) return Usage();
     const ULONGLONG end = GetTickCount64() + seconds * 1000ull;
     for (;;) {
-      IDeviceServiceControl* control = nullptr;
-      const HRESULT hr = Connect(&control);
-      if (SUCCEEDED(hr)) {
-        control->Release();
-        return 0;
-      }
+      platform::ComRef<IDeviceServiceControl> control;
+      const HRESULT hr = Connect(control);
+      if (SUCCEEDED(hr)) return 0;
       if (GetTickCount64() >= end) return Report(hr);
       Sleep(100);
     }
   }
 
-  IDeviceServiceControl* control = nullptr;
-  HRESULT hr = Connect(&control);
+  platform::ComRef<IDeviceServiceControl> control;
+  HRESULT hr = Connect(control);
   if (FAILED(hr)) return Report(hr);
   int result = 0;
   if (cmd == L"plug" || cmd == L"unplug") {
@@ -131,15 +129,13 @@ int Run(int argc, wchar_t** argv) {
   } else {
     result = Usage();
   }
-  control->Release();
   return result;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 3;
-  const int code = Run(argc, argv);
-  CoUninitialize();
-  return code;
+  const platform::ComApartment com(COINIT_APARTMENTTHREADED);
+  if (!com.IsInitialised()) return 3;
+  return Run(argc, argv);
 }

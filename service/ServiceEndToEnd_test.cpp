@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/Com.h"
 #include "platform/Strings.h"
 #include "service/ServiceCalls.h"
 #include "service/ServiceLauncher.h"
@@ -22,7 +23,7 @@ const std::wstring kControlExe = DosPath(CONTROL_EXE);
 class ServiceEndToEnd : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    m_com.Initialize(COINIT_APARTMENTTHREADED);
     m_residentWasRunning = IsServiceRunning();
     ASSERT_TRUE(StopService());
     m_folder = NewDataFolder(L"ovrix-e2e-");
@@ -31,7 +32,7 @@ class ServiceEndToEnd : public ::testing::Test {
   static void TearDownTestSuite() {
     StopService();
     if (m_residentWasRunning) StartService(kServiceExe, L"");
-    CoUninitialize();
+    m_com.Uninitialize();
   }
   void SetUp() override {
     ComRef<IDeviceServiceControl> control;
@@ -63,6 +64,7 @@ class ServiceEndToEnd : public ::testing::Test {
     return code;
   }
 
+  static inline platform::ComApartment m_com;
   static inline std::wstring m_folder;
   static inline bool m_residentWasRunning = false;
   ServiceSession m_session;

@@ -2,19 +2,17 @@
 
 #include <shlobj.h>
 
+#include "platform/Handles.h"
+#include "platform/Registry.h"
 #include "service/DeviceServiceIds.h"
 #include "service/ServiceState.h"
 
 namespace {
 
 HRESULT SetKey(const std::wstring& path, const std::wstring& value) {
-  HKEY key = nullptr;
-  LONG rc = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
-  if (rc != ERROR_SUCCESS) return HRESULT_FROM_WIN32(rc);
-  rc = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                      static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
-  return HRESULT_FROM_WIN32(rc);
+  platform::RegistryKey key;
+  const LONG rc = key.Create(HKEY_LOCAL_MACHINE, path, KEY_WRITE);
+  return HRESULT_FROM_WIN32(rc != ERROR_SUCCESS ? rc : key.WriteString(nullptr, value));
 }
 
 std::wstring ClassKey(const CLSID& clsid) { return L"Software\\Classes\\CLSID\\" + GuidText(clsid); }
@@ -34,10 +32,7 @@ HRESULT CallProxyDll(const std::wstring& exePath, const char* entry) {
 }  // namespace
 
 bool IsServiceRunning() {
-  HANDLE m = OpenMutexW(SYNCHRONIZE, FALSE, kServiceMutexName);
-  if (!m) return false;
-  CloseHandle(m);
-  return true;
+  return static_cast<bool>(platform::KernelHandle(OpenMutexW(SYNCHRONIZE, FALSE, kServiceMutexName)));
 }
 
 bool WaitForServiceExit(DWORD timeoutMs) {

@@ -5,9 +5,11 @@
 
 #include <string>
 
+#include "platform/Com.h"
+#include "platform/Handles.h"
+#include "platform/testing/WinePath.h"
 #include "service/DeviceServiceIds.h"
 #include "service/ServiceHost.h"
-#include "platform/testing/WinePath.h"
 
 // Runs a program; one left running gets NUL as its standard handles, since under
 // Wine it would otherwise keep this process's output open (and ctest waiting).
@@ -16,60 +18,59 @@ inline bool RunProgram(const std::wstring& commandLine, DWORD* exitCode, bool wa
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};
-  HANDLE nul = INVALID_HANDLE_VALUE;
+  platform::KernelHandle nul;
   if (!wait) {
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-    nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING,
-                      0, nullptr);
-    if (nul != INVALID_HANDLE_VALUE) {
+    nul.Reset(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING,
+                          0, nullptr));
+    if (nul) {
       si.dwFlags = STARTF_USESTDHANDLES;
-      si.hStdInput = si.hStdOutput = si.hStdError = nul;
+      si.hStdInput = si.hStdOutput = si.hStdError = nul.Get();
     }
   }
-  const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, nul != INVALID_HANDLE_VALUE, 0,
-                                      nullptr, nullptr, &si, &pi);
-  if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
+  const BOOL started =
+      CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, static_cast<bool>(nul), 0, nullptr, nullptr, &si, &pi);
+  nul.Close();
   if (!started) return false;
+  const platform::ProcessHandles process(pi);
   bool ok = true;
   if (wait) {
-    ok = WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0;
-    if (exitCode) GetExitCodeProcess(pi.hProcess, exitCode);
+    ok = WaitForSingleObject(process.process.Get(), 60000) == WAIT_OBJECT_0;
+    if (exitCode) GetExitCodeProcess(process.process.Get(), exitCode);
   }
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
   return ok;
 }
 
 // Runs a program to its end with its standard output in `outputFile`.
 inline bool RunProgramToFile(const std::wstring& commandLine, const std::wstring& outputFile, DWORD* exitCode) {
   SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-  HANDLE out = CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
-  if (out == INVALID_HANDLE_VALUE) return false;
+  platform::KernelHandle out(
+      CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr));
+  if (!out) return false;
   std::wstring cmd = commandLine;
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
   si.dwFlags = STARTF_USESTDHANDLES;
   si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  si.hStdOutput = si.hStdError = out;
+  si.hStdOutput = si.hStdError = out.Get();
   PROCESS_INFORMATION pi = {};
   const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-  CloseHandle(out);
+  out.Close();
   if (!started) return false;
-  const bool ok = WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0;
-  if (exitCode) GetExitCodeProcess(pi.hProcess, exitCode);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  const platform::ProcessHandles process(pi);
+  const bool ok = WaitForSingleObject(process.process.Get(), 60000) == WAIT_OBJECT_0;
+  if (exitCode) GetExitCodeProcess(process.process.Get(), exitCode);
   return ok;
 }
 
 // Asks the running service to end and waits for it.
 inline bool StopService() {
   if (!IsServiceRunning()) return true;
-  IDeviceServiceControl* control = nullptr;
+  platform::ComRef<IDeviceServiceControl> control;
   if (SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceControl, nullptr, CLSCTX_LOCAL_SERVER,
-                                 __uuidof(IDeviceServiceControl), reinterpret_cast<void**>(&control)))) {
+                                 __uuidof(IDeviceServiceControl), control.OutVoid()))) {
     control->Shutdown();
-    control->Release();
+    control.Reset();
   }
   // Writing the state and ending can take long on a loaded machine; the wait ends
   // as soon as the service is gone.
@@ -90,12 +91,10 @@ inline bool StartService(const std::wstring& exe, const std::wstring& dataFolder
   if (!RunProgram(cmd, nullptr, false)) return false;
   for (int i = 0; i < 300; ++i) {
     if (IsServiceRunning()) {
-      IDeviceServiceControl* control = nullptr;
+      platform::ComRef<IDeviceServiceControl> control;
       if (SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceControl, nullptr, CLSCTX_LOCAL_SERVER,
-                                     __uuidof(IDeviceServiceControl), reinterpret_cast<void**>(&control)))) {
-        control->Release();
+                                     __uuidof(IDeviceServiceControl), control.OutVoid())))
         return true;
-      }
     }
     Sleep(50);
   }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/Handles.h"
 #include "platform/Strings.h"
 #include "service/ServiceHost.h"
 #include "service/ServiceObjects.h"
@@ -62,11 +63,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   }
   if (argv) LocalFree(argv);
 
-  HANDLE single = CreateMutexW(nullptr, TRUE, kServiceMutexName);
-  if (!single || GetLastError() == ERROR_ALREADY_EXISTS) {
-    if (single) CloseHandle(single);
-    return 2;  // already running
-  }
+  platform::KernelHandle single(CreateMutexW(nullptr, TRUE, kServiceMutexName));
+  if (!single || GetLastError() == ERROR_ALREADY_EXISTS) return 2;  // already running
   if (dataFolder.empty()) dataFolder = DefaultServiceDataFolder();
 
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 3;
@@ -105,8 +103,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   core->Log(L"service stopped");
   if (session) DestroyWindow(session);
   g_core = nullptr;
-  ReleaseMutex(single);
-  CloseHandle(single);
+  ReleaseMutex(single.Get());
+  single.Close();  // explicitly: ExitProcess below runs no destructor
   // The clients' sinks are not released one by one, nor COM shut down: each release
   // is a call into its client, and a client that does not answer (busy, hung, or
   // itself waiting for this service to end) would keep the service alive. Ending

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <tuple>
 
+#include "platform/Com.h"
+
 namespace service {
 
 enum class OwnKind { Profile, Macro, Application };
@@ -35,12 +37,10 @@ using service::OwnKind;
 // The id of one of the service's own objects of that kind; E_INVALIDARG for anything else.
 HRESULT OwnObjectId(IUnknown* object, OwnKind kind, GUID& id) {
   if (!object) return E_INVALIDARG;
-  IServiceOwnObject* own = nullptr;
-  if (FAILED(object->QueryInterface(__uuidof(IServiceOwnObject), reinterpret_cast<void**>(&own))) || !own)
-    return E_INVALIDARG;
+  platform::ComRef<IServiceOwnObject> own;
+  if (FAILED(object->QueryInterface(__uuidof(IServiceOwnObject), own.OutVoid())) || !own) return E_INVALIDARG;
   const bool match = own->Kind() == kind;
   if (match) id = own->ObjectId();
-  own->Release();
   return match ? S_OK : E_INVALIDARG;
 }
 
@@ -98,9 +98,8 @@ class CObject : public I... {
 // Hands out `object` as `riid` and drops the creation reference.
 template <typename T>
 HRESULT Give(T* object, REFIID riid, void** ppv) {
-  const HRESULT hr = object->QueryInterface(riid, ppv);
-  object->Release();
-  return hr;
+  const platform::ComRef<T> created(object);
+  return created->QueryInterface(riid, ppv);
 }
 
 HRESULT CopyOut(const std::wstring& text, LPWSTR* out) {
@@ -122,10 +121,9 @@ HRESULT CheckText(LPCWSTR text) {
 class CConnectionPoint : public CObject<IConnectionPoint> {
  public:
   CConnectionPoint(std::shared_ptr<CServiceCore> core, EventSource source, IConnectionPointContainer* container)
-      : CObject(std::move(core)), m_source(source), m_container(container) {
-    m_container->AddRef();
-  }
-  ~CConnectionPoint() override { m_container->Release(); }
+      : CObject(std::move(core)),
+        m_source(source),
+        m_container(platform::ComRef<IConnectionPointContainer>::Copy(container)) {}
 
   STDMETHODIMP GetConnectionInterface(IID* iid) override {
     if (!iid) return E_POINTER;
@@ -137,7 +135,7 @@ class CConnectionPoint : public CObject<IConnectionPoint> {
   STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** out) override {
     if (!out) return E_POINTER;
     m_container->AddRef();
-    *out = m_container;
+    *out = m_container.Get();
     return S_OK;
   }
   STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
@@ -159,7 +157,7 @@ class CConnectionPoint : public CObject<IConnectionPoint> {
 
  private:
   EventSource m_source;
-  IConnectionPointContainer* m_container;
+  platform::ComRef<IConnectionPointContainer> m_container;
 };
 
 // An object that raises one kind of event.
@@ -958,15 +956,14 @@ IClassFactory* NewDeviceServiceControlFactory(std::shared_ptr<CServiceCore> core
 }
 
 CServiceClassRegistration::CServiceClassRegistration(std::shared_ptr<CServiceCore> core) {
-  IClassFactory* service = NewDeviceServiceFactory(core);
-  IClassFactory* control = NewDeviceServiceControlFactory(core);
-  m_status = CoRegisterClassObject(CLSID_DeviceServiceClass, service, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
-                                  &m_serviceCookie);
+  // Registered, each factory is held by COM; these are the creation references.
+  const platform::ComRef<IClassFactory> service(NewDeviceServiceFactory(core));
+  const platform::ComRef<IClassFactory> control(NewDeviceServiceControlFactory(core));
+  m_status = CoRegisterClassObject(CLSID_DeviceServiceClass, service.Get(), CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
+                                   &m_serviceCookie);
   if (SUCCEEDED(m_status))
-    m_status = CoRegisterClassObject(CLSID_DeviceServiceControl, control, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
-                                    &m_controlCookie);
-  service->Release();
-  control->Release();
+    m_status = CoRegisterClassObject(CLSID_DeviceServiceControl, control.Get(), CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
+                                     &m_controlCookie);
 }
 
 CServiceClassRegistration::~CServiceClassRegistration() {

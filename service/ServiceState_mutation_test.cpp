@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/Com.h"
 #include "platform/Strings.h"
 #include "platform/testing/Mutation.h"
 #include "platform/testing/TestIds.h"
@@ -94,12 +95,13 @@ ServiceState RichState(const std::vector<SimKey>& keyboard) {
 class ServiceFileMutation : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    ASSERT_TRUE(SUCCEEDED(com_.Initialize(COINIT_APARTMENTTHREADED)));
     folder_ = NewTempFolder();
     keyboard_ = SimKeyboardKeys();
   }
-  void TearDown() override { CoUninitialize(); }
+  void TearDown() override { com_.Uninitialize(); }
 
+  platform::ComApartment com_;
   std::wstring folder_;
   std::vector<SimKey> keyboard_;
 };

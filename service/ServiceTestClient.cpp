@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "platform/Com.h"
+#include "platform/Handles.h"
 #include "platform/Strings.h"
 #include "service/ServiceState.h"
 #include "service/ServiceTestSupport.h"
@@ -15,13 +17,11 @@
 namespace {
 
 bool WriteText(const wchar_t* path, const std::wstring& text) {
-  HANDLE h = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  const platform::KernelHandle h(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  if (!h) return false;
   const std::string utf8 = platform::WideToUtf8(text);
   DWORD n = 0;
-  const bool ok = WriteFile(h, utf8.data(), static_cast<DWORD>(utf8.size()), &n, nullptr) && n == utf8.size();
-  CloseHandle(h);
-  return ok;
+  return WriteFile(h.Get(), utf8.data(), static_cast<DWORD>(utf8.size()), &n, nullptr) && n == utf8.size();
 }
 
 int Run(int argc, wchar_t** argv) {
@@ -62,8 +62,7 @@ int Run(int argc, wchar_t** argv) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
-  const int code = Run(argc, argv);
-  CoUninitialize();
-  return code;
+  const platform::ComApartment com(COINIT_APARTMENTTHREADED);
+  if (!com.IsInitialised()) return 1;
+  return Run(argc, argv);
 }

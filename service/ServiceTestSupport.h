@@ -8,12 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "device/DeviceCom.h"
+#include "platform/Com.h"
 #include "platform/testing/MessagePump.h"
 #include "platform/testing/TestFiles.h"
 #include "service/DeviceServiceIds.h"
 
-// The owner of COM pointers is the device layer's ComRef; Com is its older name.
+// The owner of COM pointers is platform's ComRef; Com is its older name.
+using platform::ComRef;
 template <typename T>
 using Com = ComRef<T>;
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Handles.h"
 #include "platform/testing/OtherPrograms.h"
 #include "platform/testing/WinePath.h"
 
@@ -66,7 +67,9 @@ TEST(MainWindow, ShowsTheBackgroundInsideTheMaskAndNothingOutside) {
   const std::vector<uint32_t> shape = Pixels(mask, width, height);
 
   PROCESS_INFORMATION pi{};
-  ASSERT_TRUE(platform::testing::StartProgram(L"\"" + kApp + L"KestraneOvrixConfig.exe\"", kApp.c_str(), pi));
+  const bool started = platform::testing::StartProgram(L"\"" + kApp + L"KestraneOvrixConfig.exe\"", kApp.c_str(), pi);
+  const platform::ProcessHandles process(pi);
+  ASSERT_TRUE(started);
   HWND found = nullptr;
   for (int i = 0; i < 200 && !found; ++i) {
     found = platform::testing::TopWindowOf(pi.dwProcessId, L"SINGLE_INSTANCE_APP_MORVEL");
@@ -119,8 +122,6 @@ TEST(MainWindow, ShowsTheBackgroundInsideTheMaskAndNothingOutside) {
   DWORD code = 99;
   GetExitCodeProcess(pi.hProcess, &code);
   EXPECT_EQ(code, 0u);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
   DeleteObject(background);
   DeleteObject(mask);
 }

@@ -11,10 +11,12 @@
 #include "gui/controls/TextItem.h"
 #include "gui/panels/ListPanel.h"
 #include "gui/skin/FontItem.h"
-#include "gui/skin/LangTable.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/LangTable.h"
+#include "gui/skin/SkinLoader.h"
+#include "gui/base/SkinNameTables.h"
 #include "gui/skin/SkinResourceCache.h"
-#include "gui/skin/SkinGlobals.h"
+#include "gui/base/SkinGlobals.h"
+#include "platform/Gdi.h"
 #include "platform/Strings.h"
 #include "platform/testing/WinePath.h"
 
@@ -188,7 +190,7 @@ std::map<int32_t, std::string> ElementNames(const std::vector<std::wstring>& fil
 std::vector<std::string> TextsThatDoNotFit(const GUIItemList& items, const std::string& where,
                                            const std::string& language, const std::map<int32_t, std::string>& names) {
   std::vector<std::string> problems;
-  HDC dc = ::GetDC(nullptr);
+  CClientDC dc(nullptr);
   for (CGUIItem* item : items) {
     if (item == nullptr) continue;
     RECT client{};
@@ -231,7 +233,6 @@ std::vector<std::string> TextsThatDoNotFit(const GUIItemList& items, const std::
       }
     }
   }
-  ::ReleaseDC(nullptr, dc);
   return problems;
 }
 

@@ -18,8 +18,11 @@
 #include <vector>
 
 #include "device/KeyboardDef.h"
-#include "gui/skin/LangTable.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/LangTable.h"
+#include "gui/base/SkinNameTables.h"
+#include "gui/skin/SkinLoader.h"
+#include "platform/Gdi.h"
+#include "platform/Handles.h"
 #include "platform/Strings.h"
 #include "platform/testing/TestFiles.h"
 #include "platform/testing/WinePath.h"
@@ -192,21 +195,21 @@ std::vector<uint32_t> ImagePixels(const std::wstring& path, int& width, int& hei
   BITMAPINFO request{};
   request.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-  HDC screen = GetDC(nullptr);
+  CClientDC screen(nullptr);
   GetDIBits(screen, bitmap, 0, height, pixels.data(), &request, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
   DeleteObject(bitmap);
   for (uint32_t& p : pixels) p &= 0xFFFFFF;
   return pixels;
 }
 
 int BitsPerPixel(const std::wstring& path) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return 0;
+  platform::KernelHandle f(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!f) return 0;
   unsigned char header[30] = {};
   DWORD read = 0;
-  ReadFile(f, header, sizeof(header), &read, nullptr);
-  CloseHandle(f);
+  ReadFile(f.Get(), header, sizeof(header), &read, nullptr);
+  f.Close();
   if (read < sizeof(header) || header[0] != 'B' || header[1] != 'M') return 0;
   return header[28] | (header[29] << 8);
 }

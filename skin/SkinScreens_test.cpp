@@ -15,9 +15,11 @@
 #include "gui/controls/BitmapItem.h"
 #include "gui/panels/ListPanel.h"
 #include "gui/testing/PopupSteps.h"
-#include "gui/skin/LangTable.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/LangTable.h"
+#include "gui/skin/SkinLoader.h"
+#include "gui/base/SkinNameTables.h"
 #include "gui/testing/TestBitmaps.h"
+#include "platform/Gdi.h"
 #include "platform/Strings.h"
 #include "platform/Window.h"
 #include "platform/testing/MessagePump.h"
@@ -68,7 +70,7 @@ using platform::testing::PumpPending;
 
 // The screen's pixels (0x00RRGGBB) in the rectangle at the origin.
 std::vector<uint32_t> ScreenPixels(int width, int height) {
-  HDC screen = ::GetDC(nullptr);
+  CClientDC screen(nullptr);
   HDC memory = ::CreateCompatibleDC(screen);
   BITMAPINFO info{};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
@@ -81,7 +83,6 @@ std::vector<uint32_t> ScreenPixels(int width, int height) {
   ::SelectObject(memory, old);
   ::DeleteObject(dib);
   ::DeleteDC(memory);
-  ::ReleaseDC(nullptr, screen);
   return pixels;
 }
 

@@ -23,7 +23,9 @@
 #include <thread>
 #include <vector>
 
-#include "device/DeviceCom.h"
+#include "platform/Com.h"
+#include "platform/Gdi.h"
+#include "platform/Handles.h"
 #include "platform/testing/Clock.h"
 #include "platform/testing/MessagePump.h"
 #include "platform/testing/WinePath.h"
@@ -63,11 +65,11 @@ double Median(std::vector<double> values) {
 class DebugOutputReader {
  public:
   bool Start() {
-    m_bufferReady = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY");
-    m_dataReady = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY");
-    m_mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"DBWIN_BUFFER");
+    m_bufferReady.Reset(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY"));
+    m_dataReady.Reset(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY"));
+    m_mapping.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"DBWIN_BUFFER"));
     if (!m_bufferReady || !m_dataReady || !m_mapping) return false;
-    m_view = static_cast<const char*>(MapViewOfFile(m_mapping, FILE_MAP_READ, 0, 0, 4096));
+    m_view = static_cast<const char*>(MapViewOfFile(m_mapping.Get(), FILE_MAP_READ, 0, 0, 4096));
     if (!m_view) return false;
     m_thread = std::thread([this] { Run(); });
     return true;
@@ -76,8 +78,9 @@ class DebugOutputReader {
     m_stop = true;
     if (m_thread.joinable()) m_thread.join();
     if (m_view) UnmapViewOfFile(m_view);
-    for (HANDLE h : {m_mapping, m_dataReady, m_bufferReady})
-      if (h) CloseHandle(h);
+    m_mapping.Close();
+    m_dataReady.Close();
+    m_bufferReady.Close();
   }
   // The line of a process, waiting up to a few seconds for it.
   std::string LineOf(DWORD pid, DWORD waitMs) {
@@ -95,8 +98,8 @@ class DebugOutputReader {
  private:
   void Run() {
     while (!m_stop) {
-      SetEvent(m_bufferReady);
-      if (WaitForSingleObject(m_dataReady, 100) != WAIT_OBJECT_0) continue;
+      SetEvent(m_bufferReady.Get());
+      if (WaitForSingleObject(m_dataReady.Get(), 100) != WAIT_OBJECT_0) continue;
       DWORD pid = 0;
       memcpy(&pid, m_view, sizeof(pid));
       const std::string text(m_view + sizeof(pid), strnlen(m_view + sizeof(pid), 4096 - sizeof(pid)));
@@ -107,7 +110,7 @@ class DebugOutputReader {
     }
   }
 
-  HANDLE m_bufferReady = nullptr, m_dataReady = nullptr, m_mapping = nullptr;
+  platform::KernelHandle m_bufferReady, m_dataReady, m_mapping;
   const char* m_view = nullptr;
   std::thread m_thread;
   std::atomic<bool> m_stop{false};
@@ -133,7 +136,7 @@ class CallLog {
   }
 
  private:
-  ComRef<IDeviceServiceControl> m_control;
+  platform::ComRef<IDeviceServiceControl> m_control;
 };
 
 // What one start of the configurator reported, in milliseconds from CreateProcess.
@@ -191,18 +194,13 @@ BOOL CALLBACK CountTopLevel(HWND hwnd, LPARAM count) {
 }
 
 // NUL as standard handles: what the program starts must not hold our output.
-HANDLE OpenNul() {
+platform::KernelHandle OpenNul() {
   SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-  return CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0,
-                     nullptr);
+  return platform::KernelHandle(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            &sa, OPEN_EXISTING, 0, nullptr));
 }
 
-COLORREF ScreenPixel(POINT at) {
-  HDC screen = GetDC(nullptr);
-  const COLORREF colour = GetPixel(screen, at.x, at.y);
-  ReleaseDC(nullptr, screen);
-  return colour;
-}
+COLORREF ScreenPixel(POINT at) { return GetPixel(CClientDC(nullptr), at.x, at.y); }
 
 // Milliseconds from CreateProcess until the pixel shows the colour; -1 on failure.
 // With a reader, the program's own account of its start goes into `breakdown`.
@@ -216,18 +214,20 @@ double TimeToFirstPaint(const Target& target, DebugOutputReader* reader = nullpt
   platform::testing::PumpPending();
   if (calls) calls->Clear();
 
-  HANDLE nul = OpenNul();
+  platform::KernelHandle nul = OpenNul();
   STARTUPINFOW si{};
   si.cb = sizeof(si);
   si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = si.hStdOutput = si.hStdError = nul;
+  // A NUL that did not open is INVALID_HANDLE_VALUE, as CreateFileW gave it.
+  si.hStdInput = si.hStdOutput = si.hStdError = nul ? nul.Get() : INVALID_HANDLE_VALUE;
   PROCESS_INFORMATION pi{};
   std::wstring cmd = L"\"" + target.exe + L"\"";
   const LARGE_INTEGER start = Now();
   const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                       target.folder.empty() ? nullptr : target.folder.c_str(), &si, &pi);
-  CloseHandle(nul);
+  nul.Close();
   if (!started) return -1;
+  const platform::ProcessHandles process(pi);
   double elapsed = -1;
   for (;;) {
     const double ms = Ms(Now().QuadPart - start.QuadPart);
@@ -257,8 +257,6 @@ double TimeToFirstPaint(const Target& target, DebugOutputReader* reader = nullpt
     Sleep(10);
   }
   if (WaitForSingleObject(pi.hProcess, 20000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
   return elapsed;
 }
 
@@ -354,7 +352,7 @@ int main() {
   const Target minimal{L"minimal window", DosPath(OVRIX_MINIMAL_WINDOW_EXE), L"", POINT{100, 100}, RGB(12, 34, 56),
                        L"OvrixMinimalWindow"};
 
-  CoInitialize(nullptr);
+  const platform::ComApartment com(COINIT_APARTMENTTHREADED);
   DebugOutputReader reader;
   const bool reading = reader.Start();
   CallLog calls;
@@ -436,6 +434,5 @@ int main() {
               median([](const Breakdown& b) { return b.spent.at("region"); }), first.counts.at("region"));
   std::printf("windows of the configurator at its first paint: %d; service calls to its first paint: %d\n",
               first.windows, first.serviceCalls);
-  CoUninitialize();
   return c > 0 && m > 0 ? 0 : 1;
 }

@@ -56,11 +56,9 @@ bool CEventConnectionBase::Answers() const {
   if (!m_point) return false;
   // Our own reference for the call: COM's wait loop may run a handler that drops
   // this connection while the call is out.
-  IConnectionPoint* point = m_point.Get();
-  point->AddRef();
+  const auto point = platform::ComRef<IConnectionPoint>::Copy(m_point.Get());
   IID iid{};
   const HRESULT hr = point->GetConnectionInterface(&iid);
-  point->Release();
   return !tray::IsServerGone(hr);
 }
 
@@ -68,19 +66,18 @@ CEventConnectionBase::~CEventConnectionBase() {
   if (m_sinkControl) m_sinkControl->ClearHandler();
   if (m_cookie && m_point) m_point->Unadvise(m_cookie);
   m_point.Reset();
-  if (IUnknown* sink = std::exchange(m_sink, nullptr)) sink->Release();
+  m_sink.Reset();
   m_source.Reset();
 }
 
 bool CEventConnectionBase::Advise(IUnknown* source, REFIID iid, IUnknown* sink, tray::ClearableSink* control) {
-  m_sink = sink;
+  m_sink = platform::ComRef<IUnknown>(sink);  // the sink's creation reference, handed over
   m_sinkControl = control;
   if (!source || !sink) return false;
-  source->AddRef();
-  m_source = ComRef<IUnknown>(source);
-  ComRef<IConnectionPointContainer> container;
+  m_source = platform::ComRef<IUnknown>::Copy(source);
+  platform::ComRef<IConnectionPointContainer> container;
   if (FAILED(source->QueryInterface(IID_IConnectionPointContainer, container.OutVoid())) || !container) return false;
-  ComRef<IConnectionPoint> point;
+  platform::ComRef<IConnectionPoint> point;
   if (FAILED(container->FindConnectionPoint(iid, point.Out())) || !point) return false;
   DWORD cookie = 0;
   if (FAILED(point->Advise(sink, &cookie)) || cookie == 0) return false;

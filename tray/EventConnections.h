@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "device/DeviceCom.h"
+#include "platform/Com.h"
 #include "service/DeviceServiceIds.h"
 
 class IProfileEventHandler {
@@ -161,9 +161,9 @@ class CEventConnectionBase {
   bool Advise(IUnknown* source, REFIID iid, IUnknown* sink, tray::ClearableSink* control);
 
  private:
-  ComRef<IUnknown> m_source;
-  ComRef<IConnectionPoint> m_point;
-  IUnknown* m_sink = nullptr;
+  platform::ComRef<IUnknown> m_source;
+  platform::ComRef<IConnectionPoint> m_point;
+  platform::ComRef<IUnknown> m_sink;
   tray::ClearableSink* m_sinkControl = nullptr;
   DWORD m_cookie = 0;
 };

@@ -133,11 +133,10 @@ class ReentrantSource : public IConnectionPointContainer, public IConnectionPoin
   }
   STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
   void Fire() {
-    _IProfileManagerEvents* events = nullptr;
-    if (sink && SUCCEEDED(sink->QueryInterface(__uuidof(_IProfileManagerEvents), reinterpret_cast<void**>(&events)))) {
+    platform::ComRef<_IProfileManagerEvents> events;
+    if (sink && SUCCEEDED(sink->QueryInterface(__uuidof(_IProfileManagerEvents), events.OutVoid()))) {
       const GUID id = TestId(9);
       events->OnActiveProfileChanged(&id);
-      events->Release();
     }
   }
 };

@@ -58,7 +58,7 @@ OnScreenDisplay::OnScreenDisplay(HINSTANCE instance) : m_instance(instance) {}
 
 OnScreenDisplay::~OnScreenDisplay() {
   DestroyWindows();
-  if (m_comInitialised) ::CoUninitialize();
+  m_com.Uninitialize();
 }
 
 void OnScreenDisplay::DestroyWindows() {
@@ -86,8 +86,7 @@ bool OnScreenDisplay::CreateOsdWindow(const wchar_t* className, WNDPROC proc, HW
 }
 
 HRESULT OnScreenDisplay::OsdInit() {
-  if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) return E_FAIL;
-  m_comInitialised = true;
+  if (FAILED(m_com.Initialize(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) return E_FAIL;
   const bool text = CreateOsdWindow(kTextClass, &OnScreenDisplay::TextProc, m_textWindow);
   const bool slider = text && CreateOsdWindow(kSliderClass, &OnScreenDisplay::SliderProc, m_sliderWindow);
   if (!text || !slider) {
@@ -99,10 +98,8 @@ HRESULT OnScreenDisplay::OsdInit() {
 }
 
 void OnScreenDisplay::ComputeScale(HWND window) {
-  if (HDC dc = ::GetDC(window)) {
-    m_scale = static_cast<float>(::GetDeviceCaps(dc, LOGPIXELSX)) / 72.0f;
-    ::ReleaseDC(window, dc);
-  }
+  CClientDC dc(window);
+  if (dc.GetSafeHdc()) m_scale = static_cast<float>(::GetDeviceCaps(dc, LOGPIXELSX)) / 72.0f;
 }
 
 void OnScreenDisplay::ShowText(const std::wstring& text) {

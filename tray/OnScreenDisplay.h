@@ -12,6 +12,7 @@
 
 #include <string>
 
+#include "platform/Com.h"
 #include "platform/Gdi.h"
 
 inline constexpr UINT OsdShowMessage = 0x40C;
@@ -78,7 +79,7 @@ class OnScreenDisplay {
   void Hide(HWND hwnd, UINT_PTR& timer);
 
   HINSTANCE m_instance;
-  bool m_comInitialised = false;
+  platform::ComApartment m_com;
   std::wstring m_text;
   HWND m_textWindow = nullptr;
   HWND m_sliderWindow = nullptr;

@@ -27,10 +27,9 @@ class Picture {
     GetClientRect(window, &client);
     width = client.right;
     height = client.bottom;
-    HDC screen = GetDC(nullptr);
+    CClientDC screen(nullptr);
     dc.CreateCompatibleDC(screen);
     bitmap.CreateCompatibleBitmap(screen, width, height);
-    ReleaseDC(nullptr, screen);
     select = std::make_unique<platform::SelectGuard>(dc, bitmap.GetSafeHandle());
     RECT all{0, 0, width, height};
     dc.FillSolidRect(all, RGB(255, 0, 255));  // what the window does not paint shows
@@ -81,9 +80,8 @@ TEST_F(DisplayTest, TwoHiddenClickThroughTopmostWindowsOnThePrimaryMonitorsBotto
   GetClassNameW(display->SliderWindow(), name, 32);
   EXPECT_STREQ(name, L"csl_osdslider");
 
-  HDC screen = GetDC(nullptr);
+  CClientDC screen(nullptr);
   const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-  ReleaseDC(nullptr, screen);
   const int height = static_cast<int>(dpi / 72.0f * 20);
   const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
   RECT rect{};

@@ -4,7 +4,8 @@
 
 #include <utility>
 
-#include "device/Bootstrap.h"
+#include "platform/Handles.h"
+#include "platform/Registry.h"
 
 namespace tray {
 
@@ -12,46 +13,13 @@ namespace {
 
 constexpr wchar_t kConfiguratorExe[] = L"KestraneOvrixConfig.exe";
 
-// A kernel handle closed once (process snapshots, tokens, processes).
-class KernelHandle {
- public:
-  explicit KernelHandle(HANDLE h) : h_(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
-  ~KernelHandle() {
-    if (h_) ::CloseHandle(h_);
-  }
-  KernelHandle(const KernelHandle&) = delete;
-  KernelHandle& operator=(const KernelHandle&) = delete;
-  HANDLE Get() const { return h_; }
-  explicit operator bool() const { return h_ != nullptr; }
-
- private:
-  HANDLE h_;
-};
-
-class RegistryKey {
- public:
-  RegistryKey() = default;
-  ~RegistryKey() {
-    if (key_) ::RegCloseKey(key_);
-  }
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-  // Read access only: the tray never creates the installer's key.
-  bool Open(HKEY root, const std::wstring& path) {
-    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key_) == ERROR_SUCCESS;
-  }
-  HKEY Get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
 bool ReadProgramValue(const wchar_t* valueName, std::wstring& out) {
   const Seams& seams = CurrentSeams();
-  RegistryKey key;
-  if (!key.Open(seams.registryRoot, seams.registryPath)) return false;
-  wchar_t buffer[kRegistryStringChars] = {};
-  if (ReadRegistryString(buffer, key.Get(), valueName) != ERROR_SUCCESS) return false;
+  // Read access only: the tray never creates the installer's key.
+  platform::RegistryKey key;
+  if (key.Open(seams.registryRoot, seams.registryPath) != ERROR_SUCCESS) return false;
+  wchar_t buffer[platform::kRegistryStringChars] = {};
+  if (key.ReadString(valueName, buffer) != ERROR_SUCCESS) return false;
   out = buffer;
   return true;
 }
@@ -74,7 +42,7 @@ std::wstring WholeExeName(const PROCESSENTRY32W& entry) {
   const size_t field = sizeof(entry.szExeFile) / sizeof(entry.szExeFile[0]);
   const size_t length = wcsnlen(entry.szExeFile, field);
   if (length < field) return FileNameOf(std::wstring(entry.szExeFile, length));
-  KernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+  platform::KernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
   if (!process) return {};
   std::wstring path(32768, L'\0');
   DWORD size = static_cast<DWORD>(path.size());
@@ -94,7 +62,7 @@ class SystemProcessesImpl : public IProcesses {
   }
   std::vector<ProcessName> Snapshot() override {
     std::vector<ProcessName> list;
-    KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    platform::KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return list;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
@@ -167,7 +135,7 @@ bool CPcManager::LaunchConfigurator() const {
 bool CPcManager::EnableDebugPrivilege() const {
   HANDLE raw = nullptr;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw)) return false;
-  tray::KernelHandle token(raw);
+  platform::KernelHandle token(raw);
   TOKEN_PRIVILEGES privileges{};
   if (!::LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege", &privileges.Privileges[0].Luid)) return false;
   privileges.PrivilegeCount = 1;

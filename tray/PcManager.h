@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Registry.h"
+
 namespace tray {
 
 // Shell calls of the tray: the notification icon, starting programs, and the
@@ -45,7 +47,7 @@ struct Seams {
   // Where the installer's values live: the root key is part of the seam, so
   // tests use a key of their own under HKEY_CURRENT_USER.
   HKEY registryRoot = HKEY_LOCAL_MACHINE;
-  std::wstring registryPath = L"Software\\Tavrik\\Kestrane Ovrix";
+  std::wstring registryPath = platform::kProgramRegistryPath;
   // GetModuleFileNameW(nullptr, buffer, size) for the program's own path.
   std::function<DWORD(wchar_t*, DWORD)> moduleFileName;
 };

@@ -124,22 +124,21 @@ TickCalls Count(const std::vector<std::wstring>& calls) {
 }
 
 bool AddLinkedProfiles(int count) {
-  IDeviceManager* manager = nullptr;
-  IDevice* device = nullptr;
-  IProfileManager* profiles = nullptr;
-  bool ok = SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext,
-                                       __uuidof(IDeviceManager), reinterpret_cast<void**>(&manager))) &&
-            SUCCEEDED(manager->GetDevice(0, &device)) &&
-            SUCCEEDED(device->GetFeature(__uuidof(IProfileManager), reinterpret_cast<void**>(&profiles)));
-  for (int i = 2; ok && i <= count; ++i) {
-    IDeviceProfile* profile = nullptr;
-    ok = SUCCEEDED(profiles->CreateProfile(&profile)) &&
-         SUCCEEDED(profile->SetName((L"Profile " + std::to_wstring(i)).c_str()));
-    if (profile) profile->Release();
+  bool ok = false;
+  {
+    ComRef<IDeviceManager> manager;
+    ComRef<IDevice> device;
+    ComRef<IProfileManager> profiles;
+    ok = SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext, __uuidof(IDeviceManager),
+                                    manager.OutVoid())) &&
+         SUCCEEDED(manager->GetDevice(0, device.Out())) &&
+         SUCCEEDED(device->GetFeature(__uuidof(IProfileManager), profiles.OutVoid()));
+    for (int i = 2; ok && i <= count; ++i) {
+      ComRef<IDeviceProfile> profile;
+      ok = SUCCEEDED(profiles->CreateProfile(profile.Out())) &&
+           SUCCEEDED(profile->SetName((L"Profile " + std::to_wstring(i)).c_str()));
+    }
   }
-  if (profiles) profiles->Release();
-  if (device) device->Release();
-  if (manager) manager->Release();
   CDeviceManager tray;
   for (int i = 1; ok && i <= count; ++i) {
     const std::wstring name = L"Profile " + std::to_wstring(i);
@@ -152,7 +151,7 @@ bool AddLinkedProfiles(int count) {
 }  // namespace
 
 int wmain() {
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const platform::ComApartment com(COINIT_APARTMENTTHREADED);
   const std::wstring serviceExe = DosPath(OVRIX_SERVICE_EXE);
   if (!StopService() || !StartService(serviceExe, NewDataFolder(L"tray-bench-"))) {
     std::printf("the service did not start\n");
@@ -160,9 +159,9 @@ int wmain() {
   }
   int result = 0;
   {
-    IDeviceServiceControl* control = nullptr;
+    ComRef<IDeviceServiceControl> control;
     if (FAILED(CoCreateInstance(CLSID_DeviceServiceControl, nullptr, CLSCTX_LOCAL_SERVER,
-                                __uuidof(IDeviceServiceControl), reinterpret_cast<void**>(&control))) ||
+                                __uuidof(IDeviceServiceControl), control.OutVoid())) ||
         FAILED(control->ResetToFactory()) || !AddLinkedProfiles(kProfiles)) {
       std::printf("the profiles could not be made\n");
       result = 1;
@@ -181,7 +180,7 @@ int wmain() {
         const LARGE_INTEGER from = Now();
         SendMessageW(dialog->m_hWnd, WM_TIMER, DevicePollTimer, 0);
         times.push_back(Milliseconds(from, Now()));
-        calls = CallLogLines(ReadCallLog(control));
+        calls = CallLogLines(ReadCallLog(control.Get()));
         platform::testing::PumpPending();
         CallCosts costs;
         measured = probe.Measure(costs);
@@ -225,9 +224,7 @@ int wmain() {
       }
       delete dialog;
     }
-    if (control) control->Release();
   }
   StopService();
-  CoUninitialize();
   return result;
 }

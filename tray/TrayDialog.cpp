@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <cwchar>
+#include <optional>
 
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/Gdi.h"
 #include "platform/Menu.h"
@@ -79,7 +79,6 @@ CPellinSysTrayDlg::~CPellinSysTrayDlg() {
   m_notifyIcon.Destroy();
   tray::FreeTrayLanguage(m_languages);
   m_profileNames.clear();
-  m_profileSettings.clear();
   // m_com, the first member, ends COM after the rest.
 }
 
@@ -132,11 +131,7 @@ void CPellinSysTrayDlg::LoadLanguage() {
   tray::LoadTrayLanguage(m_languages);
 }
 
-void CPellinSysTrayDlg::RememberBaseProfile() {
-  m_baseProfile = GUID{};
-  CDeviceManager manager;
-  manager.GetActiveProfileId(m_baseProfile);
-}
+void CPellinSysTrayDlg::RememberBaseProfile() { m_autoSwitch.RememberActiveAsBase(); }
 
 void CPellinSysTrayDlg::StartPollTimer() { m_pollTimerRunning = SetTimer(DevicePollTimer, DevicePollMs) != 0; }
 
@@ -489,47 +484,11 @@ bool CPellinSysTrayDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
 
 // ---- automatic profile switching, the profile menu and the on-screen name
 
-namespace {
-bool SameProfile(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-bool IsZero(const GUID& id) { return SameProfile(id, GUID{}); }
-}  // namespace
-
 void CPellinSysTrayDlg::SwitchForForeground() {
   // The recording's macro and light belong to the profile it began in: no switch
   // until it ends.
   if (m_recordingRuns) return;
-
-  CDeviceManager manager;
-  GUID active{};
-  if (!manager.GetAllProfiles(m_profileSettings) || !manager.GetActiveProfileId(active)) return;
-  // The foreground program, once for the whole walk.
-  std::wstring foreground;
-  if (const DWORD process = tray::CurrentSeams().processes->ForegroundProcessId())
-    PcManager.GetProcessExeName(process, foreground);
-
-  for (const _Profile_Setting_& entry : m_profileSettings) {
-    if (!entry.autoSwitch || entry.program.empty() || entry.program != foreground) continue;
-    if (SameProfile(entry.id, active)) return;
-    // Taking over from a profile the user chose: that is where to come back to.
-    if (!OwnSwitchInForce(active)) m_baseProfile = active;
-    const GUID previous = m_lastAutoProfile;
-    // Set before the call: the service's event can arrive inside it.
-    m_lastAutoProfile = entry.id;
-    if (!manager.ActivateProfileById(entry.id)) {
-      m_lastAutoProfile = previous;
-      return;
-    }
-    if (entry.showOsd) ShowOsdText(entry.name);
-    return;
-  }
-  // Back to the base only from the tray's own switch; a profile chosen by hand stays.
-  if (!OwnSwitchInForce(active)) return;
-  if (IsZero(m_baseProfile) || SameProfile(m_baseProfile, active) || manager.ActivateProfileById(m_baseProfile))
-    m_lastAutoProfile = GUID{};
-}
-
-bool CPellinSysTrayDlg::OwnSwitchInForce(const GUID& active) const {
-  return !IsZero(m_lastAutoProfile) && SameProfile(m_lastAutoProfile, active);
+  if (const std::optional<std::wstring> shown = m_autoSwitch.SwitchForForeground()) ShowOsdText(*shown);
 }
 
 void CPellinSysTrayDlg::OnProfileChanged(const GUID* profileId) {
@@ -541,11 +500,7 @@ void CPellinSysTrayDlg::OnProfileChanged(const GUID* profileId) {
     if (!manager.GetProfileById(id, setting)) return;
   }
   if (setting.showOsd == 1) ShowOsdText(setting.name);
-  if (!SameProfile(id, m_lastAutoProfile)) {
-    // Activated by someone else (configurator, menu, keyboard): where the tray returns to.
-    m_baseProfile = id;
-    m_lastAutoProfile = GUID{};
-  }
+  m_autoSwitch.OnProfileActivated(id);
 }
 
 void CPellinSysTrayDlg::SelectProfile(int index) {

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "device/RawInput.h"
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
+#include "platform/Com.h"
 #include "platform/DeviceNotification.h"
 #include "platform/Dialog.h"
+#include "tray/AutoSwitch.h"
 #include "tray/DeviceManager.h"
 #include "tray/EventConnections.h"
 #include "tray/OnScreenDisplay.h"
@@ -28,20 +30,6 @@ namespace tray {
 inline constexpr UINT kDeferredDeviceChangeMessage = WM_APP + 0x118;
 // A session change, handled from the queue (wParam: the notification code).
 inline constexpr UINT kDeferredSessionChangeMessage = WM_APP + 0x119;
-
-// COM for the thread, balanced once at the end of the owner's life.
-class ComApartment {
- public:
-  ComApartment() : m_initialised(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ~ComApartment() {
-    if (m_initialised) ::CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-
- private:
-  bool m_initialised;
-};
 
 // A device-interface notification (WM_DEVICECHANGE data from any process) that
 // names the keyboard: a device-interface record whose size covers what it claims
@@ -110,8 +98,8 @@ class CPellinSysTrayDlg : public CDialog,
   const std::vector<std::wstring>& ProfileNames() const { return m_profileNames; }
   bool HasDeviceNotification() const { return static_cast<bool>(m_deviceNotification); }
   bool StartedFully() const { return m_started; }
-  const GUID& BaseProfile() const { return m_baseProfile; }
-  const GUID& LastAutoProfile() const { return m_lastAutoProfile; }
+  const GUID& BaseProfile() const { return m_autoSwitch.BaseProfile(); }
+  const GUID& LastAutoProfile() const { return m_autoSwitch.LastAutoProfile(); }
   const tray::OnScreenDisplay* Osd() const { return m_pOsd.get(); }
   // From a recording's start until its finish, cancel or the keyboard's removal.
   bool RecordingRuns() const { return m_recordingRuns; }
@@ -138,25 +126,21 @@ class CPellinSysTrayDlg : public CDialog,
   void RefreshMenu();
   void OnPaint();
   // Timer 700's switching: the first linked profile whose program is in the
-  // foreground, else back to the base profile.
+  // foreground, else back to the base profile; none while a recording runs.
   void SwitchForForeground();
-  // The active profile is the one the tray switched to itself.
-  bool OwnSwitchInForce(const GUID& active) const;
   void EndRecording();
   void RunDeviceChange(UINT event);
   void RunSessionChange(UINT code);
 
-  tray::ComApartment m_com;  // first: COM ends after everything else of the dialog
+  platform::ComApartment m_com{COINIT_APARTMENTTHREADED};  // first: COM ends after everything else of the dialog
   HICON m_hIcon = nullptr;
   HICON m_hTrayIcon = nullptr;
   CTrayNotifyIcon m_notifyIcon;
   std::vector<std::wstring> m_profileNames;
-  std::vector<_Profile_Setting_> m_profileSettings;
   POINT m_clickPoint{};
   UINT_PTR m_nSingleClickTimer = 0;
   std::unique_ptr<tray::OnScreenDisplay> m_pOsd;  // the on-screen display, when it exists
-  GUID m_baseProfile{};
-  GUID m_lastAutoProfile{};
+  tray::AutoSwitch m_autoSwitch;
   platform::DeviceNotification m_deviceNotification;
   std::unique_ptr<CDpiEventConnection> m_dpiConnection;
   std::unique_ptr<CProfileEventConnection> m_profileConnection;

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/skin/SkinLoader.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "platform/Messages.h"
 #include "tray/TrayResources.h"
 #include "tray/testing/TrayDialogFixture.h"

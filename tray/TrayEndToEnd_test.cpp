@@ -13,6 +13,10 @@
 #include <vector>
 
 #include "device/DeviceRecords.h"
+#include "platform/Com.h"
+#include "platform/Gdi.h"
+#include "platform/Handles.h"
+#include "platform/Registry.h"
 #include "platform/Strings.h"
 #include "platform/testing/OtherPrograms.h"
 #include "platform/testing/WinePath.h"
@@ -26,16 +30,6 @@ const std::wstring kTrayExe = DosPath(TRAY_EXE);
 const std::wstring kProbeExe = DosPath(PROBE_EXE);
 const std::wstring kServiceExe = DosPath(SERVICE_EXE);
 
-template <typename T>
-struct Ref {
-  T* p = nullptr;
-  ~Ref() {
-    if (p) p->Release();
-  }
-  T* operator->() const { return p; }
-  void** Out() { return reinterpret_cast<void**>(&p); }
-};
-
 template <typename F>
 bool WaitFor(F done, DWORD timeoutMs = 15000) {
   const ULONGLONG end = GetTickCount64() + timeoutMs;
@@ -48,20 +42,17 @@ bool WaitFor(F done, DWORD timeoutMs = 15000) {
   return true;
 }
 
-// Started with NUL as its standard handles (see RunProgram); the caller closes the handles.
-PROCESS_INFORMATION Start(const std::wstring& exe) {
+// Started with NUL as its standard handles (see RunProgram); empty when it did not start.
+platform::ProcessHandles Start(const std::wstring& exe) {
   PROCESS_INFORMATION pi = {};
   platform::testing::StartProgram(L"\"" + exe + L"\"", nullptr, pi);
-  return pi;
+  return platform::ProcessHandles(pi);
 }
 
 HWND WindowOf(DWORD pid, const wchar_t* className) { return platform::testing::TopWindowOf(pid, className); }
 
 bool TrayRunning() {
-  HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, L"MorvelSysTray");
-  if (!mutex) return false;
-  CloseHandle(mutex);
-  return true;
+  return static_cast<bool>(platform::KernelHandle(OpenMutexW(SYNCHRONIZE, FALSE, L"MorvelSysTray")));
 }
 
 // A tray left running by someone else: "Close Tray Icon" on each hidden dialog of
@@ -83,37 +74,32 @@ void CloseRunningTrays() {
 class TrayEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    com.Initialize(COINIT_APARTMENTTHREADED);
     CloseRunningTrays();
     ASSERT_FALSE(TrayRunning());
     ASSERT_TRUE(StopService());
     dataFolder = NewDataFolder(L"tray-e2e-");
     ASSERT_TRUE(StartService(kServiceExe, dataFolder));
     ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceControl, nullptr, CLSCTX_LOCAL_SERVER,
-                                           __uuidof(IDeviceServiceControl), control.Out())));
+                                           __uuidof(IDeviceServiceControl), control.OutVoid())));
     ASSERT_TRUE(SUCCEEDED(control->ResetToFactory()));
   }
   void TearDown() override {
-    if (tray.hProcess) {
-      if (WaitForSingleObject(tray.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(tray.hProcess, 99);
-      CloseHandle(tray.hProcess);
-      CloseHandle(tray.hThread);
+    if (tray.process) {
+      if (WaitForSingleObject(tray.process.Get(), 0) == WAIT_TIMEOUT) TerminateProcess(tray.process.Get(), 99);
+      tray = {};
     }
     if (HWND probe = WindowOf(0, L"KestraneOvrixTrayProbe")) PostMessageW(probe, WM_CLOSE, 0, 0);
-    if (probe.hProcess) {
-      if (WaitForSingleObject(probe.hProcess, 5000) == WAIT_TIMEOUT) TerminateProcess(probe.hProcess, 99);
-      CloseHandle(probe.hProcess);
-      CloseHandle(probe.hThread);
+    if (probe.process) {
+      if (WaitForSingleObject(probe.process.Get(), 5000) == WAIT_TIMEOUT) TerminateProcess(probe.process.Get(), 99);
+      probe = {};
     }
-    if (control.p) {
-      control->Release();
-      control.p = nullptr;
-    }
+    control.Reset();
     StopService();
-    CoUninitialize();
+    com.Uninitialize();
   }
 
-  std::wstring CallLog() { return ReadCallLog(control.p); }
+  std::wstring CallLog() { return ReadCallLog(control.Get()); }
   size_t Calls(const wchar_t* method) { return CallsIn(CallLog(), method); }
   // Fails with the service's whole call log, which shows how far the tray got.
   ::testing::AssertionResult WaitForCalls(const wchar_t* method, size_t count) {
@@ -126,22 +112,22 @@ class TrayEndToEnd : public ::testing::Test {
 
   // A key of the active profile that launches the probe; its device key code.
   DWORD AssignProbeToAKey() {
-    Ref<IDeviceManager> manager;
-    Ref<IDevice> device;
-    Ref<IApplicationManager> apps;
-    Ref<IDeviceApplication> app;
-    Ref<IProfileManager> profiles;
-    Ref<IDeviceProfile> active;
-    Ref<IKeyAssignments> keys;
+    platform::ComRef<IDeviceManager> manager;
+    platform::ComRef<IDevice> device;
+    platform::ComRef<IApplicationManager> apps;
+    platform::ComRef<IDeviceApplication> app;
+    platform::ComRef<IProfileManager> profiles;
+    platform::ComRef<IDeviceProfile> active;
+    platform::ComRef<IKeyAssignments> keys;
     GUID appId{};
     if (FAILED(CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext, __uuidof(IDeviceManager),
-                                manager.Out())) ||
-        FAILED(manager->GetDevice(0, &device.p)) ||
-        FAILED(device->GetFeature(__uuidof(IApplicationManager), apps.Out())) ||
-        FAILED(apps->CreateApplication(&app.p)) || FAILED(app->SetName(kProbeExe.c_str())) ||
-        FAILED(app->GetId(&appId)) || FAILED(device->GetFeature(__uuidof(IProfileManager), profiles.Out())) ||
-        FAILED(profiles->GetActiveProfile(&active.p)) ||
-        FAILED(active->GetFeature(__uuidof(IKeyAssignments), keys.Out())))
+                                manager.OutVoid())) ||
+        FAILED(manager->GetDevice(0, device.Out())) ||
+        FAILED(device->GetFeature(__uuidof(IApplicationManager), apps.OutVoid())) ||
+        FAILED(apps->CreateApplication(app.Out())) || FAILED(app->SetName(kProbeExe.c_str())) ||
+        FAILED(app->GetId(&appId)) || FAILED(device->GetFeature(__uuidof(IProfileManager), profiles.OutVoid())) ||
+        FAILED(profiles->GetActiveProfile(active.Out())) ||
+        FAILED(active->GetFeature(__uuidof(IKeyAssignments), keys.OutVoid())))
       return 0;
     DeviceKeyAssignment first{};
     DWORD count = 1;
@@ -155,10 +141,11 @@ class TrayEndToEnd : public ::testing::Test {
     return first.keyCode;
   }
 
-  Ref<IDeviceServiceControl> control;
+  platform::ComApartment com;
+  platform::ComRef<IDeviceServiceControl> control;
   std::wstring dataFolder;
-  PROCESS_INFORMATION tray{};
-  PROCESS_INFORMATION probe{};
+  platform::ProcessHandles tray;
+  platform::ProcessHandles probe;
 };
 
 TEST_F(TrayEndToEnd, OneTrayWithItsConnectionsLaunchesRemovesReturnsAndCloses) {
@@ -167,30 +154,29 @@ TEST_F(TrayEndToEnd, OneTrayWithItsConnectionsLaunchesRemovesReturnsAndCloses) {
   control->ClearCallLog();
 
   tray = Start(kTrayExe);
-  ASSERT_NE(tray.hProcess, nullptr);
+  ASSERT_NE(tray.process.Get(), nullptr);
   HWND dialog = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (dialog = WindowOf(tray.dwProcessId, L"#32770")) != nullptr; }));
+  ASSERT_TRUE(WaitFor([&] { return (dialog = WindowOf(tray.id, L"#32770")) != nullptr; }));
   ASSERT_TRUE(WaitForCalls(L"IConnectionPoint::Advise", 3));
 
   // A second start ends at once; the first runs on.
-  PROCESS_INFORMATION second = Start(kTrayExe);
-  ASSERT_NE(second.hProcess, nullptr);
-  EXPECT_EQ(WaitForSingleObject(second.hProcess, 15000), WAIT_OBJECT_0);
+  platform::ProcessHandles second = Start(kTrayExe);
+  ASSERT_NE(second.process.Get(), nullptr);
+  EXPECT_EQ(WaitForSingleObject(second.process.Get(), 15000), WAIT_OBJECT_0);
   DWORD secondCode = 99;
-  GetExitCodeProcess(second.hProcess, &secondCode);
+  GetExitCodeProcess(second.process.Get(), &secondCode);
   EXPECT_EQ(secondCode, 0u);
-  CloseHandle(second.hProcess);
-  CloseHandle(second.hThread);
-  EXPECT_EQ(WaitForSingleObject(tray.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  second = {};
+  EXPECT_EQ(WaitForSingleObject(tray.process.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
   EXPECT_TRUE(IsWindow(dialog));
   EXPECT_EQ(Calls(L"IConnectionPoint::Advise"), 3u);
 
   // The key's program launch reaches the tray, which starts the probe.
-  HANDLE probeStarted = CreateEventW(nullptr, TRUE, FALSE, L"KestraneOvrixTrayProbeStarted");
-  ASSERT_NE(probeStarted, nullptr);
+  platform::KernelHandle probeStarted(CreateEventW(nullptr, TRUE, FALSE, L"KestraneOvrixTrayProbeStarted"));
+  ASSERT_NE(probeStarted.Get(), nullptr);
   EXPECT_EQ(control->PressKey(keyCode), S_OK);
-  EXPECT_EQ(WaitForSingleObject(probeStarted, 15000), WAIT_OBJECT_0) << "the probe did not start";
-  CloseHandle(probeStarted);
+  EXPECT_EQ(WaitForSingleObject(probeStarted.Get(), 15000), WAIT_OBJECT_0) << "the probe did not start";
+  probeStarted.Close();
   if (HWND probe = WindowOf(0, L"KestraneOvrixTrayProbe")) PostMessageW(probe, WM_CLOSE, 0, 0);
   // The probe signals once its window shows; the tray's launch may still be
   // waiting for it to take input. The ticks below are the tray's next messages.
@@ -229,9 +215,9 @@ TEST_F(TrayEndToEnd, OneTrayWithItsConnectionsLaunchesRemovesReturnsAndCloses) {
   // "Close Tray Icon": the program ends cleanly and leaves no sink behind.
   control->ClearCallLog();
   PostMessageW(dialog, WM_COMMAND, 33000, 0);
-  ASSERT_EQ(WaitForSingleObject(tray.hProcess, 15000), WAIT_OBJECT_0);
+  ASSERT_EQ(WaitForSingleObject(tray.process.Get(), 15000), WAIT_OBJECT_0);
   DWORD code = 99;
-  GetExitCodeProcess(tray.hProcess, &code);
+  GetExitCodeProcess(tray.process.Get(), &code);
   EXPECT_EQ(code, 0u);
   EXPECT_EQ(Calls(L"IConnectionPoint::Unadvise"), 3u);
   EXPECT_EQ(Calls(L"IConnectionPoint::Advise"), 0u);
@@ -262,16 +248,16 @@ class TestWindow {
 };
 
 std::wstring ActiveProfileName() {
-  Ref<IDeviceManager> manager;
-  Ref<IDevice> device;
-  Ref<IProfileManager> profiles;
-  Ref<IDeviceProfile> active;
+  platform::ComRef<IDeviceManager> manager;
+  platform::ComRef<IDevice> device;
+  platform::ComRef<IProfileManager> profiles;
+  platform::ComRef<IDeviceProfile> active;
   LPWSTR name = nullptr;
   if (FAILED(CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext, __uuidof(IDeviceManager),
-                              manager.Out())) ||
-      FAILED(manager->GetDevice(0, &device.p)) ||
-      FAILED(device->GetFeature(__uuidof(IProfileManager), profiles.Out())) ||
-      FAILED(profiles->GetActiveProfile(&active.p)) || FAILED(active->GetName(&name)) || !name)
+                              manager.OutVoid())) ||
+      FAILED(manager->GetDevice(0, device.Out())) ||
+      FAILED(device->GetFeature(__uuidof(IProfileManager), profiles.OutVoid())) ||
+      FAILED(profiles->GetActiveProfile(active.Out())) || FAILED(active->GetName(&name)) || !name)
     return L"";
   std::wstring text(name);
   CoTaskMemFree(name);
@@ -284,7 +270,7 @@ int TextPixelsOnScreen(HWND window) {
   GetWindowRect(window, &rect);
   const int w = rect.right - rect.left, h = rect.bottom - rect.top;
   if (w <= 0 || h <= 0) return 0;
-  HDC screen = GetDC(nullptr);
+  CClientDC screen(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
   HGDIOBJ old = SelectObject(memory, bitmap);
@@ -298,7 +284,6 @@ int TextPixelsOnScreen(HWND window) {
   SelectObject(memory, old);
   DeleteObject(bitmap);
   DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
   return n;
 }
 
@@ -311,15 +296,15 @@ std::wstring WindowText(HWND window) {
 
 TEST_F(TrayEndToEnd, TheLinkedProgramInFrontSwitchesAndShowsTheProfileAndItsEndReturns) {
   {
-    Ref<IDeviceManager> manager;
-    Ref<IDevice> device;
-    Ref<IProfileManager> profiles;
-    Ref<IDeviceProfile> created;
+    platform::ComRef<IDeviceManager> manager;
+    platform::ComRef<IDevice> device;
+    platform::ComRef<IProfileManager> profiles;
+    platform::ComRef<IDeviceProfile> created;
     ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext,
-                                           __uuidof(IDeviceManager), manager.Out())));
-    ASSERT_TRUE(SUCCEEDED(manager->GetDevice(0, &device.p)));
-    ASSERT_TRUE(SUCCEEDED(device->GetFeature(__uuidof(IProfileManager), profiles.Out())));
-    ASSERT_TRUE(SUCCEEDED(profiles->CreateProfile(&created.p)));
+                                           __uuidof(IDeviceManager), manager.OutVoid())));
+    ASSERT_TRUE(SUCCEEDED(manager->GetDevice(0, device.Out())));
+    ASSERT_TRUE(SUCCEEDED(device->GetFeature(__uuidof(IProfileManager), profiles.OutVoid())));
+    ASSERT_TRUE(SUCCEEDED(profiles->CreateProfile(created.Out())));
     ASSERT_TRUE(SUCCEEDED(created->SetName(L"Profile 2")));
   }
   {
@@ -332,18 +317,18 @@ TEST_F(TrayEndToEnd, TheLinkedProgramInFrontSwitchesAndShowsTheProfileAndItsEndR
   ASSERT_TRUE(front.ToFront());
 
   tray = Start(kTrayExe);
-  ASSERT_NE(tray.hProcess, nullptr);
+  ASSERT_NE(tray.process.Get(), nullptr);
   HWND dialog = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (dialog = WindowOf(tray.dwProcessId, L"#32770")) != nullptr; }));
+  ASSERT_TRUE(WaitFor([&] { return (dialog = WindowOf(tray.id, L"#32770")) != nullptr; }));
   ASSERT_TRUE(WaitForCalls(L"IConnectionPoint::Advise", 3));
-  HWND osd = WindowOf(tray.dwProcessId, L"csl_osd");
+  HWND osd = WindowOf(tray.id, L"csl_osd");
   ASSERT_NE(osd, nullptr);
 
   // The probe takes the foreground; within one real tick its profile is active and named on screen.
   probe = Start(kProbeExe);
-  ASSERT_NE(probe.hProcess, nullptr);
+  ASSERT_NE(probe.process.Get(), nullptr);
   ASSERT_TRUE(WaitFor([&] {
-    HWND p = WindowOf(probe.dwProcessId, L"KestraneOvrixTrayProbe");
+    HWND p = WindowOf(probe.id, L"KestraneOvrixTrayProbe");
     return p && GetForegroundWindow() == p;
   }, 5000));
   EXPECT_TRUE(WaitFor([] { return ActiveProfileName() == L"Profile 2"; }, 7000));
@@ -436,31 +421,31 @@ TEST_F(TrayEndToEnd, AKeyboardRecordingEndsAsANewMacroOnTheNamedKey) {
   TestWindow front;
   ASSERT_TRUE(front.ToFront());
   tray = Start(kTrayExe);
-  ASSERT_NE(tray.hProcess, nullptr);
-  ASSERT_TRUE(WaitFor([&] { return WindowOf(tray.dwProcessId, L"#32770") != nullptr; }));
+  ASSERT_NE(tray.process.Get(), nullptr);
+  ASSERT_TRUE(WaitFor([&] { return WindowOf(tray.id, L"#32770") != nullptr; }));
   ASSERT_TRUE(WaitForCalls(L"IConnectionPoint::Advise", 3));
 
   std::wstring dump;
-  ASSERT_TRUE(RecordAAndB(control.p, front, dump));
+  ASSERT_TRUE(RecordAAndB(control.Get(), front, dump));
   // The active profile's key 0x3B plays it once; the light is off.
   EXPECT_NE(dump.find(L"led id=7 on=0"), std::wstring::npos) << dump;
-  Ref<IDeviceManager> manager;
-  Ref<IDevice> device;
-  Ref<IMacroManager> macros;
-  Ref<IDeviceMacro> made;
-  Ref<IProfileManager> profiles;
-  Ref<IDeviceProfile> active;
-  Ref<IKeyAssignments> keys;
+  platform::ComRef<IDeviceManager> manager;
+  platform::ComRef<IDevice> device;
+  platform::ComRef<IMacroManager> macros;
+  platform::ComRef<IDeviceMacro> made;
+  platform::ComRef<IProfileManager> profiles;
+  platform::ComRef<IDeviceProfile> active;
+  platform::ComRef<IKeyAssignments> keys;
   GUID macroId{};
   ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext,
-                                         __uuidof(IDeviceManager), manager.Out())));
-  ASSERT_TRUE(SUCCEEDED(manager->GetDevice(0, &device.p)));
-  ASSERT_TRUE(SUCCEEDED(device->GetFeature(__uuidof(IMacroManager), macros.Out())));
-  ASSERT_TRUE(SUCCEEDED(macros->GetMacro(0, &made.p)));
+                                         __uuidof(IDeviceManager), manager.OutVoid())));
+  ASSERT_TRUE(SUCCEEDED(manager->GetDevice(0, device.Out())));
+  ASSERT_TRUE(SUCCEEDED(device->GetFeature(__uuidof(IMacroManager), macros.OutVoid())));
+  ASSERT_TRUE(SUCCEEDED(macros->GetMacro(0, made.Out())));
   ASSERT_TRUE(SUCCEEDED(made->GetId(&macroId)));
-  ASSERT_TRUE(SUCCEEDED(device->GetFeature(__uuidof(IProfileManager), profiles.Out())));
-  ASSERT_TRUE(SUCCEEDED(profiles->GetActiveProfile(&active.p)));
-  ASSERT_TRUE(SUCCEEDED(active->GetFeature(__uuidof(IKeyAssignments), keys.Out())));
+  ASSERT_TRUE(SUCCEEDED(device->GetFeature(__uuidof(IProfileManager), profiles.OutVoid())));
+  ASSERT_TRUE(SUCCEEDED(profiles->GetActiveProfile(active.Out())));
+  ASSERT_TRUE(SUCCEEDED(active->GetFeature(__uuidof(IKeyAssignments), keys.OutVoid())));
   std::vector<DeviceKeyAssignment> records(1024);
   DWORD count = static_cast<DWORD>(records.size());
   DeviceKeyAssignment* buffer = records.data();
@@ -486,13 +471,10 @@ class ServiceCommandWithDataFolder {
       wchar_t text[40] = {};
       StringFromGUID2(*clsid, text, 40);
       const std::wstring path = std::wstring(L"Software\\Classes\\CLSID\\") + text + L"\\LocalServer32";
-      HKEY key = nullptr;
-      ok = ok && RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                                 nullptr) == ERROR_SUCCESS;
+      platform::RegistryKey key;
+      ok = ok && key.Create(HKEY_LOCAL_MACHINE, path, KEY_SET_VALUE) == ERROR_SUCCESS;
       if (!key) continue;
-      ok = ok && RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                                static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-      RegCloseKey(key);
+      ok = ok && key.WriteString(nullptr, command) == ERROR_SUCCESS;
     }
   }
   ~ServiceCommandWithDataFolder() {
@@ -514,29 +496,28 @@ TEST_F(TrayEndToEnd, AfterTheServiceRestartsTheNextTickConnectsAgainAndARecordin
   TestWindow front;
   ASSERT_TRUE(front.ToFront());
   tray = Start(kTrayExe);
-  ASSERT_NE(tray.hProcess, nullptr);
+  ASSERT_NE(tray.process.Get(), nullptr);
   HWND dialog = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (dialog = WindowOf(tray.dwProcessId, L"#32770")) != nullptr; }));
+  ASSERT_TRUE(WaitFor([&] { return (dialog = WindowOf(tray.id, L"#32770")) != nullptr; }));
   ASSERT_TRUE(WaitForCalls(L"IConnectionPoint::Advise", 3));
 
-  ASSERT_TRUE(StartRecording(control.p));
+  ASSERT_TRUE(StartRecording(control.Get()));
   ASSERT_TRUE(front.ToFront());
   Tap('C');
   WaitFor([] { return false; }, 500);
 
-  control->Release();
-  control.p = nullptr;
+  control.Reset();
   ASSERT_TRUE(StopService());
   // Started again by COM for the first client that asks.
   ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceControl, nullptr, CLSCTX_LOCAL_SERVER,
-                                         __uuidof(IDeviceServiceControl), control.Out())));
+                                         __uuidof(IDeviceServiceControl), control.OutVoid())));
   PostMessageW(dialog, WM_TIMER, 700, 0);
   EXPECT_TRUE(WaitForCalls(L"IConnectionPoint::Advise", 3));
-  EXPECT_TRUE(WaitFor([&] { return DumpText(control.p).find(L"led id=7 on=0") != std::wstring::npos; }))
-      << platform::WideToUtf8(DumpText(control.p));
+  EXPECT_TRUE(WaitFor([&] { return DumpText(control.Get()).find(L"led id=7 on=0") != std::wstring::npos; }))
+      << platform::WideToUtf8(DumpText(control.Get()));
 
   std::wstring dump;
-  EXPECT_TRUE(RecordAAndB(control.p, front, dump));
+  EXPECT_TRUE(RecordAAndB(control.Get(), front, dump));
 }
 
 }  // namespace

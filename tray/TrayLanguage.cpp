@@ -1,8 +1,8 @@
 #include "tray/TrayLanguage.h"
 
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/skin/SkinLoader.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "tray/PcManager.h"
 
 namespace tray {

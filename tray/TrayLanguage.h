@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 
 namespace tray {
 

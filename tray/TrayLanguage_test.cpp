@@ -4,9 +4,9 @@
 
 #include <set>
 
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/skin/SkinLoader.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/testing/WinePath.h"
 #include "tray/testing/TrayTestSupport.h"

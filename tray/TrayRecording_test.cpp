@@ -17,7 +17,7 @@
 
 #include "device/DeviceRecords.h"
 #include "device/InputFakes.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "tray/DelayTimer.h"
 #include "tray/TrayResources.h"
 #include "tray/testing/TrayDialogFixture.h"

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "tray/OnScreenDisplay.h"
 #include "tray/TrayResources.h"
 #include "tray/testing/TrayDialogFixture.h"

@@ -3,22 +3,18 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "platform/Dialog.h"
+#include "platform/Handles.h"
+#include "platform/WinApp.h"
 #include "tray/TrayDialog.h"
 #include "tray/TrayResources.h"
 
 class CPellinSysTrayApp : public CWinApp {
  public:
-  ~CPellinSysTrayApp() override {
-    if (m_instanceMutex) ::CloseHandle(m_instanceMutex);
-  }
-
   BOOL InitInstance() override {
     // The name marks the running instance: a second start ends silently.
-    m_instanceMutex = ::CreateMutexW(nullptr, FALSE, L"MorvelSysTray");
+    m_instanceMutex.Reset(::CreateMutexW(nullptr, FALSE, L"MorvelSysTray"));
     if (m_instanceMutex && ::GetLastError() == ERROR_ALREADY_EXISTS) {
-      ::CloseHandle(m_instanceMutex);
-      m_instanceMutex = nullptr;
+      m_instanceMutex.Close();
       return FALSE;
     }
     INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
@@ -39,7 +35,7 @@ class CPellinSysTrayApp : public CWinApp {
   }
 
  private:
-  HANDLE m_instanceMutex = nullptr;
+  platform::KernelHandle m_instanceMutex;
 };
 
 CPellinSysTrayApp theApp;

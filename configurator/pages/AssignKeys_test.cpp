@@ -85,7 +85,7 @@ TEST_F(AssignKeysTest, ClicksSelectMoveAndReleaseTheKey) {
   Click(kKeyAElement);
   EXPECT_EQ(window_->m_selectedKey, keyA_);
   EXPECT_EQ(keyA_->m_selected, 1);
-  EXPECT_TRUE(window_->m_infoLocked);
+  EXPECT_TRUE(window_->InfoLocked());
   EXPECT_TRUE(Enabled(ids::BUTTON_ASSIGNSELECT_DEFAULT));
   EXPECT_TRUE(Enabled(ids::BUTTON_ASSIGNSELECT_DISABLE));
   // One profile and no macro: those two kinds are not offered.
@@ -96,12 +96,12 @@ TEST_F(AssignKeysTest, ClicksSelectMoveAndReleaseTheKey) {
   EXPECT_EQ(window_->m_selectedKey, keyB_);
   EXPECT_EQ(keyA_->m_selected, 0);
   EXPECT_EQ(keyB_->m_selected, 1);
-  EXPECT_TRUE(window_->m_infoLocked);
+  EXPECT_TRUE(window_->InfoLocked());
 
   Click(kKeyBElement);
   EXPECT_EQ(window_->m_selectedKey, nullptr);
   EXPECT_EQ(keyB_->m_selected, 0);
-  EXPECT_FALSE(window_->m_infoLocked);
+  EXPECT_FALSE(window_->InfoLocked());
   EXPECT_FALSE(Enabled(ids::BUTTON_ASSIGNSELECT_DEFAULT));
   Click(999);  // no key: nothing
   EXPECT_EQ(window_->m_selectedKey, nullptr);
@@ -315,24 +315,24 @@ TEST_F(AssignKeysTest, HoverShowsTheKeyUnlessOneIsSelected) {
   app_->m_config->SetKeyAssignment(KeyOf(kCodeB), disabled, nullptr);
   window_->SendMessage(KeyHoverMessage, 0, kKeyBElement);
   EXPECT_EQ(window_->m_hoveredKey, keyB_);
-  EXPECT_EQ(window_->m_infoText, L" ");
-  EXPECT_EQ(window_->m_infoKind, KEYKIND_DISABLED);
+  EXPECT_EQ(window_->InfoText(), L" ");
+  EXPECT_EQ(window_->InfoKind(), KEYKIND_DISABLED);
   window_->SendMessage(WM_NCMOUSEMOVE, HTCAPTION, 0);
-  EXPECT_EQ(window_->m_infoText, L"");
-  EXPECT_EQ(window_->m_infoKind, 0);
+  EXPECT_EQ(window_->InfoText(), L"");
+  EXPECT_EQ(window_->InfoKind(), 0);
 
   window_->SendMessage(KeyHoverMessage, 0, kKeyAElement);
   Click(kKeyAElement);
-  const std::wstring shown = window_->m_infoText;
+  const std::wstring shown = window_->InfoText();
   window_->SendMessage(KeyHoverMessage, 0, kKeyBElement);
   window_->SendMessage(WM_NCMOUSEMOVE, HTCAPTION, 0);
-  EXPECT_EQ(window_->m_infoText, shown) << "a selected key keeps the pane";
+  EXPECT_EQ(window_->InfoText(), shown) << "a selected key keeps the pane";
   // Leaving the page releases the selection.
   window_->ShowPage(CMorvelAppDlg::kPageProfiles);
   EXPECT_EQ(window_->m_selectedKey, nullptr);
   EXPECT_EQ(keyA_->m_selected, 0);
-  EXPECT_FALSE(window_->m_infoLocked);
-  EXPECT_EQ(window_->m_infoText, L"");
+  EXPECT_FALSE(window_->InfoLocked());
+  EXPECT_EQ(window_->InfoText(), L"");
 }
 
 TEST_F(AssignKeysTest, ThePaneShowsTheNewAssignmentRightAfterItIsStored) {
@@ -353,10 +353,10 @@ TEST_F(AssignKeysTest, ThePaneShowsTheNewAssignmentRightAfterItIsStored) {
     Click(kKeyAElement);
     Press(c.button);
     ASSERT_EQ(RecordOf(kCodeA).kind, c.kind) << c.what;
-    EXPECT_EQ(window_->m_infoKind, c.kind) << c.what;
-    EXPECT_EQ(window_->m_infoText, window_->AssignmentText(keyA_)) << c.what;
-    EXPECT_EQ(window_->m_infoPicture, &keyA_->m_pictureInfo) << c.what;
-    EXPECT_FALSE(window_->m_infoLocked) << c.what;
+    EXPECT_EQ(window_->InfoKind(), c.kind) << c.what;
+    EXPECT_EQ(window_->InfoText(), window_->AssignmentText(keyA_)) << c.what;
+    EXPECT_EQ(window_->InfoPicture(), &keyA_->m_pictureInfo) << c.what;
+    EXPECT_FALSE(window_->InfoLocked()) << c.what;
   }
 }
 
@@ -367,18 +367,18 @@ TEST_F(AssignKeysTest, WhileAKeyIsSelectedThePictureFollowsTheHoverAndTheTextSta
   app_->m_config->SetKeyAssignment(KeyOf(kCodeB), disabled, nullptr);
   window_->SendMessage(KeyHoverMessage, 0, kKeyAElement);
   Click(kKeyAElement);
-  const std::wstring text = window_->m_infoText;
+  const std::wstring text = window_->InfoText();
   ASSERT_EQ(text, keyA_->m_keyName);
 
   window_->SendMessage(KeyHoverMessage, 0, kKeyBElement);
-  EXPECT_EQ(window_->m_infoPicture, &keyB_->m_pictureInfo);
-  EXPECT_EQ(window_->m_infoKind, KEYKIND_DISABLED);
-  EXPECT_EQ(window_->m_infoText, text) << "the selected key's text stays";
+  EXPECT_EQ(window_->InfoPicture(), &keyB_->m_pictureInfo);
+  EXPECT_EQ(window_->InfoKind(), KEYKIND_DISABLED);
+  EXPECT_EQ(window_->InfoText(), text) << "the selected key's text stays";
 
   window_->SendMessage(KeyHoverMessage, 0, kKeyAElement);
-  EXPECT_EQ(window_->m_infoPicture, &keyA_->m_pictureInfo);
-  EXPECT_EQ(window_->m_infoKind, KEYKIND_DEFAULT);
-  EXPECT_EQ(window_->m_infoText, text);
+  EXPECT_EQ(window_->InfoPicture(), &keyA_->m_pictureInfo);
+  EXPECT_EQ(window_->InfoKind(), KEYKIND_DEFAULT);
+  EXPECT_EQ(window_->InfoText(), text);
 }
 
 TEST_F(AssignKeysTest, AKeyWhoseScanCodeAnotherKeySendsTakesNoClicks) {

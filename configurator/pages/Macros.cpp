@@ -177,7 +177,7 @@ void CMorvelAppDlg::PrepareMacroPage() {
 }
 
 void CMorvelAppDlg::SetMacroPageState(int state) {
-  m_macroState = state;
+  m_macroState = static_cast<MacroPageState>(state);
   CGUIItem* const locked[] = {
       m_tabAssignKeys,       m_tabProfiles,          m_tabMacros,         m_buttonOk,
       m_buttonCancel,        m_buttonApply,          m_buttonHelp,        m_buttonExit,
@@ -189,16 +189,16 @@ void CMorvelAppDlg::SetMacroPageState(int state) {
       m_recordStart,         m_recordStop,           m_recordPlay,        m_recordBackward,
       m_recordForward};
   // The caption first: enabling the button repaints it with whatever caption it has.
-  SetCaptionAndRepaint(m_recordStop, state == 2 ? L"$Stop" : L"$StopRecordingMacroEvents");
-  const bool busy = state == 2 || state == 3;
+  SetCaptionAndRepaint(m_recordStop, state == kMacroPlaying ? L"$Stop" : L"$StopRecordingMacroEvents");
+  const bool busy = state == kMacroPlaying || state == kMacroRecording;
   for (CGUIItem* item : locked) EnableItem(item, !busy);
-  if (state == 0) {
+  if (state == kMacroNone) {
     for (CGUIItem* item : {m_recordStop, m_recordPlay, m_recordBackward, m_recordForward, m_insertDelayButton,
                            m_delayEdit, m_defaultDelayEdit, m_basicCommandsButton, m_advancedCommandsButton,
                            m_basicCommands, m_additionalCommands, m_ignoreDelayButton,
                            m_ignoreDelayText, m_insertDefaultDelayButton, m_insertDefaultDelayText})
       EnableItem(item, false);
-  } else if (state == 1) {
+  } else if (state == kMacroChosen) {
     EnableItem(m_recordStop, false);
     EnableItem(m_defaultDelayEdit, configurator::IsItemChecked(m_insertDefaultDelayButton));
   } else {
@@ -210,13 +210,14 @@ void CMorvelAppDlg::SetMacroPageState(int state) {
   CMacroDisplayItem* display = DisplayOf(m_macroDisplay);
   CMacroDisplayItem* player = DisplayOf(m_macroDisplayReadOnly);
   const bool pageShown = m_currentPage == &m_macroItems;
-  EnableItem(display, state != 2);
-  EnableItem(player, state == 2);
+  EnableItem(display, state != kMacroPlaying);
+  EnableItem(player, state == kMacroPlaying);
   if (pageShown) {
-    if (display != nullptr) display->ShowWithScrollBar(state == 2 ? SW_HIDE : SW_SHOW);
-    if (display != nullptr && state == 3 && display->ScrollBar() != nullptr && display->ScrollBar()->m_hWnd)
+    if (display != nullptr) display->ShowWithScrollBar(state == kMacroPlaying ? SW_HIDE : SW_SHOW);
+    if (display != nullptr && state == kMacroRecording && display->ScrollBar() != nullptr &&
+        display->ScrollBar()->m_hWnd)
       display->ScrollBar()->ShowWindow(SW_HIDE);
-    if (player != nullptr) player->ShowWithScrollBar(state == 2 ? SW_SHOW : SW_HIDE);
+    if (player != nullptr) player->ShowWithScrollBar(state == kMacroPlaying ? SW_SHOW : SW_HIDE);
   }
   // Not while a macro plays or records: a write then would make the device refuse
   // the resume of remapping when the recording stops.
@@ -253,12 +254,12 @@ void CMorvelAppDlg::ChooseMacro(CMacro* macro) {
     if (index >= 0) display->LoadEvents(&macro->events);
     else display->ClearEvents();
   }
-  SetMacroPageState(index >= 0 ? 1 : 0);
+  SetMacroPageState(index >= 0 ? kMacroChosen : kMacroNone);
 }
 
 void CMorvelAppDlg::ShowChosenOrFirstMacro() {
   if (ChosenMacro() != nullptr) {
-    SetMacroPageState(1);
+    SetMacroPageState(kMacroChosen);
     return;
   }
   ChooseMacro(m_config != nullptr ? m_config->GetMacro(0) : nullptr);
@@ -428,7 +429,7 @@ void CMorvelAppDlg::StartMacroRecording() {
     return;
   }
   display->SetFocus();
-  SetMacroPageState(3);
+  SetMacroPageState(kMacroRecording);
   if (CBitmapBtn* button = ButtonOf(m_recordStart)) button->StartBlink(kBlinkMs);
   display->m_excludedWindow = m_recordStop != nullptr ? m_recordStop->hwnd : nullptr;
   Invalidate();
@@ -445,16 +446,16 @@ void CMorvelAppDlg::StopMacroRecording() {
     SetModified(true);
   }
   if (CBitmapBtn* button = ButtonOf(m_recordStart)) button->StopBlink();
-  SetMacroPageState(macro != nullptr ? 1 : 0);
+  SetMacroPageState(macro != nullptr ? kMacroChosen : kMacroNone);
   Invalidate();
 }
 
 void CMorvelAppDlg::PlayMacro() {
   CMacro* macro = ChosenMacro();
   CMacroDisplayItem* player = DisplayOf(m_macroDisplayReadOnly);
-  if (macro == nullptr || player == nullptr || m_macroState != 1) return;
+  if (macro == nullptr || player == nullptr || m_macroState != kMacroChosen) return;
   // The state first: a macro without events ends its preview at once.
-  SetMacroPageState(2);
+  SetMacroPageState(kMacroPlaying);
   player->PlayEvents(macro->events);
 }
 
@@ -463,7 +464,7 @@ void CMorvelAppDlg::StopPlayback() {
     player->StopPlayback();
     player->ClearEvents();
   }
-  SetMacroPageState(ChosenMacro() != nullptr ? 1 : 0);
+  SetMacroPageState(ChosenMacro() != nullptr ? kMacroChosen : kMacroNone);
 }
 
 void CMorvelAppDlg::SelectFirstEvent() {
@@ -608,7 +609,7 @@ LRESULT CMorvelAppDlg::OnMacroMessage(UINT msg, WPARAM, LPARAM lParam) {
       if (static_cast<int32_t>(lParam) == ids::MACRO_DISPLAY) EditEventKey();
       return 0;
     case MacroPlaybackDoneMessage:
-      if (m_macroState == 2) StopPlayback();
+      if (m_macroState == kMacroPlaying) StopPlayback();
       return 0;
     case EditChangedMessage:
       if (m_defaultDelayEdit != nullptr && reinterpret_cast<HWND>(lParam) == m_defaultDelayEdit->hwnd)

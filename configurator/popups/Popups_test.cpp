@@ -19,7 +19,7 @@
 #include "gui/controls/EditItem.h"
 #include "gui/controls/SingleKeyEdit.h"
 #include "gui/panels/DropdownListItem.h"
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/testing/PopupSteps.h"
 #include "gui/testing/SkinTestFolder.h"
 #include "platform/testing/GuiTestHost.h"

@@ -3,7 +3,7 @@
 #include "configurator/ElementIds.h"
 #include "configurator/ItemAccess.h"
 #include "configurator/popups/Placement.h"
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 
 namespace ids = configurator::ids;
 

@@ -58,7 +58,7 @@ class FakeProgramRegistry final : public IProgramRegistry {
     if (!open) return ERROR_INVALID_HANDLE;
     const auto found = values.find(valueName);
     if (found == values.end()) return ERROR_FILE_NOT_FOUND;
-    if (found->second.size() >= kRegistryStringChars) return ERROR_MORE_DATA;
+    if (found->second.size() >= platform::kRegistryStringChars) return ERROR_MORE_DATA;
     std::wmemcpy(buffer, found->second.c_str(), found->second.size() + 1);
     return ERROR_SUCCESS;
   }

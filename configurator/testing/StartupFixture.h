@@ -18,7 +18,7 @@
 #include "device/DeviceTestSupport.h"
 #include "device/KeyboardDef.h"
 #include "gui/controls/KeyboardKeyItem.h"
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/testing/SkinTestFolder.h"
 
 namespace configurator::testing {

@@ -2,7 +2,7 @@
 
 #include <windowsx.h>
 
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/skin/SkinResourceCache.h"
 
 CBitmapBtn::CBitmapBtn() = default;

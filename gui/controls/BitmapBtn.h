@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "gui/controls/ControlHelpers.h"
 #include "platform/Controls.h"
 #include "platform/Gdi.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/testing/DrawProbe.h"
 #include "gui/testing/TestBitmaps.h"
 #include "platform/testing/GuiTestHost.h"

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "platform/Gdi.h"
 #include "platform/Window.h"
 

@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "gui/testing/TestBitmaps.h"
+#include "platform/Gdi.h"
 #include "platform/testing/GuiTestHost.h"
 
 namespace {
@@ -20,9 +21,8 @@ using gui::testing::SolidBitmap;
 COLORREF PaintedPixel(CWnd& wnd, int x, int y) {
   wnd.Invalidate(FALSE);
   wnd.UpdateWindow();
-  HDC dc = ::GetDC(wnd.m_hWnd);
+  CClientDC dc(wnd.m_hWnd);
   const COLORREF c = ::GetPixel(dc, x, y);
-  ::ReleaseDC(wnd.m_hWnd, dc);
   return c;
 }
 
@@ -145,12 +145,11 @@ TEST_F(BitmapItemTest, ItemsAreDeletedThroughTheirHeader) {
 TEST(MemDC, ReachesTheTargetOnceWhenDestroyed) {
   // Moved into a plain CDC it would never copy itself to the target.
   static_assert(!std::is_constructible_v<CDC, CMemDC&&> && !std::is_assignable_v<CDC&, CMemDC&&>);
-  HDC screen = ::GetDC(nullptr);
+  CClientDC screen(nullptr);
   CDC target;
   target.CreateCompatibleDC(screen);
   CBitmap surface;
   surface.CreateCompatibleBitmap(screen, 20, 20);
-  ::ReleaseDC(nullptr, screen);
   platform::SelectGuard select(target, surface.GetSafeHandle());
   target.FillSolidRect(RECT{0, 0, 20, 20}, kBlue);
   ::SetBkColor(target, RGB(0, 200, 0));

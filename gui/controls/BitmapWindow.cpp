@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "gui/controls/ControlHelpers.h"
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/skin/SkinResourceCache.h"
 
 namespace {

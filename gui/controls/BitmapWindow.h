@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "gui/controls/ControlHelpers.h"
 #include "gui/controls/KeyboardKeyItem.h"
 #include "platform/Controls.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/testing/DrawProbe.h"
 #include "gui/testing/SkinTestFolder.h"
 #include "gui/testing/TestBitmaps.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 
 namespace gui {
 

@@ -4,7 +4,7 @@
 
 #include "gui/Messages.h"
 #include "gui/controls/ControlHelpers.h"
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/Strings.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "gui/controls/ControlHelpers.h"
 #include "platform/Controls.h"
 #include "platform/Gdi.h"

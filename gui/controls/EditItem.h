@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "platform/Controls.h"
 #include "platform/Gdi.h"
 

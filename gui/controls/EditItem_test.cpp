@@ -155,12 +155,11 @@ TEST(EditItemColours, EnabledAndDisabledSetsFromTheReflectedColourMessages) {
   edit.SetBorderColorDisabled(RGB(11, 12, 13));
   ASSERT_TRUE(edit.CreateEx(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, RECT{10, 10, 110, 30}, host.m_hWnd, 5));
 
-  HDC screen = ::GetDC(nullptr);
+  CClientDC screen(nullptr);
   CDC dc;
   dc.CreateCompatibleDC(screen);
   CBitmap surface;
   surface.CreateCompatibleBitmap(screen, 4, 4);
-  ::ReleaseDC(nullptr, screen);
   platform::SelectGuard select(dc, surface);
 
   struct Row {

@@ -6,7 +6,7 @@
 
 #include "device/KeyboardDef.h"
 #include "gui/Messages.h"
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/testing/DrawProbe.h"
 #include "gui/testing/TestBitmaps.h"
 #include "platform/testing/GuiTestHost.h"

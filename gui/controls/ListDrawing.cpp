@@ -17,15 +17,10 @@ HFONT FontOrDefault(const CFontItem* font) {
 
 int FontHeight(HFONT font) {
   if (!font) return 0;
-  HDC screen = ::GetDC(nullptr);
-  int height = 0;
-  {
-    platform::SelectGuard select(screen, font);
-    TEXTMETRICW tm{};
-    if (::GetTextMetricsW(screen, &tm)) height = tm.tmHeight;
-  }
-  ::ReleaseDC(nullptr, screen);
-  return height;
+  CClientDC screen(nullptr);
+  platform::SelectGuard select(screen, font);
+  TEXTMETRICW tm{};
+  return ::GetTextMetricsW(screen, &tm) ? tm.tmHeight : 0;
 }
 
 void DrawDownArrow(HDC dc, int x, int y, int firstWidth, COLORREF colour) {

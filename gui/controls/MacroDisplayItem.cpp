@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <cwchar>
 #include <cwctype>
+#include <iterator>
 
 #include "device/RawInput.h"
 #include "gui/Messages.h"
 #include "gui/controls/BitmapItem.h"
 #include "gui/controls/ListDrawing.h"
-#include "gui/panels/ListPanel.h"
 #include "gui/skin/FontItem.h"
 #include "gui/skin/SkinResourceCache.h"
 
@@ -76,12 +76,16 @@ bool CMacroDisplayItem::CreateList(CVScrollBar* scrollBar, int scrollBarWidth, c
   RECT listRect = rect;
   listRect.right -= m_scrollBarWidth;
   // Without LVS_NOSCROLL the list view keeps the scroll information the skinned
-  // bar reads; WM_NCCALCSIZE keeps the system's bars from showing.
+  // bar reads; WM_NCCALCSIZE keeps the system's bars from showing. The rows are
+  // virtual (LVS_OWNERDATA): the list view keeps only their count and states and
+  // asks for what it shows, so a macro of any length is shown at once.
   platform::EnsureCommonControls();
-  const DWORD style = WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL | LVS_EDITLABELS | LVS_NOCOLUMNHEADER;
+  const DWORD style =
+      WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL | LVS_EDITLABELS | LVS_NOCOLUMNHEADER | LVS_OWNERDATA;
   if (!CreateEx(0, WC_LISTVIEWW, L"", style, listRect, parent, id)) return false;
-  m_imageList.Create(28, 18, ILC_COLOR4, 10, 10);
-  SetImageList(m_imageList, LVSIL_SMALL);
+  // Only the row height comes from it; the list view destroys it with its
+  // window (no LVS_SHAREIMAGELISTS), so it has that one owner.
+  SetImageList(::ImageList_Create(28, 18, ILC_COLOR4, 10, 10), LVSIL_SMALL);
   SetTextColor(m_textColour);
   SetBkColor(m_backColour);
   if (m_font && !m_font->IsNull()) SetFont(static_cast<HFONT>(m_font->GetSafeHandle()), FALSE);
@@ -127,12 +131,68 @@ int CMacroDisplayItem::DescriptionColumn() const {
 }
 
 int CMacroDisplayItem::IconOfRow(int row) const {
-  if (!m_hWnd || row < 0 || row >= GetItemCount()) return -1;
-  const DWORD_PTR data = GetItemData(row);
-  return data < kIconCount ? static_cast<int>(data) : -1;
+  if (row < 0 || row >= static_cast<int>(m_events.size())) return -1;
+  const MacroEvent& event = m_events[static_cast<size_t>(row)];
+  switch (event.type) {
+    case MACROEVENT_KEY:
+      return (event.b & 0xFF) == kMacroStateReleased ? kIconKeyUp : kIconKeyDown;
+    case MACROEVENT_MOUSE:
+      return kIconMouse;
+    case MACROEVENT_DELAY:
+      return kIconDelay;
+    default:
+      return -1;
+  }
+}
+
+std::wstring CMacroDisplayItem::RowText(int row) const {
+  if (row < 0 || row >= static_cast<int>(m_events.size())) return {};
+  // The delay being edited shows only its editor.
+  if (m_labelEdit && row == m_editRow) return {};
+  const MacroEvent& event = m_events[static_cast<size_t>(row)];
+  std::wstring text;
+  switch (event.type) {
+    case MACROEVENT_KEY: {
+      const int scan = event.a & 0xFFFF, virtualKey = (event.a >> 16) & 0xFFFF;
+      const int flags = (event.b >> 8) & 0xFF;
+      GetKeyDisplayName(virtualKey, text, scan, (flags & kKeyFlagExtended) != 0);
+      break;
+    }
+    case MACROEVENT_MOUSE:
+      text = MouseText(event.a, event.b & 0xFF);
+      break;
+    case MACROEVENT_DELAY:
+      text = DelayText(event.a);
+      break;
+    default:
+      break;
+  }
+  return text;
+}
+
+void CMacroDisplayItem::OnGetDispInfo(NMLVDISPINFOW* info) {
+  LVITEMW& item = info->item;
+  if (item.mask & LVIF_PARAM) item.lParam = IconOfRow(item.iItem);
+  if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+    const std::wstring text = item.iSubItem == DescriptionColumn() ? RowText(item.iItem) : std::wstring();
+    const size_t n = std::min(text.size(), static_cast<size_t>(item.cchTextMax - 1));
+    text.copy(item.pszText, n);
+    item.pszText[n] = L'\0';
+  }
+}
+
+void CMacroDisplayItem::SetRowCount(bool rowsMoved) {
+  // Rows that moved need drawing again; rows only added at the end do not.
+  ::SendMessageW(m_hWnd, LVM_SETITEMCOUNT, m_events.size(),
+                 LVSICF_NOSCROLL | (rowsMoved ? 0 : LVSICF_NOINVALIDATEALL));
+}
+
+void CMacroDisplayItem::SelectRow(int row) {
+  SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
 }
 
 void CMacroDisplayItem::SyncScrollBar() {
+  if (m_loading) return;  // the load brings the bar in step once, at its end
   if (m_scrollBar && m_scrollBar->m_hWnd) m_scrollBar->UpdateThumb();
 }
 
@@ -151,43 +211,21 @@ void CMacroDisplayItem::ShowItemParts(int showCommand) {
 
 // ---- events and rows ----
 
+namespace {
+bool IsRowEvent(const MacroEvent& event) {
+  return event.type == MACROEVENT_KEY || event.type == MACROEVENT_MOUSE || event.type == MACROEVENT_DELAY;
+}
+}  // namespace
+
 bool CMacroDisplayItem::AddRow(const MacroEvent& event, bool repaint, int index) {
-  if (!m_hWnd) return false;
-  std::wstring text;
-  int icon = 0;
-  switch (event.type) {
-    case MACROEVENT_KEY: {
-      const int scan = event.a & 0xFFFF, virtualKey = (event.a >> 16) & 0xFFFF;
-      const int state = event.b & 0xFF, flags = (event.b >> 8) & 0xFF;
-      GetKeyDisplayName(virtualKey, text, scan, (flags & kKeyFlagExtended) != 0);
-      icon = state == kMacroStateReleased ? kIconKeyUp : kIconKeyDown;
-      break;
-    }
-    case MACROEVENT_MOUSE:
-      text = MouseText(event.a, event.b & 0xFF);
-      icon = kIconMouse;
-      break;
-    case MACROEVENT_DELAY:
-      text = DelayText(event.a);
-      icon = kIconDelay;
-      break;
-    default:
-      return false;
-  }
-  const int count = GetItemCount();
+  if (!m_hWnd || !IsRowEvent(event)) return false;
+  const int count = static_cast<int>(m_events.size());
   if (index == -1 || index > count || index < 0) index = count;
-  LVITEMW item{};
-  item.mask = LVIF_TEXT | LVIF_PARAM;
-  item.iItem = index;
-  item.pszText = const_cast<wchar_t*>(L"");
-  item.lParam = icon;
-  const int row = static_cast<int>(SendMessage(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-  if (row < 0) return false;
-  if (const int column = DescriptionColumn(); column >= 0) SetItemText(row, column, text);
-  EnsureVisible(row, FALSE);
+  m_events.insert(m_events.begin() + index, event);
+  SetRowCount(index < count);
+  EnsureVisible(index, FALSE);
   SyncScrollBar();
-  m_events.insert(m_events.begin() + std::min(static_cast<size_t>(row), m_events.size()), event);
-  SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  SelectRow(index);
   if (repaint) Invalidate();
   return true;
 }
@@ -200,20 +238,44 @@ void CMacroDisplayItem::ClearEvents() {
 
 bool CMacroDisplayItem::LoadEvents(const MacroEventList* events) {
   if (m_recording || !events || !m_hWnd) return false;
-  ClearEvents();
-  for (const MacroEvent& event : *events) AddRow(event, false, -1);
+  // One pass whatever the length: the rows are the events, shown as the list
+  // view asks for them; the last row is selected and in view, and the bar is
+  // brought in step once.
+  m_loading = true;
+  m_events.clear();
+  DeleteAllItems();
+  m_events.reserve(events->size());
+  std::copy_if(events->begin(), events->end(), std::back_inserter(m_events), IsRowEvent);
+  SetRowCount(true);
+  if (!m_events.empty()) {
+    const int last = static_cast<int>(m_events.size()) - 1;
+    EnsureVisible(last, FALSE);
+    SelectRow(last);
+  }
+  m_loading = false;
+  SyncScrollBar();
   Invalidate();
-  return GetItemCount() > 0;
+  return !m_events.empty();
 }
 
 bool CMacroDisplayItem::ReplaceEvent(int index, const MacroEvent& event) {
-  if (m_readOnly || index < 0 || index >= static_cast<int>(m_events.size()) || index >= GetItemCount()) return false;
-  if (!DeleteItem(index)) return false;
-  m_events.erase(m_events.begin() + index);
-  const bool added = AddRow(event, false, index);
+  if (m_readOnly || !m_hWnd || index < 0 || index >= static_cast<int>(m_events.size())) return false;
+  bool replaced = false;
+  if (IsRowEvent(event)) {
+    m_events[static_cast<size_t>(index)] = event;
+    EnsureVisible(index, FALSE);
+    SyncScrollBar();
+    SelectRow(index);
+    replaced = true;
+  } else {
+    // Nothing shows an event of no known type: its row goes.
+    ClearSelection();
+    m_events.erase(m_events.begin() + index);
+    SetRowCount(true);
+  }
   Notify(MacroEventsChangedMessage);
   if (m_hWnd) Invalidate();
-  return added;
+  return replaced;
 }
 
 void CMacroDisplayItem::ClearSelection() {
@@ -363,7 +425,7 @@ void CMacroDisplayItem::OnRButtonDown(POINT pt) {
   SetItemState(hit.iItem, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   SetFocus();
   const bool mouseRow = IconOfRow(hit.iItem) == kIconMouse;
-  CListPanelItem* menu = mouseRow ? m_mouseMenu : m_keyMenu;
+  gui::IContextMenu* menu = mouseRow ? m_mouseMenu : m_keyMenu;
   if (!menu) return;
   const HWND self = m_hWnd;
   const int chosen = menu->TrackPopup(this, 0, pt.x, cell.top);
@@ -383,10 +445,12 @@ void CMacroDisplayItem::OnCommand(const std::wstring& command) {
     Notify(MacroEventsChangedMessage);
   } else if (SameText(command, L"$Delete")) {
     if (m_readOnly || !known) return;
-    if (selected + 1 < GetItemCount()) SetItemState(selected + 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    else ClearSelection();
-    DeleteItem(selected);
+    // The row after takes the selection (now at the deleted row's place); none
+    // after the last.
+    ClearSelection();
     m_events.erase(m_events.begin() + selected);
+    SetRowCount(true);
+    if (selected < static_cast<int>(m_events.size())) SelectRow(selected);
     Invalidate();
     SyncScrollBar();
     Notify(MacroEventsChangedMessage);
@@ -413,15 +477,15 @@ bool CMacroDisplayItem::OnBeginLabelEdit(NMLVDISPINFOW* info) {
       m_events[static_cast<size_t>(row)].type != MACROEVENT_DELAY)
     return true;
   HWND editor = reinterpret_cast<HWND>(SendMessage(LVM_GETEDITCONTROL));
-  if (const int column = DescriptionColumn(); column >= 0) SetItemText(row, column, L"");
+  m_labelEdit = 1;
+  m_editRow = row;
+  RedrawItems(row, row);  // the cell shows no text while the editor is open
   if (editor) {
     ::SetFocus(editor);
     ::SetWindowLongPtrW(editor, GWL_STYLE, ::GetWindowLongPtrW(editor, GWL_STYLE) | ES_NUMBER);
     ::SetWindowTextW(editor, std::to_wstring(m_events[static_cast<size_t>(row)].a).c_str());
     ::SendMessageW(editor, EM_SETLIMITTEXT, 7, 0);
   }
-  m_labelEdit = 1;
-  m_editRow = row;
   return false;
 }
 
@@ -429,12 +493,11 @@ void CMacroDisplayItem::OnEndLabelEdit(NMLVDISPINFOW* info) {
   m_labelEdit = 0;
   const int row = m_editRow;
   m_editRow = -1;
-  if (row < 0 || row >= static_cast<int>(m_events.size()) || row >= GetItemCount()) return;
+  if (row < 0 || row >= static_cast<int>(m_events.size())) return;
   MacroEvent& event = m_events[static_cast<size_t>(row)];
-  const int column = DescriptionColumn();
   if (!info->item.pszText) {
-    // Esc: the old value and its text back, nothing reported.
-    if (column >= 0) SetItemText(row, column, DelayText(event.a));
+    // Esc: the old value's text back, nothing reported.
+    RedrawItems(row, row);
     return;
   }
   // Digits only, 1 to the recording cap; anything else keeps the old delay.
@@ -445,7 +508,6 @@ void CMacroDisplayItem::OnEndLabelEdit(NMLVDISPINFOW* info) {
     const long parsed = std::wcstol(text.c_str(), nullptr, 10);
     if (parsed >= 1 && parsed <= kMaxDelayMs) value = static_cast<int>(parsed);
   }
-  if (column >= 0) SetItemText(row, column, DelayText(value));
   event.a = event.b = value;
   Invalidate();
   Notify(MacroEventsChangedMessage);
@@ -454,8 +516,9 @@ void CMacroDisplayItem::OnEndLabelEdit(NMLVDISPINFOW* info) {
 BOOL CMacroDisplayItem::PreTranslateMessage(MSG* msg) {
   if (m_labelEdit || m_readOnly || msg->hwnd != m_hWnd) return FALSE;
   if (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP) return FALSE;
-  // Keys are the macro's, not the list's: only those left to the system pass.
-  return KeyEventFromMessage(msg, m_keyEvent) ? FALSE : TRUE;
+  // The keys the key event takes for itself (repeats, arrows, Home, Space, Tab
+  // ...) never move the list; every other key reaches it and the window.
+  return KeyEventFromMessage(msg, m_keyEvent) ? TRUE : FALSE;
 }
 
 // ---- drawing ----
@@ -517,7 +580,7 @@ void CMacroDisplayItem::DrawCell(HDC hdc, int row, int column) {
     }
   } else if (columnId == kColumnDescription) {
     if (selected) dc.FillSolidRect(cell, m_selectedBackColour);
-    const std::wstring text = GetItemText(row, column);
+    const std::wstring text = RowText(row);
     if (!text.empty()) {
       CFont bold;
       if (m_font && !m_font->IsNull()) bold.Attach(gui::MakeBoldCopy(static_cast<HFONT>(m_font->GetSafeHandle())));
@@ -559,6 +622,14 @@ bool CMacroDisplayItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
       switch (header->code) {
         case NM_CUSTOMDRAW:
           result = OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
+          return true;
+        case LVN_GETDISPINFOW:
+          OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW*>(lParam));
+          result = 0;
+          return true;
+        case LVN_ODFINDITEMW:
+          // No search by typed letters: a key's name is on many rows.
+          result = -1;
           return true;
         case LVN_BEGINLABELEDITW:
           result = OnBeginLabelEdit(reinterpret_cast<NMLVDISPINFOW*>(lParam)) ? TRUE : FALSE;

@@ -16,13 +16,13 @@
 
 #include "device/KeyEvent.h"
 #include "device/Macro.h"
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
+#include "gui/controls/ContextMenu.h"
 #include "gui/controls/VScrollBar.h"
 #include "platform/Controls.h"
 #include "platform/Gdi.h"
 
 class CFontItem;
-class CListPanelItem;
 
 // The language keys of the mouse buttons, by button code.
 extern const std::array<const wchar_t*, 27> MouseButtonNameTable;
@@ -87,7 +87,6 @@ class CMacroDisplayItem : public CListCtrl, public CGUIItem {
   };
   std::map<int, ColumnInfo> m_columns;
   std::array<CBitmap, kIconCount> m_icons;
-  CImageList m_imageList;
   CFontItem* m_font = nullptr;
   COLORREF m_textColour = 0xFFFFFF;
   COLORREF m_selectedTextColour = 0;
@@ -95,8 +94,8 @@ class CMacroDisplayItem : public CListCtrl, public CGUIItem {
   COLORREF m_selectedBackColour = 0xFFFFFF;
   COLORREF m_borderColour = 0xFFFFFF;
   int m_borderWidth = 1;
-  CListPanelItem* m_keyMenu = nullptr;    // key and delay rows
-  CListPanelItem* m_mouseMenu = nullptr;  // mouse rows
+  gui::IContextMenu* m_keyMenu = nullptr;    // key and delay rows
+  gui::IContextMenu* m_mouseMenu = nullptr;  // mouse rows
   uint8_t m_ignoreDelays = 0;
   uint8_t m_fixedDelay = 0;
   int m_defaultDelay = 50;
@@ -108,6 +107,12 @@ class CMacroDisplayItem : public CListCtrl, public CGUIItem {
  private:
   int DescriptionColumn() const;
   int IconOfRow(int row) const;
+  // The description a row shows (its event's), empty while its delay is edited.
+  std::wstring RowText(int row) const;
+  void OnGetDispInfo(NMLVDISPINFOW* info);
+  // Tells the list view the number of events.
+  void SetRowCount(bool rowsMoved);
+  void SelectRow(int row);
   void SyncScrollBar();
   void Notify(UINT msg);
   void AddElapsedDelay();
@@ -140,6 +145,7 @@ class CMacroDisplayItem : public CListCtrl, public CGUIItem {
   uint8_t m_recording = 0;
   uint8_t m_readOnly;
   uint8_t m_labelEdit = 0;
+  bool m_loading = false;
   int m_editRow = -1;
   DWORD m_lastTick = 0;
   std::function<DWORD()> m_ticks;

@@ -335,4 +335,94 @@ TEST_F(MacroDisplayTest, SkinnedBarScrollsTheList) {
   for (HBITMAP b : images) ::DeleteObject(b);
 }
 
+TEST_F(MacroDisplayTest, AListGoneLeavesALaterListsImageListAlone) {
+  // A freed image list's handle is handed out again to the next one made: the
+  // list that goes must not destroy it a second time.
+  auto old = std::move(item);
+  old->DestroyWindow();
+  Make(false, nullptr);
+  const auto images = reinterpret_cast<HIMAGELIST>(item->SendMessage(LVM_GETIMAGELIST, LVSIL_SMALL));
+  ASSERT_NE(images, nullptr);
+  old.reset();
+  int width = 0, height = 0;
+  EXPECT_TRUE(::ImageList_GetIconSize(images, &width, &height));
+  EXPECT_EQ(width, 28);
+}
+
+TEST_F(MacroDisplayTest, ALoadSelectsOnceAndStepsTheBarOnceWhateverItsLength) {
+  struct CountingBar : CVScrollBar {
+    void UpdateThumb() override {
+      ++updates;
+      CVScrollBar::UpdateThumb();
+    }
+    int updates = 0;
+  };
+  auto* bar = new CountingBar;
+  Make(false, bar, 12);
+  // Rows newly selected, from the list view's change notices.
+  host.SetRecordCopier(WM_NOTIFY, [](platform::testing::SentMessage& record, WPARAM, LPARAM lParam) {
+    const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
+    if (change->hdr.code == LVN_ITEMCHANGED)
+      record.values = {change->iItem, static_cast<int64_t>(change->uNewState), static_cast<int64_t>(change->uOldState)};
+  });
+  auto selections = [&] {
+    int n = 0;
+    for (const auto& r : host.ReceivedOf(WM_NOTIFY))
+      if (r.notifyCode == LVN_ITEMCHANGED && r.values.size() == 3 && (r.values[1] & LVIS_SELECTED) &&
+          !(r.values[2] & LVIS_SELECTED))
+        ++n;
+    return n;
+  };
+  for (const size_t length : {size_t{1}, size_t{2000}}) {
+    SCOPED_TRACE(length);
+    MacroEventList events;
+    for (size_t i = 0; i < length; ++i) events.push_back(i % 2 ? Delay(static_cast<int>(i)) : Mouse(1, 255));
+    host.ClearReceived();
+    bar->updates = 0;
+    ASSERT_TRUE(item->LoadEvents(&events));
+    EXPECT_EQ(selections(), 1);
+    EXPECT_EQ(bar->updates, 1);
+    EXPECT_EQ(item->Events(), events);
+    const int last = static_cast<int>(length) - 1;
+    EXPECT_EQ(item->GetItemCount(), static_cast<int>(length));
+    EXPECT_EQ(item->GetNextItem(-1, LVNI_SELECTED), last) << "the last row, as each added row was";
+    EXPECT_GE(last, item->GetTopIndex());
+    EXPECT_LT(last, item->GetTopIndex() + item->GetCountPerPage() + 1) << "and in view";
+    EXPECT_EQ(Description(last), length % 2 ? CMacroDisplayItem::MouseText(1, 255) : CMacroDisplayItem::DelayText(last));
+  }
+}
+
+TEST_F(MacroDisplayTest, KeysTheKeyEventTakesNeverReachTheList) {
+  struct Case {
+    const char* what;
+    UINT message;
+    WPARAM key;
+    LPARAM flags;
+    BOOL eaten;
+  };
+  constexpr LPARAM kRepeat = 1 << 30;
+  const Case cases[] = {
+      {"arrow", WM_KEYDOWN, VK_DOWN, 0, TRUE},      {"Home", WM_KEYDOWN, VK_HOME, 0, TRUE},
+      {"Space", WM_KEYDOWN, VK_SPACE, 0, TRUE},     {"Tab", WM_KEYDOWN, VK_TAB, 0, TRUE},
+      {"a repeat", WM_KEYDOWN, 'A', kRepeat, TRUE}, {"letter", WM_KEYDOWN, 'A', 0, FALSE},
+      {"Enter", WM_KEYDOWN, VK_RETURN, 0, FALSE},   {"F2", WM_KEYDOWN, VK_F2, 0, FALSE},
+      {"arrow up", WM_KEYUP, VK_DOWN, 0, FALSE},    {"a character", WM_CHAR, ' ', 0, FALSE},
+  };
+  for (const bool readOnly : {false, true}) {
+    Make(readOnly, nullptr);
+    for (const auto& c : cases) {
+      MSG msg{item->m_hWnd, c.message, c.key, c.flags | 1};
+      EXPECT_EQ(item->PreTranslateMessage(&msg), readOnly ? FALSE : c.eaten) << c.what << (readOnly ? ", read-only" : "");
+    }
+  }
+  // A letter that reaches the list searches nothing: the selection stays.
+  const MacroEventList events{Key(0x1E, 'A', 255), Key(0x1E, 'A', 1)};
+  Make(false, nullptr);
+  ASSERT_TRUE(item->LoadEvents(&events));
+  item->SetFocus();
+  item->SendMessage(WM_KEYDOWN, 'A', 0x1E0001);
+  item->SendMessage(WM_CHAR, 'a', 0x1E0001);
+  EXPECT_EQ(item->GetNextItem(-1, LVNI_SELECTED), 1);
+}
+
 }  // namespace

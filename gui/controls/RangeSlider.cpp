@@ -261,10 +261,11 @@ bool CDMarker::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result
       if (m_dragging) {
         Release(ParentXOf(m_hWnd, lParam));
         result = Default();
-        ::ReleaseCapture();
       } else {
         result = Default();
       }
+      // Whatever ended the drag before, the button going up ends the capture.
+      if (::GetCapture() == m_hWnd) ::ReleaseCapture();
       return true;
     case WM_CAPTURECHANGED:
       // The capture went elsewhere mid-drag: the drag ends where the pointer was
@@ -274,7 +275,10 @@ bool CDMarker::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result
       return true;
     case WM_KILLFOCUS:
       result = Default();
+      // The drag ends unreported; the mouse goes back to whoever is under it
+      // (cleared first, so that the capture's loss reports nothing either).
       m_dragging = 0;
+      if (::GetCapture() == m_hWnd) ::ReleaseCapture();
       Invalidate();
       return true;
   }

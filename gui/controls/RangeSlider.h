@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "gui/controls/Sliders.h"
 #include "platform/Gdi.h"
 #include "platform/Window.h"

@@ -237,4 +237,19 @@ TEST_F(MarkerTest, LosingTheCaptureEndsTheDragOnceAndAStrayReleaseChangesNothing
   EXPECT_TRUE(Posts().empty());
 }
 
+TEST_F(MarkerTest, LosingTheFocusMidDragEndsTheDragAndGivesTheMouseBack) {
+  CWnd other;
+  ASSERT_TRUE(other.Create(nullptr, L"", WS_CHILD | WS_VISIBLE, RECT{300, 300, 310, 310}, &host, 9));
+  marker.SetFocus();
+  SendAtParentPoint(marker, WM_LBUTTONDOWN, POINT{30, 205});
+  SendAtParentPoint(marker, WM_MOUSEMOVE, POINT{90, 205});
+  ASSERT_EQ(::GetCapture(), marker.m_hWnd);
+  other.SetFocus();
+  EXPECT_EQ(marker.m_dragging, 0);
+  EXPECT_NE(::GetCapture(), marker.m_hWnd) << "the focus went, the mouse goes too";
+  SendAtParentPoint(marker, WM_LBUTTONUP, POINT{110, 205});
+  EXPECT_EQ(::GetCapture(), nullptr);
+  EXPECT_TRUE(Posts().empty()) << "a drag ended by the focus reports nothing";
+}
+
 }  // namespace

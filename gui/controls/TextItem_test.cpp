@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "gui/controls/BitmapBtn.h"
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/testing/DrawProbe.h"
 #include "platform/testing/GuiTestHost.h"
 #include "platform/testing/MessageSequence.h"

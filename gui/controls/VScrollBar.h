@@ -31,8 +31,9 @@ class CVScrollBar : public CStatic {
   // The static control's creation, with SS_NOTIFY so that the bar gets its clicks.
   BOOL Create(const wchar_t* text, DWORD style, const RECT& rect, CWnd* parent, UINT id = 0xFFFF) override;
   // Places the thumb from the owner's scroll information (none that can be read:
-  // at the top of the track) and redraws.
-  void UpdateThumb();
+  // at the top of the track) and redraws. Virtual so that a test can count how
+  // often an owner brings the bar in step.
+  virtual void UpdateThumb();
 
   void SetScrollOwner(CWnd* owner) { m_scrollOwner = owner; }
   CWnd* ScrollOwner() const { return m_scrollOwner; }

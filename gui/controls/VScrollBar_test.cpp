@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "gui/testing/TestBitmaps.h"
+#include "platform/Gdi.h"
 #include "platform/testing/GuiTestHost.h"
 
 namespace {
@@ -217,12 +218,11 @@ TEST_F(ScrollBarTest, DraggingTheThumbRequestsOneLinePerStep) {
 TEST_F(ScrollBarTest, DrawsTheImagesAndValidatesWhenPainted) {
   owner.SetRange(100, 24, 38);
   bar->UpdateThumb();
-  HDC screen = ::GetDC(nullptr);
+  CClientDC screen(nullptr);
   CDC dc;
   dc.CreateCompatibleDC(screen);
   CBitmap surface;
   surface.CreateCompatibleBitmap(screen, kWidth, 200);
-  ::ReleaseDC(nullptr, screen);
   platform::SelectGuard select(dc, surface.GetSafeHandle());
   bar->SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.m_hDC), PRF_CLIENT);
   EXPECT_EQ(::GetPixel(dc, 5, 100), kThumbColour);

@@ -8,7 +8,6 @@
 #include "gui/Messages.h"
 #include "gui/controls/BitmapItem.h"
 #include "gui/controls/ListDrawing.h"
-#include "gui/panels/ListPanel.h"
 #include "gui/skin/FontItem.h"
 #include "platform/FileDialog.h"
 
@@ -539,7 +538,7 @@ void CXListCtrl::OnRButtonDown(POINT pt) {
                  reinterpret_cast<LPARAM>(&opening));
   // The owner may have refilled or emptied the list: no menu for a row that went.
   if (!Alive(self) || !m_contextMenu || (rowId != -1 && FindRowById(rowId) < 0)) return;
-  CListPanelItem* menu = m_contextMenu;
+  gui::IContextMenu* menu = m_contextMenu;
   const int chosen = menu->TrackPopup(this, 0, pt.x, cell.top);
   // The menu ran a loop of its own: act only on a window and row still there.
   if (!Alive(self)) return;
@@ -721,8 +720,9 @@ bool CXListCtrl::OnToolText(NMTTDISPINFOW* info) {
 // ---- messages ----
 
 void CXListCtrl::OnCreate() {
-  m_imageList.Create(18, 18, ILC_COLOR4, 10, 10);
-  SetImageList(m_imageList, LVSIL_SMALL);
+  // Only the row height comes from it. The list view (without
+  // LVS_SHAREIMAGELISTS) destroys it with its window: it is the one owner.
+  if (!SendMessage(LVM_GETIMAGELIST, LVSIL_SMALL)) SetImageList(::ImageList_Create(18, 18, ILC_COLOR4, 10, 10), LVSIL_SMALL);
   if (!m_headerTaken) {
     if (HWND header = GetHeaderCtrl()) m_headerTaken = m_header.TakeOver(header);
     EnableToolTips(TRUE);

@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
+#include "gui/controls/ContextMenu.h"
 #include "gui/controls/XComboList.h"
 #include "gui/controls/XHeaderCtrl.h"
 #include "platform/Controls.h"
 #include "platform/Gdi.h"
 
 class CFontItem;
-class CListPanelItem;
 
 // What lParam of the list messages points at, valid only during the call.
 struct ListMessageRecord {
@@ -135,7 +135,6 @@ class CXListCtrl : public CListCtrl, public CGUIItem {
 
   std::map<int, ListColumnInfo> m_columns;
   CXHeaderCtrl m_header;
-  CImageList m_imageList;
   std::unique_ptr<CXListEdit> m_editor;
   bool m_headerTaken = false;
   int m_pressed = 0;
@@ -153,7 +152,7 @@ class CXListCtrl : public CListCtrl, public CGUIItem {
   COLORREF m_selectedTextColour = 0;
   COLORREF m_backColour = 0;
   COLORREF m_selectedBackColour = 0xFFFFFF;
-  CListPanelItem* m_contextMenu = nullptr;
+  gui::IContextMenu* m_contextMenu = nullptr;
 
  protected:
   bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;

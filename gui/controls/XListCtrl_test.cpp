@@ -443,4 +443,20 @@ TEST_F(XListCtrlTest, ToolTipIdsOfCellsAndTheirTexts) {
   EXPECT_EQ(stale.lpszText, nullptr);
 }
 
+TEST_F(XListCtrlTest, AListGoneLeavesALaterListsImageListAlone) {
+  // A freed image list's handle is handed out again to the next one made: the
+  // list that goes must not destroy it a second time.
+  auto old = std::make_unique<CXListCtrl>();
+  ASSERT_TRUE(old->Create(WS_CHILD | WS_VISIBLE | LVS_REPORT, RECT{0, 0, 100, 100}, &host, 21));
+  old->DestroyWindow();
+  CXListCtrl later;
+  ASSERT_TRUE(later.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT, RECT{0, 0, 100, 100}, &host, 22));
+  const auto images = reinterpret_cast<HIMAGELIST>(later.SendMessage(LVM_GETIMAGELIST, LVSIL_SMALL));
+  ASSERT_NE(images, nullptr);
+  old.reset();
+  int width = 0, height = 0;
+  EXPECT_TRUE(::ImageList_GetIconSize(images, &width, &height));
+  EXPECT_EQ(height, 18);
+}
+
 }  // namespace

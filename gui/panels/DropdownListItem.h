@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "gui/panels/ListPanel.h"
 #include "platform/Controls.h"
 

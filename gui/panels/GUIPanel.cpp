@@ -1,6 +1,9 @@
 #include "gui/panels/GUIPanel.h"
 
+#include <utility>
+
 #include "gui/controls/BitmapItem.h"
+#include "gui/skin/SkinLoader.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/Gdi.h"
 #include "platform/StartTimes.h"
@@ -13,7 +16,34 @@ CPanelBitmap* PanelBitmapOf(const GUIItemList& items, int32_t id) {
   return static_cast<CPanelBitmap*>(item);
 }
 
+gui::SkinFaultReport& CurrentSkinFaultReport() {
+  static gui::SkinFaultReport report;
+  return report;
+}
+
+void ShowSkinFaultBox(HWND owner, const std::wstring& path) {
+  // The owner's title when it has one: the message belongs to that window.
+  wchar_t ownerTitle[256] = {};
+  const std::wstring title =
+      owner && ::GetWindowTextW(owner, ownerTitle, 256) > 0 ? std::wstring(ownerTitle) : std::wstring(L"Kestrane Ovrix");
+  const std::wstring text = L"The skin file\n" + path + L"\ncannot be loaded.";
+  ::MessageBoxW(owner, text.c_str(), title.c_str(), MB_OK | MB_ICONERROR | (owner ? 0 : MB_TASKMODAL));
+}
+
 }  // namespace
+
+namespace gui {
+
+SkinFaultReport SetSkinFaultReport(SkinFaultReport report) {
+  return std::exchange(CurrentSkinFaultReport(), std::move(report));
+}
+
+void ReportSkinFault(HWND owner, const std::wstring& path) {
+  if (const SkinFaultReport& report = CurrentSkinFaultReport()) report(owner, path);
+  else ShowSkinFaultBox(owner, path);
+}
+
+}  // namespace gui
 
 CGUIPanel::CGUIPanel(const std::wstring& skinFile, UINT templateId, CWnd* parent)
     : CDialog(templateId, parent), m_ownerWnd(parent), m_skinFile(skinFile) {}
@@ -27,7 +57,7 @@ CGUIPanel::~CGUIPanel() {
   FreeItemList(m_items);
 }
 
-void CGUIPanel::OnCreate() {
+bool CGUIPanel::OnCreate() {
   // A dialog object can be created again (DoModal twice): the items of its last
   // window go first, or look-ups would find the last background, whose bitmap
   // went with that window.
@@ -36,27 +66,60 @@ void CGUIPanel::OnCreate() {
   m_region = nullptr;
   DestroyItemList(m_items);
   if (!m_skinFile.empty()) {
-    LoadSkinFile(m_items, m_skinFile, m_hWnd);
+    const bool loaded = gui::TryLoadSkinFile(m_items, m_skinFile, m_hWnd);
     m_background = PanelBitmapOf(m_items, 0);
     const SIZE size = m_background ? m_background->GetSize() : SIZE{0, 0};
-    // Without a background there is no size to take and no shape to cut: the
-    // window keeps its template's size and stays rectangular.
-    if (size.cx > 0 && size.cy > 0) {
-      m_bounds.right = size.cx;
-      m_bounds.bottom = size.cy;
-      MoveWindow(0, 0, size.cx, size.cy, TRUE);
-      m_mask = PanelBitmapOf(m_items, 1);
-      if (m_mask && !m_mask->IsNull()) {
-        CRgn region(BitmapToRegion(*m_mask));
-        const HRGN handle = region;
-        // Refused, the region is deleted with its owner.
-        if (!region.IsNull() && SetWindowRgn(region, TRUE)) m_region = handle;
-      }
+    // A panel that cannot be drawn would show as a blank box, and a popup's may
+    // take every key: the user is told which file failed instead, and no window
+    // is made.
+    if (!loaded || size.cx <= 0 || size.cy <= 0) {
+      m_background = nullptr;
+      DestroyItemList(m_items);
+      m_skinFault = gui::SkinFilePath(m_skinFile);
+      return false;
+    }
+    m_bounds.right = size.cx;
+    m_bounds.bottom = size.cy;
+    MoveWindow(0, 0, size.cx, size.cy, TRUE);
+    m_mask = PanelBitmapOf(m_items, 1);
+    if (m_mask && !m_mask->IsNull()) {
+      CRgn region(BitmapToRegion(*m_mask));
+      const HRGN handle = region;
+      // Refused, the region is deleted with its owner.
+      if (!region.IsNull() && SetWindowRgn(region, TRUE)) m_region = handle;
     }
   } else {
     MoveWindow(0, 0, m_bounds.right - m_bounds.left, m_bounds.bottom - m_bounds.top, TRUE);
   }
   m_created = true;
+  return true;
+}
+
+void CGUIPanel::ReportSkinFault() {
+  if (m_skinFault.empty()) return;
+  const std::wstring path = std::exchange(m_skinFault, std::wstring());
+  HWND owner = m_ownerWnd && m_ownerWnd->m_hWnd ? ::GetAncestor(m_ownerWnd->m_hWnd, GA_ROOT) : nullptr;
+  // A program's main window that failed its creation has already asked the
+  // message loop to end; that request would close the message box at once, so
+  // it waits until the user has read it.
+  MSG quit{};
+  const bool quitting = ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+  gui::ReportSkinFault(owner, path);
+  if (quitting) ::PostQuitMessage(static_cast<int>(quit.wParam));
+}
+
+INT_PTR CGUIPanel::DoModal() {
+  m_skinFault.clear();
+  const INT_PTR result = CDialog::DoModal();
+  ReportSkinFault();
+  return result;
+}
+
+bool CGUIPanel::Create(UINT templateId, CWnd* parent) {
+  m_skinFault.clear();
+  const bool created = CDialog::Create(templateId, parent);
+  ReportSkinFault();
+  return created;
 }
 
 void CGUIPanel::PaintBackground(HDC dc, const RECT& rect) const {
@@ -88,7 +151,10 @@ void CGUIPanel::OnDestroy() {
 bool CGUIPanel::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   switch (msg) {
     case WM_CREATE:
-      OnCreate();
+      if (!OnCreate()) {
+        result = -1;  // the window is not made
+        return true;
+      }
       if (!CDialog::OnMessage(msg, wParam, lParam, result)) result = Default();
       return true;
     case WM_PAINT:

@@ -5,16 +5,30 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "platform/Dialog.h"
 
 class CPanelBitmap;
 
+namespace gui {
+// How a panel's skin file that cannot be loaded is told to the user: a plain
+// message box that names the file (the skin is what failed, so nothing skinned
+// can say it). Tests put their own, so that nothing waits for a click.
+using SkinFaultReport = std::function<void(HWND owner, const std::wstring& path)>;
+// Puts `report` in force (an empty one: the message box); returns the one before.
+SkinFaultReport SetSkinFaultReport(SkinFaultReport report);
+void ReportSkinFault(HWND owner, const std::wstring& path);
+}  // namespace gui
+
 class CGUIPanel : public CDialog {
  public:
-  // A panel built from "xml\" + skinFile, from the dialog template, under the parent.
+  // A panel built from "xml\" + skinFile, from the dialog template, under the
+  // parent. A skin file that cannot be loaded, or that gives no background (no
+  // size, nothing to draw), is reported and the window is not made: Create fails
+  // and DoModal returns -1, so no blank window is left that the keys cannot close.
   CGUIPanel(const std::wstring& skinFile, UINT templateId, CWnd* parent);
   // A panel without a skin file: the window takes its size from the bounds.
   CGUIPanel(CWnd* parent, const RECT& bounds, UINT templateId);
@@ -22,6 +36,11 @@ class CGUIPanel : public CDialog {
 
   // Looks up the skin items the panel uses, once they exist.
   virtual void BindItems() = 0;
+
+  // The dialog's own, and then a skin file that could not be used is reported
+  // (after the failed creation, so that no half-made window waits behind it).
+  INT_PTR DoModal() override;
+  bool Create(UINT templateId, CWnd* parent = nullptr);
 
   // Draws the background into `dc` over `rect` from the image's origin; nothing
   // before the window's creation has finished, after its destruction, or when the
@@ -46,9 +65,12 @@ class CGUIPanel : public CDialog {
   GUIItemList m_items;
   RECT m_bounds{};
   bool m_created = false;
+  std::wstring m_skinFault;  // the path of a skin file that could not be used, until reported
 
  private:
-  void OnCreate();
+  // False when the skin file cannot be used (noted for the report; the creation fails).
+  bool OnCreate();
+  void ReportSkinFault();
   void OnPaint();
   void OnDestroy();
 };

@@ -70,12 +70,11 @@ class GUIPanelTest : public gui::testing::SkinTestFolder {
   }
   // What PaintBackground leaves at (x, y) of a 50 x 40 surface painted with the sentinel.
   static COLORREF PaintedPixel(const CGUIPanel& panel, int x, int y) {
-    HDC screen = GetDC(nullptr);
+    CClientDC screen(nullptr);
     CDC dc;
     dc.CreateCompatibleDC(screen);
     CBitmap surface;
     surface.CreateCompatibleBitmap(screen, 50, 40);
-    ReleaseDC(nullptr, screen);
     platform::SelectGuard select(dc, surface);
     const RECT all{0, 0, 50, 40};
     dc.FillSolidRect(all, kSentinel);
@@ -121,23 +120,46 @@ TEST_F(GUIPanelTest, AnAllWhiteMaskLeavesTheWindowRectangular) {
   EXPECT_EQ(WindowRect(panel).right, 40);
 }
 
-TEST_F(GUIPanelTest, WithoutABackgroundTheTemplatesSizeStaysAndNothingIsPainted) {
-  for (const char* xml : {"<ITEMLIST/>", "<GUIPANEL><BACKGROUND>none.bmp</BACKGROUND></GUIPANEL>", "not xml"}) {
-    WriteXml(L"Bare.xml", xml);
-    TestPanel panel(L"Bare.xml", 102, nullptr);
-    ASSERT_TRUE(panel.Create(102)) << xml;
-    EXPECT_EQ(panel.Background(), nullptr) << xml;
-    EXPECT_EQ(panel.Region(), nullptr) << xml;
-    const RECT r = WindowRect(panel);
-    EXPECT_GT(r.right - r.left, 40) << xml;  // the template's 200 dialog units
-    EXPECT_EQ(panel.Bounds().right, 0) << xml;
-    EXPECT_EQ(PaintedPixel(panel, 5, 5), kSentinel) << xml;
-    // With nothing to draw, painting still validates (no endless WM_PAINT).
-    panel.Invalidate();
-    panel.SendMessage(WM_PAINT);
-    RECT update{};
-    EXPECT_FALSE(GetUpdateRect(panel, &update, FALSE)) << xml;
+TEST_F(GUIPanelTest, ASkinFileThatCannotBeUsedIsReportedByNameAndNoWindowIsMade) {
+  struct Report {
+    HWND owner;
+    std::wstring path;
+  };
+  std::vector<Report> reports;
+  const gui::SkinFaultReport before =
+      gui::SetSkinFaultReport([&](HWND owner, const std::wstring& path) { reports.push_back({owner, path}); });
+  CWnd owner;
+  ASSERT_TRUE(owner.CreateEx(0, CWnd::DefaultClassName(), L"", WS_POPUP, RECT{0, 0, 50, 50}, static_cast<HWND>(nullptr), 0));
+  const struct {
+    const char* what;
+    const char* xml;  // null: no file at all
+  } cases[] = {
+      {"missing", nullptr},
+      {"not well-formed", "<GUIPANEL><BACKGROUND>bg.bmp</BACKGROUND>"},
+      {"no known root", "<PANEL/>"},
+      {"a mask that cannot be loaded", "<GUIPANEL><BACKGROUND>bg.bmp</BACKGROUND><MASK>none.bmp</MASK></GUIPANEL>"},
+      {"no background to take a size from", "<ITEMLIST/>"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ::DeleteFileW((AppFolder + L"xml\\Broken.xml").c_str());
+    if (c.xml) WriteXml(L"Broken.xml", c.xml);
+    reports.clear();
+    TestPanel modeless(L"Broken.xml", 102, &owner);
+    EXPECT_FALSE(modeless.Create(102));
+    EXPECT_EQ(modeless.m_hWnd, nullptr);
+    // Modal, as popups run: refused at once instead of a blank box to click away.
+    TestPanel modal(L"Broken.xml", 129, &owner);
+    EXPECT_EQ(modal.DoModal(), -1);
+    EXPECT_EQ(modal.m_hWnd, nullptr);
+    EXPECT_TRUE(modal.Items().empty());
+    ASSERT_EQ(reports.size(), 2u);
+    for (const Report& r : reports) {
+      EXPECT_EQ(r.owner, owner.m_hWnd);
+      EXPECT_EQ(r.path, AppFolder + L"xml\\Broken.xml");
+    }
   }
+  gui::SetSkinFaultReport(before);
 }
 
 TEST_F(GUIPanelTest, PaintsOnlyBetweenCreationAndDestruction) {
@@ -179,6 +201,12 @@ TEST_F(GUIPanelTest, APanelWithoutASkinFileTakesItsBounds) {
   EXPECT_EQ(r.right, 120);
   EXPECT_EQ(r.bottom, 80);
   EXPECT_TRUE(panel.Items().empty());
+  EXPECT_EQ(PaintedPixel(panel, 5, 5), kSentinel) << "no background to draw";
+  // With nothing to draw, painting still validates (no endless WM_PAINT).
+  panel.Invalidate();
+  panel.SendMessage(WM_PAINT);
+  RECT update{};
+  EXPECT_FALSE(GetUpdateRect(panel, &update, FALSE));
 }
 
 TEST_F(GUIPanelTest, APopupBindsItsItemsBeforeItsInitialisation) {

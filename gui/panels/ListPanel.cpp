@@ -129,6 +129,13 @@ bool CListPanel::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
       result = Default();
       if (LOWORD(wParam) != WA_INACTIVE && m_list && m_list->m_hWnd) m_list->SetFocus();
       return true;
+    case WM_ACTIVATEAPP:
+      // Another program took the activation (on Windows its focus change may
+      // reach the list as a focus loss to no window, which the list leaves
+      // alone): the popup ends without a choice, as on any focus loss.
+      if (!wParam) End(-1);
+      result = Default();
+      return true;
     case ListPanelItemChosenMessage:
       End(static_cast<INT_PTR>(static_cast<int>(lParam)));
       result = 0;
@@ -418,7 +425,8 @@ bool CListPanelList::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& 
       // to a disabled one (the popup's modal owner) is the window system's
       // doing, not the user's (Wine does it while the X server's focus settles
       // after a popup shows); the popup stays and the list gets the focus back
-      // when the popup is active again.
+      // when the popup is active again. The focus going to another program
+      // ends the popup through WM_ACTIVATEAPP instead.
       const HWND to = reinterpret_cast<HWND>(wParam);
       const bool userMove = to && ::IsWindowEnabled(::GetAncestor(to, GA_ROOT));
       if (!m_panel->m_ending && userMove && !(entry && entry->subList)) {

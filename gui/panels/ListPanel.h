@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
+#include "gui/controls/ContextMenu.h"
 #include "gui/controls/VScrollBar.h"
 #include "gui/panels/GUIPanel.h"
 #include "platform/Controls.h"
@@ -132,7 +133,7 @@ class CListPanelList : public CListCtrl {
 
 // A popup list described by the skin (LISTPANEL): no window of its own until
 // TrackPopup opens one.
-class CListPanelItem : public CGUIItem {
+class CListPanelItem : public CGUIItem, public gui::IContextMenu {
  public:
   CListPanelItem(int width, int height) : m_width(width), m_height(height) {}
   ~CListPanelItem() override = default;
@@ -140,7 +141,7 @@ class CListPanelItem : public CGUIItem {
   // The entries become copies of these (text and sub-list; none disabled).
   void SetEntries(const std::vector<ListPanelEntry>& entries);
   const wchar_t* GetEntryText(int index) const;
-  std::wstring GetLBText(int index) const;
+  std::wstring GetLBText(int index) const override;
   // The first entry whose text equals the find info's string; -1 without
   // LVFI_STRING, for a null info or when none matches.
   int FindString(const LVFINDINFOW* info) const;
@@ -150,7 +151,7 @@ class CListPanelItem : public CGUIItem {
   // Opens the popup modally with its top-left corner at (x, y) in the window's
   // client coordinates; the height is the item's when 0. The chosen entry's
   // index (checked against the entries as they are on return) or -1.
-  int TrackPopup(CWnd* window, int height, int x, int y);
+  int TrackPopup(CWnd* window, int height, int x, int y) override;
 
   std::wstring m_currentText;
   int m_width;

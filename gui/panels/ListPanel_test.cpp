@@ -12,6 +12,7 @@
 #include "gui/panels/DropdownListItem.h"
 #include "gui/testing/PopupSteps.h"
 #include "gui/testing/TestBitmaps.h"
+#include "platform/Gdi.h"
 #include "platform/testing/GuiTestHost.h"
 #include "platform/testing/MessageSequence.h"
 
@@ -173,7 +174,7 @@ TEST_F(ListPanelTest, DisabledEntryIsDrawnDisabledAndStillChosen) {
               ::SendMessageW(list, WM_MOUSEMOVE, 0, MAKELPARAM(over2.x, over2.y));
               RECT client{};
               ::GetClientRect(list, &client);
-              HDC screen = ::GetDC(nullptr);
+              CClientDC screen(nullptr);
               HDC dc = ::CreateCompatibleDC(screen);
               HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
               HGDIOBJ old = ::SelectObject(dc, bitmap);
@@ -186,7 +187,6 @@ TEST_F(ListPanelTest, DisabledEntryIsDrawnDisabledAndStillChosen) {
               ::SelectObject(dc, old);
               ::DeleteObject(bitmap);
               ::DeleteDC(dc);
-              ::ReleaseDC(nullptr, screen);
               SendClick(list, Centre(RowRect(list, 1)));
               ::SendMessageW(list, WM_TIMER, CListPanelList::kChooseTimer, 0);
             }}),
@@ -411,7 +411,7 @@ TEST_F(DropdownTest, EntryOperations) {
 
 TEST_F(DropdownTest, PaintsBorderBackgroundAndArrow) {
   auto pixels = [&](std::initializer_list<POINT> points) {
-    HDC screen = ::GetDC(nullptr);
+    CClientDC screen(nullptr);
     HDC dc = ::CreateCompatibleDC(screen);
     HBITMAP bitmap = ::CreateCompatibleBitmap(screen, 160, 20);
     HGDIOBJ old = ::SelectObject(dc, bitmap);
@@ -421,7 +421,6 @@ TEST_F(DropdownTest, PaintsBorderBackgroundAndArrow) {
     ::SelectObject(dc, old);
     ::DeleteObject(bitmap);
     ::DeleteDC(dc);
-    ::ReleaseDC(nullptr, screen);
     return out;
   };
   // Box 160 x 20: border at x 0, background inside, arrow's first line at
@@ -436,6 +435,38 @@ TEST_F(DropdownTest, PaintsBorderBackgroundAndArrow) {
   EXPECT_EQ(off[0], box.m_disabledBorderColour);
   EXPECT_EQ(off[1], kDisabledBack);
   EXPECT_EQ(off[2], box.m_textColour) << "the arrow keeps the enabled text colour";
+}
+
+TEST_F(ListPanelTest, AnotherProgramTakingTheActivationEndsThePopupAFocusLossToNoWindowDoesNot) {
+  struct Case {
+    const char* what;
+    UINT msg;
+    WPARAM wParam;
+    int expected;  // a popup still open is then chosen from: entry 0
+  };
+  const Case cases[] = {
+      {"another program activated", WM_ACTIVATEAPP, FALSE, -1},
+      {"this program activated", WM_ACTIVATEAPP, TRUE, 0},
+      {"the focus handed to no window", WM_KILLFOCUS, 0, 0},
+  };
+  for (const Case& c : cases) {
+    const UINT msg = c.msg;
+    const WPARAM wParam = c.wParam;
+    EXPECT_EQ(Track({[msg, wParam] {
+                       HWND popup = TopPopup();
+                       ::SendMessageW(msg == WM_KILLFOCUS ? PopupList(popup) : popup, msg, wParam, 0);
+                     },
+                     [] {
+                       // Runs in the popup's loop only if the popup is still open.
+                       if (HWND list = PopupList(TopPopup())) {
+                         PostKey(list, VK_HOME);
+                         PostKey(list, VK_RETURN);
+                       }
+                     }}),
+              c.expected)
+        << c.what;
+    host.Pump();
+  }
 }
 
 }  // namespace

@@ -37,7 +37,9 @@ BOOL CPopupBoxSingleKeyEntry::OnCommand(WPARAM wParam, LPARAM lParam) {
 
 BOOL CPopupBoxSingleKeyEntry::PreTranslateMessage(MSG* msg) {
   if (msg->message == WM_KEYDOWN) {
-    m_enterOrEscape = (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN) ? 1 : 0;
+    // Enter and Esc are keys to capture only where there is an edit to capture
+    // them: without one they close the popup as in any other.
+    m_enterOrEscape = m_keyEdit && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN) ? 1 : 0;
   } else if (msg->message == WM_LBUTTONDOWN) {
     m_enterOrEscape = 0;
   }

@@ -31,7 +31,8 @@ class CPopupBoxSingleKeyEntry : public CPopupBox {
   // The popup's OK and Cancel buttons run OnOK and OnCancel; other commands are
   // the dialog's.
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
-  // Notes whether the last key down was Enter or Esc (a click clears it).
+  // Notes whether the last key down was Enter or Esc (a click clears it); never
+  // without a key edit, so that such a popup still closes from the keyboard.
   BOOL PreTranslateMessage(MSG* msg) override;
   BOOL OnInitDialog() override;
   // Takes the shown key into the result; closes only when the edit shows a key

@@ -140,4 +140,29 @@ TEST_F(SingleKeyEntryTest, ThePopupsWindowTakesItsEditsRegistrationWithIt) {
   EXPECT_FALSE(FrameworkRawInputRegistrar().IsRegistered());
 }
 
+TEST_F(SingleKeyEntryTest, WithoutAKeyEditEscStillCloses) {
+  // A popup whose skin lacks the key edit captures nothing: Esc and the close
+  // box end it as any popup.
+  WriteXml(L"Text.xml",
+           "<GUIPANEL><BACKGROUND>bg.bmp</BACKGROUND><MASK>mask.bmp</MASK><EDITCTRLLIST>"
+           "<EDITCTRL name=\"EDITCTRL_POPUP_SINGLEKEYENTRY\"/></EDITCTRLLIST></GUIPANEL>");
+  // Id 99 ends a popup that stayed open, so that the test ends either way.
+  struct EndablePopup : Popup {
+    using Popup::Popup;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override {
+      if (LOWORD(wParam) != 99) return Popup::OnCommand(wParam, lParam);
+      EndDialog(99);
+      return TRUE;
+    }
+  };
+  for (const UINT close : {UINT{WM_COMMAND}, UINT{WM_CLOSE}}) {
+    SingleKeyResult result;
+    EndablePopup popup(L"Text.xml", 129, nullptr, &result);
+    popup.script = {{false, WM_KEYDOWN, VK_ESCAPE, KeyLParam(0x01)},
+                    {false, close, close == WM_COMMAND ? WPARAM{IDCANCEL} : 0, 0},
+                    {false, WM_COMMAND, 99, 0}};
+    EXPECT_EQ(popup.DoModal(), IDCANCEL) << (close == WM_CLOSE ? "the close box" : "Esc");
+  }
+}
+
 }  // namespace

@@ -2,7 +2,7 @@
 // header. The item owns the font; controls that draw with it only borrow the
 // handle, so it lives exactly as long as the item list that holds it.
 #pragma once
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "platform/Gdi.h"
 
 class CFontItem : public CFont, public CGUIItem {

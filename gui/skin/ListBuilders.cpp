@@ -10,7 +10,7 @@
 #include "gui/panels/ListPanel.h"
 #include "gui/skin/FontItem.h"
 #include "gui/skin/SkinBuilders.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "platform/Strings.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "gui/skin/FontItem.h"
-#include "gui/skin/LangTable.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/LangTable.h"
+#include "gui/base/SkinNameTables.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/Strings.h"
 

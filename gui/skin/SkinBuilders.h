@@ -9,7 +9,7 @@
 #include <span>
 #include <string_view>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "gui/skin/SkinReaders.h"
 
 // What a section hands to the builders of its elements.

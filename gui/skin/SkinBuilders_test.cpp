@@ -6,8 +6,8 @@
 #include <string>
 
 #include "gui/skin/FontItem.h"
-#include "gui/skin/LangTable.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/LangTable.h"
+#include "gui/base/SkinNameTables.h"
 #include "gui/testing/SkinTestFolder.h"
 #include "gui/testing/XmlElement.h"
 #include "platform/Strings.h"

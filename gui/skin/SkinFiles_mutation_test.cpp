@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/skin/SkinLoader.h"
 #include "gui/testing/SkinTestFolder.h"
 #include "platform/testing/Mutation.h"

@@ -1,9 +1,9 @@
 #include "gui/skin/SkinLinks.h"
 
 #include "gui/controls/BitmapItem.h"
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/skin/SkinLoader.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "gui/skin/SkinReaders.h"
 #include "gui/skin/SkinResourceCache.h"
 

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 
 namespace gui {
 

@@ -7,7 +7,7 @@
 #include "gui/controls/BitmapItem.h"
 #include "gui/skin/SkinBuilders.h"
 #include "gui/skin/SkinLinks.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "gui/skin/SkinReaders.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/StartTimes.h"
@@ -223,3 +223,22 @@ bool SkinLoader::LoadFile(HWND parent, const std::wstring& path, GUIItemList* li
 bool SkinLoader::LoadFile(HWND parent, const std::wstring& path, GUIItemList& list) {
   return LoadFile(parent, path, &list);
 }
+
+bool LoadSkinFile(GUIItemList& list, const std::wstring& fileName, HWND parent) {
+  gui::TryLoadSkinFile(list, fileName, parent);
+  return true;
+}
+
+namespace gui {
+
+std::wstring SkinFilePath(const std::wstring& fileName) { return AppFolder + L"xml\\" + fileName; }
+
+bool TryLoadSkinFile(GUIItemList& list, const std::wstring& fileName, HWND parent) {
+  // The names come from skin files too (a layout entry's kbditems): only a file
+  // of the "xml\" folder, named within the path limit, is loaded.
+  const std::wstring path = SkinFilePath(fileName);
+  if (!IsSafeSkinFileName(fileName) || path.size() >= MAX_PATH) return false;
+  return SkinLoader::LoadFile(parent, path, list);
+}
+
+}  // namespace gui

@@ -14,11 +14,11 @@
 #include <map>
 #include <string>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 // RequestedLanguageId, LanguageTables, KeyboardLayoutSwitcher: what the
 // LANGUAGES and KEYBOARD LAYOUTS sections read and fill. The skin readers
 // consult the overrides of CurrentLangTable.
-#include "gui/skin/SkinGlobals.h"
+#include "gui/base/SkinGlobals.h"
 
 class SkinLoader {
  public:
@@ -45,4 +45,16 @@ extern const SkinSection SkinSectionTable[kSkinSectionCount];
 // Runs the thirteen sections on the container in table order.
 namespace gui {
 void RunSkinSections(const pugi::xml_node& container, GUIItemList& list, HWND parent);
+}  // namespace gui
+
+// Loads AppFolder + "xml\" + fileName into the list. Returns true whatever the
+// loader reports: a failed load shows only as missing items.
+bool LoadSkinFile(GUIItemList& list, const std::wstring& fileName, HWND parent);
+
+namespace gui {
+// AppFolder + "xml\" + fileName: where a skin file is read from.
+std::wstring SkinFilePath(const std::wstring& fileName);
+// LoadSkinFile, telling whether the file loaded (false also for a name outside
+// "xml\" or beyond the path limit).
+bool TryLoadSkinFile(GUIItemList& list, const std::wstring& fileName, HWND parent);
 }  // namespace gui

@@ -7,9 +7,9 @@
 
 #include "device/KeyboardDef.h"
 #include "gui/skin/FontItem.h"
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/skin/SkinBuilders.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "gui/testing/SkinTestFolder.h"
 #include "platform/Strings.h"
 

@@ -5,9 +5,9 @@
 
 #include "device/KeyboardDef.h"
 #include "gui/skin/FontItem.h"
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 #include "gui/skin/SkinLoader.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "gui/controls/VScrollBar.h"
 #include "platform/Strings.h"

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 
 class CFontItem;
 struct KeyDefinition;

@@ -8,9 +8,9 @@
 
 #include "device/KeyboardDef.h"
 #include "gui/skin/FontItem.h"
-#include "gui/skin/LangTable.h"
-#include "gui/skin/SkinGlobals.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/LangTable.h"
+#include "gui/base/SkinGlobals.h"
+#include "gui/base/SkinNameTables.h"
 #include "gui/testing/SkinTestFolder.h"
 #include "gui/testing/XmlElement.h"
 #include "gui/controls/VScrollBar.h"

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platform/Gdi.h"
+#include "platform/Handles.h"
 #include "platform/StartTimes.h"
 #include "platform/Strings.h"
 
@@ -24,13 +25,11 @@ const wchar_t* FolderOf(int32_t type) {
 
 // The file's length, -1 when it cannot be opened for reading.
 int64_t FileLength(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return -1;
+  const platform::KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return -1;
   LARGE_INTEGER size{};
-  const BOOL ok = GetFileSizeEx(file, &size);
-  CloseHandle(file);
-  return ok ? size.QuadPart : -1;
+  return GetFileSizeEx(file.Get(), &size) ? size.QuadPart : -1;
 }
 
 // A copy of the bitmap as a 32-bit DIB section; empty when it cannot be made.
@@ -58,17 +57,16 @@ CBitmap CopyAsDibSection(HBITMAP source) {
 // for reading only); empty when it cannot be read whole within the limit.
 std::vector<uint8_t> ReadImageFile(const std::wstring& path) {
   std::vector<uint8_t> bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
+  const platform::KernelHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return bytes;
   LARGE_INTEGER size{};
-  if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart <= gui::kMaxSkinFileBytes) {
+  if (GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 && size.QuadPart <= gui::kMaxSkinFileBytes) {
     bytes.resize(static_cast<size_t>(size.QuadPart));
     DWORD read = 0;
-    if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size())
+    if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size())
       bytes.clear();
   }
-  CloseHandle(file);
   return bytes;
 }
 
@@ -136,8 +134,7 @@ void Load(SkinResource& r) {
       if (LoadImageFileToBitmap(r.path, &bitmap, &r.picture)) {
         r.image = CopyAsDibSection(bitmap);
         if (!r.image.IsNull()) {
-          r.picture->Release();  // with the bitmap it decoded
-          r.picture = nullptr;
+          r.picture.Reset();  // with the bitmap it decoded
           bitmap = r.image;
         }
         r.handle = bitmap;
@@ -205,19 +202,19 @@ bool gui::IsSafeSkinFileName(const std::wstring& name) {
 }
 
 bool gui::ReadWholeFile(const std::wstring& path, int64_t limit, std::vector<uint8_t>& out) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  platform::KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   LARGE_INTEGER size{};
-  bool ok = GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart <= limit;
+  bool ok = GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 && size.QuadPart <= limit;
   if (ok) {
     out.assign(static_cast<size_t>(size.QuadPart), 0);
     DWORD read = 0;
-    ok = ReadFile(file, out.data(), static_cast<DWORD>(out.size()), &read, nullptr) != FALSE;
+    ok = ReadFile(file.Get(), out.data(), static_cast<DWORD>(out.size()), &read, nullptr) != FALSE;
     out.resize(ok ? read : 0);
     ok = ok && read > 0;
   }
-  CloseHandle(file);
+  file.Close();
   if (!ok) out.clear();
   return ok;
 }
@@ -226,7 +223,7 @@ SkinResource::~SkinResource() {
   type = -1;
   // A decoded image's bitmap belongs to the record (`image`) or to its picture
   // object; bitmaps loaded as DIB sections (type 1) live until the process ends.
-  if (picture) picture->Release();
+  picture.Reset();
   if (fontsAdded > 0 && !path.empty()) RemoveFontResourceExW(path.c_str(), FR_PRIVATE, nullptr);
   handle = nullptr;
 }
@@ -277,50 +274,44 @@ HBITMAP GetSkinBitmapUtf8(const char* name) {
   return static_cast<HBITMAP>(SkinResourceCache::Get(TrimmedName(name), kSkinBitmap).handle);
 }
 
-bool LoadImageFileToBitmap(const std::wstring& path, HBITMAP* bitmap, IPicture** picture) {
+bool LoadImageFileToBitmap(const std::wstring& path, HBITMAP* bitmap, platform::ComRef<IPicture>* picture) {
   if (!bitmap || !picture) return false;
   *bitmap = nullptr;
-  *picture = nullptr;
+  picture->Reset();
   // Shared for reading: the configurator and the tray read the same skin files.
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  platform::KernelHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0 || size.QuadPart > gui::kMaxSkinFileBytes) {
-    CloseHandle(file);
-    return false;
-  }
+  if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > gui::kMaxSkinFileBytes) return false;
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(size.QuadPart));
   bool ok = block != nullptr;
   if (ok) {
     void* data = GlobalLock(block);
     DWORD read = 0;
-    ok = data && ReadFile(file, data, static_cast<DWORD>(size.QuadPart), &read, nullptr) && read == size.QuadPart;
+    ok = data && ReadFile(file.Get(), data, static_cast<DWORD>(size.QuadPart), &read, nullptr) && read == size.QuadPart;
     if (data) GlobalUnlock(block);
   }
-  CloseHandle(file);
+  file.Close();
   if (!ok) {
     if (block) GlobalFree(block);
     return false;
   }
-  IStream* stream = nullptr;
-  if (FAILED(CreateStreamOnHGlobal(block, TRUE, &stream))) {
+  platform::ComRef<IStream> stream;
+  if (FAILED(CreateStreamOnHGlobal(block, TRUE, stream.Out()))) {
     GlobalFree(block);
     return false;
   }
-  IPicture* pic = nullptr;
-  const HRESULT hr = OleLoadPicture(stream, static_cast<LONG>(size.QuadPart), FALSE, IID_IPicture,
-                                    reinterpret_cast<void**>(&pic));
-  stream->Release();
+  platform::ComRef<IPicture> pic;
+  const HRESULT hr = OleLoadPicture(stream.Get(), static_cast<LONG>(size.QuadPart), FALSE, IID_IPicture, pic.OutVoid());
+  stream.Reset();
   if (FAILED(hr) || !pic) return false;
   OLE_HANDLE handle = 0;
   SHORT kind = PICTYPE_UNINITIALIZED;
-  if (FAILED(pic->get_Type(&kind)) || kind != PICTYPE_BITMAP || FAILED(pic->get_Handle(&handle)) || !handle) {
-    pic->Release();
-    return false;
-  }
+  if (FAILED(pic->get_Type(&kind)) || kind != PICTYPE_BITMAP || FAILED(pic->get_Handle(&handle)) || !handle)
+    return false;  // the picture goes with its owner
   *bitmap = reinterpret_cast<HBITMAP>(static_cast<uintptr_t>(handle));
-  *picture = pic;
+  *picture = std::move(pic);
   return true;
 }
 
@@ -497,4 +488,12 @@ HRGN BitmapToRegion(HBITMAP bitmap) {
     }
   }
   return result;
+}
+
+HBITMAP GetCachedBitmap(const std::wstring& fileName) {
+  return static_cast<HBITMAP>(SkinResourceCache::Get(fileName, kSkinImage).handle);
+}
+
+std::span<const uint8_t> GetCachedBinary(const std::wstring& fileName) {
+  return SkinResourceCache::Get(fileName, kBinaryFile).Bytes();
 }

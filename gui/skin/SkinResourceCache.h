@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Com.h"
 #include "platform/Gdi.h"
 
 // The program's folder with a trailing backslash; the skin folders lie under it.
@@ -59,7 +60,7 @@ struct SkinResource {
   // section the record owns. Only when that copy cannot be made is the picture
   // kept, and the bitmap is the one it owns.
   CBitmap image;
-  IPicture* picture = nullptr;
+  platform::ComRef<IPicture> picture;
   std::vector<uint8_t> bytes;  // storage behind `handle` for types 5 and 6
   int fontsAdded = 0;          // storage behind `handle` for type 4
 };
@@ -85,10 +86,15 @@ HBITMAP GetSkinImageUtf8(const char* name);
 const SkinResource* GetLangFileUtf8(const char* name);
 HBITMAP GetSkinBitmapUtf8(const char* name);
 
+// The image cached for the file name as a "skins\" image (type 0); null if it cannot be loaded.
+HBITMAP GetCachedBitmap(const std::wstring& fileName);
+// The bytes of a "bin\" file (type 6), exactly as many as were read; empty if none.
+std::span<const uint8_t> GetCachedBinary(const std::wstring& fileName);
+
 // Decodes an image file (BMP, JPEG, GIF: what the system picture decoder reads).
 // On success `bitmap` is the picture's bitmap and `picture` the object that owns
-// it; the caller releases the picture when done with the bitmap.
-bool LoadImageFileToBitmap(const std::wstring& path, HBITMAP* bitmap, IPicture** picture);
+// it; the bitmap lives as long as the caller keeps the picture.
+bool LoadImageFileToBitmap(const std::wstring& path, HBITMAP* bitmap, platform::ComRef<IPicture>* picture);
 
 // Replaces `target` (deleting what it held) with a new 32-bit DIB section holding
 // the rectangle (left, top)-(right, bottom) of `source`; `dc` is the device the

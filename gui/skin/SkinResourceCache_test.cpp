@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 #include "gui/testing/TestBitmaps.h"
+#include "platform/Gdi.h"
+#include "platform/Handles.h"
 #include "platform/testing/TestFiles.h"
 
 using gui::testing::MakeBitmap;
@@ -15,11 +17,12 @@ using gui::testing::WriteBmpFile;
 namespace {
 
 void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  platform::KernelHandle f(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(f.Get(), nullptr);
   DWORD written = 0;
-  if (!bytes.empty()) WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(f);
+  if (!bytes.empty()) WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  f.Close();
 }
 
 class SkinResourceCacheTest : public ::testing::Test {
@@ -110,11 +113,11 @@ TEST_F(SkinResourceCacheTest, NamesThatLeaveTheFolderAreRefusedUnread) {
 }
 
 TEST_F(SkinResourceCacheTest, ImagesOpenWhileAnotherProgramReadsThem) {
-  HANDLE other = CreateFileW((AppFolder + L"skins\\Red.bmp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  platform::KernelHandle other(CreateFileW((AppFolder + L"skins\\Red.bmp").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(other.Get(), nullptr);
   EXPECT_NE(SkinResourceCache::Get(L"Red.bmp", kSkinImage).handle, nullptr);
-  CloseHandle(other);
+  other.Close();
 }
 
 // A BMP of 24 or 32 bits, bottom-up or top-down, each pixel its own colour.
@@ -174,10 +177,10 @@ TEST_F(SkinResourceCacheTest, ImagesHoldWhatThePictureDecoderMakesOfTheFile) {
     const std::wstring path = AppFolder + L"skins\\" + c.name;
     WriteBmp(path, c.width, c.height, c.bits, c.topDown);
     HBITMAP decoded = nullptr;
-    IPicture* picture = nullptr;
+    platform::ComRef<IPicture> picture;
     ASSERT_TRUE(LoadImageFileToBitmap(path, &decoded, &picture));
     const std::vector<uint32_t> expected = PixelsOf(decoded, c.width, c.height);
-    picture->Release();
+    picture.Reset();
     const SkinResource& r = SkinResourceCache::Get(c.name, kSkinImage);
     ASSERT_NE(r.handle, nullptr);
     EXPECT_EQ(r.size, 8);
@@ -343,7 +346,7 @@ TEST_F(SkinResourceCacheTest, PiecesAreWhatABlitCopies) {
 
 TEST(CropBitmap, CopiesTheRectangleIntoANewBitmap) {
   HBITMAP source = MakeBitmap(10, 10, [](int x, int y) { return x >= 5 && y >= 5 ? RGB(0, 255, 0) : RGB(0, 0, 255); });
-  HDC screen = GetDC(nullptr);
+  CClientDC screen(nullptr);
   HBITMAP target = nullptr;
   CropBitmap(target, screen, nullptr, 0, 0, 4, 4);
   EXPECT_EQ(target, nullptr);
@@ -359,7 +362,6 @@ TEST(CropBitmap, CopiesTheRectangleIntoANewBitmap) {
   EXPECT_EQ(GetPixel(dc, 1, 1), RGB(0, 255, 0));
   SelectObject(dc, old);
   DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
   DeleteObject(target);
   DeleteObject(source);
 }

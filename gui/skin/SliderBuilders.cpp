@@ -9,7 +9,7 @@
 #include "gui/controls/Sliders.h"
 #include "gui/skin/FontItem.h"
 #include "gui/skin/SkinBuilders.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "platform/Strings.h"
 

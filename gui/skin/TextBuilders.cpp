@@ -11,7 +11,7 @@
 #include "gui/controls/TextItem.h"
 #include "gui/skin/FontItem.h"
 #include "gui/skin/SkinBuilders.h"
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "platform/Strings.h"
 
 namespace {

@@ -5,10 +5,9 @@
 namespace gui::testing {
 
 DrawSurface::DrawSurface(int width, int height, COLORREF fill) : m_width(width), m_height(height) {
-  HDC screen = ::GetDC(nullptr);
+  CClientDC screen(nullptr);
   m_dc.CreateCompatibleDC(screen);
   m_bitmap.CreateCompatibleBitmap(screen, width, height);
-  ::ReleaseDC(nullptr, screen);
   m_old = m_dc.SelectObject(m_bitmap.GetSafeHandle());
   m_dc.FillSolidRect(RECT{0, 0, width, height}, fill);
 }

@@ -35,7 +35,7 @@ ScreenPicture CaptureClient(HWND window, int width, int height) {
   ScreenPicture picture{width, height, std::vector<COLORREF>(static_cast<size_t>(width) * height)};
   POINT origin{0, 0};
   ::ClientToScreen(window, &origin);
-  HDC screen = ::GetDC(nullptr);
+  CClientDC screen(nullptr);
   CDC memory;
   memory.CreateCompatibleDC(screen);
   CBitmap bitmap;
@@ -46,7 +46,6 @@ ScreenPicture CaptureClient(HWND window, int width, int height) {
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x) picture.pixels[static_cast<size_t>(y) * width + x] = ::GetPixel(memory, x, y);
   }
-  ::ReleaseDC(nullptr, screen);
   return picture;
 }
 

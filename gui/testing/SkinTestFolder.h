@@ -10,9 +10,10 @@
 
 #include <string>
 
-#include "gui/skin/SkinGlobals.h"
+#include "gui/base/SkinGlobals.h"
 #include "gui/skin/SkinResourceCache.h"
 #include "gui/testing/TestBitmaps.h"
+#include "platform/Handles.h"
 #include "platform/testing/TestFiles.h"
 #include "platform/testing/WinePath.h"
 
@@ -33,11 +34,12 @@ class SkinFolder {
   }
 
   static void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    platform::KernelHandle f(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_NE(f.Get(), nullptr);
     DWORD written = 0;
-    if (!bytes.empty()) WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(f);
+    if (!bytes.empty()) WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    f.Close();
   }
   // A file in "xml\"; returns its full path.
   std::wstring WriteXml(const std::wstring& name, const std::string& text) {

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/Handles.h"
+
 namespace gui::testing {
 
 namespace {
@@ -56,12 +58,14 @@ bool WriteBmpFile(const std::wstring& path, int width, int height, const std::fu
   ih.biBitCount = 24;
   ih.biCompression = BI_RGB;
   ih.biSizeImage = static_cast<DWORD>(bits.size());
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return false;
+  platform::KernelHandle f(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
   DWORD written = 0;
-  bool ok = WriteFile(f, &fh, sizeof(fh), &written, nullptr) && WriteFile(f, &ih, sizeof(ih), &written, nullptr) &&
-            WriteFile(f, bits.data(), static_cast<DWORD>(bits.size()), &written, nullptr);
-  CloseHandle(f);
+  bool ok = WriteFile(f.Get(), &fh, sizeof(fh), &written, nullptr) &&
+            WriteFile(f.Get(), &ih, sizeof(ih), &written, nullptr) &&
+            WriteFile(f.Get(), bits.data(), static_cast<DWORD>(bits.size()), &written, nullptr);
+  f.Close();
   return ok;
 }
 

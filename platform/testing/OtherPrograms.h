@@ -7,26 +7,27 @@
 #include <string>
 #include <vector>
 
+#include "platform/Gdi.h"
+#include "platform/Handles.h"
+
 namespace platform::testing {
 
 // Starts `commandLine` in `folder` (null: the current one) with NUL as its
 // standard handles: under Wine a process it starts in turn (the device service
 // activated for it, the tray) would otherwise inherit this test's output and keep
 // ctest waiting after the test has ended. False when NUL cannot be opened or the
-// program does not start; the caller closes the handles in `pi`.
+// program does not start; the caller owns the handles in `pi` (platform::ProcessHandles).
 inline bool StartProgram(const std::wstring& commandLine, const wchar_t* folder, PROCESS_INFORMATION& pi) {
   SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-  HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                           OPEN_EXISTING, 0, nullptr);
-  if (nul == INVALID_HANDLE_VALUE) return false;
+  const platform::KernelHandle nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                               &sa, OPEN_EXISTING, 0, nullptr));
+  if (!nul) return false;
   STARTUPINFOW si{};
   si.cb = sizeof(si);
   si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = si.hStdOutput = si.hStdError = nul;
+  si.hStdInput = si.hStdOutput = si.hStdError = nul.Get();
   std::wstring cmd = commandLine;
-  const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, folder, &si, &pi);
-  CloseHandle(nul);
-  return started != FALSE;
+  return CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, folder, &si, &pi) != FALSE;
 }
 
 struct WindowSearch {
@@ -60,7 +61,7 @@ inline HWND TopWindowOf(DWORD pid, const wchar_t* className) {
 // of the screen when `bitmap` is null.
 inline std::vector<uint32_t> PixelsOf(HBITMAP bitmap, RECT from) {
   const int width = from.right - from.left, height = from.bottom - from.top;
-  HDC screen = GetDC(nullptr);
+  CClientDC screen(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info{};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
@@ -82,7 +83,6 @@ inline std::vector<uint32_t> PixelsOf(HBITMAP bitmap, RECT from) {
   SelectObject(memory, old);
   DeleteObject(dib);
   DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
   return pixels;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Handles.h"
 #include "platform/testing/WinePath.h"
 
 namespace platform::testing {
@@ -24,12 +25,12 @@ inline std::wstring MakeTempFolder(const std::wstring& prefix) {
 // A whole file's bytes; empty when it cannot be read.
 inline std::string ReadWholeFile(const std::wstring& path) {
   std::string bytes;
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return bytes;
+  const platform::KernelHandle h(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!h) return bytes;
   char buffer[4096];
   DWORD n = 0;
-  while (ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n) bytes.append(buffer, n);
-  CloseHandle(h);
+  while (ReadFile(h.Get(), buffer, sizeof buffer, &n, nullptr) && n) bytes.append(buffer, n);
   return bytes;
 }
 
@@ -43,10 +44,9 @@ inline std::vector<uint8_t> ReadFileBytes(const char* hostPath) { return ReadFil
 
 // Replaces a file with `bytes`.
 inline void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  const platform::KernelHandle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   DWORD n = 0;
-  WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-  CloseHandle(h);
+  WriteFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
 }
 
 }  // namespace platform::testing

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 #include "platform/testing/WinePath.h"
 #include "tray/TrayDialog.h"
 #include "tray/TrayResources.h"

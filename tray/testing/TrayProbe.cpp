@@ -5,6 +5,8 @@
 // WM_CLOSE, or by itself after a minute.
 #include <windows.h>
 
+#include "platform/Handles.h"
+
 namespace {
 
 constexpr wchar_t kClassName[] = L"KestraneOvrixTrayProbe";
@@ -39,9 +41,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (!hwnd) return 1;
   SetForegroundWindow(hwnd);
   SetTimer(hwnd, kLifetimeTimer, 60000, nullptr);
-  if (HANDLE started = OpenEventW(EVENT_MODIFY_STATE, FALSE, L"KestraneOvrixTrayProbeStarted")) {
-    SetEvent(started);
-    CloseHandle(started);
+  if (const platform::KernelHandle started(OpenEventW(EVENT_MODIFY_STATE, FALSE, L"KestraneOvrixTrayProbeStarted"));
+      started) {
+    SetEvent(started.Get());
   }
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Com.h"
+#include "platform/Registry.h"
 #include "platform/Strings.h"
 #include "platform/testing/MessagePump.h"
 #include "platform/testing/TestIds.h"
@@ -129,26 +131,16 @@ class SeamsScope {
   SeamsScope& operator=(const SeamsScope&) = delete;
 
   void SetString(const wchar_t* name, const std::wstring& value) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
+    platform::RegistryKey key;
+    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, keyPath, KEY_WRITE), ERROR_SUCCESS);
+    key.WriteString(name, value);
   }
   void SetRaw(const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), bytes);
-    RegCloseKey(key);
+    platform::RegistryKey key;
+    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, keyPath, KEY_WRITE), ERROR_SUCCESS);
+    RegSetValueExW(key.Get(), name, 0, type, static_cast<const BYTE*>(data), bytes);
   }
-  bool KeyExists() const {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-  }
+  bool KeyExists() const { return platform::RegistryKey().Open(HKEY_CURRENT_USER, keyPath) == ERROR_SUCCESS; }
   // The program's own path as GetModuleFileNameW would give it.
   void SetModulePath(const std::wstring& path) {
     CurrentSeams().moduleFileName = [path](wchar_t* buffer, DWORD size) -> DWORD {
@@ -176,10 +168,10 @@ using platform::testing::PumpUntil;
 // COM for the test thread, as the tray's one thread has it.
 class ComScope {
  public:
-  ComScope() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-  ~ComScope() { CoUninitialize(); }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
+  ComScope() : m_com(COINIT_APARTMENTTHREADED) {}
+
+ private:
+  platform::ComApartment m_com;
 };
 
 // The stand-in service registered in the test thread's apartment, where the

@@ -1,7 +1,4 @@
-#include "gui/GUIItem.h"
-
-#include "gui/skin/SkinLoader.h"
-#include "gui/skin/SkinResourceCache.h"
+#include "gui/base/GUIItem.h"
 
 namespace {
 
@@ -61,20 +58,4 @@ void DestroyItemList(GUIItemList& list) {
 void FreeItemList(GUIItemList& list) {
   DestroyItemList(list);
   GUIItemList().swap(list);
-}
-
-bool LoadSkinFile(GUIItemList& list, const std::wstring& fileName, HWND parent) {
-  // The names come from skin files too (a layout entry's kbditems): only a file
-  // of the "xml\" folder, named within the path limit, is loaded.
-  const std::wstring path = AppFolder + L"xml\\" + fileName;
-  if (gui::IsSafeSkinFileName(fileName) && path.size() < MAX_PATH) SkinLoader::LoadFile(parent, path, list);
-  return true;
-}
-
-HBITMAP GetCachedBitmap(const std::wstring& fileName) {
-  return static_cast<HBITMAP>(SkinResourceCache::Get(fileName, kSkinImage).handle);
-}
-
-std::span<const uint8_t> GetCachedBinary(const std::wstring& fileName) {
-  return SkinResourceCache::Get(fileName, kBinaryFile).Bytes();
 }

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 
 // One per-language override of an item's attribute or child element.
 struct LanguageOverride {
@@ -104,7 +104,7 @@ class CKeyboardLayoutSwitcher {
   gui::IKeyboardLayouts* m_layouts;
 };
 
-// The skin's globals, each a member of gui::Skin() (gui/skin/SkinGlobals.h):
+// The skin's globals, each a member of gui::Skin() (gui/base/SkinGlobals.h):
 // every built language table whose id is a language id of the table set in force, by id;
 extern std::map<int32_t, CLangTable*>& LanguageTables;
 // the language whose LANG elements are built, or -1 for every one;

@@ -1,7 +1,7 @@
 // The constant tables that join the skin vocabulary's names to the numbers the
 // code uses. Generated once from the skin vocabulary; edit with care: the order of
 // the skin element rows defines every skin element id.
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 
 namespace gui::tables {
 

@@ -4,12 +4,12 @@
 // before loading their skin and after freeing it; tests reset it between cases,
 // so that no test sees another's tables. The names the rest of the program uses
 // (LanguageTables, RequestedLanguageId, CurrentLangTable, KeyboardLayoutSwitcher,
-// declared in gui/skin/LangTable.h) are the members of gui::Skin().
+// declared in gui/base/LangTable.h) are the members of gui::Skin().
 #pragma once
 #include <cstdint>
 #include <map>
 
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 
 namespace gui {
 

@@ -1,4 +1,4 @@
-#include "gui/skin/SkinGlobals.h"
+#include "gui/base/SkinGlobals.h"
 
 namespace gui {
 namespace {

@@ -4,8 +4,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <span>
-#include <string>
 #include <vector>
 
 enum GUIItemKind : int32_t {
@@ -77,12 +75,3 @@ void ShowItems(const GUIItemList& list, int show);
 void DestroyItemList(GUIItemList& list);
 // DestroyItemList, then the list's storage is released.
 void FreeItemList(GUIItemList& list);
-
-// Loads AppFolder + "xml\" + fileName into the list. Returns true whatever the
-// loader reports: a failed load shows only as missing items.
-bool LoadSkinFile(GUIItemList& list, const std::wstring& fileName, HWND parent);
-
-// The image cached for the file name as a "skins\" image (type 0); null if it cannot be loaded.
-HBITMAP GetCachedBitmap(const std::wstring& fileName);
-// The bytes of a "bin\" file (type 6), exactly as many as were read; empty if none.
-std::span<const uint8_t> GetCachedBinary(const std::wstring& fileName);

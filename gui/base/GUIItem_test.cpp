@@ -1,4 +1,4 @@
-#include "gui/GUIItem.h"
+#include "gui/base/GUIItem.h"
 
 #include <gtest/gtest.h>
 

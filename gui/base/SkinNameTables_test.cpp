@@ -1,4 +1,4 @@
-#include "gui/skin/SkinNameTables.h"
+#include "gui/base/SkinNameTables.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 
 #include <gtest/gtest.h>
 

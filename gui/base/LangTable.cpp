@@ -1,8 +1,8 @@
-#include "gui/skin/LangTable.h"
+#include "gui/base/LangTable.h"
 
 #include <cstring>
 
-#include "gui/skin/SkinGlobals.h"
+#include "gui/base/SkinGlobals.h"
 #include "platform/Strings.h"
 
 namespace {
