@@ -288,6 +288,19 @@ int32_t KindFromDeviceAssignment(const DeviceKeyAssignment& record) {
 
 size_t DeviceMacroBlobBytes(size_t count) { return sizeof(DeviceMacroBlob) + count * sizeof(DeviceMacroEvent); }
 
+void TaskMemFree::operator()(void* memory) const { ::CoTaskMemFree(memory); }
+
+DeviceMacroBlobPtr AllocateDeviceMacroBlob(size_t count) {
+  if (count > kMaxDeviceMacroBlobEvents) return nullptr;
+  const size_t bytes = DeviceMacroBlobBytes(count);
+  DeviceMacroBlobPtr blob(static_cast<DeviceMacroBlob*>(::CoTaskMemAlloc(bytes)));
+  if (!blob) return nullptr;
+  std::memset(blob.get(), 0, bytes);
+  blob->reserved = 0;
+  blob->count = static_cast<LONG>(count);
+  return blob;
+}
+
 bool MacroEventsToDeviceBlob(const MacroEventList& events, DeviceMacroBlob* blob) {
   if (!blob || blob->count <= 0) return false;
   const size_t room = static_cast<size_t>(blob->count);

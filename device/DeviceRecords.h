@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -140,6 +141,16 @@ int32_t KindFromDeviceAssignment(const DeviceKeyAssignment& record);
 // Bytes of a blob holding `count` events as the service allocates it (header, events
 // and one spare record).
 size_t DeviceMacroBlobBytes(size_t count);
+// The largest number of events a blob is made for.
+inline constexpr size_t kMaxDeviceMacroBlobEvents = size_t{1} << 20;
+struct TaskMemFree {
+  void operator()(void* memory) const;
+};
+// A blob from the task allocator, as the service takes it.
+using DeviceMacroBlobPtr = std::unique_ptr<DeviceMacroBlob, TaskMemFree>;
+// A zeroed blob with room for `count` events and its header {0, count}; null for
+// more than kMaxDeviceMacroBlobEvents or when the allocator has no memory.
+DeviceMacroBlobPtr AllocateDeviceMacroBlob(size_t count);
 // The caller has written the header {0, n}; writes one record per event, never more
 // than the header's count. True when at least one record was written.
 bool MacroEventsToDeviceBlob(const MacroEventList& events, DeviceMacroBlob* blob);

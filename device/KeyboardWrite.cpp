@@ -22,26 +22,6 @@ IKeyboardProfile* ProfileNamed(IKeyboardConfig* config, const std::wstring& name
   return config->FindProfileByName(name);
 }
 
-// A macro's events as the service takes them: header {0, n}, then the records.
-struct MacroBlobOwner {
-  explicit MacroBlobOwner(const MacroEventList& events) {
-    if (events.size() > (1u << 20)) return;
-    count = events.size();
-    const std::size_t bytes = DeviceMacroBlobBytes(count);
-    blob = static_cast<DeviceMacroBlob*>(CoTaskMemAlloc(bytes));
-    if (blob == nullptr) return;
-    std::memset(blob, 0, bytes);
-    blob->reserved = 0;
-    blob->count = static_cast<LONG>(count);
-  }
-  ~MacroBlobOwner() { CoTaskMemFree(blob); }
-  MacroBlobOwner(const MacroBlobOwner&) = delete;
-  MacroBlobOwner& operator=(const MacroBlobOwner&) = delete;
-
-  DeviceMacroBlob* blob = nullptr;
-  std::size_t count = 0;
-};
-
 // A device object made for a record whose id could not be learnt is of no use to
 // anyone, and no later write could find it to delete it: it is taken away again.
 template <typename TManager, typename TObject>
@@ -89,6 +69,48 @@ bool HasStaleIds(const GuidSet& known, InConfig inConfig) {
   for (const GUID& id : known)
     if (!inConfig(id)) return true;
   return false;
+}
+
+// The loop that writes macros and linked applications alike. `examine` says of a
+// record whether it is written at all (`write`) and what changed; a record the
+// device does not have (new, or gone from it) is created, and when it comes back
+// with another id the old and new ids go into `recreated`; any other is updated
+// in place. Every record is written even after one failed; the result says
+// whether all were.
+template <typename TDevice, typename Count, typename Get, typename Examine, typename Find, typename Create,
+          typename Update>
+bool WriteEachRecord(DeviceSession& session, GuidMap& recreated, Count count, Get get, Examine examine, Find find,
+                     Create create, Update update) {
+  bool all = true;
+  for (int i = 0; i < count(); ++i) {
+    if (session.Stopped()) return false;
+    auto* record = get(i);
+    if (record == nullptr) continue;
+    const auto changes = examine(*record);
+    if (!changes.write) continue;
+    ComRef<TDevice> device;
+    // A new device object only for a record the device does not have: never a second copy.
+    if (IsZeroGuid(record->id) || FAILED(find(record->id, device.Out())) || !device) {
+      const GUID old = record->id;
+      if (!create(record)) all = false;
+      if (!IsZeroGuid(old) && !IsZeroGuid(record->id) && !IsEqualGUID(old, record->id)) recreated[old] = record->id;
+      continue;
+    }
+    if (!update(*record, device.Get(), changes)) all = false;
+  }
+  return all;
+}
+
+// A by-name assignment pointed at `record` by id (of `kind`); a record the device
+// does not have yet is created there first. False for no record or no id.
+template <typename TRecord, typename Create>
+bool PointAtRecord(TRecord* record, int32_t kind, KeyAssignment& assignment, Create create) {
+  if (record == nullptr) return false;
+  if (IsZeroGuid(record->id) && (!create(record) || IsZeroGuid(record->id))) return false;
+  assignment.payload = KeyAssignmentPayload{};
+  assignment.payload.id = record->id;
+  assignment.kind = kind;
+  return true;
 }
 
 // Notes what a record sent plays or launches.
@@ -449,24 +471,14 @@ bool CKeyboard::ResolveProfileByName(DeviceSession& session, IProfileManager* pr
 
 bool CKeyboard::ResolveMacroByName(DeviceSession& session, IMacroManager* macros, IKeyboardConfig* config,
                                    KeyAssignment& assignment) {
-  CMacro* macro = config->FindMacroByName(GetAssignmentText(assignment));
-  if (macro == nullptr) return false;
-  if (IsZeroGuid(macro->id) && (!CreateDeviceMacro(session, macros, macro) || IsZeroGuid(macro->id))) return false;
-  assignment.payload = KeyAssignmentPayload{};
-  assignment.payload.id = macro->id;
-  assignment.kind = KEYKIND_MACRO;
-  return true;
+  return PointAtRecord(config->FindMacroByName(GetAssignmentText(assignment)), KEYKIND_MACRO, assignment,
+                       [&session, macros](CMacro* macro) { return CreateDeviceMacro(session, macros, macro); });
 }
 
 bool CKeyboard::ResolveApplicationByName(DeviceSession& session, IApplicationManager* apps, IKeyboardConfig* config,
                                          KeyAssignment& assignment) {
-  CQxApp* app = config->FindAppByName(GetAssignmentText(assignment));
-  if (app == nullptr) return false;
-  if (IsZeroGuid(app->id) && (!CreateDeviceApplication(session, apps, app) || IsZeroGuid(app->id))) return false;
-  assignment.payload = KeyAssignmentPayload{};
-  assignment.payload.id = app->id;
-  assignment.kind = KEYKIND_LAUNCH;
-  return true;
+  return PointAtRecord(config->FindAppByName(GetAssignmentText(assignment)), KEYKIND_LAUNCH, assignment,
+                       [&session, apps](CQxApp* app) { return CreateDeviceApplication(session, apps, app); });
 }
 
 bool CKeyboard::DeleteStaleMacros(DeviceSession& session, IMacroManager* macros, IKeyboardConfig* config) {
@@ -476,41 +488,31 @@ bool CKeyboard::DeleteStaleMacros(DeviceSession& session, IMacroManager* macros,
 
 bool CKeyboard::WriteMacros(DeviceSession& session, IMacroManager* macros, IKeyboardConfig* config,
                             GuidMap& recreated, const GuidSet& referenced) {
-  // Every macro is written even after one failed; the result says whether all were.
-  bool all = true;
-  for (int i = 0; i < config->GetMacroCount(); ++i) {
-    if (session.Stopped()) return false;
-    CMacro* macro = config->GetMacro(i);
-    if (macro == nullptr) continue;
-    const bool nameChanged = macro->NameDiffersFromDevice();
-    const bool eventsChanged = macro->EventsDifferFromDevice();
-    const bool isNew = IsZeroGuid(macro->id);
-    if (!isNew && !nameChanged && !eventsChanged && referenced.count(macro->id) == 0) continue;
-    ComRef<IDeviceMacro> deviceMacro;
-    // A new device macro only for one the device does not have: never a second copy.
-    if (isNew || FAILED(macros->GetMacroById(macro->id, deviceMacro.Out())) || !deviceMacro) {
-      const GUID old = macro->id;
-      if (!CreateDeviceMacro(session, macros, macro)) all = false;
-      if (!IsZeroGuid(old) && !IsZeroGuid(macro->id) && !IsEqualGUID(old, macro->id)) recreated[old] = macro->id;
-      continue;
-    }
-    // Compared exactly: a change of letter case is a rename too.
-    if (nameChanged && FAILED(deviceMacro->SetName(macro->GetName().c_str()))) all = false;
-    if (!eventsChanged) continue;
-    MacroBlobOwner owner(macro->events);
-    if (owner.blob == nullptr) {
-      all = false;
-      continue;
-    }
-    if (owner.count > 0) MacroEventsToDeviceBlob(macro->events, owner.blob);
-    if (FAILED(deviceMacro->SetEvents(owner.blob))) all = false;
-  }
-  return all;
+  struct Changes {
+    bool write, name, events;
+  };
+  return WriteEachRecord<IDeviceMacro>(
+      session, recreated, [config] { return config->GetMacroCount(); }, [config](int i) { return config->GetMacro(i); },
+      [&referenced](const CMacro& macro) {
+        const bool name = macro.NameDiffersFromDevice(), events = macro.EventsDifferFromDevice();
+        return Changes{IsZeroGuid(macro.id) || name || events || referenced.count(macro.id) != 0, name, events};
+      },
+      [macros](const GUID& id, IDeviceMacro** found) { return macros->GetMacroById(id, found); },
+      [&session, macros](CMacro* macro) { return CreateDeviceMacro(session, macros, macro); },
+      [](CMacro& macro, IDeviceMacro* deviceMacro, const Changes& changes) {
+        // Compared exactly: a change of letter case is a rename too.
+        bool ok = !(changes.name && FAILED(deviceMacro->SetName(macro.GetName().c_str())));
+        if (!changes.events) return ok;
+        DeviceMacroBlobPtr blob = AllocateDeviceMacroBlob(macro.events.size());
+        if (!blob) return false;
+        if (!macro.events.empty()) MacroEventsToDeviceBlob(macro.events, blob.get());
+        return SUCCEEDED(deviceMacro->SetEvents(blob.get())) && ok;
+      });
 }
 
 bool CKeyboard::CreateDeviceMacro(DeviceSession& session, IMacroManager* macros, CMacro* macro) {
-  MacroBlobOwner owner(macro->events);
-  if (owner.blob == nullptr) return false;
+  DeviceMacroBlobPtr blob = AllocateDeviceMacroBlob(macro->events.size());
+  if (!blob) return false;
   ComRef<IDeviceMacro> created;
   if (FAILED(macros->CreateMacro(created.Out())) || !created) return false;
   GUID id{};
@@ -521,9 +523,9 @@ bool CKeyboard::CreateDeviceMacro(DeviceSession& session, IMacroManager* macros,
   macro->id = id;
   session.known->macros.insert(id);
   bool ok = true;
-  if (owner.count > 0) {
-    MacroEventsToDeviceBlob(macro->events, owner.blob);
-    ok = SUCCEEDED(created->SetEvents(owner.blob));
+  if (!macro->events.empty()) {
+    MacroEventsToDeviceBlob(macro->events, blob.get());
+    ok = SUCCEEDED(created->SetEvents(blob.get()));
   }
   return SUCCEEDED(created->SetName(macro->GetName().c_str())) && ok;
 }
@@ -536,35 +538,28 @@ bool CKeyboard::DeleteStaleApplications(DeviceSession& session, IApplicationMana
 
 bool CKeyboard::WriteApplications(DeviceSession& session, IApplicationManager* apps, IKeyboardConfig* config,
                                   GuidMap& recreated, const GuidSet* referenced) {
-  bool all = true;
-  for (int i = 0; i < config->GetAppCount(); ++i) {
-    if (session.Stopped()) return false;
-    CQxApp* app = config->GetApp(i);
-    if (app == nullptr) continue;
-    const bool isNew = IsZeroGuid(app->id);
-    const bool pathChanged = app->PathDiffersFromDevice();
-    if (referenced != nullptr && !isNew && !pathChanged && referenced->count(app->id) == 0) continue;
-    ComRef<IDeviceApplication> deviceApp;
-    if (isNew || FAILED(apps->GetApplicationById(app->id, deviceApp.Out())) || !deviceApp) {
-      const GUID old = app->id;
-      if (!CreateDeviceApplication(session, apps, app)) all = false;
-      if (!IsZeroGuid(old) && !IsZeroGuid(app->id) && !IsEqualGUID(old, app->id)) recreated[old] = app->id;
-      continue;
-    }
-    if (referenced != nullptr) {
-      if (pathChanged && FAILED(deviceApp->SetName(app->path.c_str()))) all = false;
-      continue;
-    }
-    GUID id{};
-    const bool identified = SUCCEEDED(deviceApp->GetId(&id));
-    LPWSTR raw = nullptr;
-    const HRESULT named = deviceApp->GetName(&raw);
-    const std::wstring path = TakeName(raw, kMaxPathChars);
-    if (identified && IsEqualGUID(id, app->id) && SUCCEEDED(named) && path == app->path) continue;
-    if ((FAILED(named) || !platform::EqualsNoCase(path, app->path)) && FAILED(deviceApp->SetName(app->path.c_str())))
-      all = false;
-  }
-  return all;
+  struct Changes {
+    bool write, path;
+  };
+  return WriteEachRecord<IDeviceApplication>(
+      session, recreated, [config] { return config->GetAppCount(); }, [config](int i) { return config->GetApp(i); },
+      [referenced](const CQxApp& app) {
+        const bool path = app.PathDiffersFromDevice();
+        return Changes{referenced == nullptr || IsZeroGuid(app.id) || path || referenced->count(app.id) != 0, path};
+      },
+      [apps](const GUID& id, IDeviceApplication** found) { return apps->GetApplicationById(id, found); },
+      [&session, apps](CQxApp* app) { return CreateDeviceApplication(session, apps, app); },
+      [referenced](CQxApp& app, IDeviceApplication* deviceApp, const Changes& changes) {
+        if (referenced != nullptr) return !(changes.path && FAILED(deviceApp->SetName(app.path.c_str())));
+        GUID id{};
+        const bool identified = SUCCEEDED(deviceApp->GetId(&id));
+        LPWSTR raw = nullptr;
+        const HRESULT named = deviceApp->GetName(&raw);
+        const std::wstring path = TakeName(raw, kMaxPathChars);
+        if (identified && IsEqualGUID(id, app.id) && SUCCEEDED(named) && path == app.path) return true;
+        return !((FAILED(named) || !platform::EqualsNoCase(path, app.path)) &&
+                 FAILED(deviceApp->SetName(app.path.c_str())));
+      });
 }
 
 bool CKeyboard::CreateDeviceApplication(DeviceSession& session, IApplicationManager* apps, CQxApp* app) {

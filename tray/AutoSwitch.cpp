@@ -1,13 +1,11 @@
 #include "tray/AutoSwitch.h"
 
-#include <cstring>
-
 #include "tray/PcManager.h"
 
 namespace tray {
 
 namespace {
-bool SameProfile(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
+bool SameProfile(const GUID& a, const GUID& b) { return IsEqualGUID(a, b) != 0; }
 bool IsZero(const GUID& id) { return SameProfile(id, GUID{}); }
 }  // namespace
 

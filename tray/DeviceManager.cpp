@@ -43,8 +43,6 @@ bool ReadName(T* object, std::wstring& name) {
   return true;
 }
 
-bool SameId(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-
 // The program property read within its 127 characters; no terminator there gives no program.
 HRESULT ReadProgram(IProfileProperties* properties, std::wstring& program) {
   wchar_t buffer[kProgramChars] = {};
@@ -162,7 +160,7 @@ ComRef<IDeviceMacro> CDeviceManager::FindMacroById(const GUID& id) {
     ComRef<IDeviceMacro> macro;
     if (FAILED(macros->GetMacro(index, macro.Out())) || !macro) return {};
     GUID macroId{};
-    if (SUCCEEDED(macro->GetId(&macroId)) && SameId(macroId, id)) return macro;
+    if (SUCCEEDED(macro->GetId(&macroId)) && IsEqualGUID(macroId, id)) return macro;
   }
 }
 
@@ -199,7 +197,7 @@ bool CDeviceManager::GetProfileNames(std::vector<std::wstring>& names) {
 bool CDeviceManager::GetProfileById(const GUID& id, _Profile_Setting_& setting) {
   ComRef<IDeviceProfile> profile = FindProfile([&](IDeviceProfile* p) {
     GUID candidate{};
-    return SUCCEEDED(p->GetId(&candidate)) && SameId(candidate, id);
+    return SUCCEEDED(p->GetId(&candidate)) && IsEqualGUID(candidate, id);
   });
   if (!profile) return false;
   setting.id = id;
@@ -234,7 +232,7 @@ bool CDeviceManager::GetActiveProfileName(std::wstring& name) {
 bool CDeviceManager::ActivateProfileById(GUID id) {
   ComRef<IDeviceProfile> profile = FindProfile([&](IDeviceProfile* p) {
     GUID candidate{};
-    return SUCCEEDED(p->GetId(&candidate)) && SameId(candidate, id);
+    return SUCCEEDED(p->GetId(&candidate)) && IsEqualGUID(candidate, id);
   });
   return profile && SUCCEEDED(m_profileManager->SetActiveProfile(profile.Get()));
 }
@@ -260,16 +258,9 @@ void CDeviceManager::GetNextMacroName(std::wstring& name) {
 }
 
 bool CDeviceManager::CreateMacro(const std::wstring& name, const std::vector<DeviceMacroEvent>& events, GUID& id) {
-  if (!m_device || events.size() > 1048576) return false;
-  const size_t bytes = DeviceMacroBlobBytes(events.size());
-  struct TaskFree {
-    void operator()(void* p) const { CoTaskMemFree(p); }
-  };
-  std::unique_ptr<DeviceMacroBlob, TaskFree> blob(static_cast<DeviceMacroBlob*>(CoTaskMemAlloc(bytes)));
+  if (!m_device) return false;
+  DeviceMacroBlobPtr blob = AllocateDeviceMacroBlob(events.size());
   if (!blob) return false;
-  std::memset(blob.get(), 0, bytes);
-  blob->reserved = 0;
-  blob->count = static_cast<LONG>(events.size());
   if (!events.empty()) std::memcpy(blob->events, events.data(), events.size() * sizeof(DeviceMacroEvent));
 
   ComRef<IMacroManager> macros;
@@ -332,10 +323,10 @@ bool CDeviceManager::RecordingLedOff() { return RecordingLedOff(GUID{}); }
 
 ComRef<IDeviceProfile> CDeviceManager::RecordingProfile(const GUID& id) {
   if (!m_profileManager) return {};
-  if (!SameId(id, GUID{})) {
+  if (!IsZeroGuid(id)) {
     ComRef<IDeviceProfile> profile = FindProfile([&](IDeviceProfile* p) {
       GUID candidate{};
-      return SUCCEEDED(p->GetId(&candidate)) && SameId(candidate, id);
+      return SUCCEEDED(p->GetId(&candidate)) && IsEqualGUID(candidate, id);
     });
     if (profile) return profile;
   }
@@ -372,7 +363,7 @@ bool CDeviceManager::FinishRecording(const GUID& profile, int /*first*/, int dev
   GUID id{};
   if (!CreateMacro(name, events, id) || !AssignMacroInProfile(recording.Get(), id, deviceKeyCode)) return false;
   GUID recordingId{}, active{};
-  if (FAILED(recording->GetId(&recordingId)) || !GetActiveProfileId(active) || !SameId(active, recordingId))
+  if (FAILED(recording->GetId(&recordingId)) || !GetActiveProfileId(active) || !IsEqualGUID(active, recordingId))
     return true;
   return SUCCEEDED(m_profileManager->SetActiveProfile(recording.Get()));
 }

@@ -392,7 +392,8 @@ bool StartRecording(IDeviceServiceControl* control) {
   Tap('A');
   Tap('B');
   // The tray's raw input comes through its queue after COM's calls: let it arrive before the stop.
-  WaitFor([] { return false; }, 1000);
+  // A loaded machine has been seen to take more than a second before the tray read it.
+  WaitFor([] { return false; }, 2500);
   if (control->Recording(2, 0) != S_OK || control->Recording(3, 0x3B) != S_OK)
     return ::testing::AssertionFailure() << "the service refused the stop or the finish";
   if (!WaitFor([&] {

@@ -168,24 +168,12 @@ void CBitmapBtn::DrawItem(DRAWITEMSTRUCT* dis) {
 
 void CBitmapBtn::OnMouseMove(UINT flags, int x, int y) {
   Default();
-  const bool leftDown = (flags & MK_LBUTTON) != 0;
-  if (leftDown && !m_hover) return;
-  if (::GetCapture() != m_hWnd && ::GetActiveWindow() && GetOwnerHwnd()) {
-    m_hover = 1;
-    ::BringWindowToTop(m_hWnd);
-    SetCapture();
+  gui::TrackHoverByCapture(*this, flags, POINT{x, y}, m_hover != 0, [this](bool hover) {
+    m_hover = hover ? 1 : 0;
+    // A hovered button is drawn over its neighbours.
+    if (hover) ::BringWindowToTop(m_hWnd);
     Invalidate();
-    return;
-  }
-  POINT point{x, y};
-  ClientToScreen(&point);
-  HWND under = ::WindowFromPoint(point);
-  if (!under || under == m_hWnd) return;
-  if (m_hover) {
-    m_hover = 0;
-    Invalidate();
-  }
-  if (!leftDown) ::ReleaseCapture();
+  });
 }
 
 void CBitmapBtn::OnLButtonDown() {
@@ -203,11 +191,9 @@ void CBitmapBtn::OnLButtonDown() {
 void CBitmapBtn::OnCaptureChanged(HWND newCapture) {
   // The capture now belongs to `newCapture`; taking it back would steal it. Wine
   // also reports a window re-taking its own capture, which loses nothing.
-  if (newCapture == m_hWnd) return;
-  if (m_hover) {
-    m_hover = 0;
-    Invalidate();
-  }
+  if (!gui::HoverEndsWithCapture(m_hWnd, newCapture, m_hover != 0)) return;
+  m_hover = 0;
+  Invalidate();
 }
 
 bool CBitmapBtn::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {

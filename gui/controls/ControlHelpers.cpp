@@ -45,6 +45,22 @@ void ActivateOwnerOf(HWND owner) {
   if (root && ::GetActiveWindow() != root) ::SetActiveWindow(root);
 }
 
+void TrackHoverByCapture(CWnd& control, UINT flags, POINT client, bool hovered,
+                         const std::function<void(bool)>& setHover) {
+  const bool leftDown = (flags & MK_LBUTTON) != 0;
+  if (leftDown && !hovered) return;
+  if (::GetCapture() != control.m_hWnd && ::GetActiveWindow() && control.GetOwnerHwnd()) {
+    setHover(true);
+    control.SetCapture();
+    return;
+  }
+  control.ClientToScreen(&client);
+  HWND under = ::WindowFromPoint(client);
+  if (!under || under == control.m_hWnd) return;
+  if (hovered) setHover(false);
+  if (!leftDown) ::ReleaseCapture();
+}
+
 void WholeWindowTip::SetText(CWnd& window, const wchar_t* text, bool translate) {
   if (!text) return;
   m_text = text;

@@ -1,9 +1,11 @@
 // What the skinned controls share: the default font and text colour, the
-// translation and text rules of shown texts, activating the owner, drawing
-// text safely, and the one-tool tooltip of a whole control.
+// translation and text rules of shown texts, hover tracked by mouse capture,
+// activating the owner, drawing text safely, and the one-tool tooltip of a whole
+// control.
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "platform/Controls.h"
@@ -25,6 +27,22 @@ std::wstring ApplyCaseMode(std::wstring text, int caseMode);
 std::wstring FirstLineBreak(std::wstring text);
 // Every marker "\n" becomes one space (tooltips show one line).
 std::wstring MarkersToSpaces(std::wstring text);
+// Hover tracked by mouse capture, for WM_MOUSEMOVE after the default handling.
+// The control takes the capture when the pointer comes onto it, so that it hears
+// the pointer leave, and gives it back once the pointer is over another window
+// (keeping it while the left button is held, so a press it began ends with it).
+// No hover starts with the left button held, while no window of the program is
+// active, or for a control without owner. `setHover(true)` runs just before the
+// capture is taken; `setHover(false)`, only while `hovered`, just before it is
+// given back.
+void TrackHoverByCapture(CWnd& control, UINT flags, POINT client, bool hovered,
+                         const std::function<void(bool)>& setHover);
+// WM_CAPTURECHANGED: whether the hover ends. It does when the capture went to
+// another window (never taken back); Wine also reports a window re-taking its own
+// capture, which loses nothing.
+inline bool HoverEndsWithCapture(HWND control, HWND newCapture, bool hovered) {
+  return hovered && newCapture != control;
+}
 // Makes the owner's top-level window the active one when it is not (a child
 // window cannot be the active window itself).
 void ActivateOwnerOf(HWND owner);

@@ -7,11 +7,7 @@ namespace gui {
 
 HFONT FontOrDefault(const CFontItem* font) {
   if (font && !font->IsNull()) return static_cast<HFONT>(font->GetSafeHandle());
-  static CFont* const fallback = [] {
-    auto* f = new CFont;
-    f->CreateFont(14, FW_BOLD, DEFAULT_PITCH | FF_DONTCARE, L"Arial");
-    return f;
-  }();
+  static CFont* const fallback = new CFont(MakeDefaultControlFont());
   return *fallback;
 }
 

@@ -13,7 +13,7 @@ class CFontItem;
 namespace gui {
 
 // The skin font's handle, or the font every control draws with when the skin
-// gives none ("Arial", height 14, weight 700; made once per process).
+// gives none (MakeDefaultControlFont's, made once per process).
 HFONT FontOrDefault(const CFontItem* font);
 // The height of a font's characters (text metrics), 0 for no font.
 int FontHeight(HFONT font);

@@ -7,7 +7,6 @@
 #include <cwctype>
 #include <iterator>
 
-#include "device/RawInput.h"
 #include "gui/Messages.h"
 #include "gui/controls/BitmapItem.h"
 #include "gui/controls/ListDrawing.h"
@@ -24,32 +23,19 @@ const std::array<const wchar_t*, 27> MouseButtonNameTable = {
 
 namespace {
 
-// The raw mouse button flags, in bit order: each gives its button and state.
-struct MouseFlag {
-  USHORT flag;
-  int button;
-  uint8_t state;
-};
-constexpr MouseFlag RawMouseButtonTable[] = {
-    {RI_MOUSE_BUTTON_1_DOWN, 1, kMacroStatePressed}, {RI_MOUSE_BUTTON_1_UP, 1, kMacroStateReleased},
-    {RI_MOUSE_BUTTON_2_DOWN, 2, kMacroStatePressed}, {RI_MOUSE_BUTTON_2_UP, 2, kMacroStateReleased},
-    {RI_MOUSE_BUTTON_3_DOWN, 3, kMacroStatePressed}, {RI_MOUSE_BUTTON_3_UP, 3, kMacroStateReleased},
-    {RI_MOUSE_BUTTON_4_DOWN, 25, kMacroStatePressed}, {RI_MOUSE_BUTTON_4_UP, 25, kMacroStateReleased},
-    {RI_MOUSE_BUTTON_5_DOWN, 26, kMacroStatePressed}, {RI_MOUSE_BUTTON_5_UP, 26, kMacroStateReleased},
-};
-
 bool SameText(const std::wstring& a, const wchar_t* b) { return ::_wcsicmp(a.c_str(), b) == 0; }
 
 }  // namespace
 
 CMacroDisplayItem::CMacroDisplayItem(int maximum, bool readOnly)
-    : m_maximum(maximum), m_readOnly(readOnly ? 1 : 0) {
-  m_ticks = [] { return ::GetTickCount(); };
-}
+    : CSkinnedListView(Scrolling::kSkinned, 16),
+      m_maximum(maximum),
+      m_readOnly(readOnly ? 1 : 0),
+      m_recorder(*this),
+      m_player(*this, [this] { Notify(MacroPlaybackDoneMessage); }) {}
 
-CMacroDisplayItem::~CMacroDisplayItem() {
-  if (m_recording) FrameworkRawInputRegistrar().Unregister();
-}
+// The recorder, a member, stops a recording still running.
+CMacroDisplayItem::~CMacroDisplayItem() = default;
 
 std::wstring CMacroDisplayItem::DelayText(int milliseconds) {
   // From whole milliseconds: no float rounding in what the user reads back.
@@ -75,9 +61,7 @@ bool CMacroDisplayItem::CreateList(CVScrollBar* scrollBar, int scrollBarWidth, c
   m_scrollBarWidth = scrollBar ? std::max(0, scrollBarWidth) : 0;
   RECT listRect = rect;
   listRect.right -= m_scrollBarWidth;
-  // Without LVS_NOSCROLL the list view keeps the scroll information the skinned
-  // bar reads; WM_NCCALCSIZE keeps the system's bars from showing. The rows are
-  // virtual (LVS_OWNERDATA): the list view keeps only their count and states and
+  // The rows are virtual (LVS_OWNERDATA): the list view keeps only their count and states and
   // asks for what it shows, so a macro of any length is shown at once.
   platform::EnsureCommonControls();
   const DWORD style =
@@ -94,13 +78,9 @@ bool CMacroDisplayItem::CreateList(CVScrollBar* scrollBar, int scrollBarWidth, c
   // The bar is a sibling of the list; it needs a parent window of ours.
   CWnd* parentWnd = CWnd::FromHandlePermanent(parent);
   if (!parentWnd) m_scrollBar.reset();
-  if (m_scrollBar) {
-    m_scrollBar->SetScrollOwner(this);
-    m_scrollBar->m_backgroundColor = m_backColour;
-    m_scrollBar->Create(L"", WS_CHILD | WS_VISIBLE,
-                        RECT{listRect.right, rect.top, listRect.right + m_scrollBarWidth, rect.bottom}, parentWnd,
-                        kScrollBarId);
-  }
+  if (m_scrollBar)
+    CreateScrollBar(RECT{listRect.right, rect.top, listRect.right + m_scrollBarWidth, rect.bottom}, parentWnd,
+                    m_backColour);
   return true;
 }
 
@@ -193,7 +173,7 @@ void CMacroDisplayItem::SelectRow(int row) {
 
 void CMacroDisplayItem::SyncScrollBar() {
   if (m_loading) return;  // the load brings the bar in step once, at its end
-  if (m_scrollBar && m_scrollBar->m_hWnd) m_scrollBar->UpdateThumb();
+  CSkinnedListView::SyncScrollBar();
 }
 
 void CMacroDisplayItem::Notify(UINT msg) {
@@ -237,7 +217,7 @@ void CMacroDisplayItem::ClearEvents() {
 }
 
 bool CMacroDisplayItem::LoadEvents(const MacroEventList* events) {
-  if (m_recording || !events || !m_hWnd) return false;
+  if (m_recorder.IsRecording() || !events || !m_hWnd) return false;
   // One pass whatever the length: the rows are the events, shown as the list
   // view asks for them; the last row is selected and in view, and the bar is
   // brought in step once.
@@ -283,139 +263,38 @@ void CMacroDisplayItem::ClearSelection() {
   if (selected >= 0) SetItemState(selected, 0, LVIS_SELECTED | LVIS_FOCUSED);
 }
 
-void CMacroDisplayItem::AddElapsedDelay() {
-  if (m_readOnly) return;
-  const DWORD now = m_ticks();
-  if (m_events.empty()) {
-    m_lastTick = now;
-    return;
-  }
-  if (m_ignoreDelays) return;
-  int delay = m_defaultDelay;
-  if (!m_fixedDelay) {
-    const DWORD elapsed = now - m_lastTick;
-    delay = static_cast<int>(std::min<DWORD>(elapsed, kMaxDelayMs));
-    m_lastTick = now;
-  }
-  AddRow(MacroEvent{MACROEVENT_DELAY, delay, delay}, true, -1);
-}
-
 bool CMacroDisplayItem::AddKeyEvent() {
-  if (!m_recording || m_readOnly) return false;
-  AddElapsedDelay();
-  return AddRow(MacroEventFromKeyEvent(m_keyEvent), true, -1);
+  if (m_readOnly) return false;
+  return m_recorder.AddKeyEvent();
 }
 
 bool CMacroDisplayItem::AddMouseEvent() {
-  if (!m_recording || m_readOnly) return false;
-  AddElapsedDelay();
-  return AddRow(MacroEvent{MACROEVENT_MOUSE, m_mouseCode, m_mouseState}, true, -1);
+  if (m_readOnly) return false;
+  return m_recorder.AddMouseEvent();
 }
 
 bool CMacroDisplayItem::ToggleRecording() {
   if (m_readOnly || !m_hWnd) return false;
-  RawInputRegistrar& registrar = FrameworkRawInputRegistrar();
-  if (m_recording) {
-    registrar.Unregister();
-    m_recording = 0;
+  if (m_recorder.IsRecording()) {
+    m_recorder.Stop();
     return false;
   }
-  registrar.AddUsage(RawInputRegistrar::kUsageKeyboard);
-  registrar.AddUsage(RawInputRegistrar::kUsageMouse);
-  if (!registrar.Register(m_hWnd)) {
-    // Not recording is what the caller is told; the registrar is left clean.
-    registrar.Unregister();
-    return false;
-  }
-  m_heldKeys.clear();
-  // A recording onto events already there measures its first pause from its
-  // start, not from whenever the clock was last read.
-  m_lastTick = m_ticks();
-  m_recording = 1;
-  return true;
-}
-
-// ---- raw input ----
-
-void CMacroDisplayItem::OnKeyRecord(const RAWKEYBOARD& keyboard) {
-  const uint32_t key = keyboard.MakeCode | ((keyboard.Flags & RI_KEY_E0) ? 0x10000u : 0u);
-  auto held = std::find(m_heldKeys.begin(), m_heldKeys.end(), key);
-  if (keyboard.Flags & RI_KEY_BREAK) {
-    if (held != m_heldKeys.end()) m_heldKeys.erase(held);
-  } else {
-    if (held != m_heldKeys.end()) return;  // a repeat of a key held down
-    m_heldKeys.push_back(key);
-  }
-  if (KeyEventFromRawInput(m_keyEvent, &keyboard)) AddKeyEvent();
-}
-
-void CMacroDisplayItem::OnInput(LPARAM lParam) {
-  if (m_readOnly) return;
-  device::RawInputRecord record;
-  if (!device::ReadRawInput(lParam, record)) return;
-  const HWND self = m_hWnd;
-  if (const RAWMOUSE* mouse = record.Mouse()) {
-    // Every known flag of the word gives its own event, in bit order: a word
-    // with a release and a press loses neither.
-    const USHORT flags = mouse->usButtonFlags;
-    for (const MouseFlag& entry : RawMouseButtonTable) {
-      if (!(flags & entry.flag)) continue;
-      m_mouseCode = entry.button;
-      m_mouseState = entry.state;
-      if (m_excludedWindow && ::GetCapture() == m_excludedWindow) continue;
-      AddMouseEvent();
-      if (!::IsWindow(self)) return;
-    }
-  } else if (const RAWKEYBOARD* keyboard = record.Keyboard()) {
-    OnKeyRecord(*keyboard);
-  }
-  SyncScrollBar();
+  return m_recorder.Start(m_hWnd);
 }
 
 // ---- playback ----
 
 void CMacroDisplayItem::PlayEvents(const MacroEventList& events) {
   if (!m_readOnly || !m_hWnd) return;
-  StopPlayback();
-  ClearEvents();
-  m_playback = events;
-  m_playPosition = 0;
-  m_playing = true;
-  PlayStep();
+  m_player.Play(events);
 }
 
-void CMacroDisplayItem::ResetPlayback() {
-  m_playing = false;
-  m_playback.clear();
-  m_playPosition = 0;
-}
-
-void CMacroDisplayItem::StopPlayback() {
-  if (m_hWnd) KillTimer(kPlaybackTimer);
-  ResetPlayback();
-}
-
-void CMacroDisplayItem::PlayStep() {
-  while (m_playPosition < m_playback.size()) {
-    const MacroEvent event = m_playback[m_playPosition++];
-    if (event.type == MACROEVENT_DELAY) {
-      SetTimer(kPlaybackTimer, static_cast<UINT>(std::max(event.a, 0)));
-      Invalidate();
-      return;
-    }
-    AddRow(event, false, -1);
-  }
-  KillTimer(kPlaybackTimer);
-  ResetPlayback();
-  ClearEvents();
-  Invalidate();
-  Notify(MacroPlaybackDoneMessage);
-}
+void CMacroDisplayItem::StopPlayback() { m_player.Stop(); }
 
 // ---- menu and label edit ----
 
 void CMacroDisplayItem::OnRButtonDown(POINT pt) {
-  if (m_readOnly || !m_keyMenu || m_recording || m_labelEdit) return;
+  if (m_readOnly || !m_keyMenu || m_recorder.IsRecording() || m_labelEdit) return;
   LVHITTESTINFO hit{};
   hit.pt = pt;
   SubItemHitTest(&hit);
@@ -518,7 +397,7 @@ BOOL CMacroDisplayItem::PreTranslateMessage(MSG* msg) {
   if (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP) return FALSE;
   // The keys the key event takes for itself (repeats, arrows, Home, Space, Tab
   // ...) never move the list; every other key reaches it and the window.
-  return KeyEventFromMessage(msg, m_keyEvent) ? TRUE : FALSE;
+  return m_recorder.TakeKeyMessage(msg) ? TRUE : FALSE;
 }
 
 // ---- drawing ----
@@ -526,15 +405,7 @@ BOOL CMacroDisplayItem::PreTranslateMessage(MSG* msg) {
 LRESULT CMacroDisplayItem::OnCustomDraw(NMLVCUSTOMDRAW* draw) {
   switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
-      if (m_scrollBar) {
-        RECT client{};
-        GetClientRect(&client);
-        CDC dc;
-        dc.Attach(draw->nmcd.hdc);
-        dc.FillSolidRect(client, m_backColour);
-        dc.FillSolidRect(RECT{client.right - m_borderWidth, client.top, client.right, client.bottom}, m_borderColour);
-        dc.Detach();
-      }
+      PaintBackgroundBesideBar(draw->nmcd.hdc, m_backColour, m_borderColour, m_borderWidth);
       return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT:
       return CDRF_NOTIFYSUBITEMDRAW;
@@ -642,27 +513,12 @@ bool CMacroDisplayItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
           return false;
       }
     }
-    case WM_NCCALCSIZE:
-      ModifyStyle(WS_HSCROLL | WS_VSCROLL, 0);
-      result = Default();
-      return true;
-    case WM_ERASEBKGND: {
-      RECT client{};
-      GetClientRect(&client);
-      CDC dc;
-      dc.Attach(reinterpret_cast<HDC>(wParam));
-      dc.FillSolidRect(client, m_backColour);
-      dc.Detach();
-      SyncScrollBar();
-      result = 1;
-      return true;
-    }
     case WM_INPUT:
-      OnInput(lParam);
+      if (!m_readOnly && m_recorder.OnInput(lParam)) SyncScrollBar();
       result = Default();
       return true;
     case WM_LBUTTONDOWN: {
-      if (m_readOnly || m_recording) {
+      if (m_readOnly || m_recorder.IsRecording()) {
         result = 0;
         return true;
       }
@@ -688,41 +544,18 @@ bool CMacroDisplayItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
       return true;
     case WM_TIMER:
       if (wParam != kPlaybackTimer) return false;
-      KillTimer(kPlaybackTimer);
-      // A stopped preview has nothing left to show (and reports nothing).
-      if (m_playing) PlayStep();
-      result = 0;
-      return true;
-    case WM_VSCROLL:
-      result = Default();
-      SyncScrollBar();
-      return true;
-    case WM_MOUSEWHEEL: {
-      SyncScrollBar();
-      const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
-      for (int i = 0; i < std::abs(notches); ++i) PostMessage(WM_VSCROLL, notches > 0 ? SB_LINEUP : SB_LINEDOWN, 0);
-      result = 0;
-      return true;
-    }
-    case ScrollRowsMessage:
-      Scroll(0, static_cast<int>(wParam) * m_rowHeight);
-      Invalidate();
-      SyncScrollBar();
+      m_player.OnTimer();
       result = 0;
       return true;
     case WM_DESTROY:
       // Nothing of a recording or a preview outlives the window.
-      if (m_recording) {
-        FrameworkRawInputRegistrar().Unregister();
-        m_recording = 0;
-      }
+      m_recorder.Stop();
       if (::GetCapture() == m_hWnd) ::ReleaseCapture();
-      KillTimer(kPlaybackTimer);
-      ResetPlayback();
+      m_player.Stop();
       if (m_scrollBar && m_scrollBar->m_hWnd) m_scrollBar->DestroyWindow();
       result = Default();
       return true;
     default:
-      return CListCtrl::OnMessage(msg, wParam, lParam, result);
+      return CSkinnedListView::OnMessage(msg, wParam, lParam, result);
   }
 }

@@ -1,7 +1,8 @@
 // The list of a macro's events (MACRODISPLAY): key and mouse button presses
-// and releases and the delays between them. It records events from raw input,
-// shows and edits a macro's events through a right-click menu, and plays a
-// macro back as a timed preview on the screen (nothing is sent to the system).
+// and releases and the delays between them. It records events from raw input
+// (CMacroRecorder), shows and edits a macro's events through a right-click menu,
+// and plays a macro back as a timed preview on the screen (CMacroPlayer; nothing
+// is sent to the system).
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
@@ -18,6 +19,9 @@
 #include "device/Macro.h"
 #include "gui/base/GUIItem.h"
 #include "gui/controls/ContextMenu.h"
+#include "gui/controls/MacroPlayer.h"
+#include "gui/controls/MacroRecorder.h"
+#include "gui/controls/SkinnedListView.h"
 #include "gui/controls/VScrollBar.h"
 #include "platform/Controls.h"
 #include "platform/Gdi.h"
@@ -27,7 +31,7 @@ class CFontItem;
 // The language keys of the mouse buttons, by button code.
 extern const std::array<const wchar_t*, 27> MouseButtonNameTable;
 
-class CMacroDisplayItem : public CListCtrl, public CGUIItem {
+class CMacroDisplayItem : public CSkinnedListView, public CGUIItem {
  public:
   enum Icon { kIconKeyDown = 0, kIconKeyUp = 1, kIconDelay = 2, kIconDelaySelected = 3, kIconMouse = 4,
               kIconMouseSelected = 5, kIconCount = 6 };
@@ -35,7 +39,6 @@ class CMacroDisplayItem : public CListCtrl, public CGUIItem {
   static constexpr int kColumnDescription = 6;  // LCITEM_MCREVENT_DESCRIP
   static constexpr UINT_PTR kPlaybackTimer = 32;
   static constexpr int kMaxDelayMs = 0xFFFFFF;
-  static constexpr UINT kScrollBarId = 0xFFFF;
 
   CMacroDisplayItem(int maximum, bool readOnly);
   ~CMacroDisplayItem() override;
@@ -57,23 +60,21 @@ class CMacroDisplayItem : public CListCtrl, public CGUIItem {
   void PlayEvents(const MacroEventList& events);
   // Ends a preview at once, without MacroPlaybackDoneMessage.
   void StopPlayback();
-  bool IsPlaying() const { return m_playing; }
+  bool IsPlaying() const { return m_player.IsPlaying(); }
   bool ReplaceEvent(int index, const MacroEvent& event);
   void ClearSelection();
   bool AddKeyEvent();
   bool AddMouseEvent();
   bool AddRow(const MacroEvent& event, bool repaint, int index);
   const MacroEventList& Events() const { return m_events; }
-  bool IsRecording() const { return m_recording != 0; }
+  bool IsRecording() const { return m_recorder.IsRecording(); }
   bool IsLabelEditOpen() const { return m_labelEdit != 0; }
 
   void ShowWithScrollBar(int show);
   void ShowItemParts(int showCommand) override;
-  CVScrollBar* ScrollBar() const { return m_scrollBar.get(); }
-  int RowHeight() const { return m_rowHeight; }
 
   // The clock of the delays (GetTickCount unless a test sets its own).
-  void SetTickSource(std::function<DWORD()> ticks) { m_ticks = std::move(ticks); }
+  void SetTickSource(std::function<DWORD()> ticks) { m_recorder.SetTickSource(std::move(ticks)); }
 
   BOOL PreTranslateMessage(MSG* msg) override;
 
@@ -103,6 +104,8 @@ class CMacroDisplayItem : public CListCtrl, public CGUIItem {
 
  protected:
   bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  void SyncScrollBar() override;
+  std::optional<COLORREF> EraseColour() const override { return m_backColour; }
 
  private:
   int DescriptionColumn() const;
@@ -113,40 +116,23 @@ class CMacroDisplayItem : public CListCtrl, public CGUIItem {
   // Tells the list view the number of events.
   void SetRowCount(bool rowsMoved);
   void SelectRow(int row);
-  void SyncScrollBar();
   void Notify(UINT msg);
-  void AddElapsedDelay();
-  void OnInput(LPARAM lParam);
-  void OnKeyRecord(const RAWKEYBOARD& keyboard);
   void OnRButtonDown(POINT pt);
   void OnCommand(const std::wstring& command);
   bool OnBeginLabelEdit(NMLVDISPINFOW* info);
   void OnEndLabelEdit(NMLVDISPINFOW* info);
-  void PlayStep();
-  void ResetPlayback();
   LRESULT OnCustomDraw(NMLVCUSTOMDRAW* draw);
   void DrawCell(HDC dc, int row, int column);
   void OnMouseMove();
 
-  std::unique_ptr<CVScrollBar> m_scrollBar;
   int m_scrollBarWidth = 0;
-  int m_rowHeight = 16;
-  KeyEvent m_keyEvent;
-  int m_mouseCode = 0;
-  uint8_t m_mouseState = 0;
   MacroEventList m_events;
   int m_maximum;
-  // Held keys by make code and E0 flag (left and right Ctrl share a make code).
-  std::vector<uint32_t> m_heldKeys;
-  MacroEventList m_playback;
-  size_t m_playPosition = 0;
-  bool m_playing = false;
   uint8_t m_captured = 0;
-  uint8_t m_recording = 0;
   uint8_t m_readOnly;
   uint8_t m_labelEdit = 0;
   bool m_loading = false;
   int m_editRow = -1;
-  DWORD m_lastTick = 0;
-  std::function<DWORD()> m_ticks;
+  CMacroRecorder m_recorder;
+  CMacroPlayer m_player;
 };

@@ -91,23 +91,10 @@ void CProfileBtn::DrawItem(DRAWITEMSTRUCT* dis) {
 
 void CProfileBtn::OnMouseMove(UINT flags, int x, int y) {
   Default();
-  const bool leftDown = (flags & MK_LBUTTON) != 0;
-  if (leftDown && !m_hover) return;
-  if (::GetCapture() != m_hWnd && ::GetActiveWindow() && GetOwnerHwnd()) {
-    m_hover = 1;
-    SetCapture();
+  gui::TrackHoverByCapture(*this, flags, POINT{x, y}, m_hover != 0, [this](bool hover) {
+    m_hover = hover ? 1 : 0;
     Invalidate();
-    return;
-  }
-  POINT point{x, y};
-  ClientToScreen(&point);
-  HWND under = ::WindowFromPoint(point);
-  if (!under || under == m_hWnd) return;
-  if (m_hover) {
-    m_hover = 0;
-    Invalidate();
-  }
-  if (!leftDown) ::ReleaseCapture();
+  });
 }
 
 void CProfileBtn::OnLButtonUp() {
@@ -144,9 +131,7 @@ bool CProfileBtn::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
       Invalidate();
       return true;
     case WM_CAPTURECHANGED:
-      // As the bitmap button: the capture is another window's now; a window
-      // re-taking its own capture (Wine reports it) loses nothing.
-      if (reinterpret_cast<HWND>(lParam) != m_hWnd && m_hover) {
+      if (gui::HoverEndsWithCapture(m_hWnd, reinterpret_cast<HWND>(lParam), m_hover != 0)) {
         m_hover = 0;
         Invalidate();
       }

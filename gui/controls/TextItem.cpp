@@ -74,17 +74,7 @@ void CTextItem::OnMouseMove(UINT flags, int x, int y) {
     }
     return;
   }
-  if (::GetCapture() != m_hWnd && ::GetActiveWindow() && GetOwnerHwnd()) {
-    SetHover(1);
-    SetCapture();
-    return;
-  }
-  POINT point{x, y};
-  ClientToScreen(&point);
-  HWND under = ::WindowFromPoint(point);
-  if (!under || under == m_hWnd) return;
-  if (m_hover == 1) SetHover(0);
-  if (!leftDown) ::ReleaseCapture();
+  gui::TrackHoverByCapture(*this, flags, POINT{x, y}, m_hover == 1, [this](bool hover) { SetHover(hover ? 1 : 0); });
 }
 
 void CTextItem::OnLButtonUp() {
@@ -113,10 +103,8 @@ bool CTextItem::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
       OnLButtonUp();
       return true;
     case WM_CAPTURECHANGED:
-      // Losing the capture ends the hover, of the linked box too. The capture is
-      // another window's now (never taken back); Wine also reports a window
-      // re-taking its own capture, which loses nothing.
-      if (reinterpret_cast<HWND>(lParam) != m_hWnd && m_hover == 1) SetHover(0);
+      // Losing the capture ends the hover, of the linked box too.
+      if (gui::HoverEndsWithCapture(m_hWnd, reinterpret_cast<HWND>(lParam), m_hover == 1)) SetHover(0);
       result = Default();
       return true;
     case WM_ERASEBKGND:

@@ -55,7 +55,8 @@ bool CXListEdit::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
 
 // ---- CXListCtrl: operations ----
 
-CXListCtrl::CXListCtrl() : m_editor(std::make_unique<CXListEdit>()) {}
+// The list view's own scroll bars and wheel scroll it; only the background is the skin's.
+CXListCtrl::CXListCtrl() : CSkinnedListView(Scrolling::kSystem, 0), m_editor(std::make_unique<CXListEdit>()) {}
 
 CXListCtrl::~CXListCtrl() {
   // The window goes with CWnd's destructor; the records go first.
@@ -791,7 +792,7 @@ bool CXListCtrl::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
         result = 0;
         return true;
       }
-      return CListCtrl::OnMessage(msg, wParam, lParam, result);
+      return CSkinnedListView::OnMessage(msg, wParam, lParam, result);
     }
     case WM_LBUTTONDOWN:
       OnLButtonDown(pt);
@@ -809,16 +810,6 @@ bool CXListCtrl::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
       OnTimer(wParam);
       result = 0;
       return true;
-    case WM_ERASEBKGND: {
-      RECT client{};
-      GetClientRect(&client);
-      CDC dc;
-      dc.Attach(reinterpret_cast<HDC>(wParam));
-      dc.FillSolidRect(client, m_backColour);
-      dc.Detach();
-      result = 1;
-      return true;
-    }
     case WM_PAINT: {
       result = Default();
       if (GetItemCount() == 0) {
@@ -835,6 +826,6 @@ bool CXListCtrl::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
       return true;
     }
     default:
-      return CListCtrl::OnMessage(msg, wParam, lParam, result);
+      return CSkinnedListView::OnMessage(msg, wParam, lParam, result);
   }
 }

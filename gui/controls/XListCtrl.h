@@ -15,6 +15,7 @@
 
 #include "gui/base/GUIItem.h"
 #include "gui/controls/ContextMenu.h"
+#include "gui/controls/SkinnedListView.h"
 #include "gui/controls/XComboList.h"
 #include "gui/controls/XHeaderCtrl.h"
 #include "platform/Controls.h"
@@ -84,7 +85,7 @@ class CXListEdit : public CEdit {
   bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 };
 
-class CXListCtrl : public CListCtrl, public CGUIItem {
+class CXListCtrl : public CSkinnedListView, public CGUIItem {
  public:
   static constexpr int kMaxColumns = 10;
   static constexpr UINT_PTR kComboTimer = 1;
@@ -156,6 +157,7 @@ class CXListCtrl : public CListCtrl, public CGUIItem {
 
  protected:
   bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  std::optional<COLORREF> EraseColour() const override { return m_backColour; }
 
  private:
   using Records = std::vector<ListCellRecord>;

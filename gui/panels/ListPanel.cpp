@@ -26,7 +26,6 @@ int FindEntryText(const std::vector<ListPanelEntry>& entries, const std::wstring
 namespace {
 
 constexpr UINT kListId = 1;
-constexpr UINT kScrollBarId = 0xFFFF;
 
 int CALLBACK CompareEntryTexts(LPARAM a, LPARAM b, LPARAM entriesParam) {
   const auto& entries = *reinterpret_cast<const std::vector<ListPanelEntry>*>(entriesParam);
@@ -154,8 +153,6 @@ bool CListPanelList::CreateIn(const RECT& rect) {
   const int barWidth = std::max(0, look.scrollBarWidth);
   RECT listRect = rect;
   listRect.right -= barWidth;
-  // Without LVS_NOSCROLL the list view keeps its scroll information, which the
-  // skinned bar reads; WM_NCCALCSIZE keeps the system's bars from showing.
   const DWORD style = WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL | LVS_NOCOLUMNHEADER;
   platform::EnsureCommonControls();
   if (!Create(style, listRect, m_panel, kListId)) return false;
@@ -166,12 +163,10 @@ bool CListPanelList::CreateIn(const RECT& rect) {
   InsertColumn(0, L"", LVCFMT_LEFT, (listRect.right - listRect.left) - look.borderWidth);
   m_rowHeight = gui::FontHeight(font) + 1;
   if (barWidth > 0) {
-    m_scrollBar = std::make_unique<CVScrollBar>(this);
+    m_scrollBar = std::make_unique<CVScrollBar>();
     const auto& b = look.scrollBitmaps;
     m_scrollBar->SetBitmaps(b[0], b[1], b[2], b[3], b[4], b[5]);
-    m_scrollBar->m_backgroundColor = look.background;
-    m_scrollBar->Create(L"", WS_CHILD | WS_VISIBLE, RECT{listRect.right, rect.top, listRect.right + barWidth, rect.bottom},
-                        m_panel, kScrollBarId);
+    CreateScrollBar(RECT{listRect.right, rect.top, listRect.right + barWidth, rect.bottom}, m_panel, look.background);
   }
   Fill();
   SetCapture();
@@ -199,10 +194,6 @@ int CListPanelList::EntryOfRow(int row) const {
   const auto entry = static_cast<LPARAM>(GetItemData(row));
   if (entry < 0 || entry >= static_cast<LPARAM>(m_panel->Entries().size())) return -1;
   return static_cast<int>(entry);
-}
-
-void CListPanelList::SyncScrollBar() {
-  if (m_scrollBar && m_scrollBar->m_hWnd) m_scrollBar->UpdateThumb();
 }
 
 bool CListPanelList::InScrollStrip(POINT pt) const {
@@ -288,17 +279,8 @@ void CListPanelList::OnLButtonDown(WPARAM wParam, POINT pt) {
 LRESULT CListPanelList::OnCustomDraw(NMLVCUSTOMDRAW* draw) {
   switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT: {
-      if (m_scrollBar) {
-        const ListPanelLook& look = m_panel->m_look;
-        RECT client{};
-        GetClientRect(&client);
-        CDC dc;
-        dc.Attach(draw->nmcd.hdc);
-        dc.FillSolidRect(client, look.background);
-        const RECT line{client.right - look.borderWidth, client.top, client.right, client.bottom};
-        dc.FillSolidRect(line, look.border);
-        dc.Detach();
-      }
+      const ListPanelLook& look = m_panel->m_look;
+      PaintBackgroundBesideBar(draw->nmcd.hdc, look.background, look.border, look.borderWidth);
       return CDRF_NOTIFYITEMDRAW;
     }
     case CDDS_ITEMPREPAINT:
@@ -350,21 +332,6 @@ bool CListPanelList::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& 
       result = OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
       return true;
     }
-    case WM_NCCALCSIZE:
-      ModifyStyle(WS_HSCROLL | WS_VSCROLL, 0);
-      result = Default();
-      return true;
-    case WM_MOUSEWHEEL: {
-      SyncScrollBar();
-      const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
-      for (int i = 0; i < std::abs(notches); ++i) PostMessage(WM_VSCROLL, notches > 0 ? SB_LINEUP : SB_LINEDOWN, 0);
-      result = 0;
-      return true;
-    }
-    case WM_VSCROLL:
-      result = Default();
-      SyncScrollBar();
-      return true;
     case WM_KEYDOWN:
     case WM_KEYUP:
       SyncScrollBar();
@@ -374,10 +341,6 @@ bool CListPanelList::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& 
       }
       result = Default();
       SyncScrollBar();
-      return true;
-    case WM_ERASEBKGND:
-      SyncScrollBar();
-      result = 1;
       return true;
     case WM_MOUSEMOVE:
       if (m_clickPending) {
@@ -437,14 +400,8 @@ bool CListPanelList::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& 
       result = Default();
       return true;
     }
-    case ScrollRowsMessage:
-      Scroll(0, static_cast<int>(wParam) * m_rowHeight);
-      Invalidate();
-      SyncScrollBar();
-      result = 0;
-      return true;
     default:
-      return CListCtrl::OnMessage(msg, wParam, lParam, result);
+      return CSkinnedListView::OnMessage(msg, wParam, lParam, result);
   }
 }
 

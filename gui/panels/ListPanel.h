@@ -12,6 +12,7 @@
 
 #include "gui/base/GUIItem.h"
 #include "gui/controls/ContextMenu.h"
+#include "gui/controls/SkinnedListView.h"
 #include "gui/controls/VScrollBar.h"
 #include "gui/panels/GUIPanel.h"
 #include "platform/Controls.h"
@@ -89,13 +90,13 @@ class CListPanel : public CPopupBox {
 
 // The list view inside the popup: a row per entry, the hot row following the
 // mouse, sub-list popups, and the short delay between a click and the end.
-class CListPanelList : public CListCtrl {
+class CListPanelList : public CSkinnedListView {
  public:
   static constexpr UINT_PTR kChooseTimer = 1;
   static constexpr UINT kChooseDelayMs = 250;
   static constexpr int kMaxSubListRows = 5;
 
-  explicit CListPanelList(CListPanel* panel) : m_panel(panel) {}
+  explicit CListPanelList(CListPanel* panel) : CSkinnedListView(Scrolling::kSkinned, 15), m_panel(panel) {}
   ~CListPanelList() override;
 
   // Creates the list over `rect` (panel client coordinates; the scroll bar's
@@ -103,8 +104,6 @@ class CListPanelList : public CListCtrl {
   bool CreateIn(const RECT& rect);
 
   int HotRow() const { return m_hotRow; }
-  int RowHeight() const { return m_rowHeight; }
-  CVScrollBar* ScrollBar() const { return m_scrollBar.get(); }
   // The entry position a row stands for (its item data), -1 for none.
   int EntryOfRow(int row) const;
 
@@ -113,7 +112,6 @@ class CListPanelList : public CListCtrl {
 
  private:
   void Fill();
-  void SyncScrollBar();
   bool InScrollStrip(POINT pt) const;
   void PassToScrollBar(UINT msg, WPARAM wParam, POINT pt);
   int RowAt(POINT pt) const;
@@ -124,9 +122,7 @@ class CListPanelList : public CListCtrl {
   void DrawRow(HDC dc, int row);
 
   CListPanel* m_panel;
-  std::unique_ptr<CVScrollBar> m_scrollBar;
   int m_clickPending = 0;
-  int m_rowHeight = 15;
   int m_hotRow = -1;
   int m_chosenSub = -1;
 };
