@@ -10,6 +10,7 @@
 #include "device/Keyboard.h"
 #include "gui/base/LangTable.h"
 #include "platform/Strings.h"
+#include "platform/testing/TestFiles.h"
 
 namespace configurator::testing {
 namespace {
@@ -35,7 +36,7 @@ class StartChoices : public StartupTest, public ::testing::WithParamInterface<St
 
 TEST_P(StartChoices, FollowTheRegistryAndTheKeyboard) {
   const StartCase& c = GetParam();
-  const std::wstring install = gui::testing::MakeTempFolder(L"cfginstall");
+  const std::wstring install = platform::testing::MakeTempFolder(L"cfginstall");
   registry_.present = c.keyPresent;
   if (c.language != nullptr) registry_.values[L"Language"] = c.language;
   if (c.installDir == 1) registry_.values[L"InstallDir"] = install;
@@ -92,8 +93,8 @@ TEST_F(StartupTest, ProfilesComeFromTheKeyboardEvenWithAProfileFileInSave) {
 }
 
 TEST_F(StartupTest, AFailedReadIsReported) {
-  core_->SetFault(L"IKeyAssignments::GetAssignments", E_FAIL, 0);
-  core_->SetFault(L"IProfileManager::GetProfile", E_FAIL, 0);
+  Core().SetFault(L"IKeyAssignments::GetAssignments", E_FAIL, 0);
+  Core().SetFault(L"IProfileManager::GetProfile", E_FAIL, 0);
   ASSERT_TRUE(app_->Start());
   EXPECT_FALSE(app_->m_deviceRead);
   EXPECT_NE(app_->m_device, nullptr);

@@ -15,8 +15,9 @@
 
 #include "device/DeviceTestSupport.h"
 #include "platform/Com.h"
-#include "platform/Gdi.h"
 #include "platform/Handles.h"
+#include "platform/testing/OtherPrograms.h"
+#include "service/ServiceCalls.h"
 #include "service/ServiceLauncher.h"
 
 using namespace devtest;
@@ -34,15 +35,7 @@ constexpr int kApply = 15, kOk = 14, kProfilesTab = 227, kOsdBox = 176, kPopupOk
 // keeps this test's output open.
 struct Configurator {
   Configurator() {
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-    platform::KernelHandle nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                           &sa, OPEN_EXISTING, 0, nullptr));
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = si.hStdOutput = si.hStdError = nul.Get();
-    std::wstring cmd = L"\"" + kApp + L"KestraneOvrixConfig.exe\"";
-    started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, kApp.c_str(), &si, &pi) != 0;
+    started = platform::testing::StartProgram(L"\"" + kApp + L"KestraneOvrixConfig.exe\"", kApp.c_str(), pi);
     if (started) process = platform::ProcessHandles(pi);
   }
   ~Configurator() {
@@ -215,33 +208,13 @@ TEST_F(ConfiguratorEndToEnd, SecondStartBringsTheFirstForward) {
 }
 
 // The pixels (0x00RRGGBB, top row first) of a rectangle of the screen, or of a
-// skin image file when one is named.
+// skin image file when one is named (none when it cannot be loaded).
 std::vector<uint32_t> Pixels(const std::wstring& imageFile, RECT from) {
-  const int width = from.right - from.left, height = from.bottom - from.top;
-  CClientDC screen(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, dib);
-  if (!imageFile.empty()) {
-    HBITMAP image = static_cast<HBITMAP>(LoadImageW(nullptr, imageFile.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
-    HDC source = CreateCompatibleDC(screen);
-    HGDIOBJ oldSource = SelectObject(source, image);
-    BitBlt(memory, 0, 0, width, height, source, from.left, from.top, SRCCOPY);
-    SelectObject(source, oldSource);
-    DeleteDC(source);
-    DeleteObject(image);
-  } else {
-    BitBlt(memory, 0, 0, width, height, screen, from.left, from.top, SRCCOPY);
-  }
-  GdiFlush();
-  std::vector<uint32_t> pixels(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + width * height);
-  for (uint32_t& p : pixels) p &= 0xFFFFFF;
-  SelectObject(memory, old);
-  DeleteObject(dib);
-  DeleteDC(memory);
+  if (imageFile.empty()) return platform::testing::PixelsOf(nullptr, from);
+  HBITMAP image = static_cast<HBITMAP>(LoadImageW(nullptr, imageFile.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+  if (image == nullptr) return {};
+  std::vector<uint32_t> pixels = platform::testing::PixelsOf(image, from);
+  DeleteObject(image);
   return pixels;
 }
 
@@ -920,27 +893,14 @@ struct ServiceControl {
     SysFreeString(text);
     return copy;
   }
-  std::size_t Calls(const wchar_t* method) const {
-    const std::wstring log = Text(false);
-    std::size_t n = 0;
-    for (std::size_t at = log.find(method); at != std::wstring::npos; at = log.find(method, at + 1)) ++n;
-    return n;
-  }
+  std::size_t Calls(const wchar_t* method) const { return CallsIn(Text(false), method); }
   platform::ComRef<IDeviceServiceControl> control;
 };
 
 // The installed tray, ended with the test.
 struct Tray {
   Tray() {
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-    platform::KernelHandle nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                           &sa, OPEN_EXISTING, 0, nullptr));
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = si.hStdOutput = si.hStdError = nul.Get();
-    std::wstring cmd = L"\"" + kTrayExe + L"\"";
-    started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi) != 0;
+    started = platform::testing::StartProgram(L"\"" + kTrayExe + L"\"", nullptr, pi);
     if (started) process = platform::ProcessHandles(pi);
   }
   ~Tray() {

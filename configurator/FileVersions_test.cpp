@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "gui/testing/TestBitmaps.h"
 #include "platform/Handles.h"
+#include "platform/testing/TestFiles.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ TEST(FileVersions, ReadsTheProgramsOwnVersionBlock) {
 }
 
 TEST(FileVersions, WithoutAVersionBlockTheDefaultsStay) {
-  const std::wstring plain = gui::testing::MakeTempFolder(L"cfgver") + L"plain.txt";
+  const std::wstring plain = platform::testing::MakeTempFolder(L"cfgver") + L"plain.txt";
   platform::KernelHandle f(CreateFileW(plain.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   ASSERT_NE(f.Get(), nullptr);
   f.Close();

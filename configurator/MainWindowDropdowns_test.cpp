@@ -35,11 +35,10 @@ class MainWindowDropdowns : public MainWindowFixture {
  protected:
   void SetUp() override {
     StartupTest::SetUp();
-    folder_.WriteImage(L"Back.bmp", 400, 300, RGB(20, 30, 40));
-    folder_.WriteImage(L"Mask.bmp", 400, 300, RGB(0, 0, 0));
+    StageMainPage(400, 300,
+                  "<GUIPANEL><BACKGROUND>Back.bmp</BACKGROUND><MASK>Mask.bmp</MASK><LISTLIST>" +
+                      Combo("LIST_GLOBALPROFILELIST", 10) + "</LISTLIST></GUIPANEL>");
     folder_.WriteImage(L"Btn.bmp", 16, 16, RGB(90, 90, 90));
-    folder_.WriteXml(L"MainPage.xml", "<GUIPANEL><BACKGROUND>Back.bmp</BACKGROUND><MASK>Mask.bmp</MASK><LISTLIST>" +
-                                          Combo("LIST_GLOBALPROFILELIST", 10) + "</LISTLIST></GUIPANEL>");
     folder_.WriteXml(L"ManageMacros.xml",
                      "<ITEMLIST><LISTLIST>" + Combo("LIST_GLOBALMACROLIST", 40) + Combo("LIST_GLOBAL_BASIC_COMMANDS", 70) +
                          Combo("LIST_GLOBAL_ADDITIONAL_COMMANDS", 100) +
@@ -50,7 +49,6 @@ class MainWindowDropdowns : public MainWindowFixture {
     folder_.WriteXml(L"ManageProfiles.xml",
                      "<ITEMLIST><BUTTONLIST><BUTTON name=\"BUTTON_ENABLE_PROFILE_OSD\" ischeckbox=\"1\"><SBMN>Btn.bmp</SBMN>"
                      "<RECT left=\"10\" top=\"130\" right=\"16\" bottom=\"16\"/></BUTTON></BUTTONLIST></ITEMLIST>");
-    ASSERT_TRUE(CMorvelAppApp::RegisterMainWindowClass(::GetModuleHandleW(nullptr), L"OVRIX_TEST_MAIN_WINDOW"));
     // Two profiles whose names differ only in case, after the factory's one.
     AddDeviceProfile(L"Work");
     AddDeviceProfile(L"work");

@@ -26,12 +26,7 @@ class MainWindowTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     StartupTest::SetUp();
-    folder_.WriteImage(L"Back.bmp", 200, 120, RGB(20, 30, 40));
-    folder_.WriteImage(L"Mask.bmp", 200, 120, RGB(0, 0, 0));
-    folder_.WriteXml(L"MainPage.xml", "<GUIPANEL><BACKGROUND>Back.bmp</BACKGROUND><MASK>Mask.bmp</MASK></GUIPANEL>");
-    // Windows of the program's own class would make a configurator started by
-    // another test think one runs already.
-    ASSERT_TRUE(CMorvelAppApp::RegisterMainWindowClass(::GetModuleHandleW(nullptr), L"OVRIX_TEST_MAIN_WINDOW"));
+    StageMainPage(200, 120);
   }
 
   // Starts the application and opens its main window modeless.
@@ -84,10 +79,10 @@ class NoKeyboard : public MainWindowTest, public ::testing::WithParamInterface<N
 
 TEST_P(NoKeyboard, ShowsTheNoKeyboardPopupAndCloses) {
   const NoKeyboardCase& c = GetParam();
-  if (c.failingCall != nullptr && !c.failAfterStart) core_->SetFault(c.failingCall, E_FAIL, 0);
-  if (c.unplugged) core_->SetPlugged(false);
+  if (c.failingCall != nullptr && !c.failAfterStart) Core().SetFault(c.failingCall, E_FAIL, 0);
+  if (c.unplugged) Core().SetPlugged(false);
   ASSERT_TRUE(app_->Start());
-  if (c.failingCall != nullptr && c.failAfterStart) core_->SetFault(c.failingCall, E_FAIL, 0);
+  if (c.failingCall != nullptr && c.failAfterStart) Core().SetFault(c.failingCall, E_FAIL, 0);
   window_ = std::make_unique<CMorvelAppDlg>(app_->m_device, app_->m_config, kTestTemplate);
   window_->SetStartReadFailed(!app_->m_deviceRead);
   ASSERT_TRUE(window_->Create(kTestTemplate, nullptr));
@@ -189,7 +184,7 @@ TEST_F(MainWindowTest, AFailedApplyLeavesTheConfigurationModifiedUntilAWriteSucc
   Open();
   const DeviceKeyAssignment before = DeviceRecordOfKeyA();
   ChangeKeyA();
-  core_->SetFault(L"IKeyAssignments::SetAssignments", E_FAIL, 0);
+  Core().SetFault(L"IKeyAssignments::SetAssignments", E_FAIL, 0);
   window_->Apply();
   EXPECT_FALSE(window_->m_modified) << "cleared once the write has started";
   ASSERT_TRUE(WriteEnded());
@@ -197,7 +192,7 @@ TEST_F(MainWindowTest, AFailedApplyLeavesTheConfigurationModifiedUntilAWriteSucc
   EXPECT_TRUE(window_->m_modified);
   EXPECT_TRUE(WriteWarningShown());
 
-  core_->ClearFaults();
+  Core().ClearFaults();
   popups_.shown.clear();
   window_->Apply();
   ASSERT_TRUE(WriteEnded());
@@ -212,7 +207,7 @@ TEST_F(MainWindowTest, AFailedApplyLeavesTheConfigurationModifiedUntilAWriteSucc
 TEST_F(MainWindowTest, ApplyWhileAWriteRunsIsSilentAndAChangeMadeMeanwhileStaysModified) {
   Open();
   ChangeKeyA();
-  core_->SetFault(L"IKeyAssignments::SetAssignments", S_OK, 30);
+  Core().SetFault(L"IKeyAssignments::SetAssignments", S_OK, 30);
   window_->Apply();
   ASSERT_TRUE(app_->m_device->IsWriting());
   window_->SetModified(true);  // a change made while the write runs
@@ -228,17 +223,17 @@ TEST_F(MainWindowTest, OkClosesOnlyOnceTheSettingsReachedTheKeyboard) {
   Open();
   const DeviceKeyAssignment before = DeviceRecordOfKeyA();
   ChangeKeyA();
-  core_->SetFault(L"IKeyAssignments::SetAssignments", E_FAIL, 0);
+  Core().SetFault(L"IKeyAssignments::SetAssignments", E_FAIL, 0);
   window_->ApplyAndClose();
   PumpMessages();
   EXPECT_FALSE(Closed());
   EXPECT_TRUE(window_->m_modified);
   EXPECT_TRUE(WriteWarningShown());
 
-  core_->ClearFaults();
+  Core().ClearFaults();
   // A write still running (Apply) is waited for, and OK writes once more: a
   // change made during that write reaches the keyboard too.
-  core_->SetFault(L"IKeyAssignments::SetAssignments", S_OK, 20);
+  Core().SetFault(L"IKeyAssignments::SetAssignments", S_OK, 20);
   window_->Apply();
   ChangeKeyA();
   window_->ApplyAndClose();

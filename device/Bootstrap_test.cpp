@@ -9,19 +9,11 @@ using namespace devtest;
 
 namespace {
 
-class Bootstrap : public DeviceTest {
- protected:
-  DeviceManagerFactory Factory() {
-    IClassFactory* factory = factory_.Get();
-    return [factory](IDeviceManager** manager) {
-      return factory->CreateInstance(nullptr, __uuidof(IDeviceManager), reinterpret_cast<void**>(manager));
-    };
-  }
-};
+class Bootstrap : public DeviceTest {};
 
 TEST_F(Bootstrap, CreatesReadsAndJoinsTheDeviceThenDestroysIt) {
   IGenDevice* device = nullptr;
-  EXPECT_TRUE(CreateDeviceAndTables(&device, config_.get(), Factory()));
+  EXPECT_TRUE(CreateDeviceAndTables(&device, config_.get(), ServiceSeam()));
   ASSERT_NE(device, nullptr);
   EXPECT_EQ(device, static_cast<IGenDevice*>(GlobalDevice()));
   EXPECT_EQ(config_->Device(), device);
@@ -38,7 +30,7 @@ class StartupConnection : public Bootstrap {
   // Counts the connections made, and keeps its own reference to the last manager
   // handed out, to see when the device has let go of it.
   DeviceManagerFactory Counting() {
-    IClassFactory* factory = factory_.Get();
+    IClassFactory* factory = service_->Factory();
     return [this, factory](IDeviceManager** manager) {
       const HRESULT hr = factory->CreateInstance(nullptr, __uuidof(IDeviceManager), reinterpret_cast<void**>(manager));
       if (SUCCEEDED(hr)) {
@@ -100,9 +92,9 @@ TEST_F(StartupConnection, AWriteEndsTheHoldAndRunsOnItsOwnConnection) {
 }
 
 TEST_F(Bootstrap, WithoutAKeyboardTheDeviceStillExists) {
-  core_->SetPlugged(false);
+  Core().SetPlugged(false);
   IGenDevice* device = nullptr;
-  EXPECT_FALSE(CreateDeviceAndTables(&device, config_.get(), Factory()));
+  EXPECT_FALSE(CreateDeviceAndTables(&device, config_.get(), ServiceSeam()));
   ASSERT_NE(device, nullptr);
   EXPECT_FALSE(device->IsPresent());
   EXPECT_EQ(config_->Device(), device);

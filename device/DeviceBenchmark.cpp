@@ -16,8 +16,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -29,44 +27,24 @@
 #include "platform/Com.h"
 #include "platform/Handles.h"
 #include "platform/Strings.h"
+#include "platform/testing/Clock.h"
+#include "platform/testing/MessagePump.h"
+#include "platform/testing/TestFiles.h"
+#include "service/ServiceCalls.h"
 #include "service/ServiceLauncher.h"
 
 namespace {
 
-std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
-}
+using platform::testing::Now;
+using platform::testing::PumpUntil;
+using platform::testing::ReadFileBytes;
+using platform::testing::SecondsBetween;
 
 bool LoadKeyFiles() {
   const std::vector<uint8_t> definitions = ReadFileBytes(OVRIX_KEY_FILES_DIR "/KeyDefinitions.bin");
   const std::vector<uint8_t> defaults = ReadFileBytes(OVRIX_KEY_FILES_DIR "/KeyDefaults_US.bin");
   return GlobalKeyboardDef().LoadKeyDefinitions(definitions.size(), definitions.data()) &&
          GlobalKeyboardDef().LoadKeyDefaults(defaults.data(), defaults.size());
-}
-
-template <typename F>
-bool PumpUntil(F done, DWORD timeoutMs) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  while (!done()) {
-    if (GetTickCount64() >= end) return false;
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_ALLINPUT);
-  }
-  return true;
-}
-
-double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-LARGE_INTEGER Now() {
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return now;
 }
 
 KeyAssignment Named(int32_t kind, const std::wstring& name) {
@@ -115,15 +93,7 @@ class CallLog {
   void Clear() { control_->ClearCallLog(); }
   // The methods called since the last Clear, and clears.
   std::vector<std::wstring> Take() {
-    std::vector<std::wstring> lines;
-    BSTR text = nullptr;
-    if (SUCCEEDED(control_->GetCallLog(&text)) && text) {
-      const std::wstring all(text, SysStringLen(text));
-      size_t start = 0;
-      for (size_t nl; (nl = all.find(L'\n', start)) != std::wstring::npos; start = nl + 1)
-        lines.push_back(all.substr(start, nl - start));
-    }
-    SysFreeString(text);
+    std::vector<std::wstring> lines = CallLogLines(ReadCallLog(control_.Get()));
     Clear();
     return lines;
   }
@@ -131,17 +101,6 @@ class CallLog {
  private:
   ComRef<IDeviceServiceControl> control_;
 };
-
-// Methods of the contract that hand out a new interface pointer.
-bool HandsOutObject(const std::wstring& method) {
-  static const wchar_t* const kMethods[] = {
-      L"::GetDevice", L"::GetFeature", L"::GetProfile", L"::GetProfileById", L"::GetActiveProfile",
-      L"::CreateProfile", L"::ImportProfile", L"::GetMacro", L"::GetMacroById", L"::CreateMacro",
-      L"::ImportMacro", L"::GetApplication", L"::GetApplicationById", L"::CreateApplication"};
-  for (const wchar_t* suffix : kMethods)
-    if (method.ends_with(suffix)) return true;
-  return false;
-}
 
 struct Measured {
   double seconds = 0;
@@ -204,25 +163,12 @@ struct CallCosts {
 };
 
 bool MeasureCallCosts(CallCosts& costs, int trivialCalls = 1000, int objectCalls = 200, int runs = 3) {
-  ComRef<IDeviceManager> manager;
-  ComRef<IDevice> device;
-  ComRef<IDeviceIdentity> identity;
-  if (FAILED(CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext, __uuidof(IDeviceManager),
-                              manager.OutVoid())) ||
-      FAILED(manager->GetDevice(0, device.Out())) ||
-      FAILED(device->QueryInterface(__uuidof(IDeviceIdentity), identity.OutVoid())))
-    return false;
-  DWORD vendor = 0, product = 0;
-  for (int i = 0; i < 20; ++i) identity->GetIds(&vendor, &product);  // warm
-  // The least disturbed of a few runs: the machine is shared.
+  TrivialCallTarget target;
+  if (!target.Open()) return false;
+  ComRef<IDevice>& device = target.device;
+  costs.trivial = target.CallSeconds(trivialCalls, runs);
+  if (costs.trivial < 0) return false;
   LARGE_INTEGER start;
-  costs.trivial = 1e9;
-  for (int run = 0; run < runs; ++run) {
-    start = Now();
-    for (int i = 0; i < trivialCalls; ++i)
-      if (FAILED(identity->GetIds(&vendor, &product))) return false;
-    costs.trivial = std::min(costs.trivial, Seconds(start, Now()) / trivialCalls);
-  }
   // The call and the release timed apart: the release of a proxy's last
   // reference is a call to the service of its own.
   std::vector<ComRef<IProfileManager>> objects(objectCalls);
@@ -232,8 +178,8 @@ bool MeasureCallCosts(CallCosts& costs, int trivialCalls = 1000, int objectCalls
   const LARGE_INTEGER called = Now();
   for (auto& object : objects) object.Reset();
   const LARGE_INTEGER released = Now();
-  costs.objectCall = Seconds(start, called) / objectCalls;
-  costs.release = Seconds(called, released) / objectCalls;
+  costs.objectCall = SecondsBetween(start, called) / objectCalls;
+  costs.release = SecondsBetween(called, released) / objectCalls;
   costs.withObject = costs.objectCall + costs.release;
   const int activations = std::max(objectCalls / 10, 5);
   start = Now();
@@ -243,7 +189,7 @@ bool MeasureCallCosts(CallCosts& costs, int trivialCalls = 1000, int objectCalls
                                 another.OutVoid())))
       return false;
   }
-  costs.activation = Seconds(start, Now()) / activations;
+  costs.activation = SecondsBetween(start, Now()) / activations;
   // A write runs on a thread of its own, in its own apartment, that reaches the
   // device through a marshalled reference: that hand-off is part of every write.
   const int handOffs = 5;
@@ -258,7 +204,7 @@ bool MeasureCallCosts(CallCosts& costs, int trivialCalls = 1000, int objectCalls
     GetExitCodeThread(thread.Get(), &code);
     if (code != 0) return false;
   }
-  costs.handOff = Seconds(start, Now()) / handOffs;
+  costs.handOff = SecondsBetween(start, Now()) / handOffs;
   return true;
 }
 
@@ -282,7 +228,7 @@ bool TimedWrite(CKeyboard& keyboard, IKeyboardConfig& config, CallLog& log, Meas
   const LARGE_INTEGER start = Now();
   if (!keyboard.TransferConfig(&config, TRANSFER_TO_DEVICE, TRANSFER_WRITE_ALL)) return false;
   if (!PumpUntil([&] { return !keyboard.IsWriting(); }, 120000)) return false;
-  out.seconds = Seconds(start, Now()) - CDeviceConnection::kWriteLingerMs / 1000.0;
+  out.seconds = SecondsBetween(start, Now()) - CDeviceConnection::kWriteLingerMs / 1000.0;
   out.calls = log.Take();
   out.handOffs = 1;
   return keyboard.LastWriteSucceeded();
@@ -353,10 +299,10 @@ int wmain() {
           const LARGE_INTEGER start = Now();
           const bool started = reader.ReadFromDevice(&readBack);
           const LARGE_INTEGER middle = Now();
-          thisStartup.seconds = Seconds(start, middle);
+          thisStartup.seconds = SecondsBetween(start, middle);
           thisStartup.calls = log.Take();
           const bool done = started && reader.TransferConfig(&readBack, TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL);
-          thisRead.seconds = Seconds(middle, Now());
+          thisRead.seconds = SecondsBetween(middle, Now());
           thisRead.calls = log.Take();
           return done;
         });

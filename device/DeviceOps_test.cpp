@@ -30,7 +30,7 @@ class DeviceOps : public DeviceTest {
     std::memcpy(a.payload, &m_app.id, sizeof m_app.id);
     AddDeviceMacro(L"Read macro", {{2, 0x1E}, {3, 25}, {2, 0x1E | (1u << 16)}});
     ReadAll();
-    core_->ClearCallLog();
+    Core().ClearCallLog();
   }
   void TearDown() override {
     for (const std::wstring& file : m_files) DeleteFileW(file.c_str());
@@ -105,9 +105,9 @@ TEST_F(DeviceOps, AnImportedProfileKeepsTheApplicationsItBrings) {
 
 TEST_F(DeviceOps, RemappingLayoutCodeAndCounts) {
   ASSERT_TRUE(keyboard_->SuspendRemapping());
-  EXPECT_EQ(core_->Mode(), 2);
+  EXPECT_EQ(Core().Mode(), 2);
   ASSERT_TRUE(keyboard_->ResumeRemapping());
-  EXPECT_EQ(core_->Mode(), 1);
+  EXPECT_EQ(Core().Mode(), 1);
   State().device.layoutCode = 7;
   DWORD layout = 0;
   ASSERT_TRUE(keyboard_->ReadValue(&layout));
@@ -142,14 +142,14 @@ TEST_F(DeviceOps, EveryFailureLeavesTheConnectionFree) {
       {"GetMacroCount", [&] { keyboard_->GetMacroCount(); }},
   };
   for (const auto& [name, operation] : operations) {
-    core_->ClearCallLog();
+    Core().ClearCallLog();
     operation();
     const std::vector<std::wstring> calls = Log();
     ASSERT_FALSE(calls.empty()) << name;
     for (const std::wstring& method : std::set<std::wstring>(calls.begin(), calls.end())) {
-      core_->SetFault(method, E_FAIL, 0);
+      Core().SetFault(method, E_FAIL, 0);
       operation();
-      core_->ClearFaults();
+      Core().ClearFaults();
       ASSERT_FALSE(keyboard_->IsWriting());
       EXPECT_GT(keyboard_->GetProfileCount(), 0)
           << name << " failing in " << std::string(method.begin(), method.end()) << " kept the connection";
@@ -181,7 +181,7 @@ TEST_F(DeviceOps, AFailedImportLeavesNothingBehind) {
       else config_->DeleteMacro(config_->GetMacro(config_->GetMacroCount() - 1));
       ASSERT_TRUE(WriteAll());
     };
-    core_->ClearCallLog();
+    Core().ClearCallLog();
     ASSERT_TRUE(import());
     const std::vector<std::wstring> calls = Log();
     undo();
@@ -189,9 +189,9 @@ TEST_F(DeviceOps, AFailedImportLeavesNothingBehind) {
       const std::string what = std::string(profile ? "profile: " : "macro: ") + std::string(method.begin(), method.end());
       const int profiles = config_->GetProfileCount();
       const int macros = config_->GetMacroCount();
-      core_->SetFaultOnCall(method, E_FAIL, 1);
+      Core().SetFaultOnCall(method, E_FAIL, 1);
       const bool imported = import();
-      core_->ClearFaults();
+      Core().ClearFaults();
       if (imported) {
         EXPECT_EQ(profile ? config_->GetProfileCount() : config_->GetMacroCount(), (profile ? profiles : macros) + 1)
             << what;

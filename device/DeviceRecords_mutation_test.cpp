@@ -194,10 +194,7 @@ TEST_F(DeviceRecordsMutation, ReadsOfCorruptedAnswersFailOrStayWithinTheModel) {
     s = sample;
     Corrupt(mutator, s);
     CKeyboard keyboard;
-    IClassFactory* factory = factory_.Get();
-    keyboard.SetDeviceManagerFactory([factory](IDeviceManager** manager) {
-      return factory->CreateInstance(nullptr, __uuidof(IDeviceManager), reinterpret_cast<void**>(manager));
-    });
+    keyboard.SetDeviceManagerFactory(ServiceSeam());
     CMorvelConfig config(L".\\");
     const bool accepted = keyboard.ReadFromDevice(&config) &&
                           keyboard.TransferConfig(&config, TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL);

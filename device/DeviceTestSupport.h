@@ -1,5 +1,5 @@
 // For the device layer's tests: the stand-in service's core hosted in the test
-// process and handed to a CKeyboard through its device-manager seam, the key files
+// process (unregistered) and handed to a CKeyboard through its device-manager seam, the key files
 // the build writes, and the service tests' message pump (the core serves its calls
 // on this thread, so the write thread's calls are answered while the test pumps).
 #pragma once
@@ -10,8 +10,6 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,17 +19,17 @@
 #include "device/KeyboardDef.h"
 #include "platform/Com.h"
 #include "platform/Handles.h"
+#include "service/InProcessService.h"
 #include "service/ServiceCore.h"
 #include "service/ServiceObjects.h"
+#include "platform/testing/MessagePump.h"
+#include "platform/testing/TestFiles.h"
 #include "service/ServiceTestSupport.h"
 #include "service/SimKeyboard.h"
 
 namespace devtest {
 
-inline std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
-}
+using platform::testing::ReadFileBytes;
 
 // The program's key definitions and US defaults, as the skin loader would load them.
 inline void LoadKeyFiles() {
@@ -56,7 +54,7 @@ inline void RegisterProxyStub() {
   ASSERT_TRUE(SUCCEEDED(status)) << std::hex << status;
 }
 
-using ::PumpUntil;
+using platform::testing::PumpUntil;
 
 // The waits of the background write under the test's control. The linger after the
 // job returns at once, or (holdLinger) blocks until the test releases it; the
@@ -97,15 +95,6 @@ class FakeWriteWaits : public device::WriteWaits {
   platform::KernelHandle m_release;
 };
 
-inline std::wstring WideOf(const char* text) { return std::wstring(text, text + std::strlen(text)); }
-
-inline GUID MakeGuid(uint32_t n) {
-  GUID id{};
-  id.Data1 = n;
-  id.Data4[7] = 0x5A;
-  return id;
-}
-
 // The key id of a device key code (through the key definitions).
 inline int32_t KeyOf(uint32_t keyCode) { return CKeyboard::KeyIdFromDeviceCode(keyCode); }
 
@@ -133,30 +122,32 @@ class DeviceTest : public ::testing::Test {
     ASSERT_TRUE(SUCCEEDED(com_.Initialize(COINIT_APARTMENTTHREADED)));
     LoadKeyFiles();
     RegisterProxyStub();
-    CServiceCore::Options options;
-    options.keyboard = SimKeyboardKeys();
-    core_ = CServiceCore::Create(options);
-    factory_ = platform::ComRef<IClassFactory>(NewDeviceServiceFactory(core_));
+    service_ = std::make_unique<CInProcessDeviceService>(L"", CInProcessDeviceService::Reach::FactoryOnly);
     config_ = std::make_unique<CMorvelConfig>(std::wstring(L".\\"));
     keyboard_ = NewKeyboard();
   }
   void TearDown() override {
     keyboard_.reset();
     config_.reset();
-    factory_.Reset();
-    core_.reset();
+    service_.reset();
     com_.Uninitialize();
   }
 
   std::unique_ptr<CKeyboard> NewKeyboard() {
     auto keyboard = std::make_unique<CKeyboard>();
     keyboard->SetWriteWaits(waits_);
-    IClassFactory* factory = factory_.Get();
-    keyboard->SetDeviceManagerFactory([factory](IDeviceManager** manager) {
-      return factory->CreateInstance(nullptr, __uuidof(IDeviceManager), reinterpret_cast<void**>(manager));
-    });
+    keyboard->SetDeviceManagerFactory(ServiceSeam());
     return keyboard;
   }
+
+  // The device-manager seam that reaches the in-process service.
+  DeviceManagerFactory ServiceSeam() const {
+    IClassFactory* factory = service_->Factory();
+    return [factory](IDeviceManager** manager) {
+      return factory->CreateInstance(nullptr, __uuidof(IDeviceManager), reinterpret_cast<void**>(manager));
+    };
+  }
+  CServiceCore& Core() const { return service_->Core(); }
 
   // Both stages of reading, as the configurator's start-up and main window run them.
   void ReadAll() {
@@ -171,52 +162,52 @@ class DeviceTest : public ::testing::Test {
     return keyboard_->LastWriteSucceeded();
   }
 
-  std::vector<std::wstring> Log() const { return core_->CallLog(); }
+  std::vector<std::wstring> Log() const { return Core().CallLog(); }
   // Calls of the log (from `from` on) whose names contain `part`.
   std::vector<std::wstring> Calls(const std::wstring& part) const {
     std::vector<std::wstring> found;
-    for (const std::wstring& line : core_->CallLog())
+    for (const std::wstring& line : Core().CallLog())
       if (line.find(part) != std::wstring::npos) found.push_back(line);
     return found;
   }
   // Index of the first call whose name contains `part`, or -1.
   int FirstCall(const std::wstring& part) const {
-    const auto log = core_->CallLog();
+    const auto log = Core().CallLog();
     for (std::size_t i = 0; i < log.size(); ++i)
       if (log[i].find(part) != std::wstring::npos) return static_cast<int>(i);
     return -1;
   }
   int LastCall(const std::wstring& part) const {
-    const auto log = core_->CallLog();
+    const auto log = Core().CallLog();
     for (std::size_t i = log.size(); i-- > 0;)
       if (log[i].find(part) != std::wstring::npos) return static_cast<int>(i);
     return -1;
   }
 
-  ServiceState& State() { return core_->State(); }
-  SimProfile& DeviceProfile(std::size_t index) { return core_->State().profiles.at(index); }
+  ServiceState& State() { return Core().State(); }
+  SimProfile& DeviceProfile(std::size_t index) { return Core().State().profiles.at(index); }
 
   // Adds a profile to the service's state with every key at its default.
   SimProfile& AddDeviceProfile(const std::wstring& name) {
-    SimProfile profile = NewSimProfile(core_->NewId(), core_->Keyboard());
+    SimProfile profile = NewSimProfile(Core().NewId(), Core().Keyboard());
     profile.name = name;
-    core_->State().profiles.push_back(profile);
-    return core_->State().profiles.back();
+    Core().State().profiles.push_back(profile);
+    return Core().State().profiles.back();
   }
   SimMacro& AddDeviceMacro(const std::wstring& name, std::vector<DeviceMacroEvent> events) {
     SimMacro macro;
-    macro.id = core_->NewId();
+    macro.id = Core().NewId();
     macro.name = name;
     macro.events = std::move(events);
-    core_->State().macros.push_back(macro);
-    return core_->State().macros.back();
+    Core().State().macros.push_back(macro);
+    return Core().State().macros.back();
   }
   SimApp& AddDeviceApp(const std::wstring& path) {
     SimApp app;
-    app.id = core_->NewId();
+    app.id = Core().NewId();
     app.path = path;
-    core_->State().apps.push_back(app);
-    return core_->State().apps.back();
+    Core().State().apps.push_back(app);
+    return Core().State().apps.back();
   }
 
   // The device record of a key (by its device key code) in a device profile.
@@ -245,9 +236,8 @@ class DeviceTest : public ::testing::Test {
   }
 
   platform::ComApartment com_;  // first: COM ends after everything else of the fixture
-  std::shared_ptr<CServiceCore> core_;
+  std::unique_ptr<CInProcessDeviceService> service_;
   std::shared_ptr<FakeWriteWaits> waits_ = std::make_shared<FakeWriteWaits>();
-  platform::ComRef<IClassFactory> factory_;
   std::unique_ptr<CMorvelConfig> config_;
   std::unique_ptr<CKeyboard> keyboard_;
 };

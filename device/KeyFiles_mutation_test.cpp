@@ -3,13 +3,12 @@
 // either refused or read into definitions that fit the file.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "device/KeyboardDef.h"
 #include "platform/testing/Mutation.h"
+#include "platform/testing/TestFiles.h"
 
 namespace {
 
@@ -19,10 +18,7 @@ using platform::testing::MutationSeed;
 using platform::testing::MutationTally;
 using platform::testing::Mutator;
 
-std::string ReadSample(const char* path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
+std::string ReadSample(const char* hostPath) { return platform::testing::ReadWholeFile(DosPath(hostPath)); }
 
 uint32_t U32(const std::string& s, size_t pos) {
   uint32_t v = 0;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -13,13 +12,11 @@
 #include "device/KeyboardDef.h"
 #include "gui/base/SkinNameTables.h"
 #include "platform/Strings.h"
+#include "platform/testing/TestFiles.h"
 
 namespace {
 
-std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
-}
+using platform::testing::ReadFileBytes;
 
 // Element name -> key name, from the table's first two columns.
 std::map<std::wstring, std::wstring> TableKeys() {
@@ -39,8 +36,8 @@ std::map<std::wstring, std::wstring> TableKeys() {
 class KeyFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::vector<uint8_t> definitions = ReadAll(OVRIX_KEY_FILES_DIR "/KeyDefinitions.bin");
-    const std::vector<uint8_t> defaults = ReadAll(OVRIX_KEY_FILES_DIR "/KeyDefaults_US.bin");
+    const std::vector<uint8_t> definitions = ReadFileBytes(OVRIX_KEY_FILES_DIR "/KeyDefinitions.bin");
+    const std::vector<uint8_t> defaults = ReadFileBytes(OVRIX_KEY_FILES_DIR "/KeyDefaults_US.bin");
     ASSERT_FALSE(definitions.empty());
     ASSERT_TRUE(keyboard.LoadKeyDefinitions(definitions.size(), definitions.data()));
     ASSERT_TRUE(keyboard.LoadKeyDefaults(defaults.data(), defaults.size()));

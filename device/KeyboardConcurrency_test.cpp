@@ -23,7 +23,7 @@ class KeyboardConcurrency : public DeviceTest {
     for (int i = 0; i < config_->GetProfileCount(); ++i)
       dynamic_cast<CBaseProfile*>(config_->GetProfile(i))->MarkEverything();
     config_->SetActiveProfile(config_->GetActiveProfile());
-    core_->ClearCallLog();
+    Core().ClearCallLog();
   }
   bool StartWrite() { return keyboard_->TransferConfig(config_.get(), TRANSFER_TO_DEVICE, TRANSFER_WRITE_ALL); }
 };
@@ -120,8 +120,7 @@ TEST_F(KeyboardConcurrency, TheWindowThreadsChangesDuringAWriteAreIntact) {
       config_->DeleteProfile(doomed);
       doomed = nullptr;
     }
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    platform::testing::PumpPending();
   }
   ASSERT_FALSE(keyboard_->IsWriting());
   ASSERT_GT(round, 10) << "the write must have overlapped the changes";
@@ -166,7 +165,7 @@ TEST_F(KeyboardConcurrency, DestructionWaitsItsTimeThenStopsTheWriteBetweenTwoCa
   const std::size_t written = Calls(L"SetAssignments").size();
   EXPECT_GE(written, 20u) << "the write went on while the destructor waited";
   EXPECT_LE(written, atTimeout + 1) << "and was stopped between two service calls";
-  EXPECT_LT(written, 2 * core_->Keyboard().size());
+  EXPECT_LT(written, 2 * Core().Keyboard().size());
   EXPECT_EQ(FirstCall(L"SetActiveProfile"), -1);
   // The service is left usable.
   keyboard_ = NewKeyboard();
@@ -177,7 +176,7 @@ TEST_F(KeyboardConcurrency, DestructionWithinItsWaitLetsTheWriteFinish) {
   ASSERT_TRUE(StartWrite());
   keyboard_.reset();
   EXPECT_GE(LastCall(L"SetActiveProfile"), 0);
-  EXPECT_EQ(Calls(L"SetAssignments").size(), 2 * core_->Keyboard().size());
+  EXPECT_EQ(Calls(L"SetAssignments").size(), 2 * Core().Keyboard().size());
 }
 
 // A window of this thread whose handler asks the keyboard whether it writes, as the

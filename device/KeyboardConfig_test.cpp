@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Handles.h"
+#include "platform/testing/TestFiles.h"
 
 namespace {
 
@@ -14,13 +15,7 @@ const GUID kIdA = {0xA, 1, 2, {1, 2, 3, 4, 5, 6, 7, 8}};
 // A program folder of its own under the temporary folder, removed afterwards.
 class TempProgramFolder {
  public:
-  TempProgramFolder() {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    m_folder = std::wstring(temp) + L"ovrix_model_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-              std::to_wstring(m_counter++) + L"\\";
-    CreateDirectoryW(m_folder.c_str(), nullptr);
-  }
+  TempProgramFolder() : m_folder(platform::testing::MakeTempFolder(L"ovrix_model_")) {}
   ~TempProgramFolder() {
     const std::wstring save = m_folder + L"save\\";
     WIN32_FIND_DATAW found;
@@ -36,7 +31,6 @@ class TempProgramFolder {
   const std::wstring& Path() const { return m_folder; }
 
  private:
-  static inline int m_counter = 0;
   std::wstring m_folder;
 };
 
@@ -218,19 +212,6 @@ TEST_F(KeyboardConfig, ProfileNamesMayDifferOnlyInCase) {
   EXPECT_EQ(config.CreateMacro(L"M"), nullptr);
 }
 
-std::vector<unsigned char> ReadFileBytes(const std::wstring& path) {
-  std::vector<unsigned char> bytes;
-  platform::KernelHandle file(
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) return bytes;
-  unsigned char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
-    bytes.insert(bytes.end(), buffer, buffer + read);
-  file.Close();
-  return bytes;
-}
-
 TEST_F(KeyboardConfig, SaveAllWritesTheActiveNameInUnicode) {
   EXPECT_FALSE(config.SaveAll());  // no active profile: nothing written
   EXPECT_EQ(GetFileAttributesW(config.SettingsPath().c_str()), INVALID_FILE_ATTRIBUTES);
@@ -238,7 +219,7 @@ TEST_F(KeyboardConfig, SaveAllWritesTheActiveNameInUnicode) {
   const std::wstring name = L"Spiel \u00DC\u0151 \u6E38\u620F \u0416";
   config.SetActiveProfile(config.AddNewProfile(name));
   ASSERT_TRUE(config.SaveAll());
-  const std::vector<unsigned char> bytes = ReadFileBytes(config.SettingsPath());
+  const std::vector<unsigned char> bytes = platform::testing::ReadFileBytes(config.SettingsPath());
   ASSERT_GE(bytes.size(), 2u);
   EXPECT_EQ(bytes[0], 0xFF);
   EXPECT_EQ(bytes[1], 0xFE);

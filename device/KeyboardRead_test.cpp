@@ -30,13 +30,13 @@ TEST_F(KeyboardRead, StartupReadTakesProfilesActiveProfileVersionsAndKeys) {
   keyboard_->GetSecondVersion(second_version);
   EXPECT_EQ(firmware, L"1.05");
   EXPECT_EQ(second_version, L"1.02");
-  EXPECT_EQ(keyboard_->KeyCount(), core_->Keyboard().size());
+  EXPECT_EQ(keyboard_->KeyCount(), Core().Keyboard().size());
   EXPECT_EQ(keyboard_->GetProductId(), 0x0C41u);
 }
 
 TEST_F(KeyboardRead, NoKeyboardChangesNothing) {
   config_->AddNewProfile(L"kept");
-  core_->SetPlugged(false);
+  Core().SetPlugged(false);
   EXPECT_FALSE(keyboard_->ReadFromDevice(config_.get()));
   EXPECT_FALSE(keyboard_->IsPresent());
   EXPECT_EQ(config_->GetProfileCount(), 1);
@@ -55,7 +55,7 @@ TEST_F(KeyboardRead, AFailedVersionReadGivesZeroVersionAndNoProfiles) {
   } cases[] = {{2, L"0.00", L"1.02"}, {3, L"1.05", L"0.00"}};
   for (const Case& c : cases) {
     config_->AddNewProfile(L"stale");
-    core_->SetFaultOnCall(L"IDevice::GetInfo", E_FAIL, c.failingCall);
+    Core().SetFaultOnCall(L"IDevice::GetInfo", E_FAIL, c.failingCall);
     EXPECT_FALSE(keyboard_->ReadFromDevice(config_.get())) << c.failingCall;
     EXPECT_TRUE(keyboard_->IsPresent()) << "the keyboard was found";
     std::wstring firmware, second;
@@ -65,7 +65,7 @@ TEST_F(KeyboardRead, AFailedVersionReadGivesZeroVersionAndNoProfiles) {
     EXPECT_EQ(second, c.second) << c.failingCall;
     EXPECT_EQ(config_->GetProfileCount(), 0) << "emptied, and nothing added after the failure";
     EXPECT_EQ(keyboard_->KeyCount(), 0u);
-    core_->ClearFaults();
+    Core().ClearFaults();
   }
   EXPECT_TRUE(keyboard_->ReadFromDevice(config_.get()));
   EXPECT_EQ(config_->GetProfileCount(), 1);
@@ -73,13 +73,13 @@ TEST_F(KeyboardRead, AFailedVersionReadGivesZeroVersionAndNoProfiles) {
 
 TEST_F(KeyboardRead, EveryGetInfoFailingIsNoKeyboard) {
   config_->AddNewProfile(L"kept");
-  core_->SetFault(L"IDevice::GetInfo", E_FAIL, 0);
+  Core().SetFault(L"IDevice::GetInfo", E_FAIL, 0);
   EXPECT_FALSE(keyboard_->ReadFromDevice(config_.get()));
   EXPECT_FALSE(keyboard_->IsPresent());
   EXPECT_EQ(config_->GetProfileCount(), 1);
   EXPECT_FALSE(keyboard_->TransferConfig(config_.get(), TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL));
   // The next operation connects again once the fault is gone.
-  core_->ClearFaults();
+  Core().ClearFaults();
   EXPECT_TRUE(keyboard_->ReadFromDevice(config_.get()));
 }
 
@@ -179,10 +179,10 @@ TEST_F(KeyboardRead, AFailedStepOfTheFirstProfileFailsTheRead) {
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(keyboard_->ReadFromDevice(config_.get()));
-    core_->SetFaultOnCall(c.method, E_FAIL, c.call);
+    Core().SetFaultOnCall(c.method, E_FAIL, c.call);
     EXPECT_FALSE(keyboard_->TransferConfig(config_.get(), TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL))
         << std::string(c.method, c.method + wcslen(c.method));
-    core_->ClearFaults();
+    Core().ClearFaults();
   }
   ASSERT_TRUE(keyboard_->ReadFromDevice(config_.get()));
   EXPECT_TRUE(keyboard_->TransferConfig(config_.get(), TRANSFER_FROM_DEVICE, TRANSFER_READ_ALL));

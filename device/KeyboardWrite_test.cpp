@@ -19,12 +19,12 @@ class KeyboardWrite : public DeviceTest {
     AddDeviceProfile(L"Old");
     AddDeviceMacro(L"Read macro", {{3, 20}});
     ReadAll();
-    core_->ClearCallLog();
+    Core().ClearCallLog();
   }
   // Key records of a device profile equal, payload and all, to the service's own
   // default records for its keys.
   void ExpectAllDefaults(const SimProfile& profile) {
-    for (const SimKey& key : core_->Keyboard()) {
+    for (const SimKey& key : Core().Keyboard()) {
       const DeviceKeyAssignment* record = KeyRecord(profile, key.keyCode);
       ASSERT_NE(record, nullptr);
       const DeviceKeyAssignment expected = ::DefaultKeyRecord(key);
@@ -58,7 +58,7 @@ TEST_F(KeyboardWrite, DeletesFirstThenCreatesAndCarriesTheNewIdBack) {
   // Every key of a new profile goes out as its default, never as scan code 0.
   ExpectAllDefaults(*fresh);
   // A second write creates nothing more.
-  core_->ClearCallLog();
+  Core().ClearCallLog();
   ASSERT_TRUE(WriteAll());
   EXPECT_EQ(FirstCall(L"CreateProfile"), -1);
   EXPECT_EQ(State().profiles.size(), 2u);
@@ -134,7 +134,7 @@ TEST_F(KeyboardWrite, ANamedProfileWhoseIdCannotBeReadIsNotSwitchedTo) {
   IKeyboardProfile* profile = config_->GetActiveProfile();
   config_->AddNewProfile(L"Target");
   config_->SetKeyAssignment(KeyOf(kKeyA), NamedAssignment(KEYKIND_PROFILE_BYNAME, L"Target"), profile);
-  core_->SetFault(L"IDeviceProfile::GetId", E_FAIL, 0);
+  Core().SetFault(L"IDeviceProfile::GetId", E_FAIL, 0);
   EXPECT_FALSE(WriteAll());
   // The key is left at its default rather than switching to a profile with no id,
   // and the profiles made for nothing are gone again.
@@ -185,7 +185,7 @@ TEST_F(KeyboardWrite, MacrosAreUpdatedInPlaceAndRenamedByCase) {
   ASSERT_TRUE(config_->Macros().Rename(macro, L"READ MACRO"));
   macro->events.push_back({MACROEVENT_DELAY, 40, 40});
   // Reading the device copy back fails: the macro is still there, so no second one is made.
-  core_->SetFault(L"IDeviceMacro::GetEvents", E_FAIL, 0);
+  Core().SetFault(L"IDeviceMacro::GetEvents", E_FAIL, 0);
   ASSERT_TRUE(WriteAll());
   EXPECT_EQ(FirstCall(L"CreateMacro"), -1);
   ASSERT_EQ(State().macros.size(), 1u);
@@ -199,17 +199,17 @@ TEST_F(KeyboardWrite, AFailedWriteIsReportedAndKeepsItsChangesForTheNext) {
   IKeyboardProfile* profile = config_->GetActiveProfile();
   config_->SetKeyAssignment(KeyOf(kKeyA), SingleKey(0x30, 0), profile);
   config_->SetActiveProfile(profile);
-  core_->SetFault(L"IKeyAssignments::SetAssignments", E_FAIL, 0);
+  Core().SetFault(L"IKeyAssignments::SetAssignments", E_FAIL, 0);
   EXPECT_FALSE(WriteAll());
   EXPECT_EQ(FirstCall(L"SetActiveProfile"), -1) << "a failure stops the later steps";
-  core_->ClearFaults();
+  Core().ClearFaults();
   EXPECT_EQ(keyboard_->GetProfileCount(), 2) << "the next operation connects";
   EXPECT_TRUE(WriteAll());
   const DeviceKeyAssignment* record = KeyRecord(*DeviceProfileNamed(profile->GetName()), kKeyA);
   ASSERT_NE(record, nullptr);
   EXPECT_EQ(RecordScanCode(*record), 0x30) << "the key failed before is sent again";
 
-  core_->ClearCallLog();
+  Core().ClearCallLog();
   EXPECT_TRUE(WriteAll());
   EXPECT_EQ(FirstCall(L"SetAssignments"), -1) << "sent once it succeeded";
   EXPECT_EQ(FirstCall(L"SetActiveProfile"), -1);
@@ -262,14 +262,14 @@ TEST_F(KeyboardWrite, AMacroOrProgramLostOnTheDeviceIsMadeAnewOnceAndItsKeysFoll
   EXPECT_TRUE(IsEqualGUID(macro->id, State().macros[0].id)) << "the live macro holds the new id";
   ASSERT_EQ(State().apps.size(), 1u);
   EXPECT_TRUE(IsEqualGUID(app->id, State().apps[0].id)) << "the live program link holds the new id";
-  EXPECT_EQ(core_->PressKey(kKeyA), S_OK) << "the key plays the macro on the device";
-  EXPECT_EQ(core_->PressKey(kKeyB), S_OK) << "the key launches the program on the device";
+  EXPECT_EQ(Core().PressKey(kKeyA), S_OK) << "the key plays the macro on the device";
+  EXPECT_EQ(Core().PressKey(kKeyB), S_OK) << "the key launches the program on the device";
   KeyAssignment live;
   config_->GetKeyAssignment(live, KeyOf(kKeyA), profile);
   EXPECT_TRUE(IsEqualGUID(live.payload.id, macro->id));
   config_->GetKeyAssignment(live, KeyOf(kKeyB), profile);
   EXPECT_TRUE(IsEqualGUID(live.payload.id, app->id));
-  core_->ClearCallLog();
+  Core().ClearCallLog();
   ASSERT_TRUE(WriteAll());
   EXPECT_EQ(FirstCall(L"CreateMacro"), -1) << "nothing is made a third time";
   EXPECT_EQ(FirstCall(L"CreateApplication"), -1);
@@ -281,9 +281,9 @@ TEST_F(KeyboardWrite, ANewMacroOrProgramWhoseIdCannotBeReadIsTakenAway) {
   for (const wchar_t* method : {L"IDeviceMacro::GetId", L"IDeviceApplication::GetId"}) {
     config_->CreateMacro(std::wstring(L"New for ") + method)->events = {{MACROEVENT_DELAY, 5, 5}};
     config_->CreateApp(std::wstring(L"C:\\new for ") + (method[7] == L'M' ? L"macro" : L"app") + L".exe");
-    core_->SetFault(method, E_FAIL, 0);
+    Core().SetFault(method, E_FAIL, 0);
     EXPECT_FALSE(WriteAll()) << (method[7] == L'M' ? "macro" : "program");
-    core_->ClearFaults();
+    Core().ClearFaults();
     ASSERT_TRUE(WriteAll());
     EXPECT_EQ(State().macros.size(), static_cast<std::size_t>(config_->GetMacroCount()));
     EXPECT_EQ(State().apps.size(), static_cast<std::size_t>(config_->GetAppCount()));
@@ -321,9 +321,9 @@ TEST_F(KeyboardWrite, ARefusedMacroOrProgramWriteFailsTheWrite) {
   };
   for (const auto& c : cases) {
     c.change();
-    core_->SetFault(c.method, E_FAIL, 0);
+    Core().SetFault(c.method, E_FAIL, 0);
     EXPECT_FALSE(WriteAll()) << c.what;
-    core_->ClearFaults();
+    Core().ClearFaults();
     EXPECT_TRUE(WriteAll()) << c.what;
   }
   EXPECT_EQ(State().macros.size(), static_cast<std::size_t>(config_->GetMacroCount()));
@@ -524,7 +524,7 @@ TEST_F(KeyboardWrite, AProfileTheDeviceNoLongerKnowsIsMadeAnew) {
   const GUID lostFirst = first->GetId();
   const GUID lostOld = old->GetId();
 
-  core_->ResetToFactory();
+  Core().ResetToFactory();
   config_->SetKeyAssignment(KeyOf(kKeyA), SingleKey(0x30, 0), old);
   ASSERT_TRUE(WriteAll()) << "an Apply after the reset succeeds";
 
@@ -548,7 +548,7 @@ TEST_F(KeyboardWrite, AProfileTheDeviceNoLongerKnowsIsMadeAnew) {
   ASSERT_EQ(State().macros.size(), 1u) << "the macro its keys play is made anew";
   EXPECT_TRUE(IsEqualGUID(RecordGuid(*KeyRecord(*remade, kKeyEsc), 12), State().macros[0].id));
 
-  core_->ClearCallLog();
+  Core().ClearCallLog();
   ASSERT_TRUE(WriteAll());
   EXPECT_EQ(FirstCall(L"CreateProfile"), -1) << "nothing is made twice";
   EXPECT_EQ(FirstCall(L"CreateMacro"), -1);

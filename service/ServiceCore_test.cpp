@@ -16,15 +16,7 @@
 
 namespace {
 
-std::wstring NewTempFolder() {
-  static int counter = 0;
-  wchar_t base[MAX_PATH];
-  GetTempPathW(MAX_PATH, base);
-  std::wstring folder = std::wstring(base) + L"ovrix-core-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                        std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(++counter) + L"\\";
-  CreateDirectoryW(folder.c_str(), nullptr);
-  return folder;
-}
+std::wstring NewTempFolder() { return platform::testing::MakeTempFolder(L"ovrix-core-"); }
 
 DeviceKeyAssignment Record(uint32_t keyCode, int32_t type) {
   DeviceKeyAssignment r{};
@@ -426,7 +418,7 @@ TEST_F(ServiceCoreTest, BadFilesAreRefusedAndChangeNothing) {
   ASSERT_EQ(pm->GetProfile(0, p.Out()), S_OK);
   const std::wstring good = m_folder + L"good.qxp";
   ASSERT_EQ(p->ExportToFile(good.c_str()), S_OK);
-  const std::string text = ReadAll(good);
+  const std::string text = ReadWholeFile(good);
   ComRef<IMacroManager> macros;
   ASSERT_EQ(m_session.Feature(macros), S_OK);
   ComRef<IDeviceMacro> m;
@@ -448,18 +440,18 @@ TEST_F(ServiceCoreTest, BadFilesAreRefusedAndChangeNothing) {
       {"another version", otherVersion},
       {"a malformed record", badKey},
       {"text after the end", text + "key\t00\n"},
-      {"a macro file", ReadAll(macroFile)},
+      {"a macro file", ReadWholeFile(macroFile)},
       {"binary garbage", std::string("\x00\xff\x10garbage\n", 11)},
   };
   const std::wstring before = Dump();
   ComRef<IDeviceProfile> imported;
   for (const auto& c : cases) {
     const std::wstring bad = m_folder + L"bad.qxp";
-    WriteAll(bad, c.content);
+    WriteWholeFile(bad, c.content);
     EXPECT_LT(pm->ImportProfile(bad.c_str(), imported.Out()), 0) << c.what;
     EXPECT_FALSE(imported) << c.what;
     ComRef<IDeviceMacro> mi;
-    if (c.content != ReadAll(macroFile)) {
+    if (c.content != ReadWholeFile(macroFile)) {
       EXPECT_LT(macros->ImportMacro(bad.c_str(), mi.Out()), 0) << c.what;
     }
   }
@@ -479,7 +471,7 @@ TEST_F(ServiceCoreTest, ChangesAreDurableWhenTheOperationEnds) {
   EXPECT_TRUE(m_core->Dirty()) << "not written after every call";
   m_session.Close();  // the client releases its device manager
   EXPECT_FALSE(m_core->Dirty());
-  EXPECT_NE(ReadAll(stateFile).find("Kept"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(stateFile).find("Kept"), std::string::npos);
   const std::wstring before = Dump();
   Restart();
   EXPECT_EQ(Dump(), before);
@@ -491,17 +483,17 @@ TEST_F(ServiceCoreTest, ChangesAreDurableAfterTheIdleDelay) {
   ASSERT_EQ(pm->GetProfile(0, p.Out()), S_OK);
   ASSERT_EQ(p->SetName(L"Idle"), S_OK);
   ASSERT_TRUE(PumpUntil([&] { return !m_core->Dirty(); }));
-  EXPECT_NE(ReadAll(Options().stateFile).find("Idle"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(Options().stateFile).find("Idle"), std::string::npos);
 }
 
 TEST_F(ServiceCoreTest, UnreadableStateFileIsKeptAsideAndTheServiceStartsFresh) {
   m_session.Close();
   Stop();
   const std::wstring stateFile = Options().stateFile;
-  std::string text = ReadAll(stateFile);
+  std::string text = ReadWholeFile(stateFile);
   ASSERT_FALSE(text.empty());
-  WriteAll(stateFile, text.substr(0, text.size() - 10));  // torn
-  WriteAll(stateFile + L".tmp", "half a write");           // a write that never finished
+  WriteWholeFile(stateFile, text.substr(0, text.size() - 10));  // torn
+  WriteWholeFile(stateFile + L".tmp", "half a write");           // a write that never finished
   Start();
   EXPECT_NE(m_core->StartNotice().find(L"kept aside"), std::wstring::npos) << m_core->StartNotice();
   EXPECT_EQ(m_core->State().profiles.size(), 1u);
@@ -509,7 +501,7 @@ TEST_F(ServiceCoreTest, UnreadableStateFileIsKeptAsideAndTheServiceStartsFresh) 
   HANDLE h = FindFirstFileW((stateFile + L".bad-*").c_str(), &found);
   ASSERT_NE(h, INVALID_HANDLE_VALUE) << "the unreadable file is kept";
   FindClose(h);
-  EXPECT_NE(ReadAll(Options().logFile).find("kept aside"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(Options().logFile).find("kept aside"), std::string::npos);
 }
 
 TEST_F(ServiceCoreTest, KeyPressesOfTheSimulatedKeyboard) {
@@ -742,8 +734,8 @@ TEST(ServiceLog, IsMovedAsideWheneverItPassesItsLimit) {
     options.logLimitBytes = 2000;
     auto core = CServiceCore::Create(options);
     for (int i = 0; i < 200; ++i) core->Log(L"line " + std::to_wstring(i) + L" of a service that stays resident");
-    const std::string current = ReadAll(options.logFile);
-    const std::string old = ReadAll(options.logFile + L".old");
+    const std::string current = ReadWholeFile(options.logFile);
+    const std::string old = ReadWholeFile(options.logFile + L".old");
     EXPECT_LE(current.size(), 2000u);
     EXPECT_GT(old.size(), 2000u) << "moved aside once past the limit";
     EXPECT_LT(old.size(), 2200u);
@@ -770,7 +762,7 @@ TEST(InProcessDeviceService, ChangesFromAWorkerThreadAreWrittenAfterTheDelay) {
     worker.join();
     EXPECT_EQ(hr, S_OK);
     EXPECT_TRUE(PumpUntil([&] { return !service.Core().Dirty(); }));
-    EXPECT_NE(ReadAll(stateFile).find("From the worker"), std::string::npos);
+    EXPECT_NE(ReadWholeFile(stateFile).find("From the worker"), std::string::npos);
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/Com.h"
 #include "platform/Strings.h"
+#include "service/ServiceCalls.h"
 #include "service/ServiceLauncher.h"
 #include "service/ServiceState.h"
 #include "service/ServiceTestSupport.h"
@@ -80,7 +81,7 @@ TEST_F(ServiceEndToEnd, TwoClientsShareStateAndActivationEventsReachTheOtherClie
   const std::wstring idFile = m_folder + L"id.txt";
   ASSERT_EQ(Client(L"create-profile \"From B\" \"" + idFile + L"\""), 0u);
   GUID idB{};
-  ASSERT_TRUE(ParseGuid(ReadAll(idFile), idB));
+  ASSERT_TRUE(ParseGuid(ReadWholeFile(idFile), idB));
   ComRef<IDeviceProfile> p;
   ASSERT_EQ(pm->GetProfileById(idB, p.Out()), S_OK);
   EXPECT_EQ(NameOf(p.Get()), L"From B");
@@ -91,7 +92,7 @@ TEST_F(ServiceEndToEnd, TwoClientsShareStateAndActivationEventsReachTheOtherClie
   ASSERT_EQ(first->SetName(L"Written by A"), S_OK);
   const std::wstring nameFile = m_folder + L"name.txt";
   ASSERT_EQ(Client(L"name-of 0 \"" + nameFile + L"\""), 0u);
-  EXPECT_EQ(ReadAll(nameFile), "Written by A");
+  EXPECT_EQ(ReadWholeFile(nameFile), "Written by A");
 
   // The other process activates; the event arrives on this thread's message loop.
   m_sink.calls.clear();
@@ -265,11 +266,11 @@ TEST_F(ServiceEndToEnd, TheControlToolDrivesTheSimulatedKeyboard) {
   EXPECT_LT(none.Open(), 0);
   EXPECT_EQ(ctl(L"plug"), 0u);
   EXPECT_EQ(ctl(L"press 0x1E"), 0u);
-  EXPECT_NE(ReadAll(out).find("nothing happened"), std::string::npos) << "a key at its default";
+  EXPECT_NE(ReadWholeFile(out).find("nothing happened"), std::string::npos) << "a key at its default";
   EXPECT_EQ(ctl(L"dump"), 0u);
-  EXPECT_NE(ReadAll(out).find("layout=0x409"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(out).find("layout=0x409"), std::string::npos);
   EXPECT_EQ(ctl(L"calls"), 0u);
-  EXPECT_NE(ReadAll(out).find("IProfileManager::GetProfile"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(out).find("IProfileManager::GetProfile"), std::string::npos);
   EXPECT_EQ(ctl(L"no-such-command"), 2u);
 }
 
@@ -279,15 +280,8 @@ TEST_F(ServiceEndToEnd, TheControlToolDrivesTheSimulatedKeyboard) {
 TEST_F(ServiceEndToEnd, AStopEndsTheServiceWhileClientsHoldingSinksDoNotAnswer) {
   auto advises = [] {
     ComRef<IDeviceServiceControl> control;
-    BSTR text = nullptr;
-    if (FAILED(Control(control)) || FAILED(control->GetCallLog(&text)) || !text) return 0;
-    const std::wstring log(text, SysStringLen(text));
-    SysFreeString(text);
-    int n = 0;
-    for (size_t at = log.find(L"IConnectionPoint::Advise"); at != std::wstring::npos;
-         at = log.find(L"IConnectionPoint::Advise", at + 1))
-      ++n;
-    return n;
+    if (FAILED(Control(control))) return 0;
+    return static_cast<int>(CallsIn(ReadCallLog(control.Get()), L"IConnectionPoint::Advise"));
   };
   {
     ComRef<IDeviceServiceControl> control;
@@ -325,7 +319,7 @@ TEST_F(ServiceEndToEnd, StateSurvivesARestartAndAnUnreadableStateFileIsKeptAside
   m_session.Close();  // the operation ends: durable now
   const std::wstring before = Dump();
   const std::wstring malformed = m_folder + L"malformed.qxp";
-  WriteAll(malformed, "OvrixProfileFile\t1\nprofile\tnot a guid\n");
+  WriteWholeFile(malformed, "OvrixProfileFile\t1\nprofile\tnot a guid\n");
   {
     ServiceSession s;
     ASSERT_EQ(s.Open(), S_OK);
@@ -346,14 +340,14 @@ TEST_F(ServiceEndToEnd, StateSurvivesARestartAndAnUnreadableStateFileIsKeptAside
   EXPECT_EQ(Dump(), before);
 
   ASSERT_TRUE(StopService());
-  WriteAll(m_folder + L"DeviceService.state", "OvrixDeviceServiceState\t1\ndevice\t0\t1");
+  WriteWholeFile(m_folder + L"DeviceService.state", "OvrixDeviceServiceState\t1\ndevice\t0\t1");
   ASSERT_TRUE(StartService(kServiceExe, m_folder));
   EXPECT_EQ(Dump().find(L"Survivor"), std::wstring::npos) << "factory state";
   WIN32_FIND_DATAW found;
   HANDLE h = FindFirstFileW((m_folder + L"DeviceService.state.bad-*").c_str(), &found);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   FindClose(h);
-  EXPECT_NE(ReadAll(m_folder + L"DeviceService.log").find("kept aside"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(m_folder + L"DeviceService.log").find("kept aside"), std::string::npos);
   ASSERT_EQ(m_session.Open(), S_OK);
 }
 

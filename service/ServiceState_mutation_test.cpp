@@ -12,6 +12,7 @@
 #include "platform/Com.h"
 #include "platform/Strings.h"
 #include "platform/testing/Mutation.h"
+#include "platform/testing/TestIds.h"
 #include "service/InProcessService.h"
 #include "service/ServiceCore.h"
 #include "service/ServiceState.h"
@@ -26,22 +27,9 @@ using platform::testing::MutationSeed;
 using platform::testing::MutationTally;
 using platform::testing::Mutator;
 
-std::wstring NewTempFolder() {
-  static int counter = 0;
-  wchar_t base[MAX_PATH];
-  GetTempPathW(MAX_PATH, base);
-  std::wstring folder = std::wstring(base) + L"ovrix-mutation-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                        std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(++counter) + L"\\";
-  CreateDirectoryW(folder.c_str(), nullptr);
-  return folder;
-}
+std::wstring NewTempFolder() { return platform::testing::MakeTempFolder(L"ovrix-mutation-"); }
 
-GUID Id(uint32_t n) {
-  GUID id{};
-  id.Data1 = n;
-  id.Data4[7] = 0x4D;
-  return id;
-}
+GUID Id(uint32_t n) { return platform::testing::TestId(n, 0x4D); }
 
 // Three profiles (keys of every stored kind, programs, flags, escaped and
 // non-ASCII names), two macros and two applications that the keys refer to.
@@ -141,7 +129,7 @@ TEST_F(ServiceFileMutation, StateFileMutantsStartFromTheFileOrFromTheFactoryStat
       tally.Count(false);
       continue;
     }
-    WriteAll(stateFile, mutant);
+    WriteWholeFile(stateFile, mutant);
     CServiceCore::Options options;
     options.stateFile = stateFile;
     options.keyboard = keyboard_;
@@ -190,7 +178,7 @@ class ImportMutation : public ServiceFileMutation {
     const std::string before = StateText();
     for (int i = 0; i < count; ++i) {
       const std::string mutant = mutator.Mutate(sample);
-      WriteAll(file, mutant);
+      WriteWholeFile(file, mutant);
       const HRESULT hr = import(file);
       tally.Count(SUCCEEDED(hr));
       const ServiceState& now = service_->Core().State();
@@ -217,7 +205,7 @@ class ImportMutation : public ServiceFileMutation {
 TEST_F(ImportMutation, ProfileFileMutantsAreRefusedUnchangedOrImportOneProfile) {
   const std::wstring exported = folder_ + L"sample.qxp";
   ASSERT_EQ(service_->Core().ExportProfileFile(Id(2), exported), S_OK);
-  const std::string sample = ReadAll(exported);
+  const std::string sample = ReadWholeFile(exported);
   ASSERT_FALSE(sample.empty());
   Com<IProfileManager> profiles;
   ASSERT_EQ(session_.Feature(profiles), S_OK);
@@ -236,7 +224,7 @@ TEST_F(ImportMutation, ProfileFileMutantsAreRefusedUnchangedOrImportOneProfile) 
 TEST_F(ImportMutation, MacroFileMutantsAreRefusedUnchangedOrImportOneMacro) {
   const std::wstring exported = folder_ + L"sample.qxm";
   ASSERT_EQ(service_->Core().ExportMacroFile(Id(20), exported), S_OK);
-  const std::string sample = ReadAll(exported);
+  const std::string sample = ReadWholeFile(exported);
   ASSERT_FALSE(sample.empty());
   Com<IMacroManager> macros;
   ASSERT_EQ(session_.Feature(macros), S_OK);

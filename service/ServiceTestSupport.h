@@ -1,5 +1,5 @@
-// Helpers shared by the service's tests: whole-file reads and writes, a message
-// pump, and an event sink that records what it hears.
+// Helpers shared by the service's tests: an event sink that records what it hears,
+// advising it, and a session with the service's device.
 #pragma once
 #include <windows.h>
 
@@ -9,54 +9,20 @@
 #include <vector>
 
 #include "platform/Com.h"
-#include "platform/Handles.h"
+#include "platform/testing/MessagePump.h"
+#include "platform/testing/TestFiles.h"
 #include "service/DeviceServiceIds.h"
-
-// A whole file's bytes; empty when it cannot be read.
-inline std::string ReadAll(const std::wstring& path) {
-  std::string text;
-  platform::KernelHandle h(
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!h) return text;
-  char buf[4096];
-  DWORD n = 0;
-  while (ReadFile(h.Get(), buf, sizeof(buf), &n, nullptr) && n) text.append(buf, n);
-  h.Close();
-  return text;
-}
-
-inline void WriteAll(const std::wstring& path, const std::string& text) {
-  platform::KernelHandle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD n = 0;
-  WriteFile(h.Get(), text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
-  h.Close();
-}
 
 // The owner of COM pointers is platform's ComRef; Com is its older name.
 using platform::ComRef;
 template <typename T>
 using Com = ComRef<T>;
 
-// Dispatches this thread's messages until `done` holds or the time is up (the one
-// pump of the service's and the device layer's tests).
-template <typename F>
-bool PumpUntil(F done, DWORD timeoutMs = 20000) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    if (done()) return true;
-    if (GetTickCount64() >= end) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  }
-}
-
-inline void PumpFor(DWORD ms) {
-  PumpUntil([] { return false; }, ms);
-}
+// The tests' file helpers and message pump, by their short names.
+using platform::testing::PumpFor;
+using platform::testing::PumpUntil;
+using platform::testing::ReadWholeFile;
+using platform::testing::WriteWholeFile;
 
 // Implements every event interface; records each call as text and the thread it came on.
 class CTestSink : public _IProfileManagerEvents,

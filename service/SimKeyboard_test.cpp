@@ -4,28 +4,19 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <map>
 
 #include "device/KeyboardDef.h"
+#include "platform/testing/TestFiles.h"
 
 namespace {
 
-std::vector<uint8_t> ReadAll(const char* path) {
-  std::vector<uint8_t> data;
-  if (FILE* f = std::fopen(path, "rb")) {
-    uint8_t buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof(buf), f)) > 0) data.insert(data.end(), buf, buf + n);
-    std::fclose(f);
-  }
-  return data;
-}
+using platform::testing::ReadFileBytes;
 
 TEST(SimKeyboard, MatchesTheKeyFiles) {
   CKeyboardDef def;
-  const auto definitions = ReadAll(OVRIX_KEY_FILES_DIR "/KeyDefinitions.bin");
-  const auto defaults = ReadAll(OVRIX_KEY_FILES_DIR "/KeyDefaults_US.bin");
+  const auto definitions = ReadFileBytes(OVRIX_KEY_FILES_DIR "/KeyDefinitions.bin");
+  const auto defaults = ReadFileBytes(OVRIX_KEY_FILES_DIR "/KeyDefaults_US.bin");
   ASSERT_TRUE(def.LoadKeyDefinitions(definitions.size(), definitions.data()));
   ASSERT_TRUE(def.LoadKeyDefaults(defaults.data(), defaults.size()));
 

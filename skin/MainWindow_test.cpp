@@ -10,57 +10,17 @@
 #include <string>
 #include <vector>
 
-#include "platform/Gdi.h"
 #include "platform/Handles.h"
+#include "platform/testing/OtherPrograms.h"
 #include "platform/testing/WinePath.h"
 
 namespace {
 
 const std::wstring kApp = DosPath(OVRIX_SKIN_APP_DIR) + L"\\";
 
-struct FindArgs {
-  DWORD pid;
-  HWND found;
-};
-
-BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM lp) {
-  auto* args = reinterpret_cast<FindArgs*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  wchar_t name[64] = {};
-  GetClassNameW(hwnd, name, 64);
-  if (pid == args->pid && std::wstring(name) == L"SINGLE_INSTANCE_APP_MORVEL") {
-    args->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 // The pixels (0x00RRGGBB, top row first) of a bitmap, or of the screen when null.
 std::vector<uint32_t> Pixels(HBITMAP bitmap, int width, int height) {
-  CClientDC screen(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, dib);
-  if (bitmap) {
-    HDC source = CreateCompatibleDC(screen);
-    HGDIOBJ oldSource = SelectObject(source, bitmap);
-    BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
-    SelectObject(source, oldSource);
-    DeleteDC(source);
-  } else {
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-  }
-  GdiFlush();
-  std::vector<uint32_t> pixels(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + width * height);
-  for (uint32_t& p : pixels) p &= 0xFFFFFF;
-  SelectObject(memory, old);
-  DeleteObject(dib);
-  DeleteDC(memory);
-  return pixels;
+  return platform::testing::PixelsOf(bitmap, RECT{0, 0, width, height});
 }
 
 // The rectangles of the windows drawn over the background at start: the main
@@ -106,37 +66,25 @@ TEST(MainWindow, ShowsTheBackgroundInsideTheMaskAndNothingOutside) {
   const std::vector<uint32_t> expected = Pixels(background, width, height);
   const std::vector<uint32_t> shape = Pixels(mask, width, height);
 
-  std::wstring cmd = L"\"" + kApp + L"KestraneOvrixConfig.exe\"";
-  // NUL as the standard handles: a process the configurator starts must not keep
-  // this test's output open.
-  SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-  platform::KernelHandle nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                                         OPEN_EXISTING, 0, nullptr));
-  ASSERT_NE(nul.Get(), nullptr);
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = si.hStdOutput = si.hStdError = nul.Get();
   PROCESS_INFORMATION pi{};
-  const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, kApp.c_str(), &si, &pi);
-  nul.Close();
+  const bool started = platform::testing::StartProgram(L"\"" + kApp + L"KestraneOvrixConfig.exe\"", kApp.c_str(), pi);
   const platform::ProcessHandles process(pi);
   ASSERT_TRUE(started);
-  FindArgs args{pi.dwProcessId, nullptr};
-  for (int i = 0; i < 200 && !args.found; ++i) {
-    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&args));
-    if (!args.found) Sleep(50);
+  HWND found = nullptr;
+  for (int i = 0; i < 200 && !found; ++i) {
+    found = platform::testing::TopWindowOf(pi.dwProcessId, L"SINGLE_INSTANCE_APP_MORVEL");
+    if (!found) Sleep(50);
   }
-  ASSERT_NE(args.found, nullptr);
+  ASSERT_NE(found, nullptr);
 
   // The window is placed at the origin with the background's size; wait until it is drawn.
   RECT rect{};
   std::vector<uint32_t> screen;
   const size_t centre = static_cast<size_t>(height / 2) * width + width / 2;
   for (int i = 0; i < 100; ++i) {
-    GetWindowRect(args.found, &rect);
+    GetWindowRect(found, &rect);
     screen = Pixels(nullptr, width, height);
-    if (IsWindowVisible(args.found) && screen[centre] == expected[centre]) break;
+    if (IsWindowVisible(found) && screen[centre] == expected[centre]) break;
     Sleep(50);
   }
   EXPECT_EQ(rect.left, 0);
@@ -167,7 +115,7 @@ TEST(MainWindow, ShowsTheBackgroundInsideTheMaskAndNothingOutside) {
   EXPECT_EQ(outsideWrong, 0) << "pixels outside the shape show the background";
   EXPECT_EQ(insideWrong, 0) << "pixels inside the shape differ from the background";
 
-  PostMessageW(args.found, WM_CLOSE, 0, 0);
+  PostMessageW(found, WM_CLOSE, 0, 0);
   const DWORD wait = WaitForSingleObject(pi.hProcess, 20000);
   EXPECT_EQ(wait, WAIT_OBJECT_0);
   if (wait != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);

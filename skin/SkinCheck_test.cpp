@@ -8,6 +8,7 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -23,6 +24,7 @@
 #include "platform/Gdi.h"
 #include "platform/Handles.h"
 #include "platform/Strings.h"
+#include "platform/testing/TestFiles.h"
 #include "platform/testing/WinePath.h"
 #include "platform/Window.h"
 #include "skin/ShippedSkinTexts.h"
@@ -125,13 +127,9 @@ TEST(ShippedSkin, EveryFileParsesAndEveryReferenceResolves) {
 // a carriage return, and the carriage returns and line feeds after it are skipped.
 std::vector<std::wstring> LanguageLines(const std::wstring& path, bool& hasMark) {
   std::vector<std::wstring> lines;
-  platform::KernelHandle f(
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!f) return lines;
-  std::wstring text(GetFileSize(f.Get(), nullptr) / 2, L'\0');
-  DWORD read = 0;
-  ReadFile(f.Get(), text.data(), static_cast<DWORD>(text.size() * 2), &read, nullptr);
-  f.Close();
+  const std::string bytes = platform::testing::ReadWholeFile(path);
+  std::wstring text(bytes.size() / 2, L'\0');
+  std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
   hasMark = !text.empty() && text[0] == 0xFEFF;
   size_t pos = hasMark ? 1 : 0;
   while (pos < text.size()) {
@@ -247,16 +245,7 @@ TEST(ShippedSkin, ImagesAre24BitAndPanelsShowNoColourKey) {
 std::vector<std::pair<std::wstring, std::unique_ptr<CLangTable>>> ShippedLanguages() {
   std::vector<std::pair<std::wstring, std::unique_ptr<CLangTable>>> tables;
   for (const std::wstring& file : FilesIn(L"lang", L"*.txt")) {
-    std::string bytes;
-    platform::KernelHandle f(CreateFileW((kApp + L"lang\\" + file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                         OPEN_EXISTING, 0, nullptr));
-    if (f) {
-      bytes.resize(GetFileSize(f.Get(), nullptr));
-      DWORD read = 0;
-      ReadFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-      bytes.resize(read);
-      f.Close();
-    }
+    const std::string bytes = platform::testing::ReadWholeFile(kApp + L"lang\\" + file);
     tables.emplace_back(file, std::make_unique<CLangTable>());
     EXPECT_TRUE(CLangTable::ParseTextFile(bytes.size(), bytes.data(), tables.back().second.get()))
         << platform::WideToUtf8(file);
@@ -409,19 +398,6 @@ TEST(ShippedSkin, NoImageHoldsTheColourKey) {
 
 namespace {
 
-std::vector<uint8_t> FileBytes(const std::wstring& path) {
-  std::vector<uint8_t> bytes;
-  platform::KernelHandle f(
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!f) return bytes;
-  bytes.resize(GetFileSize(f.Get(), nullptr));
-  DWORD read = 0;
-  if (!bytes.empty()) ReadFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-  f.Close();
-  bytes.resize(read);
-  return bytes;
-}
-
 RECT RectOf(const pugi::xml_node& node) {
   const pugi::xml_node r = node.child("RECT");
   const int left = r.attribute("left").as_int(), top = r.attribute("top").as_int();
@@ -452,7 +428,7 @@ TEST(ShippedSkin, EveryLayoutsKeyPageHoldsEachKeyOnceWithItsDefinition) {
 
     const pugi::xml_node definition = keyboard.child("KEYBOARDDEF");
     EXPECT_STREQ(definition.attribute("name").value(), "KBDDEF_WINDOWS") << where;
-    const std::vector<uint8_t> keyFile = FileBytes(kApp + L"bin\\" + Text(definition.attribute("file").value()));
+    const std::vector<uint8_t> keyFile = platform::testing::ReadFileBytes(kApp + L"bin\\" + Text(definition.attribute("file").value()));
     CKeyboardDef keys;
     ASSERT_TRUE(keys.LoadKeyDefinitions(keyFile.size(), keyFile.data())) << where;
 

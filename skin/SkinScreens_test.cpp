@@ -22,6 +22,7 @@
 #include "platform/Gdi.h"
 #include "platform/Strings.h"
 #include "platform/Window.h"
+#include "platform/testing/MessagePump.h"
 #include "skin/ShippedSkinTexts.h"
 
 namespace {
@@ -65,13 +66,7 @@ class ScreenHost : public CWnd {
   }
 };
 
-void Pump() {
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-}
+using platform::testing::PumpPending;
 
 // The screen's pixels (0x00RRGGBB) in the rectangle at the origin.
 std::vector<uint32_t> ScreenPixels(int width, int height) {
@@ -94,16 +89,16 @@ std::vector<uint32_t> ScreenPixels(int width, int height) {
 // A picture of the screen once two in a row agree (the X server has drawn it).
 std::vector<uint32_t> SettledPicture(HWND window, int width, int height) {
   ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  Pump();
+  PumpPending();
   // The window's own paint may come after its children's (the server's expose
   // of a window just shown): the children are drawn again over it.
   for (HWND c = ::GetWindow(window, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
     ::RedrawWindow(c, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  Pump();
+  PumpPending();
   std::vector<uint32_t> shot = ScreenPixels(width, height);
   for (int i = 0; i < 20; ++i) {
     ::Sleep(150);
-    Pump();
+    PumpPending();
     std::vector<uint32_t> again = ScreenPixels(width, height);
     if (again == shot) break;
     shot = std::move(again);

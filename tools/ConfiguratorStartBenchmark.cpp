@@ -28,8 +28,11 @@
 #include "platform/Com.h"
 #include "platform/Gdi.h"
 #include "platform/Handles.h"
+#include "platform/testing/Clock.h"
+#include "platform/testing/MessagePump.h"
 #include "platform/testing/WinePath.h"
 #include "service/DeviceServiceIds.h"
+#include "service/ServiceCalls.h"
 
 namespace {
 
@@ -42,11 +45,7 @@ struct Target {
   const wchar_t* windowClass;
 };
 
-LARGE_INTEGER Now() {
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return now;
-}
+using platform::testing::Now;
 
 double Ms(int64_t ticks) {
   static const double frequency = [] {
@@ -134,12 +133,8 @@ class CallLog {
   // The calls logged since the last Clear; -1 without the control interface.
   int Count() {
     if (!m_control) return -1;
-    BSTR text = nullptr;
-    int lines = 0;
-    if (SUCCEEDED(m_control->GetCallLog(&text)) && text)
-      lines = static_cast<int>(std::count(text, text + SysStringLen(text), L'\n'));
-    SysFreeString(text);
-    return lines;
+    const std::wstring log = ReadCallLog(m_control.Get());
+    return static_cast<int>(std::count(log.begin(), log.end(), L'\n'));
   }
 
  private:
@@ -218,8 +213,7 @@ double TimeToFirstPaint(const Target& target, DebugOutputReader* reader = nullpt
                                nullptr, nullptr, nullptr);
   UpdateWindow(cover);
   DestroyWindow(cover);
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  platform::testing::PumpPending();
   if (calls) calls->Clear();
 
   platform::KernelHandle nul = OpenNul();
@@ -315,23 +309,10 @@ double OneWindowMs(const std::wstring& exe) {
 // One trivial call to the service (IDeviceIdentity::GetIds), the best of three
 // runs of 200; -1 without the service.
 double OneCallMs() {
-  platform::ComRef<IDeviceManager> manager;
-  platform::ComRef<IDevice> device;
-  platform::ComRef<IDeviceIdentity> identity;
-  if (FAILED(CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext, __uuidof(IDeviceManager),
-                              manager.OutVoid())) ||
-      FAILED(manager->GetDevice(0, device.Out())) ||
-      FAILED(device->QueryInterface(__uuidof(IDeviceIdentity), identity.OutVoid())))
-    return -1;
-  DWORD vendor = 0, product = 0;
-  for (int i = 0; i < 20; ++i) identity->GetIds(&vendor, &product);
-  double best = 1e9;
-  for (int run = 0; run < 3; ++run) {
-    const LARGE_INTEGER start = Now();
-    for (int i = 0; i < 200; ++i) identity->GetIds(&vendor, &product);
-    best = std::min(best, Ms(Now().QuadPart - start.QuadPart) / 200);
-  }
-  return best;
+  TrivialCallTarget target;
+  if (!target.Open()) return -1;
+  const double seconds = target.CallSeconds(200, 3);
+  return seconds < 0 ? -1 : 1000.0 * seconds;
 }
 
 // One first connection to the service, as the configurator's start makes it: a

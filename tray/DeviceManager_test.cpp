@@ -14,16 +14,12 @@ namespace {
 
 using namespace tray::testing;
 
-class DeviceManagerTest : public ::testing::Test {
+class DeviceManagerTest : public InProcessServiceTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(service.Registered());
+    InProcessServiceTest::SetUp();
     SetProfiles(Core(), {{L"Desktop", L"", 0}, {L"Game", L"game.exe", 1 | 4}, {L"Work", L"", 2}}, 1);
   }
-  CServiceCore& Core() { return service.Core(); }
-
-  ComScope com;
-  CInProcessDeviceService service;
 };
 
 TEST_F(DeviceManagerTest, ReadsEveryProfileWithProgramAndFlagsInDeviceOrder) {

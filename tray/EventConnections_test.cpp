@@ -31,17 +31,14 @@ class RecordingHandler : public IProfileEventHandler,
   void OnDpiChanged(int x, int y) override { heard.push_back(L"dpi " + std::to_wstring(x) + L" " + std::to_wstring(y)); }
 };
 
-class EventConnectionsTest : public ::testing::Test {
+class EventConnectionsTest : public InProcessServiceTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(service.Registered());
+    InProcessServiceTest::SetUp();
     SetProfiles(Core(), {{L"One"}, {L"Two"}}, 0);
   }
-  CServiceCore& Core() { return service.Core(); }
   size_t Sinks(EventSource source) { return Core().SinkCount(source); }
 
-  ComScope com;
-  CInProcessDeviceService service;
   RecordingHandler handler;
 };
 

@@ -25,6 +25,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/testing/Clock.h"
+#include "platform/testing/MessagePump.h"
+#include "service/ServiceCalls.h"
 #include "service/ServiceLauncher.h"
 #include "tray/DeviceManager.h"
 #include "tray/PcManager.h"
@@ -33,46 +36,10 @@
 
 namespace {
 
+using platform::testing::Now;
+
 double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-}
-
-LARGE_INTEGER Now() {
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return now;
-}
-
-// The methods the service logged since the last clear.
-std::vector<std::wstring> CallLog(IDeviceServiceControl* control) {
-  std::vector<std::wstring> lines;
-  BSTR text = nullptr;
-  if (SUCCEEDED(control->GetCallLog(&text)) && text) {
-    const std::wstring all(text, SysStringLen(text));
-    size_t start = 0;
-    for (size_t nl; (nl = all.find(L'\n', start)) != std::wstring::npos; start = nl + 1)
-      lines.push_back(all.substr(start, nl - start));
-  }
-  SysFreeString(text);
-  return lines;
-}
-
-// Methods of the contract that hand out a new interface pointer.
-bool HandsOutObject(const std::wstring& method) {
-  static const wchar_t* const kMethods[] = {
-      L"::GetDevice", L"::GetFeature", L"::GetProfile", L"::GetProfileById", L"::GetActiveProfile",
-      L"::CreateProfile", L"::ImportProfile", L"::GetMacro", L"::GetMacroById", L"::CreateMacro",
-      L"::ImportMacro", L"::GetApplication", L"::GetApplicationById", L"::CreateApplication"};
-  for (const wchar_t* suffix : kMethods)
-    if (method.ends_with(suffix)) return true;
-  return false;
+  return 1000.0 * platform::testing::SecondsBetween(from, to);
 }
 
 // What one call of each kind costs, in milliseconds.
@@ -88,19 +55,14 @@ struct CallCosts {
 // changes from one second to the next.
 class CallCostProbe {
  public:
-  bool Open() {
-    return SUCCEEDED(CoCreateInstance(CLSID_DeviceServiceClass, nullptr, kDeviceServiceContext,
-                                      __uuidof(IDeviceManager), m_manager.OutVoid())) &&
-           SUCCEEDED(m_manager->GetDevice(0, m_device.Out())) &&
-           SUCCEEDED(m_device->QueryInterface(__uuidof(IDeviceIdentity), m_identity.OutVoid()));
-  }
+  bool Open() { return m_target.Open(); }
   bool Measure(CallCosts& costs) {
     bool ok = true;
     DWORD vendor = 0, product = 0;
-    costs.trivial = Each(20, [&] { ok = ok && SUCCEEDED(m_identity->GetIds(&vendor, &product)); });
+    costs.trivial = Each(20, [&] { ok = ok && SUCCEEDED(m_target.identity->GetIds(&vendor, &product)); });
     costs.withObject = Each(5, [&] {
       ComRef<IProfileManager> object;
-      ok = ok && SUCCEEDED(GetFeatureOf(m_device.Get(), object));
+      ok = ok && SUCCEEDED(GetFeatureOf(m_target.device.Get(), object));
     });
     costs.activation = Each(2, [&] {
       ComRef<IDeviceManager> another;
@@ -109,7 +71,7 @@ class CallCostProbe {
     });
     // Each query on a device object of its own, handed out before the timing.
     ComRef<IDevice> devices[2];
-    for (auto& device : devices) ok = ok && SUCCEEDED(m_manager->GetDevice(0, device.Out()));
+    for (auto& device : devices) ok = ok && SUCCEEDED(m_target.manager->GetDevice(0, device.Out()));
     size_t next = 0;
     costs.query = Each(2, [&] {
       ComRef<IDeviceIdentity> asked;
@@ -125,9 +87,7 @@ class CallCostProbe {
     for (int i = 0; i < count; ++i) call();
     return Milliseconds(from, Now()) / count;
   }
-  ComRef<IDeviceManager> m_manager;
-  ComRef<IDevice> m_device;
-  ComRef<IDeviceIdentity> m_identity;
+  TrivialCallTarget m_target;
 };
 
 double Median(std::vector<double> values) {
@@ -209,7 +169,7 @@ int wmain() {
       auto* dialog = new CPellinSysTrayDlg();
       dialog->m_bAutoDelete = false;
       dialog->Create(IDD_TRAY_DIALOG);
-      Pump();
+      platform::testing::PumpPending();
       constexpr int kTicks = 50;
       std::vector<double> times, floors, ratios, trivial, withObject, activation, query, snapshots;
       std::vector<std::wstring> calls;
@@ -220,8 +180,8 @@ int wmain() {
         const LARGE_INTEGER from = Now();
         SendMessageW(dialog->m_hWnd, WM_TIMER, DevicePollTimer, 0);
         times.push_back(Milliseconds(from, Now()));
-        calls = CallLog(control.Get());
-        Pump();
+        calls = CallLogLines(ReadCallLog(control.Get()));
+        platform::testing::PumpPending();
         CallCosts costs;
         measured = probe.Measure(costs);
         floors.push_back(Count(calls).FloorMs(costs));

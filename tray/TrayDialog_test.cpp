@@ -15,34 +15,20 @@
 #include "gui/skin/SkinLoader.h"
 #include "gui/base/SkinNameTables.h"
 #include "platform/Messages.h"
-#include "platform/testing/WinePath.h"
 #include "tray/TrayResources.h"
+#include "tray/testing/TrayDialogFixture.h"
 #include "tray/testing/TrayTestSupport.h"
 
 namespace {
 
 using namespace tray::testing;
 
-const std::wstring kSkinApp = DosPath(OVRIX_SKIN_APP_DIR) + L"\\";
-
-class TrayDialogTest : public ::testing::Test {
+class TrayDialogTest : public TrayDialogTestBase {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(service.Registered());
+    TrayDialogTestBase::SetUp();
     SetProfiles(Core(), {{L"Desktop"}, {L"Game"}, {L"Work"}}, 1);
-    seams.SetModulePath(kSkinApp + L"KestraneOvrixTray.exe");
   }
-  void TearDown() override {
-    dialog.reset();
-    BuildNameTables(NameTableSet::Configurator);
-  }
-  void Start() {
-    dialog = std::make_unique<CPellinSysTrayDlg>();
-    dialog->m_bAutoDelete = false;
-    ASSERT_TRUE(dialog->Create(IDD_TRAY_DIALOG));
-    PumpPending();
-  }
-  CServiceCore& Core() { return service.Core(); }
   size_t Sinks() {
     return Core().SinkCount(EventSource::Profile) + Core().SinkCount(EventSource::Recording) +
            Core().SinkCount(EventSource::Application);
@@ -56,11 +42,6 @@ class TrayDialogTest : public ::testing::Test {
     if (seams.shell.tracked.size() != before + 1) return {};
     return seams.shell.tracked.back().rows;
   }
-
-  ComScope com;
-  CInProcessDeviceService service;
-  SeamsScope seams;
-  std::unique_ptr<CPellinSysTrayDlg> dialog;
 };
 
 TEST_F(TrayDialogTest, StartUpAddsTheIconAndConnectsAllThree) {

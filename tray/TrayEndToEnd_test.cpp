@@ -18,7 +18,9 @@
 #include "platform/Handles.h"
 #include "platform/Registry.h"
 #include "platform/Strings.h"
+#include "platform/testing/OtherPrograms.h"
 #include "platform/testing/WinePath.h"
+#include "service/ServiceCalls.h"
 #include "service/ServiceLauncher.h"
 #include "tray/DeviceManager.h"
 
@@ -42,43 +44,12 @@ bool WaitFor(F done, DWORD timeoutMs = 15000) {
 
 // Started with NUL as its standard handles (see RunProgram); empty when it did not start.
 platform::ProcessHandles Start(const std::wstring& exe) {
-  std::wstring cmd = L"\"" + exe + L"\"";
-  SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-  platform::KernelHandle nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                                         OPEN_EXISTING, 0, nullptr));
-  STARTUPINFOW si = {};
-  si.cb = sizeof(si);
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = si.hStdOutput = si.hStdError = nul.Get();
   PROCESS_INFORMATION pi = {};
-  CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  platform::testing::StartProgram(L"\"" + exe + L"\"", nullptr, pi);
   return platform::ProcessHandles(pi);
 }
 
-struct WindowSearch {
-  DWORD pid;  // 0: any process
-  const wchar_t* className;
-  HWND found = nullptr;
-};
-
-BOOL CALLBACK FindWindowOf(HWND hwnd, LPARAM lp) {
-  auto* search = reinterpret_cast<WindowSearch*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  wchar_t name[128] = {};
-  GetClassNameW(hwnd, name, 128);
-  if ((search->pid == 0 || pid == search->pid) && std::wstring(name) == search->className) {
-    search->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-HWND WindowOf(DWORD pid, const wchar_t* className) {
-  WindowSearch search{pid, className};
-  EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
+HWND WindowOf(DWORD pid, const wchar_t* className) { return platform::testing::TopWindowOf(pid, className); }
 
 bool TrayRunning() {
   return static_cast<bool>(platform::KernelHandle(OpenMutexW(SYNCHRONIZE, FALSE, L"MorvelSysTray")));
@@ -128,19 +99,8 @@ class TrayEndToEnd : public ::testing::Test {
     com.Uninitialize();
   }
 
-  std::wstring CallLog() {
-    BSTR text = nullptr;
-    if (FAILED(control->GetCallLog(&text)) || !text) return L"";
-    const std::wstring log(text, SysStringLen(text));
-    SysFreeString(text);
-    return log;
-  }
-  size_t Calls(const wchar_t* method) {
-    const std::wstring log = CallLog();
-    size_t n = 0;
-    for (size_t at = log.find(method); at != std::wstring::npos; at = log.find(method, at + 1)) ++n;
-    return n;
-  }
+  std::wstring CallLog() { return ReadCallLog(control.Get()); }
+  size_t Calls(const wchar_t* method) { return CallsIn(CallLog(), method); }
   // Fails with the service's whole call log, which shows how far the tray got.
   ::testing::AssertionResult WaitForCalls(const wchar_t* method, size_t count) {
     if (WaitFor([&] { return Calls(method) >= count; }) && Calls(method) == count)

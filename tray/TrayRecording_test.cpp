@@ -18,37 +18,30 @@
 #include "device/DeviceRecords.h"
 #include "device/InputFakes.h"
 #include "gui/base/SkinNameTables.h"
-#include "platform/testing/WinePath.h"
 #include "tray/DelayTimer.h"
 #include "tray/TrayResources.h"
+#include "tray/testing/TrayDialogFixture.h"
 #include "tray/testing/TrayTestSupport.h"
 
 namespace {
 
 using namespace tray::testing;
 
-const std::wstring kSkinApp = DosPath(OVRIX_SKIN_APP_DIR) + L"\\";
-
-class TrayRecordingTest : public ::testing::Test {
+class TrayRecordingTest : public TrayDialogTestBase {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(service.Registered());
+    TrayDialogTestBase::SetUp();
     SetProfiles(Core(), {{L"Desktop"}, {L"Game"}}, 1);
-    seams.SetModulePath(kSkinApp + L"KestraneOvrixTray.exe");
     MacroRecorder.SetClock([this] { return now; });
-    dialog = std::make_unique<CPellinSysTrayDlg>();
-    dialog->m_bAutoDelete = false;
-    ASSERT_TRUE(dialog->Create(IDD_TRAY_DIALOG));
-    PumpPending();
+    ASSERT_NO_FATAL_FAILURE(Start());
     ASSERT_TRUE(dialog->HasConnections());
   }
   void TearDown() override {
     dialog.reset();
     MacroRecorder.Clear();
     MacroRecorder.SetClock(nullptr);
-    BuildNameTables(NameTableSet::Configurator);
+    TrayDialogTestBase::TearDown();
   }
-  CServiceCore& Core() { return service.Core(); }
   const SimLed& Light() { return Core().State().profiles[1].leds[0]; }
   // A recording step as the keyboard reports it: 1 start, 2 stop, 3 finish, 4 cancel.
   void Raise(int step, DWORD keyCode = 0) {
@@ -66,10 +59,6 @@ class TrayRecordingTest : public ::testing::Test {
 
   DWORD now = 0;
   device::testing::FakeRawInput raw;
-  ComScope com;
-  CInProcessDeviceService service;
-  SeamsScope seams;
-  std::unique_ptr<CPellinSysTrayDlg> dialog;
 };
 
 TEST_F(TrayRecordingTest, StartRecordsTheKeysAndFinishWithoutStopStoresThemAndEndsRawInput) {

@@ -16,16 +16,14 @@
 #include <vector>
 
 #include "gui/base/SkinNameTables.h"
-#include "platform/testing/WinePath.h"
 #include "tray/OnScreenDisplay.h"
 #include "tray/TrayResources.h"
+#include "tray/testing/TrayDialogFixture.h"
 #include "tray/testing/TrayTestSupport.h"
 
 namespace {
 
 using namespace tray::testing;
-
-const std::wstring kSkinApp = DosPath(OVRIX_SKIN_APP_DIR) + L"\\";
 
 enum class Do {
   Front,      // arg: the foreground program's file name
@@ -46,10 +44,10 @@ struct Step {
   int activations = -1;    // SetActiveProfile calls of the step; -1: not checked
 };
 
-class TraySwitchingTest : public ::testing::Test {
+class TraySwitchingTest : public TrayDialogTestBase {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(service.Registered());
+    TrayDialogTestBase::SetUp();
     Core().ClearFaults();
     seams.processes.foreground = 0;
     seams.processes.list.clear();
@@ -59,19 +57,10 @@ class TraySwitchingTest : public ::testing::Test {
                 {{L"Desktop"}, {L"Game", L"game.exe", 1 | 4}, {L"Work", L"work.exe", 1}, {L"Game2", L"game.exe", 1 | 4},
                  {L"Notes", L"", 4}},
                 0);
-    seams.SetModulePath(kSkinApp + L"KestraneOvrixTray.exe");
-    dialog = std::make_unique<CPellinSysTrayDlg>();
-    dialog->m_bAutoDelete = false;
-    ASSERT_TRUE(dialog->Create(IDD_TRAY_DIALOG));
-    PumpPending();
+    ASSERT_NO_FATAL_FAILURE(Start());
     ASSERT_NE(dialog->Osd(), nullptr);
     ASSERT_TRUE(dialog->HasConnections());
   }
-  void TearDown() override {
-    dialog.reset();
-    BuildNameTables(NameTableSet::Configurator);
-  }
-  CServiceCore& Core() { return service.Core(); }
   std::wstring NameOf(const GUID& id) {
     for (const SimProfile& p : Core().State().profiles)
       if (IsEqualGUID(p.id, id)) return p.name;
@@ -134,10 +123,6 @@ class TraySwitchingTest : public ::testing::Test {
     }
   }
 
-  ComScope com;
-  CInProcessDeviceService service;
-  SeamsScope seams;
-  std::unique_ptr<CPellinSysTrayDlg> dialog;
 };
 
 TEST_F(TraySwitchingTest, Sequences) {

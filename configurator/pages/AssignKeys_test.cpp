@@ -14,6 +14,7 @@
 #include "gui/Messages.h"
 #include "gui/controls/KeyboardKeyItem.h"
 #include "platform/FileDialog.h"
+#include "platform/testing/TestIds.h"
 
 namespace configurator::testing {
 namespace {
@@ -29,10 +30,7 @@ class AssignKeysTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     StartupTest::SetUp();
-    folder_.WriteImage(L"Back.bmp", 600, 300, RGB(20, 30, 40));
-    folder_.WriteImage(L"Mask.bmp", 600, 300, RGB(0, 0, 0));
-    folder_.WriteXml(L"MainPage.xml", "<GUIPANEL><BACKGROUND>Back.bmp</BACKGROUND><MASK>Mask.bmp</MASK></GUIPANEL>");
-    ASSERT_TRUE(CMorvelAppApp::RegisterMainWindowClass(::GetModuleHandleW(nullptr), L"OVRIX_TEST_MAIN_WINDOW"));
+    StageMainPage(600, 300);
   }
 
   // The window with two keys on its layout page and the six assign buttons.
@@ -180,7 +178,7 @@ TEST_F(AssignKeysTest, SingleKeyStoresTheCapturedKeyOrOnlyModifiers) {
 TEST_F(AssignKeysTest, SingleKeyRightAfterApplyCapturesWithRemappingOff) {
   Open();
   int modeWhileOpen = 0;
-  popups_.whileSingleKeyOpen = [&] { modeWhileOpen = core_->Mode(); };
+  popups_.whileSingleKeyOpen = [&] { modeWhileOpen = Core().Mode(); };
   popups_.singleKey = {L"B", 0x30, 'B', 0};
   window_->SetModified(true);
   ASSERT_TRUE(window_->ApplyToDevice());
@@ -188,7 +186,7 @@ TEST_F(AssignKeysTest, SingleKeyRightAfterApplyCapturesWithRemappingOff) {
   Click(kKeyAElement);
   Press(ids::BUTTON_ASSIGNSELECT_SINGLEKEY);
   EXPECT_EQ(modeWhileOpen, 2) << "remapping suspended while the popup is open";
-  EXPECT_EQ(core_->Mode(), 1) << "and resumed after it";
+  EXPECT_EQ(Core().Mode(), 1) << "and resumed after it";
   EXPECT_EQ(RecordOf(kCodeA).kind, KEYKIND_SINGLEKEY);
 }
 
@@ -281,7 +279,7 @@ TEST_F(AssignKeysTest, TheInformationPaneNamesEachKind) {
   KeyAssignment byName;
   MakeMacroNameAssignment(byName, L"Hello", 1);
   KeyAssignment unknownMacro;
-  MakeMacroAssignment(unknownMacro, devtest::MakeGuid(77), 1);
+  MakeMacroAssignment(unknownMacro, platform::testing::TestId(77, 0x5A), 1);
   KeyAssignment disabled;
   disabled.kind = KEYKIND_DISABLED;
   KeyAssignment emptyKey;

@@ -82,13 +82,10 @@ class MacroFilesEndToEnd : public MainWindowFixture {
     serviceFolder_ = NewDataFolder(L"ovrix-macro-files-e2e-");
     ASSERT_TRUE(StartService(kServiceExe, serviceFolder_));
     app_->m_environment.deviceFactory = {};
-    folder_.WriteImage(L"Back.bmp", 640, 460, RGB(20, 30, 40));
-    folder_.WriteImage(L"Mask.bmp", 640, 460, RGB(0, 0, 0));
+    StageMainPage(640, 460);
     folder_.WriteImage(L"S.bmp", 12, 12, RGB(90, 90, 90));
-    folder_.WriteXml(L"MainPage.xml", "<GUIPANEL><BACKGROUND>Back.bmp</BACKGROUND><MASK>Mask.bmp</MASK></GUIPANEL>");
     folder_.WriteXml(L"ManageMacros.xml", MacrosPageXml());
     ::SetCursorPos(1200, 1000);
-    ASSERT_TRUE(CMorvelAppApp::RegisterMainWindowClass(::GetModuleHandleW(nullptr), L"OVRIX_TEST_MAIN_WINDOW"));
   }
   void TearDown() override {
     window_.reset();

@@ -119,16 +119,13 @@ class MacrosPage : public MainWindowFixture {
  protected:
   void SetUp() override {
     StartupTest::SetUp();
-    folder_.WriteImage(L"Back.bmp", 640, 360, RGB(20, 30, 40));
-    folder_.WriteImage(L"Mask.bmp", 640, 360, RGB(0, 0, 0));
+    StageMainPage(640, 360, MainPageXml());
     folder_.WriteImage(L"S.bmp", 12, 12, RGB(90, 90, 90));
-    folder_.WriteXml(L"MainPage.xml", MainPageXml());
     folder_.WriteXml(L"ManageMacros.xml", MacrosPageXml());
     // The stop button's two captions, told apart.
     folder_.WriteLanguageFile(L"English.txt",
                               L"English\nx\nStop\nHalt\nStopRecordingMacroEvents\nEnd the recording\nEND OF FILE\n");
     ::SetCursorPos(1200, 1000);
-    ASSERT_TRUE(CMorvelAppApp::RegisterMainWindowClass(::GetModuleHandleW(nullptr), L"OVRIX_TEST_MAIN_WINDOW"));
   }
 
   // The window on its macros page, with two keys on its layout page.
@@ -571,7 +568,7 @@ TEST_F(MacrosPage, RecordingTakesRawInputWithItsDelays) {
 
     Press(ids::BUTTON_MACRO_RECORD_START);
     ASSERT_EQ(window_->m_macroState, 3) << c.what;
-    EXPECT_EQ(core_->Mode(), 2) << c.what << ": remapping suspended while recording";
+    EXPECT_EQ(Core().Mode(), 2) << c.what << ": remapping suspended while recording";
     auto* start = static_cast<CBitmapBtn*>(Item(ids::BUTTON_MACRO_RECORD_START));
     EXPECT_NE(start->m_blinkBitmap, nullptr) << c.what;
     EXPECT_EQ(start->m_blinkInterval, 500) << c.what;
@@ -595,7 +592,7 @@ TEST_F(MacrosPage, RecordingTakesRawInputWithItsDelays) {
     EXPECT_TRUE(window_->m_modified) << c.what;
     EXPECT_EQ(start->m_blinkBitmap, nullptr) << c.what;
     EXPECT_EQ(start->m_blinkInterval, 0) << c.what;
-    EXPECT_EQ(core_->Mode(), 1) << c.what;
+    EXPECT_EQ(Core().Mode(), 1) << c.what;
     EXPECT_EQ(RemapCalls(), calls + 2) << c.what << ": suspended and resumed once each";
   }
 }
@@ -615,7 +612,7 @@ TEST_F(MacrosPage, RecordingThatCannotStartLeavesNothingSuspended) {
   raw_.registerResult = FALSE;
   Press(ids::BUTTON_MACRO_RECORD_START);
   EXPECT_EQ(window_->m_macroState, 1);
-  EXPECT_EQ(core_->Mode(), 1) << "resumed at once";
+  EXPECT_EQ(Core().Mode(), 1) << "resumed at once";
   EXPECT_EQ(RemapCalls(), calls + 2);
   EXPECT_EQ(static_cast<CBitmapBtn*>(Item(ids::BUTTON_MACRO_RECORD_START))->m_blinkBitmap, nullptr);
   Press(ids::BUTTON_MACRO_RECORD_STOP);
@@ -633,15 +630,15 @@ TEST_F(MacrosPage, ARefusedResumeAtTheStopIsTriedAgainWhenTheWriteEnds) {
   window_->SetModified(true);
   Press(ids::BUTTON_APPLY);
   EXPECT_FALSE(app_->m_device->IsWriting()) << "no write during the recording";
-  core_->SetFaultOnCall(L"IDeviceMode::SetMode", E_FAIL, 1);
+  Core().SetFaultOnCall(L"IDeviceMode::SetMode", E_FAIL, 1);
   Press(ids::BUTTON_MACRO_RECORD_STOP);
   ASSERT_EQ(window_->m_macroState, 1);
-  ASSERT_EQ(core_->Mode(), 2) << "the resume was refused";
+  ASSERT_EQ(Core().Mode(), 2) << "the resume was refused";
   Press(ids::BUTTON_APPLY);
   ASSERT_TRUE(app_->m_device->IsWriting());
   ASSERT_TRUE(devtest::PumpUntil([&] { return !app_->m_device->IsWriting(); }));
   window_->SendMessage(WM_TIMER, CMorvelAppDlg::kWriteWatchTimer);
-  EXPECT_EQ(core_->Mode(), 1);
+  EXPECT_EQ(Core().Mode(), 1);
 }
 
 TEST_F(MacrosPage, TheNoKeyboardCloseEndsARecordingFirst) {
@@ -661,7 +658,7 @@ TEST_F(MacrosPage, TheNoKeyboardCloseEndsARecordingFirst) {
   window_->SendMessage(WM_TIMER, CMorvelAppDlg::kNoDeviceTimer);
   EXPECT_EQ(Shown(L"NoKestranePopup.xml"), 1u);
   EXPECT_FALSE(Display()->IsRecording());
-  EXPECT_EQ(core_->Mode(), 1);
+  EXPECT_EQ(Core().Mode(), 1);
   devtest::PumpUntil([] { return true; }, 0);
   EXPECT_FALSE(::IsWindowVisible(window_->m_hWnd)) << "the window closes";
 }
@@ -826,7 +823,7 @@ TEST_F(MacrosPage, EditEventKeyChangesTheEventOnlyWhenConfirmed) {
     EXPECT_EQ(macro->events, MacroEventList{c.after}) << c.what;
     EXPECT_EQ(window_->m_modified, !(c.after == c.event)) << c.what;
   }
-  EXPECT_EQ(core_->Mode(), 1) << "remapping resumed after each popup";
+  EXPECT_EQ(Core().Mode(), 1) << "remapping resumed after each popup";
 }
 
 TEST_F(MacrosPage, EditingAKeyStartsWithItAndTakesTheOtherHalfOfItsPressAlong) {
@@ -1036,9 +1033,9 @@ TEST_F(MacrosPage, FilingAndRecordingRightAfterApplyWaitForTheWrite) {
     EXPECT_FALSE(app_->m_device->IsWriting()) << c.what;
   }
   ASSERT_EQ(window_->m_macroState, 3);
-  EXPECT_EQ(core_->Mode(), 2) << "the recording suspended remapping";
+  EXPECT_EQ(Core().Mode(), 2) << "the recording suspended remapping";
   Press(ids::BUTTON_MACRO_RECORD_STOP);
-  EXPECT_EQ(core_->Mode(), 1);
+  EXPECT_EQ(Core().Mode(), 1);
 }
 
 TEST_F(MacrosPage, OkCancelAndHelpDoNothingWhileRecording) {
@@ -1062,7 +1059,7 @@ TEST_F(MacrosPage, OkCancelAndHelpDoNothingWhileRecording) {
   EXPECT_EQ(window_->m_macroState, 3);
   // The refused close touched nothing: the recording goes on unremapped, and an
   // unplugged keyboard is still seen.
-  EXPECT_EQ(core_->Mode(), 2);
+  EXPECT_EQ(Core().Mode(), 2);
   EXPECT_EQ(window_->m_hDeviceNotify, notification);
   Press(ids::BUTTON_MACRO_RECORD_STOP);
   window_->SendMessage(WM_HELP, 0, 0);

@@ -59,13 +59,11 @@ class ProfilesPage : public MainWindowFixture {
  protected:
   void SetUp() override {
     StartupTest::SetUp();
-    folder_.WriteImage(L"Back.bmp", 700, 500, RGB(20, 30, 40));
-    folder_.WriteImage(L"Mask.bmp", 700, 500, RGB(0, 0, 0));
+    StageMainPage(700, 500,
+                  "<GUIPANEL><BACKGROUND>Back.bmp</BACKGROUND><MASK>Mask.bmp</MASK><LISTLIST>"
+                  "<COMBO name=\"LIST_GLOBALPROFILELIST\"><CBOX><RECT left=\"10\" top=\"10\" right=\"150\" "
+                  "bottom=\"20\"/></CBOX><CLIST height=\"80\"/></COMBO></LISTLIST></GUIPANEL>");
     folder_.WriteImage(L"Btn.bmp", 16, 16, RGB(90, 90, 90));
-    folder_.WriteXml(L"MainPage.xml",
-                     "<GUIPANEL><BACKGROUND>Back.bmp</BACKGROUND><MASK>Mask.bmp</MASK><LISTLIST>"
-                     "<COMBO name=\"LIST_GLOBALPROFILELIST\"><CBOX><RECT left=\"10\" top=\"10\" right=\"150\" "
-                     "bottom=\"20\"/></CBOX><CLIST height=\"80\"/></COMBO></LISTLIST></GUIPANEL>");
     folder_.WriteXml(L"AssignKeys.xml", "<ITEMLIST><BUTTONLIST>" + Button("BUTTON_RESET", 10) +
                                             "</BUTTONLIST></ITEMLIST>");
     // The list's columns stand in another order than their ids: messages name
@@ -88,7 +86,6 @@ class ProfilesPage : public MainWindowFixture {
             "right=\"120\" bottom=\"200\"/><LISTPANELITEMS><LISTPANELITEM>$New</LISTPANELITEM>"
             "<LISTPANELITEM>$AssignApplication</LISTPANELITEM><LISTPANELITEM>$UnassignApplication</LISTPANELITEM>"
             "</LISTPANELITEMS></LISTPANEL></LISTPANELLIST></ITEMLIST>");
-    ASSERT_TRUE(CMorvelAppApp::RegisterMainWindowClass(::GetModuleHandleW(nullptr), L"OVRIX_TEST_MAIN_WINDOW"));
   }
 
  public:

@@ -22,8 +22,8 @@
 #include "gui/base/LangTable.h"
 #include "gui/testing/PopupSteps.h"
 #include "gui/testing/SkinTestFolder.h"
-#include "platform/Handles.h"
 #include "platform/testing/GuiTestHost.h"
+#include "platform/testing/TestFiles.h"
 
 namespace {
 
@@ -81,13 +81,7 @@ class PopupTest : public gui::testing::SkinTestFolder {
     WriteImage(L"Btn.bmp", 80, 24, RGB(90, 90, 90));
     WriteLanguageFile(L"en.txt", L"English\nx\nHeading\nThe heading\nReplaced\nAnother heading\nEND OF FILE\n");
     table_ = std::make_unique<CLangTable>();
-    std::string bytes;
-    platform::KernelHandle f(CreateFileW((AppFolder + L"lang\\en.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                         OPEN_EXISTING, 0, nullptr));
-    bytes.resize(GetFileSize(f.Get(), nullptr));
-    DWORD read = 0;
-    ReadFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    f.Close();
+    const std::string bytes = platform::testing::ReadWholeFile(AppFolder + L"lang\\en.txt");
     ASSERT_TRUE(CLangTable::ParseTextFile(bytes.size(), bytes.data(), table_.get()));
     CurrentLangTable = table_.get();
   }

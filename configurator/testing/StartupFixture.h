@@ -121,10 +121,7 @@ class StartupTest : public devtest::DeviceTest {
     app_->m_environment.programFolder = AppFolder;
     app_->m_environment.instanceName = L"OVRIX_TEST_INSTANCE_" + std::to_wstring(::GetCurrentProcessId());
     app_->m_environment.registry = &registry_;
-    IClassFactory* factory = factory_.Get();
-    app_->m_environment.deviceFactory = [factory](IDeviceManager** manager) {
-      return factory->CreateInstance(nullptr, __uuidof(IDeviceManager), reinterpret_cast<void**>(manager));
-    };
+    app_->m_environment.deviceFactory = ServiceSeam();
     wchar_t current[MAX_PATH] = {};
     ::GetCurrentDirectoryW(MAX_PATH, current);
     savedFolder_ = current;
@@ -132,14 +129,13 @@ class StartupTest : public devtest::DeviceTest {
   void TearDown() override {
     app_.reset();
     ::SetCurrentDirectoryW(savedFolder_.c_str());
-    folder_.Clear();
+    folder_.ClearSkin();
     devtest::DeviceTest::TearDown();
   }
 
   // The installation folder: languages English (default) and German, layouts
   // English and German; each language file has the key "$Hello".
-  struct Folder : gui::testing::SkinTestFolder {
-    void TestBody() override {}
+  struct Folder : gui::testing::SkinFolder {
     void Make(const std::wstring& prefix) {
       MakeFolder(prefix);
       CreateDirectoryW((AppFolder + L"save").c_str(), nullptr);
@@ -152,11 +148,6 @@ class StartupTest : public devtest::DeviceTest {
           <KBLAYOUT name="KBLAYOUT_ENGLISH" kbdlayout="00000409"/>
           <KBLAYOUT name="KBLAYOUT_GERMAN" kbdlayout="00000407"/></KBLAYOUTLIST></ITEMLIST>)");
     }
-    void Clear() { TearDown(); }
-    using gui::testing::SkinTestFolder::WriteBytes;
-    using gui::testing::SkinTestFolder::WriteImage;
-    using gui::testing::SkinTestFolder::WriteLanguageFile;
-    using gui::testing::SkinTestFolder::WriteXml;
   } folder_;
 
   static std::wstring Translate(const wchar_t* key) {
@@ -175,6 +166,18 @@ class StartupTest : public devtest::DeviceTest {
 class MainWindowFixture : public StartupTest {
  protected:
   static constexpr UINT kTestTemplate = 1102;
+  // The main page (a plain one unless `pageXml` is given) on a background and mask
+  // of the given size, and the main window's class registered under a name of the
+  // tests' own: windows of the program's own class would make a configurator
+  // started by another test think one runs already.
+  void StageMainPage(int width, int height,
+                     const std::string& pageXml = "<GUIPANEL><BACKGROUND>Back.bmp</BACKGROUND><MASK>Mask.bmp</MASK>"
+                                                  "</GUIPANEL>") {
+    folder_.WriteImage(L"Back.bmp", width, height, RGB(20, 30, 40));
+    folder_.WriteImage(L"Mask.bmp", width, height, RGB(0, 0, 0));
+    folder_.WriteXml(L"MainPage.xml", pageXml);
+    ASSERT_TRUE(CMorvelAppApp::RegisterMainWindowClass(::GetModuleHandleW(nullptr), L"OVRIX_TEST_MAIN_WINDOW"));
+  }
   void TearDown() override {
     window_.reset();
     StartupTest::TearDown();

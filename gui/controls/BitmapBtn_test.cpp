@@ -22,9 +22,7 @@ constexpr UINT kId = 77;
 constexpr COLORREF kNormal = RGB(10, 20, 200), kOver = RGB(20, 200, 20), kDown = RGB(200, 20, 20),
                    kDisabled = RGB(90, 90, 90), kBehind = RGB(250, 0, 250);
 
-HBITMAP Solid(int w, int h, COLORREF c) {
-  return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; });
-}
+using gui::testing::SolidBitmap;
 
 // A language table with a few keys, in force while it lives.
 class ScopedLanguage {
@@ -42,7 +40,7 @@ class ScopedLanguage {
 class BitmapBtnTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    images = {Solid(kW, kH, kNormal), Solid(kW, kH, kOver), Solid(kW, kH, kDown), Solid(kW, kH, kDisabled)};
+    images = {SolidBitmap(kW, kH, kNormal), SolidBitmap(kW, kH, kOver), SolidBitmap(kW, kH, kDown), SolidBitmap(kW, kH, kDisabled)};
     ASSERT_TRUE(other.CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD | WS_VISIBLE, RECT{300, 300, 340, 340},
                                &host, 5));
     Make(*button);

@@ -15,9 +15,7 @@ using platform::testing::GuiTestHost;
 constexpr COLORREF kRed = RGB(200, 0, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 200);
 
-HBITMAP Solid(int w, int h, COLORREF c) {
-  return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; });
-}
+using gui::testing::SolidBitmap;
 
 // The colour the item shows at (x, y), through WM_PAINT into the screen DC.
 COLORREF PaintedPixel(CWnd& wnd, int x, int y) {
@@ -54,7 +52,7 @@ TEST_F(BitmapItemTest, ShowsItsOwnCopyOfTheImageCorner) {
 }
 
 TEST_F(BitmapItemTest, MaskGivesTheWindowItsShape) {
-  HBITMAP source = Solid(40, 30, kBlue);
+  HBITMAP source = SolidBitmap(40, 30, kBlue);
   // Black where the window is, white (transparent) in the right half.
   HBITMAP mask = gui::testing::MakeBitmap(40, 30, [](int x, int) { return x < 20 ? RGB(0, 0, 0) : RGB(255, 255, 255); });
   item.SetBitmapAndRegion(mask, source, 0, 0, 40, 30);
@@ -68,7 +66,7 @@ TEST_F(BitmapItemTest, MaskGivesTheWindowItsShape) {
 }
 
 TEST_F(BitmapItemTest, NullMaskKeepsTheWindowRectangular) {
-  HBITMAP source = Solid(40, 30, kBlue);
+  HBITMAP source = SolidBitmap(40, 30, kBlue);
   item.SetBitmapAndRegion(nullptr, source, 0, 0, 40, 30);
   HRGN region = ::CreateRectRgn(0, 0, 0, 0);
   EXPECT_EQ(::GetWindowRgn(item.m_hWnd, region), ERROR);  // no region set
@@ -128,7 +126,7 @@ TEST_F(BitmapItemTest, ItemsAreDeletedThroughTheirHeader) {
   delete header;
   EXPECT_FALSE(::IsWindow(hwnd));
 
-  HBITMAP source = Solid(8, 6, kRed);
+  HBITMAP source = SolidBitmap(8, 6, kRed);
   CGUIItem* panelBitmap = new CPanelBitmap(source, host.m_hWnd);
   HGDIOBJ copy = static_cast<CPanelBitmap*>(panelBitmap)->GetSafeHandle();
   EXPECT_EQ(static_cast<CPanelBitmap*>(panelBitmap)->GetSize().cx, 8);

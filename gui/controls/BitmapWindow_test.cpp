@@ -21,9 +21,7 @@ constexpr int kSide = 100;
 constexpr COLORREF kNormal = RGB(10, 20, 200), kOver = RGB(20, 200, 20), kDown = RGB(200, 20, 20),
                    kKey = RGB(250, 250, 0), kGreen = RGB(0, 255, 0), kText = RGB(1, 2, 250);
 
-HBITMAP Solid(int w, int h, COLORREF c) {
-  return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; });
-}
+using gui::testing::SolidBitmap;
 
 class BitmapWindowTest : public gui::testing::SkinTestFolder {
  protected:
@@ -31,11 +29,11 @@ class BitmapWindowTest : public gui::testing::SkinTestFolder {
     gui::testing::SkinTestFolder::SetUp();
     previous = CurrentLangTable;
     CurrentLangTable = &language;
-    images = {Solid(kSide, kSide, RGB(1, 1, 1)), Solid(kSide, kSide, kNormal), Solid(kSide, kSide, kOver),
-              Solid(kSide, kSide, kDown)};
+    images = {SolidBitmap(kSide, kSide, RGB(1, 1, 1)), SolidBitmap(kSide, kSide, kNormal), SolidBitmap(kSide, kSide, kOver),
+              SolidBitmap(kSide, kSide, kDown)};
     // A keyboard picture whose colour tells the position: red = x, green = y.
     images.push_back(gui::testing::MakeBitmap(250, 250, [](int x, int y) { return RGB(x, y, 0); }));
-    images.push_back(Solid(250, 250, kKey));
+    images.push_back(SolidBitmap(250, 250, kKey));
     Make();
   }
   void TearDown() override {
@@ -49,7 +47,7 @@ class BitmapWindowTest : public gui::testing::SkinTestFolder {
     pane = std::make_unique<CBitmapWindow>();
     ASSERT_TRUE(pane->Create(nullptr, L"", WS_CHILD | WS_VISIBLE, RECT{10, 10, 10 + kSide, 10 + height}, &host,
                              static_cast<UINT>(-1)));
-    HBITMAP size = height == kSide ? images[0] : Solid(kSide, height, RGB(1, 1, 1));
+    HBITMAP size = height == kSide ? images[0] : SolidBitmap(kSide, height, RGB(1, 1, 1));
     pane->SetBitmaps(size, images[1], images[2], images[3], nullptr);
     if (size != images[0]) ::DeleteObject(size);
   }

@@ -12,7 +12,7 @@
 
 namespace {
 
-HBITMAP Solid(int w, int h, COLORREF c) { return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; }); }
+using gui::testing::SolidBitmap;
 
 constexpr COLORREF kFace = RGB(0, 150, 0), kSelectedFace = RGB(150, 150, 0), kBox = RGB(0, 0, 150),
                    kPrefill = RGB(1, 2, 3);
@@ -21,7 +21,7 @@ constexpr COLORREF kFace = RGB(0, 150, 0), kSelectedFace = RGB(150, 150, 0), kBo
 class DpiStageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (COLORREF c : {kFace, kSelectedFace, kBox}) images.emplace_back(Solid(200, 200, c));
+    for (COLORREF c : {kFace, kSelectedFace, kBox}) images.emplace_back(SolidBitmap(200, 200, c));
     const std::vector<DpiPictureArea> pictures = {
         {L"DPIFRAME", images[0], nullptr, RECT{0, 0, 100, 60}},
         {L"dpiframeselected", images[1], nullptr, RECT{0, 0, 100, 60}},

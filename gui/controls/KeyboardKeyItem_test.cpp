@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "device/KeyboardDef.h"
@@ -12,6 +10,7 @@
 #include "gui/testing/DrawProbe.h"
 #include "gui/testing/TestBitmaps.h"
 #include "platform/testing/GuiTestHost.h"
+#include "platform/testing/TestFiles.h"
 
 namespace {
 
@@ -21,15 +20,12 @@ using gui::testing::SendDrawItem;
 constexpr int kW = 40, kH = 40, kElementId = 1234;
 constexpr COLORREF kNormal = RGB(10, 20, 200), kOver = RGB(20, 200, 20), kDown = RGB(200, 20, 20);
 
-HBITMAP Solid(int w, int h, COLORREF c) {
-  return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; });
-}
+using gui::testing::SolidBitmap;
 
 // The program's keyboard definition from the key files the build writes.
 const CKeyboardDef& Keyboard() {
   static const bool loaded = [] {
-    std::ifstream file(OVRIX_KEY_FILES_DIR "/KeyDefinitions.bin", std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> bytes = platform::testing::ReadFileBytes(OVRIX_KEY_FILES_DIR "/KeyDefinitions.bin");
     return GlobalKeyboardDef().LoadKeyDefinitions(bytes.size(), bytes.data());
   }();
   EXPECT_TRUE(loaded);
@@ -55,7 +51,7 @@ class KeyboardKeyTest : public ::testing::Test {
   void SetUp() override {
     previous = CurrentLangTable;
     CurrentLangTable = &language;  // tooltips are empty without a language
-    images = {Solid(kW, kH, kNormal), Solid(kW, kH, kOver), Solid(kW, kH, kDown), Solid(kW, kH, RGB(9, 9, 9))};
+    images = {SolidBitmap(kW, kH, kNormal), SolidBitmap(kW, kH, kOver), SolidBitmap(kW, kH, kDown), SolidBitmap(kW, kH, RGB(9, 9, 9))};
     ASSERT_TRUE(key.Create(L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, RECT{10, 10, 10 + kW, 10 + kH}, &host, 0));
     key.id = kElementId;
     key.SetBitmaps(images[0], images[1], images[2], images[3], 0, 0, kW, kH);
@@ -181,7 +177,7 @@ TEST_F(KeyboardKeyTest, RegionComesFromTheKeysOwnPieceOfTheMaskSheet) {
   HBITMAP sheet = gui::testing::MakeBitmap(200, 100, [](int x, int y) {
     return x >= 130 && x < 150 && y >= 50 && y < 70 ? RGB(0, 0, 0) : RGB(255, 255, 255);
   });
-  HBITMAP picture = Solid(200, 100, kNormal);
+  HBITMAP picture = SolidBitmap(200, 100, kNormal);
   CKeyboardKeyItem item;
   ASSERT_TRUE(item.Create(L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, RECT{120, 40, 160, 80}, &host, 0));
   item.SetBitmapsWithMask(picture, picture, picture, picture, sheet, 120, 40, 160, 80);

@@ -19,14 +19,12 @@ constexpr UINT kId = 61;
 constexpr COLORREF kNormal = RGB(10, 20, 200), kOver = RGB(20, 200, 20), kDown = RGB(200, 20, 20),
                    kDisabled = RGB(90, 90, 90);
 
-HBITMAP Solid(int w, int h, COLORREF c) {
-  return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; });
-}
+using gui::testing::SolidBitmap;
 
 class ProfileBtnTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    images = {Solid(400, 100, kNormal), Solid(400, 100, kOver), Solid(400, 100, kDown), Solid(400, 100, kDisabled)};
+    images = {SolidBitmap(400, 100, kNormal), SolidBitmap(400, 100, kOver), SolidBitmap(400, 100, kDown), SolidBitmap(400, 100, kDisabled)};
     Make(BS_OWNERDRAW);
   }
   void TearDown() override {

@@ -14,7 +14,7 @@
 
 namespace {
 
-HBITMAP Solid(int w, int h, COLORREF c) { return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; }); }
+using gui::testing::SolidBitmap;
 
 void SendAtParentPoint(const CWnd& window, UINT msg, POINT parentPoint) {
   ::MapWindowPoints(::GetParent(window), window, &parentPoint, 1);
@@ -44,13 +44,13 @@ bool Near(COLORREF a, COLORREF b) {
 class RangeSliderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    track.Attach(Solid(400, 100, RGB(0, 0, 0)));
+    track.Attach(SolidBitmap(400, 100, RGB(0, 0, 0)));
     ASSERT_TRUE(slider.Create(host, track, nullptr, nullptr, 20, 20, 330, 32));
     slider.id = 610;
     for (int i = 0; i < 3; ++i) {
       auto thumb = std::make_unique<CPHSlider>();
       thumb->id = 620 + i;
-      ASSERT_TRUE(thumb->Create(Solid(8, 12, RGB(0, 200, 0)), slider, Solid(8, 12, RGB(200, 0, 0)), 0, 0, 0, 310, 12));
+      ASSERT_TRUE(thumb->Create(SolidBitmap(8, 12, RGB(0, 200, 0)), slider, SolidBitmap(8, 12, RGB(200, 0, 0)), 0, 0, 0, 310, 12));
       slider.m_thumbs.push_back(std::move(thumb));
     }
     slider.SetDefaultStages();
@@ -161,8 +161,8 @@ TEST(RangeSlider, WithoutThumbsTheWholeTrackIsTheFirstColourAndEveryClickRangeZe
 class MarkerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    back.Attach(Solid(300, 300, RGB(0, 0, 200)));
-    mark.Attach(Solid(300, 300, RGB(200, 0, 0)));
+    back.Attach(SolidBitmap(300, 300, RGB(0, 0, 200)));
+    mark.Attach(SolidBitmap(300, 300, RGB(200, 0, 0)));
     ASSERT_TRUE(marker.Create(RECT{20, 200, 120, 210}, 44, host));
     marker.SetBitmaps(back, mark, 20, 200, 120, 210);
   }

@@ -10,7 +10,7 @@
 
 namespace {
 
-HBITMAP Solid(int w, int h, COLORREF c) { return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; }); }
+using gui::testing::SolidBitmap;
 
 // A left click by the system's input at a point of the screen; waits until `done`.
 template <typename Done>
@@ -31,7 +31,7 @@ void ClickAt(platform::testing::GuiTestHost& host, POINT screen, Done done) {
 
 TEST(DpiStageOnScreen, ARealClickSelectsTheStageOnceAndTellsTheParentItsIndex) {
   platform::testing::GuiTestHost host;
-  CBitmap face(Solid(100, 60, RGB(0, 150, 0)));
+  CBitmap face(SolidBitmap(100, 60, RGB(0, 150, 0)));
   CDPIStageWindow pane(2);
   ASSERT_TRUE(pane.Create(host, {{L"DPIFRAME", face, nullptr, RECT{0, 0, 100, 60}}}, {}, RECT{50, 50, 150, 110}, 640));
   pane.id = 640;

@@ -26,7 +26,7 @@ ExpectedSequence StageNews(std::initializer_list<int> stages, LPARAM thumbId) {
   return news;
 }
 
-HBITMAP Solid(int w, int h, COLORREF c) { return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; }); }
+using gui::testing::SolidBitmap;
 
 // Sends a mouse message to the window at a point of its parent's client area,
 // turned into the window's client coordinates as it lies now (thumbs move mid-drag).
@@ -60,7 +60,7 @@ COLORREF PrintedPixel(const CWnd& window, int x, int y) {
 class VertSliderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    thumb.Attach(Solid(20, 20, RGB(0, 0, 200)));
+    thumb.Attach(SolidBitmap(20, 20, RGB(0, 0, 200)));
     ASSERT_TRUE(slider.Create(77, host, thumb, 30, 10, 50, 210));
     slider.SetThumbBitmap(thumb, 30, 10, 50, 210);
   }
@@ -115,7 +115,7 @@ TEST_F(VertSliderTest, ADragReportsThePercentageOfWhereTheThumbWasDropped) {
 
 TEST_F(VertSliderTest, AThumbAsTallAsItsTrackStaysAtTheTopAndReportsAHundred) {
   CVertSlider tall;
-  CBitmap big(Solid(20, 200, RGB(0, 0, 200)));
+  CBitmap big(SolidBitmap(20, 200, RGB(0, 0, 200)));
   ASSERT_TRUE(tall.Create(5, host, big, 100, 10, 120, 110));
   Drag(tall, POINT{110, 20}, {}, POINT{110, 90});
   EXPECT_EQ(RectInParent(tall).top, 10);
@@ -154,7 +154,7 @@ class StepThumbTest : public ::testing::Test {
     thumb->id = 300;
     thumb->m_leftOffset = leftOffset;
     thumb->m_rightOffset = rightOffset;
-    ASSERT_TRUE(thumb->Create(Solid(10, 12, RGB(0, 200, 0)), host, Solid(10, 12, RGB(200, 0, 0)), makeRegion, 0,
+    ASSERT_TRUE(thumb->Create(SolidBitmap(10, 12, RGB(0, 200, 0)), host, SolidBitmap(10, 12, RGB(200, 0, 0)), makeRegion, 0,
                               40, 310, 52));
   }
   std::vector<platform::testing::SentMessage> Posts() {
@@ -279,7 +279,7 @@ TEST_F(StepThumbTest, TheRegionLeavesOutTheCornersColourAndBelongsToTheWindow) {
   // A thumb drawn as a 6-pixel wide bar on a magenta ground.
   HBITMAP shaped = gui::testing::MakeBitmap(
       10, 12, [](int x, int) { return x >= 2 && x < 8 ? RGB(0, 200, 0) : RGB(255, 0, 255); });
-  ASSERT_TRUE(thumb->Create(shaped, host, Solid(10, 12, RGB(200, 0, 0)), 1, 0, 40, 310, 52));
+  ASSERT_TRUE(thumb->Create(shaped, host, SolidBitmap(10, 12, RGB(200, 0, 0)), 1, 0, 40, 310, 52));
   CRgn region;
   region.CreateRectRgn(0, 0, 0, 0);
   ASSERT_NE(::GetWindowRgn(*thumb, region), ERROR);
@@ -297,11 +297,11 @@ class MultiSliderTest : public ::testing::Test {
     std::vector<std::unique_ptr<CPHSlider>> thumbs;
     for (int i = 0; i < 2; ++i) thumbs.push_back(std::make_unique<CPHSlider>());
     slider = std::make_unique<CSliderHMulti>(std::move(thumbs));
-    ASSERT_TRUE(slider->Create(host, Solid(10, 12, 0), 20, 20, 330, 32));
+    ASSERT_TRUE(slider->Create(host, SolidBitmap(10, 12, 0), 20, 20, 330, 32));
     int n = 0;
     for (auto& t : slider->m_thumbs) {
       t->id = 500 + n;
-      ASSERT_TRUE(t->Create(Solid(10, 12, RGB(0, 200, 0)), *slider, Solid(10, 12, RGB(200, 0, 0)), 0, 0, 0, 310, 12));
+      ASSERT_TRUE(t->Create(SolidBitmap(10, 12, RGB(0, 200, 0)), *slider, SolidBitmap(10, 12, RGB(200, 0, 0)), 0, 0, 0, 310, 12));
       t->SetStage(3 + n++);
     }
   }

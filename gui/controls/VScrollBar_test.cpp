@@ -47,7 +47,7 @@ class FakeOwner : public CWnd {
 class ScrollBarTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    auto solid = [](int w, int h, COLORREF c) { return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; }); };
+    auto solid = gui::testing::SolidBitmap;
     images = {solid(kWidth, 4, RGB(9, 9, 9)),  solid(kWidth, 4, RGB(8, 8, 8)),  solid(kWidth, 10, RGB(250, 0, 0)),
               solid(kWidth, 10, RGB(200, 0, 0)), solid(kWidth, 1, kSpanColour), solid(kWidth, kThumbH, kThumbColour)};
     ASSERT_TRUE(owner.CreateEx(0, CWnd::DefaultClassName(), L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL,

@@ -26,9 +26,7 @@ constexpr COLORREF kChecked = RGB(250, 0, 0), kUnchecked = RGB(0, 0, 250);
 constexpr int kName = 2, kAuto = 4, kCurrent = 0, kExe = 3;
 constexpr int kAutoIndex = 1, kCurrentIndex = 2;
 
-HBITMAP Solid(int w, int h, COLORREF c) {
-  return gui::testing::MakeBitmap(w, h, [c](int, int) { return c; });
-}
+using gui::testing::SolidBitmap;
 
 class FakeFileDialogs : public platform::IFileDialogs {
  public:
@@ -49,8 +47,8 @@ class XListCtrlTest : public ::testing::Test {
   void SetUp() override {
     ::SetCursorPos(730, 570);
     WatchListMessages(host);
-    checked = Solid(12, 12, kChecked);
-    unchecked = Solid(12, 12, kUnchecked);
+    checked = SolidBitmap(12, 12, kChecked);
+    unchecked = SolidBitmap(12, 12, kUnchecked);
     list.SetBackgroundColour(kBack);
     list.SetSelectedBackgroundColour(kSelBack);
     ASSERT_TRUE(list.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL, RECT{10, 10, 410, 300}, &host, 9));
@@ -229,7 +227,7 @@ TEST_F(XListCtrlTest, DisabledRowNeitherSelectsNorReports) {
 TEST_F(XListCtrlTest, HeaderMarkFollowsAllRowsChecked) {
   CImageList images;
   images.Create(8, 8, ILC_COLOR24, 2, 0);
-  HBITMAP a = Solid(8, 8, RGB(1, 1, 1)), b = Solid(8, 8, RGB(2, 2, 2));
+  HBITMAP a = SolidBitmap(8, 8, RGB(1, 1, 1)), b = SolidBitmap(8, 8, RGB(2, 2, 2));
   images.Add(a, nullptr);
   images.Add(b, nullptr);
   list.Header().SendMessage(HDM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(static_cast<HIMAGELIST>(images)));

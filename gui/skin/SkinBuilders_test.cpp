@@ -9,18 +9,12 @@
 #include "gui/base/LangTable.h"
 #include "gui/base/SkinNameTables.h"
 #include "gui/testing/SkinTestFolder.h"
+#include "gui/testing/XmlElement.h"
 #include "platform/Strings.h"
 
 namespace {
 
-struct Element {
-  explicit Element(const std::string& xml) {
-    EXPECT_TRUE(document.load_string(xml.c_str())) << xml;
-    node = document.first_child();
-  }
-  pugi::xml_document document;
-  pugi::xml_node node;
-};
+using Element = gui::testing::XmlElement;
 
 TEST(FontDescription, AttributesAndTheirDefaults) {
   const struct {

@@ -16,8 +16,8 @@
 #include "gui/base/LangTable.h"
 #include "gui/skin/SkinLoader.h"
 #include "gui/testing/SkinTestFolder.h"
-#include "platform/Handles.h"
 #include "platform/testing/Mutation.h"
+#include "platform/testing/TestFiles.h"
 #include "platform/testing/WinePath.h"
 
 namespace {
@@ -43,21 +43,11 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder) {
   return names;
 }
 
-std::string ReadBytes(const std::wstring& path) {
-  std::string bytes;
-  platform::KernelHandle h(
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!h) return bytes;
-  char buffer[4096];
-  DWORD n = 0;
-  while (ReadFile(h.Get(), buffer, sizeof buffer, &n, nullptr) && n) bytes.append(buffer, n);
-  h.Close();
-  return bytes;
-}
+using platform::testing::ReadWholeFile;
 
 TEST(LanguageFileMutation, MutantsAreRefusedOrGivePairsFromTheFile) {
   std::vector<std::string> samples;
-  for (const std::wstring& name : FilesIn(kApp + L"lang\\")) samples.push_back(ReadBytes(kApp + L"lang\\" + name));
+  for (const std::wstring& name : FilesIn(kApp + L"lang\\")) samples.push_back(ReadWholeFile(kApp + L"lang\\" + name));
   ASSERT_GE(samples.size(), 1u);
   for (const std::string& sample : samples) {
     CLangTable table;
@@ -101,7 +91,7 @@ class SkinXmlMutation : public gui::testing::SkinTestFolder {
     for (const wchar_t* sub : {L"skins", L"fonts", L"lang", L"bin"})
       for (const std::wstring& name : FilesIn(kApp + sub + L"\\"))
         ASSERT_TRUE(CopyFileW((kApp + sub + L"\\" + name).c_str(), (AppFolder + sub + L"\\" + name).c_str(), FALSE));
-    for (const std::wstring& name : FilesIn(kApp + L"xml\\")) samples.push_back(ReadBytes(kApp + L"xml\\" + name));
+    for (const std::wstring& name : FilesIn(kApp + L"xml\\")) samples.push_back(ReadWholeFile(kApp + L"xml\\" + name));
     // A keyboard file and languages with overrides, beside the shipped files.
     samples.push_back(R"(<?xml version="1.0"?>
 <KEYBOARD>

@@ -12,19 +12,12 @@
 #include "gui/base/SkinGlobals.h"
 #include "gui/base/SkinNameTables.h"
 #include "gui/testing/SkinTestFolder.h"
+#include "gui/testing/XmlElement.h"
 #include "gui/controls/VScrollBar.h"
 
 namespace {
 
-// One element parsed from text; the document lives as long as the node is used.
-struct Element {
-  explicit Element(const std::string& xml) {
-    EXPECT_TRUE(document.load_string(xml.c_str())) << xml;
-    node = document.first_child();
-  }
-  pugi::xml_document document;
-  pugi::xml_node node;
-};
+using Element = gui::testing::XmlElement;
 
 struct Item : CGUIItem {
   Item(int32_t itemId, int32_t itemKind) {

@@ -10,6 +10,7 @@
 #include "gui/testing/TestBitmaps.h"
 #include "platform/Gdi.h"
 #include "platform/Handles.h"
+#include "platform/testing/TestFiles.h"
 
 using gui::testing::MakeBitmap;
 using gui::testing::WriteBmpFile;
@@ -41,7 +42,7 @@ HRGN NonWhitePixels(int w, int h, const std::function<COLORREF(int, int)>& colou
 class SkinResourceCacheTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    AppFolder = gui::testing::MakeTempFolder(L"skincache");
+    AppFolder = platform::testing::MakeTempFolder(L"skincache");
     for (const wchar_t* sub : {L"skins", L"lang", L"bin", L"fonts"}) CreateDirectoryW((AppFolder + sub).c_str(), nullptr);
     ASSERT_TRUE(WriteBmpFile(AppFolder + L"skins\\Red.bmp", 4, 3, [](int, int) { return RGB(255, 0, 0); }));
   }

@@ -15,18 +15,12 @@
 #include "gui/base/SkinNameTables.h"
 #include "gui/testing/DrawProbe.h"
 #include "gui/testing/SkinTestFolder.h"
+#include "gui/testing/XmlElement.h"
 #include "platform/testing/GuiTestHost.h"
 
 namespace {
 
-struct Element {
-  explicit Element(const std::string& xml) {
-    EXPECT_TRUE(document.load_string(xml.c_str())) << xml;
-    node = document.first_child();
-  }
-  pugi::xml_document document;
-  pugi::xml_node node;
-};
+using Element = gui::testing::XmlElement;
 
 RECT RectInParent(HWND window) {
   RECT r;

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +20,7 @@
 #include "gui/testing/SkinTestFolder.h"
 #include "gui/testing/TestBitmaps.h"
 #include "platform/testing/GuiTestHost.h"
+#include "platform/testing/TestFiles.h"
 
 namespace {
 
@@ -29,8 +28,7 @@ using device::testing::FakeRawInput;
 
 void LoadKeyFiles() {
   static const bool loaded = [] {
-    std::ifstream file(OVRIX_KEY_FILES_DIR "/KeyDefinitions.bin", std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> bytes = platform::testing::ReadFileBytes(OVRIX_KEY_FILES_DIR "/KeyDefinitions.bin");
     return GlobalKeyboardDef().LoadKeyDefinitions(bytes.size(), bytes.data());
   }();
   ASSERT_TRUE(loaded);

@@ -1,6 +1,8 @@
 // For tests: a fresh installation folder (AppFolder) with the skin sub-folders,
-// and writing skin files into it. The resource cache is emptied and the skin's
-// globals are reset when it goes, so no test sees another's tables or layouts.
+// and writing skin files into it (SkinFolder, for any fixture to own), and the
+// fixture of the skin's own tests made on it (SkinTestFolder). The resource cache
+// is emptied and the skin's globals are reset when it goes, so no test sees
+// another's tables or layouts.
 #pragma once
 #include <windows.h>
 
@@ -12,24 +14,23 @@
 #include "gui/skin/SkinResourceCache.h"
 #include "gui/testing/TestBitmaps.h"
 #include "platform/Handles.h"
+#include "platform/testing/TestFiles.h"
 #include "platform/testing/WinePath.h"
 
 namespace gui::testing {
 
-class SkinTestFolder : public ::testing::Test {
- protected:
-  void SetUp() override { MakeFolder(L"skinload"); }
-  void TearDown() override {
-    gui::Skin().Reset();
-    SkinResourceCache::FreeAll();
-  }
-
+class SkinFolder {
+ public:
   void MakeFolder(const std::wstring& prefix) {
-    gui::Skin().Reset();
-    SkinResourceCache::FreeAll();
-    AppFolder = MakeTempFolder(prefix);
+    ClearSkin();
+    AppFolder = platform::testing::MakeTempFolder(prefix);
     for (const wchar_t* sub : {L"xml", L"skins", L"lang", L"bin", L"fonts"})
       CreateDirectoryW((AppFolder + sub).c_str(), nullptr);
+  }
+  // The skin's globals and resource cache emptied again.
+  void ClearSkin() {
+    gui::Skin().Reset();
+    SkinResourceCache::FreeAll();
   }
 
   static void WriteBytes(const std::wstring& path, const std::string& bytes) {
@@ -57,6 +58,12 @@ class SkinTestFolder : public ::testing::Test {
     ASSERT_TRUE(WriteBmpFile(AppFolder + L"skins\\" + name, width, height,
                                               [colour](int, int) { return colour; }));
   }
+};
+
+class SkinTestFolder : public ::testing::Test, public SkinFolder {
+ protected:
+  void SetUp() override { MakeFolder(L"skinload"); }
+  void TearDown() override { ClearSkin(); }
 };
 
 }  // namespace gui::testing

@@ -39,6 +39,10 @@ HBITMAP MakeBitmap(int width, int height, const std::function<COLORREF(int, int)
   return bmp;
 }
 
+HBITMAP SolidBitmap(int width, int height, COLORREF colour) {
+  return MakeBitmap(width, height, [colour](int, int) { return colour; });
+}
+
 bool WriteBmpFile(const std::wstring& path, int width, int height, const std::function<COLORREF(int, int)>& colour) {
   int pitch = 0;
   std::vector<uint8_t> bits = Pixels24(width, height, colour, pitch);
@@ -63,15 +67,6 @@ bool WriteBmpFile(const std::wstring& path, int width, int height, const std::fu
             WriteFile(f.Get(), bits.data(), static_cast<DWORD>(bits.size()), &written, nullptr);
   f.Close();
   return ok;
-}
-
-std::wstring MakeTempFolder(const std::wstring& prefix) {
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  for (unsigned n = GetTickCount();; ++n) {
-    std::wstring folder = std::wstring(temp) + prefix + std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(n);
-    if (CreateDirectoryW(folder.c_str(), nullptr)) return folder + L"\\";
-  }
 }
 
 }  // namespace gui::testing

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,6 +14,8 @@
 #include "platform/Com.h"
 #include "platform/Registry.h"
 #include "platform/Strings.h"
+#include "platform/testing/MessagePump.h"
+#include "platform/testing/TestIds.h"
 #include "service/InProcessService.h"
 #include "tray/PcManager.h"
 
@@ -161,28 +162,8 @@ class SeamsScope {
   }
 };
 
-template <typename F>
-bool PumpUntil(F done, DWORD timeoutMs = 5000) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    if (done()) return true;
-    if (GetTickCount64() >= end) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  }
-}
-
-inline void PumpPending() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
+using platform::testing::PumpPending;
+using platform::testing::PumpUntil;
 
 // COM for the test thread, as the tray's one thread has it.
 class ComScope {
@@ -193,18 +174,22 @@ class ComScope {
   platform::ComApartment m_com;
 };
 
-inline std::wstring Wide(const char* text) { return std::wstring(text, text + strlen(text)); }
+// The stand-in service registered in the test thread's apartment, where the
+// tray's client code finds it.
+class InProcessServiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(service.Registered()); }
+  CServiceCore& Core() { return service.Core(); }
+
+  ComScope com;
+  CInProcessDeviceService service;
+};
 
 }  // namespace tray::testing
 
 namespace tray::testing {
 
-inline GUID TestId(uint32_t n) {
-  GUID id{};
-  id.Data1 = n;
-  id.Data4[7] = 0x7A;
-  return id;
-}
+using platform::testing::TestId;
 
 struct ProfileSpec {
   std::wstring name;
