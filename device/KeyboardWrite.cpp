@@ -29,6 +29,23 @@ void DropOrphan(TManager* manager, HRESULT (STDMETHODCALLTYPE TManager::*remove)
   (manager->*remove)(object);
 }
 
+// A new device profile for `profile`: its id given to the profile and known
+// to the write. Without an id the device profile is taken away again (no key
+// could point at it) and the result is false.
+bool CreateDeviceProfileFor(DeviceSession& session, IProfileManager* profiles, IKeyboardProfile* profile,
+                            ComRef<IDeviceProfile>& created) {
+  if (FAILED(profiles->CreateProfile(created.Out())) || !created) return false;
+  GUID id{};
+  if (FAILED(created->GetId(&id)) || IsZeroGuid(id)) {
+    DropOrphan(profiles, &IProfileManager::DeleteProfile, created.Get());
+    created.Reset();
+    return false;
+  }
+  profile->SetId(id);
+  session.known->profiles.insert(id);
+  return true;
+}
+
 // The device record of one key.
 DeviceKeyAssignment DeviceRecordFor(uint32_t deviceKeyCode, const KeyAssignment& assignment) {
   DeviceKeyAssignment record = TemplateForKind(assignment.kind);
@@ -322,17 +339,10 @@ bool CKeyboard::EnsureDeviceProfile(DeviceSession& session, IProfileManager* pro
   // New, or lost on the device: a new device profile. Trying the old id again on
   // every Apply could never succeed (after a reset the device knows none of them).
   ComRef<IDeviceProfile> created;
-  if (FAILED(profiles->CreateProfile(created.Out())) || !created) return false;
-  GUID id{};
-  if (FAILED(created->GetId(&id)) || IsZeroGuid(id)) {
-    DropOrphan(profiles, &IProfileManager::DeleteProfile, created.Get());
-    return false;
-  }
-  profile->SetId(id);
-  session.known->profiles.insert(id);
+  if (!CreateDeviceProfileFor(session, profiles, profile, created)) return false;
   if (!IsZeroGuid(old)) {
     session.known->profiles.erase(old);
-    moved[old] = id;
+    moved[old] = profile->GetId();
   }
   whole = true;
   found = std::move(created);
@@ -452,15 +462,7 @@ bool CKeyboard::ResolveProfileByName(DeviceSession& session, IProfileManager* pr
   if (target == nullptr) return false;
   if (IsZeroGuid(target->GetId())) {
     ComRef<IDeviceProfile> created;
-    if (FAILED(profiles->CreateProfile(created.Out())) || !created) return false;
-    GUID id{};
-    if (FAILED(created->GetId(&id)) || IsZeroGuid(id)) {
-      // Without the id the key would point nowhere.
-      DropOrphan(profiles, &IProfileManager::DeleteProfile, created.Get());
-      return false;
-    }
-    target->SetId(id);
-    session.known->profiles.insert(id);
+    if (!CreateDeviceProfileFor(session, profiles, target, created)) return false;
     created->SetName(target->GetName().c_str());
   }
   assignment.payload = KeyAssignmentPayload{};
