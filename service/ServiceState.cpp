@@ -197,7 +197,7 @@ bool ParseGuid(std::string_view text, GUID& out) {
   return true;
 }
 
-bool SameGuid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
+bool SameGuid(const GUID& a, const GUID& b) { return IsEqualGUID(a, b) != 0; }
 
 bool IsZeroId(const GUID& id) { return SameGuid(id, GUID{}); }
 
