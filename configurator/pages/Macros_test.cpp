@@ -187,6 +187,13 @@ class MacrosPage : public MainWindowFixture {
       }
     ADD_FAILURE() << "no entry for the macro";
   }
+  // The page open with a new macro "Greeting" chosen and Record pressed.
+  void RecordOnANewMacro() {
+    Open();
+    NewMacro(L"Greeting", {});
+    Choose(L"Greeting");
+    Press(ids::BUTTON_MACRO_RECORD_START);
+  }
   CMacro* NewMacro(const std::wstring& name, const MacroEventList& events) {
     CMacro* macro = config_->CreateMacro(name);
     macro->events = events;
@@ -622,10 +629,7 @@ TEST_F(MacrosPage, RecordingThatCannotStartLeavesNothingSuspended) {
 // Apply during a recording starts no write; a resume the device refuses at the
 // stop leaves remapping marked suspended, and the end of the next write resumes it.
 TEST_F(MacrosPage, ARefusedResumeAtTheStopIsTriedAgainWhenTheWriteEnds) {
-  Open();
-  NewMacro(L"Greeting", {});
-  Choose(L"Greeting");
-  Press(ids::BUTTON_MACRO_RECORD_START);
+  RecordOnANewMacro();
   ASSERT_EQ(window_->m_macroState, 3);
   window_->SetModified(true);
   Press(ids::BUTTON_APPLY);
@@ -642,10 +646,7 @@ TEST_F(MacrosPage, ARefusedResumeAtTheStopIsTriedAgainWhenTheWriteEnds) {
 }
 
 TEST_F(MacrosPage, TheNoKeyboardCloseEndsARecordingFirst) {
-  Open();
-  NewMacro(L"Greeting", {});
-  Choose(L"Greeting");
-  Press(ids::BUTTON_MACRO_RECORD_START);
+  RecordOnANewMacro();
   ASSERT_EQ(window_->m_macroState, 3);
   std::vector<uint8_t> removal(sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) + 200, 0);
   auto* broadcast = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(removal.data());
@@ -1039,10 +1040,7 @@ TEST_F(MacrosPage, FilingAndRecordingRightAfterApplyWaitForTheWrite) {
 }
 
 TEST_F(MacrosPage, OkCancelAndHelpDoNothingWhileRecording) {
-  Open();
-  NewMacro(L"Greeting", {});
-  Choose(L"Greeting");
-  Press(ids::BUTTON_MACRO_RECORD_START);
+  RecordOnANewMacro();
   ASSERT_EQ(window_->m_macroState, 3);
   window_->SetModified(true);
   const size_t writes = Calls(L"IKeyAssignments::SetAssignments").size();

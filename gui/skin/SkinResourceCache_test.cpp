@@ -162,9 +162,8 @@ void WriteBmp(const std::wstring& path, int width, int height, int bits, bool to
                            std::string(reinterpret_cast<const char*>(&ih), sizeof(ih)) + pixels);
 }
 
-// The 32-bit bottom-up pixels of a bitmap, as a DIB section copy shows them.
-std::vector<uint32_t> PixelsOf(HBITMAP bitmap, int width, int height) {
-  std::vector<uint32_t> pixels(static_cast<size_t>(width * height));
+// The header of a 32-bit DIB; a negative height makes it top-down.
+BITMAPINFO Dib32Info(int width, int height) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = width;
@@ -172,6 +171,13 @@ std::vector<uint32_t> PixelsOf(HBITMAP bitmap, int width, int height) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
+
+// The 32-bit bottom-up pixels of a bitmap, as a DIB section copy shows them.
+std::vector<uint32_t> PixelsOf(HBITMAP bitmap, int width, int height) {
+  std::vector<uint32_t> pixels(static_cast<size_t>(width * height));
+  BITMAPINFO info = Dib32Info(width, height);
   HDC dc = CreateCompatibleDC(nullptr);
   GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
   DeleteDC(dc);
@@ -282,13 +288,7 @@ TEST(CropBitmap, AnOwnerGetsTheNewBitmapAndLosesTheOldOne) {
 
 // A 32-bit DIB section whose every byte is its own, the unused fourth ones too.
 HBITMAP MakeNumberedDib(int width, int height, bool topDown) {
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-  bi.bmiHeader.biWidth = width;
-  bi.bmiHeader.biHeight = topDown ? -height : height;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO bi = Dib32Info(width, topDown ? -height : height);
   void* bits = nullptr;
   HBITMAP dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   auto* bytes = static_cast<uint8_t*>(bits);
@@ -308,13 +308,7 @@ std::vector<uint32_t> RawPixels(HBITMAP dib) {
 // 32-bit DIB section.
 std::vector<uint32_t> BlittedPiece(HBITMAP source, const RECT& r) {
   const int w = r.right - r.left, h = r.bottom - r.top;
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = h;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO bi = Dib32Info(w, h);
   void* bits = nullptr;
   HBITMAP piece = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   HDC from = CreateCompatibleDC(nullptr), to = CreateCompatibleDC(nullptr);
