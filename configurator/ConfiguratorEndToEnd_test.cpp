@@ -585,6 +585,13 @@ TEST_F(ConfiguratorEndToEnd, MacroRecordedAssignedAndAppliedReachesTheService) {
     rows = SendMessageW(events, LVM_GETITEMCOUNT, 0, 0);
   }
   ASSERT_GE(rows, 4) << rows << " rows recorded";
+  // Four rows may be three keys and a pause: the last key-up can still be on
+  // its way. The recording stops once no row has come for a while.
+  for (LRESULT seen = -1, waits = 0; seen != rows && waits < 10; ++waits) {
+    seen = rows;
+    Sleep(700);
+    rows = SendMessageW(events, LVM_GETITEMCOUNT, 0, 0);
+  }
   ASSERT_TRUE(Click(main, kRecordStop));
   ASSERT_TRUE(WaitFor([&] { return !Enabled(main, kRecordStop) && Enabled(main, kRecordPlay); }));
 
