@@ -2,21 +2,17 @@
 // paints it one solid colour, started the same way as the configurator.
 #include <windows.h>
 
+#include "tools/SolidPaint.h"
+
 namespace {
 
 constexpr COLORREF kColour = RGB(12, 34, 56);
 
 LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT paint;
-      HDC dc = BeginPaint(hwnd, &paint);
-      HBRUSH brush = CreateSolidBrush(kColour);
-      FillRect(dc, &paint.rcPaint, brush);
-      DeleteObject(brush);
-      EndPaint(hwnd, &paint);
+    case WM_PAINT:
+      PaintSolid(hwnd, kColour);
       return 0;
-    }
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "service/ServiceCalls.h"
+#include "tools/SolidPaint.h"
 
 namespace {
 
@@ -53,16 +54,10 @@ void Report() {
 
 LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT paint;
-      HDC dc = BeginPaint(hwnd, &paint);
-      HBRUSH brush = CreateSolidBrush(kColour);
-      FillRect(dc, &paint.rcPaint, brush);
-      DeleteObject(brush);
-      EndPaint(hwnd, &paint);
+    case WM_PAINT:
+      PaintSolid(hwnd, kColour);
       Report();
       return 0;
-    }
     case WM_DRAWITEM:
       return TRUE;
     case WM_DESTROY:
