@@ -40,6 +40,7 @@
 #include "platform/testing/WinePath.h"
 #include "service/DeviceServiceIds.h"
 #include "service/ServiceCalls.h"
+#include "tools/StartYardsticks.h"
 
 namespace {
 
@@ -327,14 +328,7 @@ COLORREF BackgroundPixel(const std::wstring& path, POINT at) {
 // manifest asks for, taken from the configurator's own manifest. Printed beside
 // the same creation in a new process, which is what the configurator pays.
 double OneWindowMs(const std::wstring& exe) {
-  ACTCTXW context{};
-  context.cbSize = sizeof(context);
-  context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
-  context.lpSource = exe.c_str();
-  context.lpResourceName = MAKEINTRESOURCEW(1);
-  HANDLE activation = CreateActCtxW(&context);
-  ULONG_PTR cookie = 0;
-  const bool activated = activation != INVALID_HANDLE_VALUE && ActivateActCtx(activation, &cookie);
+  const ConfiguratorControls controls(exe);
   HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 400, nullptr, nullptr, nullptr, nullptr);
   double best = 1e9;
   for (int run = 0; run < 3; ++run) {
@@ -348,8 +342,6 @@ double OneWindowMs(const std::wstring& exe) {
     for (HWND hwnd : made) DestroyWindow(hwnd);
   }
   DestroyWindow(parent);
-  if (activated) DeactivateActCtx(0, cookie);
-  if (activation != INVALID_HANDLE_VALUE) ReleaseActCtx(activation);
   return best;
 }
 
@@ -365,18 +357,12 @@ double OneCallMs() {
 // One decode in this process: every image of the skin folder read from its file
 // into a DIB section once, the mean per image (the best of three runs).
 double OneDecodeMs(const std::wstring& skins) {
-  std::vector<std::wstring> files;
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((skins + L"*.bmp").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return -1;
-  do files.push_back(skins + found.cFileName);
-  while (FindNextFileW(search, &found));
-  FindClose(search);
+  const std::vector<std::wstring> files = BitmapsIn(skins);
+  if (files.empty()) return -1;
   double best = 1e9;
   for (int run = 0; run < 3; ++run) {
     const LARGE_INTEGER start = Now();
-    for (const std::wstring& file : files)
-      DeleteObject(LoadImageW(nullptr, file.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    for (const std::wstring& file : files) DecodeOnce(file);
     best = std::min(best, Ms(Now().QuadPart - start.QuadPart) / static_cast<double>(files.size()));
   }
   return best;

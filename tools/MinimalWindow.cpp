@@ -2,7 +2,7 @@
 // paints it one solid colour, started the same way as the configurator.
 #include <windows.h>
 
-#include "tools/SolidPaint.h"
+#include "tools/StartYardsticks.h"
 
 namespace {
 

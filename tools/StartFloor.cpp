@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "service/ServiceCalls.h"
-#include "tools/SolidPaint.h"
+#include "tools/StartYardsticks.h"
 
 namespace {
 
@@ -88,39 +88,24 @@ void CallTheService(int calls) {
 // `images` decodes of the folder's bitmaps (taken in turn) into DIB sections.
 void DecodeImages(int images, const std::wstring& folder) {
   if (images <= 0 || folder.empty()) return;
-  std::vector<std::wstring> files;
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*.bmp").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do files.push_back(folder + L"\\" + found.cFileName);
-  while (FindNextFileW(search, &found));
-  FindClose(search);
+  const std::vector<std::wstring> files = BitmapsIn(folder + L"\\");
+  if (files.empty()) return;
   const int64_t start = Ticks();
   for (int i = 0; i < images; ++i)
-    DeleteObject(LoadImageW(nullptr, files[i % files.size()].c_str(), IMAGE_BITMAP, 0, 0,
-                            LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    DecodeOnce(files[i % files.size()]);
   g_decodes = {Ticks() - start, images};
 }
 
 // `count` owner-drawn buttons as children of the hidden window, with the common
 // controls of the configurator's manifest, as its keys are made.
-void MakeWindows(HWND parent, int count, const wchar_t* configurator) {
+void MakeWindows(HWND parent, int count, const std::wstring& configurator) {
   if (count <= 0) return;
-  ACTCTXW context{};
-  context.cbSize = sizeof(context);
-  context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
-  context.lpSource = configurator;
-  context.lpResourceName = MAKEINTRESOURCEW(1);
-  HANDLE activation = CreateActCtxW(&context);
-  ULONG_PTR cookie = 0;
-  const bool activated = activation != INVALID_HANDLE_VALUE && ActivateActCtx(activation, &cookie);
+  const ConfiguratorControls controls(configurator);
   const int64_t start = Ticks();
   for (int i = 0; i < count; ++i)
     CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, i % 20 * 10, i / 20 * 10, 8, 8, parent,
                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(i + 1)), nullptr, nullptr);
   g_windows = {Ticks() - start, count};
-  if (activated) DeactivateActCtx(0, cookie);
-  if (activation != INVALID_HANDLE_VALUE) ReleaseActCtx(activation);
 }
 
 }  // namespace
@@ -144,7 +129,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"floor", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 200, 200, nullptr,
                               nullptr, instance, nullptr);
   if (hwnd == nullptr) return 1;
-  MakeWindows(hwnd, windows, configurator.c_str());
+  MakeWindows(hwnd, windows, configurator);
   ShowWindow(hwnd, SW_SHOW);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
